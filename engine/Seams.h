@@ -1,0 +1,66 @@
+#pragma once
+// What the engine asks of the program that runs it: a progress display and the media prompts.
+
+#include <cstdint>
+#include <string>
+
+namespace olvo {
+
+// The progress window of one operation: shown by Begin, gone after End.
+class Progress {
+public:
+    virtual ~Progress() = default;
+    virtual void Begin(const std::string& caption, std::uint32_t maximum) = 0;
+    virtual void SetMaximum(std::uint32_t maximum) = 0;
+    // The number of the piece being worked on, 1 to maximum.
+    virtual void SetPosition(std::uint32_t position) = 0;
+    // Lets the windows repaint and handle pending input.
+    virtual void ProcessMessages() = 0;
+    // Finer progress within and across pieces, for displays that show bytes; total may be a
+    // claim of outside data and smaller than done.
+    virtual void Bytes(std::uint64_t /*done*/, std::uint64_t /*total*/) {}
+    virtual void End() = 0;
+};
+
+// Shows the progress window for the lifetime of one operation, however it ends.
+class ProgressWindow {
+public:
+    ProgressWindow(Progress& progress, const std::string& caption, std::uint32_t maximum)
+        : m_progress(progress) {
+        m_progress.Begin(caption, maximum);
+    }
+    ProgressWindow(const ProgressWindow&) = delete;
+    ProgressWindow& operator=(const ProgressWindow&) = delete;
+    ~ProgressWindow() { m_progress.End(); }
+
+private:
+    Progress& m_progress;
+};
+
+enum class PromptAnswer { Retry, Cancel };
+
+// The modal Retry/Cancel questions about media, with the information icon.
+class Prompt {
+public:
+    virtual ~Prompt() = default;
+    virtual PromptAnswer AskRetryCancel(const std::string& caption, const std::string& text) = 0;
+};
+
+class NullProgress final : public Progress {
+public:
+    void Begin(const std::string&, std::uint32_t) override {}
+    void SetMaximum(std::uint32_t) override {}
+    void SetPosition(std::uint32_t) override {}
+    void ProcessMessages() override {}
+    void End() override {}
+};
+
+// Answers Cancel to every question: what a program without a user does.
+class CancelPrompt final : public Prompt {
+public:
+    PromptAnswer AskRetryCancel(const std::string&, const std::string&) override {
+        return PromptAnswer::Cancel;
+    }
+};
+
+}  // namespace olvo

@@ -1,0 +1,133 @@
+#pragma once
+// The engine's view of files and folders. The POSIX implementation serves real use; tests wrap it
+// to inject faults and to script free space. Every method that raises throws FileError.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+namespace olvo {
+
+// Seconds since 1970-01-01 00:00:00 UTC.
+using FileTime = std::int64_t;
+
+// The separator between folder and name on this platform.
+#ifdef _WIN32
+inline constexpr char kPathDelimiter = '\\';
+#else
+inline constexpr char kPathDelimiter = '/';
+#endif
+
+// An operating-system failure, carrying the system's own text ("File not found",
+// "File access denied", "Disk full", "I/O error %d") and the error number behind it.
+class FileError : public std::runtime_error {
+public:
+    FileError(const std::string& text, int code) : std::runtime_error(text), m_code(code) {}
+    int Code() const { return m_code; }
+
+private:
+    int m_code;
+};
+
+// The text of an error number: ENOENT "File not found", EACCES "File access denied",
+// ENOSPC "Disk full", any other "I/O error N".
+std::string SystemErrorText(int code);
+[[noreturn]] void ThrowSystemError(int code);
+
+// What a directory search reports of one path.
+struct FileEntry {
+    std::uint64_t size = 0;
+    std::string storedName;  // the name as it stands in its folder
+    bool isFolder = false;
+};
+
+// Which file a path leads to; two paths with equal identities are one file.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+class InputFile {
+public:
+    virtual ~InputFile() = default;
+    // Reads up to size bytes; fewer only at the end of the file. Raises on a read failure.
+    virtual std::size_t Read(void* buffer, std::size_t size) = 0;
+    virtual FileTime LastWriteTime() = 0;
+    // Moves the read position to offset bytes from the start.
+    virtual void Seek(std::uint64_t offset) = 0;
+    // The descriptor for kernel copies, or -1 when there is none.
+    virtual int Descriptor() const { return -1; }
+};
+
+class OutputFile {
+public:
+    virtual ~OutputFile() = default;
+    // Writes all of data or raises.
+    virtual void Write(const void* data, std::size_t size) = 0;
+    // Puts everything written so far on the medium.
+    virtual void Flush() = 0;
+    // Sets the last-write time; false when the system refused.
+    virtual bool SetLastWriteTime(FileTime time) = 0;
+    virtual int Descriptor() const { return -1; }
+};
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // Directory search: nothing when no file or folder is found at path.
+    virtual std::optional<FileEntry> Find(const std::string& path) = 0;
+    // True when a file (not a folder) exists at path.
+    virtual bool FileExists(const std::string& path) = 0;
+    // Opens for reading, shared with other readers and writers.
+    virtual std::unique_ptr<InputFile> OpenRead(const std::string& path) = 0;
+    // Creates a new file or empties an existing one, for writing.
+    virtual std::unique_ptr<OutputFile> Create(const std::string& path) = 0;
+    // False when the file could not be deleted; never raises.
+    virtual bool Delete(const std::string& path) = 0;
+    // Bytes available to the user on the volume that holds folder, or -1 when that cannot be told
+    // (an empty path, a volume that is gone).
+    virtual std::int64_t FreeSpace(const std::string& folder) = 0;
+    // The identity of the file at path, when there is one.
+    virtual std::optional<FileIdentity> Identity(const std::string& path) = 0;
+    // Puts everything written to the volume that holds folder on its medium. Raises on failure.
+    virtual void SyncVolume(const std::string& folder) = 0;
+
+    // Copies from the current position of from to to until limit bytes are copied or from ends,
+    // calling progress with the number of bytes copied so far after each step, and returns that
+    // number. Raises CopyError when a read or a write fails. The default moves the data through a
+    // buffer of kCopyBufferSize bytes.
+    virtual std::uint64_t Copy(InputFile& from, OutputFile& to, std::uint64_t limit,
+                               const std::function<void(std::uint64_t)>& progress);
+};
+
+// A failure inside Copy: which side failed decides the text the engine reports.
+class CopyError : public std::runtime_error {
+public:
+    enum class Side { Read, Write };
+    CopyError(Side side, int code)
+        : std::runtime_error(side == Side::Read ? "Stream read error" : "Stream write error"),
+          m_side(side),
+          m_code(code) {}
+    Side WhichSide() const { return m_side; }
+    int Code() const { return m_code; }
+
+private:
+    Side m_side;
+    int m_code;
+};
+
+inline constexpr std::size_t kCopyBufferSize = 61440;
+
+// The file system of this machine.
+FileSystem& SystemFileSystem();
+// Whether SystemFileSystem copies in the kernel where it can (the default) or always through the
+// buffer; the benchmark measures both.
+void UseKernelCopy(bool enabled);
+
+}  // namespace olvo

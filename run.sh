@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# ./run.sh [ARGS]: install what is missing, build, then run the terminal tool for its commands
+# (split, restore, checksum, config, --help, --version) and the desktop program otherwise.
+set -euo pipefail
+root=$(cd "$(dirname "$0")" && pwd)
+"$root/scripts/deps.sh"
+"$root/scripts/build.sh" >/dev/null
+case "${1:-}" in
+  split|restore|checksum|config|--help|-h|--version)
+    exec "$root/build/cli/olvo-cli" "$@" ;;
+esac
+if [ -x "$root/build/ui/olvo" ]; then
+  exec "$root/build/ui/olvo" "$@"
+fi
+exec "$root/build/cli/olvo-cli" --help

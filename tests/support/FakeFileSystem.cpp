@@ -1,0 +1,115 @@
+#include "support/FakeFileSystem.h"
+
+#include <cerrno>
+
+namespace olvo::test {
+namespace {
+
+class FakeInput final : public InputFile {
+public:
+    FakeInput(FakeFileSystem& owner, std::unique_ptr<InputFile> real, bool failing, std::uint64_t failAfter)
+        : m_owner(owner), m_real(std::move(real)), m_failing(failing), m_failAfter(failAfter) {
+        ++m_owner.openFiles;
+    }
+    ~FakeInput() override { --m_owner.openFiles; }
+    std::size_t Read(void* buffer, std::size_t size) override {
+        m_owner.CountCall();
+        if (m_failing) {
+            if (m_read >= m_failAfter) ThrowSystemError(EIO);
+            size = static_cast<std::size_t>(std::min<std::uint64_t>(size, m_failAfter - m_read));
+        }
+        const std::size_t got = m_real->Read(buffer, size);
+        m_read += got;
+        return got;
+    }
+    FileTime LastWriteTime() override {
+        m_owner.CountCall();
+        return m_real->LastWriteTime();
+    }
+    void Seek(std::uint64_t offset) override {
+        m_owner.CountCall();
+        m_real->Seek(offset);
+        m_read = offset;
+    }
+
+private:
+    FakeFileSystem& m_owner;
+    std::unique_ptr<InputFile> m_real;
+    bool m_failing;
+    std::uint64_t m_failAfter;
+    std::uint64_t m_read = 0;
+};
+
+class FakeOutput final : public OutputFile {
+public:
+    FakeOutput(FakeFileSystem& owner, std::unique_ptr<OutputFile> real)
+        : m_owner(owner), m_real(std::move(real)) {
+        ++m_owner.openFiles;
+    }
+    ~FakeOutput() override { --m_owner.openFiles; }
+    void Write(const void* data, std::size_t size) override {
+        m_owner.CountCall();
+        if (m_owner.failWritesAfter) {
+            const std::uint64_t room =
+                m_owner.written >= *m_owner.failWritesAfter ? 0 : *m_owner.failWritesAfter - m_owner.written;
+            if (room < size) {
+                m_real->Write(data, static_cast<std::size_t>(room));
+                m_owner.written += room;
+                ThrowSystemError(m_owner.writeError);
+            }
+        }
+        m_real->Write(data, size);
+        m_owner.written += size;
+    }
+    void Flush() override {
+        m_owner.CountCall();
+        m_real->Flush();
+    }
+    bool SetLastWriteTime(FileTime time) override { return m_real->SetLastWriteTime(time); }
+
+private:
+    FakeFileSystem& m_owner;
+    std::unique_ptr<OutputFile> m_real;
+};
+
+}  // namespace
+
+void FakeFileSystem::CountCall() {
+    const int index = calls++;
+    if (failCallFrom && index >= *failCallFrom) ThrowSystemError(failCallError);
+}
+
+std::optional<FileEntry> FakeFileSystem::Find(const std::string& path) { return m_real.Find(path); }
+
+bool FakeFileSystem::FileExists(const std::string& path) { return m_real.FileExists(path); }
+
+std::unique_ptr<InputFile> FakeFileSystem::OpenRead(const std::string& path) {
+    CountCall();
+    return std::make_unique<FakeInput>(*this, m_real.OpenRead(path), path == failReadPath, failReadAfter);
+}
+
+std::unique_ptr<OutputFile> FakeFileSystem::Create(const std::string& path) {
+    CountCall();
+    if (refuseCreate.count(path)) ThrowSystemError(EACCES);
+    created.push_back(path);
+    return std::make_unique<FakeOutput>(*this, m_real.Create(path));
+}
+
+bool FakeFileSystem::Delete(const std::string& path) { return m_real.Delete(path); }
+
+std::int64_t FakeFileSystem::FreeSpace(const std::string& folder) {
+    if (freeSpace) return folder.empty() ? -1 : freeSpace(folder);
+    return m_real.FreeSpace(folder);
+}
+
+std::optional<FileIdentity> FakeFileSystem::Identity(const std::string& path) {
+    return m_real.Identity(path);
+}
+
+void FakeFileSystem::SyncVolume(const std::string& folder) {
+    CountCall();
+    ++syncCount;
+    m_real.SyncVolume(folder);
+}
+
+}  // namespace olvo::test

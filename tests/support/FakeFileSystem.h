@@ -1,0 +1,95 @@
+#pragma once
+// The system's files with faults injected and free space scripted, plus a recording progress
+// window and a scripted prompt, for driving the engine through every ending.
+
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/Seams.h"
+#include "platform/FileSystem.h"
+
+namespace olvo::test {
+
+class FakeFileSystem : public FileSystem {
+public:
+    explicit FakeFileSystem(FileSystem& real = SystemFileSystem()) : m_real(real) {}
+
+    // Free space: a fixed answer, or a function of the folder. Unset: the real volume's.
+    std::function<std::int64_t(const std::string&)> freeSpace;
+    // Writes fail with this error number once this many bytes were written in all (disk full).
+    std::optional<std::uint64_t> failWritesAfter;
+    int writeError = 28;  // ENOSPC
+    // Reads of this path fail with EIO after this many bytes.
+    std::string failReadPath;
+    std::uint64_t failReadAfter = 0;
+    // Create fails for paths in this set with EACCES.
+    std::set<std::string> refuseCreate;
+    // Every call that reaches the system fails from this call index on (0 = the first call).
+    std::optional<int> failCallFrom;
+    int failCallError = 5;  // EIO
+
+    int syncCount = 0;
+    int openFiles = 0;
+    int calls = 0;
+    std::vector<std::string> created;
+
+    std::optional<FileEntry> Find(const std::string& path) override;
+    bool FileExists(const std::string& path) override;
+    std::unique_ptr<InputFile> OpenRead(const std::string& path) override;
+    std::unique_ptr<OutputFile> Create(const std::string& path) override;
+    bool Delete(const std::string& path) override;
+    std::int64_t FreeSpace(const std::string& folder) override;
+    std::optional<FileIdentity> Identity(const std::string& path) override;
+    void SyncVolume(const std::string& folder) override;
+
+    // Called by the files this system opens.
+    void CountCall();
+    std::uint64_t written = 0;
+
+private:
+    FileSystem& m_real;
+};
+
+class RecordingProgress : public Progress {
+public:
+    void Begin(const std::string& caption, std::uint32_t maximum) override {
+        captions.push_back(caption);
+        this->maximum = maximum;
+        ++shown;
+    }
+    void SetMaximum(std::uint32_t value) override { maximum = value; }
+    void SetPosition(std::uint32_t position) override { positions.push_back(position); }
+    void ProcessMessages() override { ++pumps; }
+    void End() override { --shown; }
+
+    std::vector<std::string> captions;
+    std::vector<std::uint32_t> positions;
+    std::uint32_t maximum = 0;
+    int shown = 0;
+    int pumps = 0;
+};
+
+// Answers each question with the next scripted answer, after running its action (which may
+// change the world, as a user who swaps the medium does); Cancel when the script is used up.
+class ScriptedPrompt : public Prompt {
+public:
+    struct Step {
+        PromptAnswer answer;
+        std::function<void()> action;
+    };
+    std::vector<Step> steps;
+    std::vector<std::string> asked;  // "caption|text"
+
+    PromptAnswer AskRetryCancel(const std::string& caption, const std::string& text) override {
+        asked.push_back(caption + "|" + text);
+        if (asked.size() > steps.size()) return PromptAnswer::Cancel;
+        auto& step = steps[asked.size() - 1];
+        if (step.action) step.action();
+        return step.answer;
+    }
+};
+
+}  // namespace olvo::test
