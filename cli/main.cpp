@@ -1,1 +1,229 @@
-int main() { return 0; }
+// olvo-cli: the split and restore of the desktop program, for scripts and for people who live in
+// a terminal. Exit status: 0 success, 1 the operation failed (its message on stderr), 2 usage.
+
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <clocale>
+#include <cstdio>
+#include <iostream>
+#include <optional>
+#include <string>
+
+#include "cli/Terminal.h"
+#include "engine/FileFunctions.h"
+#include "engine/FileSplit.h"
+#include "platform/Clock.h"
+#include "platform/FileSystem.h"
+
+namespace olvo::cli {
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+constexpr std::uint64_t kMaxSplitSizeKB = 2097151;
+constexpr std::uint64_t kMaxSplitCount = 32767;
+
+std::string CurrentFolder() {
+    std::string buffer(4096, '\0');
+    if (::getcwd(buffer.data(), buffer.size()) == nullptr) return ".";
+    buffer.resize(std::char_traits<char>::length(buffer.c_str()));
+    return buffer;
+}
+
+// A path made absolute against the current folder, with "." segments dropped. ".." is kept:
+// it means something else when a symbolic link leads the way.
+std::string Absolute(const std::string& path) {
+    if (path.empty()) return path;
+    const std::string full = path[0] == '/' ? path : CurrentFolder() + "/" + path;
+    std::string out;
+    std::size_t at = 0;
+    while (at < full.size()) {
+        auto next = full.find('/', at);
+        if (next == std::string::npos) next = full.size();
+        const std::string segment = full.substr(at, next - at);
+        if (!segment.empty() && segment != ".") out += "/" + segment;
+        at = next + 1;
+    }
+    if (out.empty()) return "/";
+    if (full.back() == '/') out += '/';
+    return out;
+}
+
+std::string GroupThousands(std::uint64_t value) {
+    std::string digits = std::to_string(value);
+    const std::string separator = CurrentThousandsSeparator();
+    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
+        digits.insert(static_cast<std::size_t>(at), separator);
+    return digits;
+}
+
+// "1420", "1420K", "700M", "2G" (case-insensitive, an optional trailing B): kilobytes.
+std::optional<std::uint64_t> ParseSizeKB(const std::string& text) {
+    std::size_t digits = 0;
+    std::uint64_t value = 0;
+    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') {
+        if (value > (UINT64_MAX / 10)) return std::nullopt;
+        value = value * 10 + static_cast<std::uint64_t>(text[digits] - '0');
+        ++digits;
+    }
+    if (digits == 0 || digits > 12) return std::nullopt;
+    std::string suffix = LowerCase(text.substr(digits));
+    if (suffix.size() == 2 && suffix[1] == 'b') suffix.pop_back();
+    if (suffix.empty() || suffix == "k") return value;
+    if (suffix == "m") return value * 1024;
+    if (suffix == "g") return value * 1024 * 1024;
+    return std::nullopt;
+}
+
+void PrintFailure(const std::string& message) {
+    const std::string text = ::isatty(STDERR_FILENO) ? ForTerminal(message) : message;
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+struct Session {
+    explicit Session(bool quiet)
+        : progress(!quiet && ::isatty(STDERR_FILENO)),
+          prompt(progress, ::isatty(STDIN_FILENO)),
+          context{SystemFileSystem(), progress, prompt, DateTimeFormat(CurrentDateTimeConventions())} {}
+    TerminalProgress progress;
+    TerminalPrompt prompt;
+    EngineContext context;
+};
+
+int RunSplit(const std::string& sourceArg, const std::string& folderArg,
+             const std::optional<std::string>& sizeText, const std::optional<std::uint64_t>& count,
+             bool quiet) {
+    const std::string source = Absolute(sourceArg);
+    const std::string folder = folderArg.empty() ? FolderPart(source, kPathDelimiter) : Absolute(folderArg);
+
+    std::uint64_t pieceSize = 0;
+    const auto entry = SystemFileSystem().Find(source);
+    const std::uint64_t fileSize = entry && !entry->isFolder ? entry->size : 0;
+    if (sizeText) {
+        const auto kb = ParseSizeKB(*sizeText);
+        if (!kb || *kb < 1 || *kb > kMaxSplitSizeKB) {
+            std::fprintf(stderr, "Split size must be between 1 and %sKB!\n",
+                         GroupThousands(kMaxSplitSizeKB).c_str());
+            return kExitUsage;
+        }
+        pieceSize = *kb * 1024;
+    } else {
+        if (*count < 1 || *count > kMaxSplitCount) {
+            std::fprintf(stderr, "No. of split files must be between 1 and %s\n",
+                         GroupThousands(kMaxSplitCount).c_str());
+            return kExitUsage;
+        }
+        pieceSize = fileSize / *count + (fileSize % *count ? 1 : 0);
+        if (pieceSize > kMaxPieceSize) {
+            PrintFailure("Split file size is too large! Increase the number of split files to be created.");
+            return kExitFailure;
+        }
+    }
+
+    Session session(quiet);
+    std::string message;
+    if (!SplitFile(session.context, source, folder, message, static_cast<std::uint32_t>(pieceSize))) {
+        PrintFailure(message);
+        return kExitFailure;
+    }
+    const std::uint64_t pieces = fileSize / pieceSize + (fileSize % pieceSize ? 1 : 0);
+    std::printf("Split %s into %llu pieces in %s\n", source.c_str(),
+                static_cast<unsigned long long>(pieces), folder.c_str());
+    return 0;
+}
+
+int RunRestore(const std::string& descriptorArg, const std::string& folderArg, bool deletePieces,
+               bool restoreTime, bool quiet) {
+    const std::string descriptor = Absolute(descriptorArg);
+    const std::string folder =
+        folderArg.empty() ? FolderPart(descriptor, kPathDelimiter) : Absolute(folderArg);
+    Session session(quiet);
+    std::string message;
+    if (!RestoreFile(session.context, descriptor, folder, message, deletePieces, restoreTime)) {
+        PrintFailure(message);
+        return kExitFailure;
+    }
+    const std::string base = descriptor.substr(0, descriptor.size() - 6);
+    std::printf("Restored %s\n",
+                (WithTrailingDelimiter(folder, kPathDelimiter) + FileNamePart(base, true, kPathDelimiter)).c_str());
+    return 0;
+}
+
+int RunChecksum(const std::string& path) {
+    try {
+        std::printf("%u\n", FileChecksum(SystemFileSystem(), Absolute(path)));
+        return 0;
+    } catch (const std::exception& error) {
+        PrintFailure(error.what());
+        return kExitFailure;
+    }
+}
+
+int Main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    CLI::App app{"Kestrava File Splitter: cut a file into numbered pieces and put it back together.",
+                 "olvo-cli"};
+    app.set_version_flag("--version", std::string("olvo-cli (Kestrava File Splitter) ") + OLVO_VERSION);
+    app.require_subcommand(1);
+    bool bufferedCopy = false;
+    app.add_flag("--buffered-copy", bufferedCopy, "Copy through a buffer, never in the kernel")
+        ->group("");
+
+    std::string source, splitFolder;
+    std::optional<std::string> sizeText;
+    std::optional<std::uint64_t> count;
+    bool splitQuiet = false;
+    auto* split = app.add_subcommand("split", "Cut SOURCE into pieces of SIZE or into COUNT pieces");
+    split->add_option("SOURCE", source, "The file to split")->required();
+    split->add_option("-d,--destination", splitFolder,
+                      "Folder for the pieces (default: the source's folder)");
+    auto* sizeOption = split->add_option(
+        "-s,--size", sizeText, "Piece size in KB of 1024 bytes, or with a suffix K, M or G (1 to 2097151 KB)");
+    auto* countOption = split->add_option("-n,--count", count, "Number of pieces (1 to 32767)");
+    sizeOption->excludes(countOption);
+    split->add_flag("-q,--quiet", splitQuiet, "No progress bar");
+
+    std::string descriptor, restoreFolder;
+    bool deletePieces = false, restoreTime = false, restoreQuiet = false;
+    auto* restore = app.add_subcommand("restore", "Rebuild a file from its split descriptor (.split)");
+    restore->add_option("DESCRIPTOR", descriptor, "The .split file of the set")->required();
+    restore->add_option("-d,--destination", restoreFolder,
+                        "Folder for the rebuilt file (default: the descriptor's folder)");
+    restore->add_flag("--delete-pieces", deletePieces, "Delete the split set after a successful restore");
+    restore->add_flag("--restore-time", restoreTime, "Give the file its original time");
+    restore->add_flag("-q,--quiet", restoreQuiet, "No progress bar");
+
+    std::string checksumPath;
+    auto* checksum = app.add_subcommand("checksum", "Print the checksum a split records for FILE");
+    checksum->add_option("FILE", checksumPath, "The file")->required();
+
+    try {
+        app.parse(argc, argv);
+        if (split->parsed() && !sizeText && !count)
+            throw CLI::RequiredError("One of --size and --count");
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        std::fprintf(stderr, "olvo-cli: %s\n", e.what());
+        CLI::App* shown = split->parsed() ? split : restore->parsed() ? restore
+                                                   : checksum->parsed() ? checksum : &app;
+        std::fputs(shown->help().c_str(), stderr);
+        return kExitUsage;
+    }
+    UseKernelCopy(!bufferedCopy);
+
+    if (split->parsed()) return RunSplit(source, splitFolder, sizeText, count, splitQuiet);
+    if (restore->parsed())
+        return RunRestore(descriptor, restoreFolder, deletePieces, restoreTime, restoreQuiet);
+    return RunChecksum(checksumPath);
+}
+
+}  // namespace
+}  // namespace olvo::cli
+
+int main(int argc, char** argv) { return olvo::cli::Main(argc, argv); }

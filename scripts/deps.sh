@@ -7,6 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev
   libcli11-dev
+  qt6-base-dev libcanberra-dev xvfb xauth fonts-dejavu-core
 )
 
 missing=()
