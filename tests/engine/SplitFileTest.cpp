@@ -1,1 +1,324 @@
+#include <fcntl.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "engine/FileSplit.h"
+#include "support/EngineHarness.h"
+
+namespace olvo {
+namespace {
+
+using namespace test;
+
+constexpr char kNoDrive[] =
+    "Cannot write to the destination drive.\r\rPlease ensure media is correctly inserted and drive "
+    "is not read only.";
+constexpr char kMediaPrompt[] =
+    "Split|The split file being copied is too large for the destination drive.\r\rInsert new "
+    "media to continue.";
+
+TEST(SplitFile, PiecesJoinToTheSourceForManySizes) {
+    const std::uint32_t piece = 4000;
+    for (const std::size_t size : {std::size_t{1}, std::size_t{11}, std::size_t{12}, std::size_t{4001},
+                                   std::size_t{4004}, std::size_t{7999}, std::size_t{8000},
+                                   std::size_t{8001}, std::size_t{12345}}) {
+        TempDir dir;
+        const std::string source = PatternBytes(size, static_cast<std::uint32_t>(size));
+        WriteFile(dir / "data.bin", source);
+        EngineHarness h;
+        ASSERT_TRUE(h.Split(dir / "data.bin", dir.Path(), piece) || size <= piece)
+            << size << ": " << h.message;
+        if (size <= piece) {
+            EXPECT_EQ(h.message, "File does not need splitting!");
+            continue;
+        }
+        const auto pieces = Pieces(dir.Path(), "data");
+        ASSERT_EQ(pieces.size(), (size + piece - 1) / piece) << size;
+        for (std::size_t k = 0; k + 1 < pieces.size(); ++k) EXPECT_EQ(pieces[k].size(), piece);
+        EXPECT_EQ(Joined(pieces), source) << size;
+        const auto descriptor = ReadDescriptor(ReadFile(dir / "data.bin.split"));
+        EXPECT_EQ(descriptor.pieceCount, pieces.size());
+        EXPECT_EQ(descriptor.fileSize, size);
+        EXPECT_EQ(descriptor.checksum, FileChecksum(SystemFileSystem(), dir / "data.bin"));
+        EXPECT_EQ(ReadFile(dir / "data.bin.bat"), BatchFileText("data.bin", "data", descriptor.pieceCount));
+        EXPECT_EQ(h.progress.captions, std::vector<std::string>{"Splitting File..."});
+        EXPECT_EQ(h.progress.maximum, pieces.size());
+        EXPECT_EQ(h.progress.shown, 0);
+        EXPECT_EQ(h.files.openFiles, 0);
+        EXPECT_GE(h.files.syncCount, 1);  // on the medium before success is reported
+    }
+}
+
+TEST(SplitFile, WritesTheDescriptorAndBatchFileByteForByte) {
+    TempDir dir;
+    WriteFile(dir / "Holiday.avi", std::string(10, 'x') + std::string(14, '\0'));  // 24 bytes
+    // Word 3 (offset 12) and word 4 (offset 16) are summed: 0xFFFFFFFF + 2 wraps to 1.
+    {
+        std::string bytes = ReadFile(dir / "Holiday.avi");
+        bytes.replace(12, 4, "\xFF\xFF\xFF\xFF");
+        bytes.replace(16, 4, std::string("\x02\0\0\0", 4));
+        WriteFile(dir / "Holiday.avi", bytes);
+    }
+    struct timespec times[2] = {{0, UTIME_OMIT}, {1111759433, 0}};  // 25/03/2005 14:03:53 UTC
+    ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "Holiday.avi").c_str(), times, 0), 0);
+    EngineHarness h;
+    h.context.dateFormat = DateTimeFormat([] {
+        DateTimeConventions c;
+        c.order = DateTimeConventions::Order::DayMonthYear;
+        return c;
+    }());
+    ASSERT_TRUE(h.Split(dir / "Holiday.avi", dir.Path() + "/", 10)) << h.message;
+    EXPECT_EQ(ReadFile(dir / "Holiday.avi.split"), "3\r\n25/03/2005 14:03:52\r\n24\r\n1\r\n");
+    EXPECT_EQ(ReadFile(dir / "Holiday.avi.bat"),
+              "@ECHO OFF\r\nECHO Kestrava File Splitter\r\nECHO Restore Batch File\r\n"
+              "ECHO Splits large files into pieces and puts them back together.\r\n"
+              "ECHO Made by the Kestrava team.\r\n"
+              "ECHO Please ensure ALL split files are in this folder!\r\n"
+              "COPY /B \"Holiday.s01\" + \"Holiday.s02\" + \"Holiday.s03\" \"Holiday.avi\"");
+}
+
+TEST(SplitFile, RefusesBeforeAnythingIsWritten) {
+    TempDir dir;
+    WriteFile(dir / "same.bin", std::string(100, 'a'));
+    WriteFile(dir / "q\"uote.bin", std::string(100, 'a'));
+    WriteFile(dir / "line\nbreak.bin", std::string(100, 'a'));
+    ::mkdir((dir / "out").c_str(), 0700);
+    struct Case {
+        std::string source;
+        std::string folder;
+        std::uint32_t pieceSize;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {dir / "same.bin", dir / "out", 100, "File does not need splitting!"},
+        {dir / "missing.bin", dir / "out", 0, "File does not need splitting!"},
+        {dir.Path(), dir / "out", 0, "File does not need splitting!"},  // a folder
+        {dir / "same.bin", dir / "out", 0, "Invalid split size!"},
+        {dir / "q\"uote.bin", dir / "out", 10, "The file name cannot be used in a restore batch file!"},
+        {dir / "line\nbreak.bin", dir / "out", 10, "The file name cannot be used in a restore batch file!"},
+        {dir / "same.bin", "", 10, kNoDrive},
+    };
+    for (const auto& c : cases) {
+        EngineHarness h;
+        EXPECT_FALSE(h.Split(c.source, c.folder, c.pieceSize));
+        EXPECT_EQ(h.message, c.message) << c.source;
+        EXPECT_TRUE(h.files.created.empty()) << c.source;
+        EXPECT_EQ(h.progress.shown, 0);
+    }
+    // 2 GiB is the largest piece.
+    EngineHarness h;
+    EXPECT_FALSE(h.Split(dir / "same.bin", dir / "out", 2147483648u));
+    EXPECT_EQ(h.message, "File does not need splitting!");
+}
+
+TEST(SplitFile, NeverWritesAPieceOverTheSource) {
+    TempDir dir;
+    const std::string bytes = PatternBytes(3000);
+    WriteFile(dir / "movie.s03", bytes);
+    EngineHarness h;
+    EXPECT_FALSE(h.Split(dir / "movie.s03", dir.Path(), 1000));  // piece 3 would be movie.s03
+    EXPECT_EQ(h.message, "A split file would overwrite the source file!");
+    EXPECT_EQ(ReadFile(dir / "movie.s03"), bytes);
+    EXPECT_TRUE(h.files.created.empty());
+
+    // The same file under another name: a hard link in the destination.
+    ::mkdir((dir / "out").c_str(), 0700);
+    ASSERT_EQ(::link((dir / "movie.s03").c_str(), (dir / "out/movie.s02").c_str()), 0);
+    EXPECT_FALSE(h.Split(dir / "movie.s03", dir / "out", 1000));
+    EXPECT_EQ(h.message, "A split file would overwrite the source file!");
+    EXPECT_EQ(ReadFile(dir / "movie.s03"), bytes);
+}
+
+TEST(SplitFile, AMissingFolderCannotBeCreatedInto) {
+    TempDir dir;
+    WriteFile(dir / "Holiday.avi", std::string(30, 'h'));
+    EngineHarness h;
+    h.files.freeSpace = [](const std::string&) { return std::int64_t{1} << 40; };
+    EXPECT_FALSE(h.Split(dir / "Holiday.avi", dir / "Missing", 10));
+    EXPECT_EQ(h.message, "Cannot create file " + (dir / "Missing/Holiday.s01") + "!");
+    EXPECT_EQ(h.progress.shown, 0);
+    EXPECT_EQ(h.files.openFiles, 0);
+}
+
+TEST(SplitFile, AFullDiskLeavesTheEarlierPiecesAndAPartOfTheCurrentOne) {
+    TempDir dir;
+    const std::string bytes = PatternBytes(10000);
+    WriteFile(dir / "data.bin", bytes);
+    EngineHarness h;
+    h.files.failWritesAfter = 2500;  // in piece 3
+    EXPECT_FALSE(h.Split(dir / "data.bin", dir.Path(), 1000));
+    EXPECT_EQ(h.message, "Stream write error!");
+    const auto pieces = Pieces(dir.Path(), "data");
+    ASSERT_EQ(pieces.size(), 3u);
+    EXPECT_EQ(pieces[0] + pieces[1] + pieces[2], bytes.substr(0, 2500));
+    EXPECT_FALSE(Exists(dir / "data.bin.split"));
+    EXPECT_FALSE(Exists(dir / "data.bin.bat"));
+    EXPECT_EQ(ReadFile(dir / "data.bin"), bytes);
+    EXPECT_EQ(h.progress.shown, 0);
+    EXPECT_EQ(h.files.openFiles, 0);
+
+    // Full while the descriptor is written: all pieces, a partial descriptor, no batch file.
+    TempDir dir2;
+    WriteFile(dir2 / "data.bin", bytes);
+    EngineHarness h2;
+    h2.files.failWritesAfter = 10003;
+    EXPECT_FALSE(h2.Split(dir2 / "data.bin", dir2.Path(), 1000));
+    EXPECT_EQ(h2.message, "Disk full!");
+    EXPECT_EQ(Joined(Pieces(dir2.Path(), "data")), bytes);
+    EXPECT_EQ(ReadFile(dir2 / "data.bin.split"), "10\r");
+    EXPECT_FALSE(Exists(dir2 / "data.bin.bat"));
+    EXPECT_EQ(h2.files.openFiles, 0);
+}
+
+TEST(SplitFile, ASourceThatShrinksIsAReadError) {
+    TempDir dir;
+    WriteFile(dir / "data.bin", PatternBytes(5000));
+    EngineHarness h;
+    h.files.failReadPath = dir / "data.bin";
+    h.files.failReadAfter = 1500;
+    EXPECT_FALSE(h.Split(dir / "data.bin", dir.Path(), 1000));
+    EXPECT_EQ(h.message, "Stream read error!");
+    EXPECT_EQ(Pieces(dir.Path(), "data").size(), 2u);
+}
+
+TEST(SplitFile, AsksForNewMediaAndFlushesBeforeAsking) {
+    TempDir dir;
+    const std::string bytes = PatternBytes(5000);
+    WriteFile(dir / "data.bin", bytes);
+    EngineHarness h;
+    int calls = 0;
+    bool swapped = false;
+    // Room for two pieces, then none until the user swaps the medium.
+    h.files.freeSpace = [&](const std::string&) -> std::int64_t {
+        ++calls;
+        if (swapped) return 1000;
+        return calls <= 2 ? 1000 : 999;
+    };
+    int syncsAtPrompt = -1;
+    h.prompt.steps.push_back({PromptAnswer::Retry, nullptr});  // nothing changed: asked again
+    h.prompt.steps.push_back({PromptAnswer::Retry, [&] {
+                                  syncsAtPrompt = h.files.syncCount;
+                                  swapped = true;
+                              }});
+    ASSERT_TRUE(h.Split(dir / "data.bin", dir.Path(), 1000)) << h.message;
+    EXPECT_EQ(h.prompt.asked, std::vector<std::string>(2, kMediaPrompt));
+    EXPECT_GE(syncsAtPrompt, 1);
+    EXPECT_EQ(Joined(Pieces(dir.Path(), "data")), bytes);
+}
+
+TEST(SplitFile, CancelAtThePromptKeepsTheCompletePieces) {
+    TempDir dir;
+    WriteFile(dir / "data.bin", PatternBytes(5000));
+    EngineHarness h;
+    int calls = 0;
+    h.files.freeSpace = [&](const std::string&) -> std::int64_t { return ++calls <= 2 ? 1000 : 10; };
+    h.prompt.steps.push_back({PromptAnswer::Cancel, nullptr});
+    EXPECT_FALSE(h.Split(dir / "data.bin", dir.Path(), 1000));
+    EXPECT_EQ(h.message, "Operation aborted!");
+    EXPECT_EQ(Pieces(dir.Path(), "data").size(), 2u);
+    EXPECT_FALSE(Exists(dir / "data.bin.split"));
+    EXPECT_EQ(h.progress.shown, 0);
+    EXPECT_EQ(h.files.openFiles, 0);
+}
+
+TEST(SplitFile, FreeSpaceExactlyAPieceIsEnoughAndAnUnknownVolumeIsRefused) {
+    TempDir dir;
+    WriteFile(dir / "data.bin", PatternBytes(2500));
+    EngineHarness h;
+    h.files.freeSpace = [](const std::string&) -> std::int64_t { return 1000; };
+    EXPECT_TRUE(h.Split(dir / "data.bin", dir.Path(), 1000)) << h.message;
+    EXPECT_TRUE(h.prompt.asked.empty());
+
+    EngineHarness gone;
+    gone.files.freeSpace = [](const std::string&) -> std::int64_t { return -1; };
+    EXPECT_FALSE(gone.Split(dir / "data.bin", dir.Path(), 1000));
+    EXPECT_EQ(gone.message, kNoDrive);
+    EXPECT_TRUE(gone.prompt.asked.empty());
+}
+
+TEST(SplitFile, HundredPiecesAndNamesThatShareABase) {
+    TempDir dir;
+    WriteFile(dir / "Data.bin", PatternBytes(100 * 16 - 3));
+    EngineHarness h;
+    ASSERT_TRUE(h.Split(dir / "Data.bin", dir.Path(), 16)) << h.message;
+    EXPECT_TRUE(Exists(dir / "Data.s09"));
+    EXPECT_TRUE(Exists(dir / "Data.s100"));
+    EXPECT_FALSE(Exists(dir / "Data.s101"));
+    const std::string bat = ReadFile(dir / "Data.bin.bat");
+    EXPECT_NE(bat.find("\"Data.s99\" + \"Data.s100\" \"Data.bin\""), std::string::npos);
+
+    // Data.txt shares the pieces' names, not the descriptor or the batch file.
+    WriteFile(dir / "Data.txt", PatternBytes(40, 7));
+    ASSERT_TRUE(h.Split(dir / "Data.txt", dir.Path(), 16)) << h.message;
+    EXPECT_EQ(ReadFile(dir / "Data.s01"), PatternBytes(40, 7).substr(0, 16));
+    EXPECT_TRUE(Exists(dir / "Data.bin.split"));
+    EXPECT_TRUE(Exists(dir / "Data.txt.split"));
+    EXPECT_TRUE(Exists(dir / "Data.s100"));  // a longer earlier split keeps its higher numbers
+}
+
+TEST(SplitFile, NamesWithPercentSpacesAndLettersBeyondAscii) {
+    TempDir dir;
+    const std::string name = "50% off – año 2024.tar.gz";
+    WriteFile(dir / name, PatternBytes(300));
+    EngineHarness h;
+    ASSERT_TRUE(h.Split(dir / name, dir.Path(), 100)) << h.message;
+    EXPECT_TRUE(Exists(dir / "50% off – año 2024.tar.s03"));
+    EXPECT_NE(ReadFile(dir / (name + ".bat")).find("\"50%% off – año 2024.tar.s03\" \"50%% off – año 2024.tar.gz\""),
+              std::string::npos);
+}
+
+// A source of more than 4 GiB, sparse, on tmpfs: sizes are 64-bit from end to end.
+TEST(SplitFile, SourcesAbove4GiBAreSplitWhole) {
+    struct statvfs vfs {};
+    const std::uint64_t size = (4ull << 30) + 3;
+    if (::statvfs("/dev/shm", &vfs) != 0 || vfs.f_bavail * vfs.f_frsize < 2 * size + (1ull << 30))
+        GTEST_SKIP() << "not enough room in /dev/shm";
+    setenv("TMPDIR", "/dev/shm", 1);
+    TempDir dir;
+    unsetenv("TMPDIR");
+    const std::string source = dir / "big.img";
+    const int fd = ::open(source.c_str(), O_CREAT | O_WRONLY, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(size)), 0);
+    const std::uint64_t marks[] = {0, 2147483646, 2147483647, (4ull << 30) + 1, size - 1};
+    for (const auto at : marks) ASSERT_EQ(::pwrite(fd, "M", 1, static_cast<off_t>(at)), 1);
+    ::close(fd);
+
+    // The system's own files, so that the copies go through the kernel as in real use.
+    NullProgress progress;
+    CancelPrompt prompt;
+    EngineContext context{SystemFileSystem(), progress, prompt, DateTimeFormat(DateTimeConventions{})};
+    std::string message;
+    ASSERT_TRUE(SplitFile(context, source, dir.Path(), message, kMaxPieceSize)) << message;
+    const auto d = ReadDescriptor(ReadFile(dir / "big.img.split"));
+    EXPECT_EQ(d.pieceCount, 3u);
+    EXPECT_EQ(d.fileSize, size);
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "big.s03").c_str(), &st), 0);
+    EXPECT_EQ(static_cast<std::uint64_t>(st.st_size), size - 2ull * kMaxPieceSize);
+    auto byteAt = [&](std::uint64_t at) {
+        const std::uint64_t k = at / kMaxPieceSize + 1;
+        const int piece = ::open((dir / PieceName("big", k)).c_str(), O_RDONLY);
+        char c = 0;
+        EXPECT_EQ(::pread(piece, &c, 1, static_cast<off_t>(at % kMaxPieceSize)), 1);
+        ::close(piece);
+        return c;
+    };
+    for (const auto at : marks) EXPECT_EQ(byteAt(at), 'M') << at;
+    EXPECT_EQ(byteAt(2147483645), '\0');
+
+    // And back, with the full size checked.
+    ::unlink(source.c_str());
+    ::mkdir((dir / "out").c_str(), 0700);
+    ASSERT_TRUE(RestoreFile(context, dir / "big.img.split", dir / "out", message, true, false)) << message;
+    ASSERT_EQ(::stat((dir / "out/big.img").c_str(), &st), 0);
+    EXPECT_EQ(static_cast<std::uint64_t>(st.st_size), size);
+    EXPECT_FALSE(Exists(dir / "big.s01"));
+}
+
+}  // namespace
+}  // namespace olvo

@@ -14,10 +14,8 @@ public:
     ~FakeInput() override { --m_owner.openFiles; }
     std::size_t Read(void* buffer, std::size_t size) override {
         m_owner.CountCall();
-        if (m_failing) {
-            if (m_read >= m_failAfter) ThrowSystemError(EIO);
-            size = static_cast<std::size_t>(std::min<std::uint64_t>(size, m_failAfter - m_read));
-        }
+        // A read that reaches the bad spot fails whole, as a read of a bad sector does.
+        if (m_failing && m_read + size > m_failAfter) ThrowSystemError(EIO);
         const std::size_t got = m_real->Read(buffer, size);
         m_read += got;
         return got;

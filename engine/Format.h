@@ -1,0 +1,27 @@
+#pragma once
+// The number texts of the split summary, shared by the desktop program and the terminal tool.
+// Sizes are 64-bit so that files of 4 GiB and more are described correctly. The overloads
+// without a separator use the thousands separator of the user's locale (a comma where it has
+// none).
+
+#include <cstdint>
+#include <string>
+
+namespace olvo {
+
+// The decimal digits of value, grouped by thousands with separator ("1,465"; "0" for zero).
+std::string GroupThousands(std::uint64_t value, const std::string& separator);
+
+// Whole kilobytes of 1024 bytes, rounded up, grouped, followed directly by "KB":
+// 1023 and 1024 bytes give "1KB", 1,048,577 bytes "1,025KB", 0 bytes "0KB".
+std::string FormatKB(std::uint64_t bytes, const std::string& separator);
+std::string FormatKB(std::uint64_t bytes);
+
+// What a split of fileSize bytes into pieces of pieceSize bytes produces: "0" when no split is
+// needed (the file fits in one piece, or the piece size is 0), otherwise the number of pieces,
+// grouped, followed by " (+ 2)" for the descriptor and the batch file written beside them.
+std::string FormatPieceCount(std::uint64_t fileSize, std::uint32_t pieceSize,
+                             const std::string& separator);
+std::string FormatPieceCount(std::uint64_t fileSize, std::uint32_t pieceSize);
+
+}  // namespace olvo

@@ -1,0 +1,73 @@
+#pragma once
+// A registry that works on a whole tree (a Hive) for the length of a session: from the first
+// handle opened to the last one closed. The session starts by taking the tree from the store and
+// every change is handed to the store at once, as a complete new tree; a change the store refuses
+// leaves the tree as it was. The kinds of store differ only in those three steps.
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "platform/Registry.h"
+#include "platform/RegistryHive.h"
+
+namespace olvo {
+
+class HiveRegistry : public Registry {
+  public:
+    std::optional<RegistryKey> CreateKey(RegistryKey parent, std::string_view subKey) override;
+    std::optional<RegistryKey> OpenKey(RegistryKey parent, std::string_view subKey) override;
+    std::optional<RegistryValue> QueryValue(RegistryKey key, std::string_view name) override;
+    bool SetStringValue(RegistryKey key, std::string_view name, std::string_view text) override;
+    void CloseKey(RegistryKey key) override;
+
+  protected:
+    // Takes the store for this process and returns its tree (empty when there is none or when it
+    // cannot be read).
+    virtual Hive BeginSession() = 0;
+    // Puts the whole changed tree in the store; false when the store refused.
+    virtual bool Commit(const Hive& hive) = 0;
+    // Lets the store go; called when the last handle is closed.
+    virtual void EndSession() = 0;
+
+  private:
+    class Use;
+    // The stored path of the key named by subKey below parent; nothing when parent is not open
+    // or subKey is not a key path.
+    std::optional<std::string> PathBelow(RegistryKey parent, std::string_view subKey) const;
+    RegistryKey NewHandle(const std::string& path);
+
+    bool m_inSession = false;
+    Hive m_hive;
+    std::map<RegistryKey, std::string> m_handles;  // open handle -> folded key path
+    RegistryKey m_nextHandle = kCurrentUser + 1;
+};
+
+// A registry held in memory, for tests: its tree can be arranged and inspected directly, and it
+// can be told to refuse every change.
+class MemoryRegistry final : public HiveRegistry {
+  public:
+    Hive& Contents() { return m_stored; }
+    void RefuseChanges(bool refuse) { m_refuse = refuse; }
+    // How many sessions have started and how many handles are open now.
+    int Sessions() const { return m_sessions; }
+    bool InSession() const { return m_open; }
+
+  protected:
+    Hive BeginSession() override;
+    bool Commit(const Hive& hive) override;
+    void EndSession() override { m_open = false; }
+
+  private:
+    Hive m_stored;
+    bool m_refuse = false;
+    bool m_open = false;
+    int m_sessions = 0;
+};
+
+// A registry kept in a hive file at path (see posix/PosixRegistry.cpp for how it is read, locked
+// and saved). Use one such object per file in a process: two of them on one file, both in a
+// session, would wait for each other's lock.
+std::unique_ptr<Registry> MakeHiveFileRegistry(std::string path);
+
+}  // namespace olvo

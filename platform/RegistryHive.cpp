@@ -1,0 +1,367 @@
+#include "platform/RegistryHive.h"
+
+#include <algorithm>
+
+namespace olvo {
+namespace {
+
+constexpr std::string_view kFirstLine = "Windows Registry Editor Version 5.00";
+constexpr std::string_view kRootName = "HKEY_CURRENT_USER";
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
+char FoldChar(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualsFolded(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return FoldChar(x) == FoldChar(y);
+           });
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Reads 1 to maxDigits hex digits at the front of text into value; false when there are none or
+// more follow.
+bool TakeHexNumber(std::string_view& text, std::size_t maxDigits, std::uint32_t& value) {
+    std::size_t count = 0;
+    value = 0;
+    while (count < text.size() && HexDigit(text[count]) >= 0) {
+        if (count == maxDigits) return false;
+        value = value << 4 | static_cast<std::uint32_t>(HexDigit(text[count]));
+        ++count;
+    }
+    if (count == 0) return false;
+    text.remove_prefix(count);
+    return true;
+}
+
+bool TakePrefixFolded(std::string_view& text, std::string_view prefix) {
+    if (text.size() < prefix.size() || !EqualsFolded(text.substr(0, prefix.size()), prefix)) {
+        return false;
+    }
+    text.remove_prefix(prefix.size());
+    return true;
+}
+
+// Reads a quoted text at the front of text (which starts with the opening quote). \\ and \" are
+// escapes; any other backslash stands for itself, as people typing paths by hand expect.
+bool TakeQuoted(std::string_view& text, std::string& result) {
+    result.clear();
+    std::size_t i = 1;
+    while (i < text.size()) {
+        const char c = text[i];
+        if (c == '"') {
+            text.remove_prefix(i + 1);
+            return true;
+        }
+        if (c == '\\' && i + 1 < text.size() && (text[i + 1] == '\\' || text[i + 1] == '"')) {
+            result += text[i + 1];
+            i += 2;
+            continue;
+        }
+        result += c;
+        ++i;
+    }
+    return false;
+}
+
+class HiveParser {
+  public:
+    explicit HiveParser(std::string_view text) : m_text(text) {}
+
+    std::optional<Hive> Parse() {
+        // Every line the writer makes ends with a line feed, so a text without one at its end
+        // was cut off, possibly inside a value that would still look well-formed.
+        if (m_text.empty() || m_text.back() != '\n') return std::nullopt;
+        std::string_view first = NextLine();
+        if (first.substr(0, kUtf8Mark.size()) == kUtf8Mark) first.remove_prefix(kUtf8Mark.size());
+        if (TrimBlanks(first) != kFirstLine) return std::nullopt;
+        while (!AtEnd()) {
+            const std::string_view line = TrimBlanks(NextLine());
+            if (line.empty() || line.front() == ';') continue;
+            const bool ok = line.front() == '[' ? ParseKeyLine(line) : ParseValueLine(line);
+            if (!ok) return std::nullopt;
+        }
+        return std::move(m_hive);
+    }
+
+  private:
+    bool AtEnd() const { return m_pos >= m_text.size(); }
+
+    // The next line without its line feed and without a carriage return before it.
+    std::string_view NextLine() {
+        const std::size_t end = m_text.find('\n', m_pos);
+        std::string_view line = m_text.substr(m_pos, end - m_pos);
+        m_pos = end == std::string_view::npos ? m_text.size() : end + 1;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        return line;
+    }
+
+    bool ParseKeyLine(std::string_view line) {
+        if (line.size() < 2 || line.back() != ']') return false;
+        std::string_view inner = line.substr(1, line.size() - 2);
+        if (!TakePrefixFolded(inner, kRootName)) return false;
+        if (!inner.empty()) {
+            if (inner.front() != '\\') return false;
+            inner.remove_prefix(1);
+            if (inner.empty()) return false;
+        }
+        m_key = m_hive.Create(inner);
+        return m_key != nullptr;
+    }
+
+    bool ParseValueLine(std::string_view line) {
+        if (m_key == nullptr) return false;
+        std::string name;
+        if (line.front() == '@') {
+            line.remove_prefix(1);
+        } else if (line.front() != '"' || !TakeQuoted(line, name)) {
+            return false;
+        }
+        line = TrimBlanks(line);
+        if (line.empty() || line.front() != '=') return false;
+        line = TrimBlanks(line.substr(1));
+
+        RegistryValue value;
+        if (!line.empty() && line.front() == '"') {
+            if (!TakeQuoted(line, value.data) || !TrimBlanks(line).empty()) return false;
+            value.type = kRegSz;
+            value.data += '\0';
+        } else if (TakePrefixFolded(line, "dword:")) {
+            std::uint32_t number = 0;
+            if (!TakeHexNumber(line, 8, number) || !TrimBlanks(line).empty()) return false;
+            value.type = kRegDword;
+            for (int i = 0; i < 4; ++i) value.data += static_cast<char>(number >> (8 * i) & 0xFF);
+        } else if (TakePrefixFolded(line, "hex")) {
+            value.type = kRegBinary;
+            if (TakePrefixFolded(line, "(")) {
+                if (!TakeHexNumber(line, 8, value.type) || !TakePrefixFolded(line, ")")) {
+                    return false;
+                }
+            }
+            if (!TakePrefixFolded(line, ":") || !ParseBytes(line, value.data)) return false;
+        } else {
+            return false;
+        }
+        m_key->Set(name, std::move(value));
+        return true;
+    }
+
+    // A comma-separated list of bytes of one or two hex digits. After "hex:" or after a comma, a
+    // backslash that ends the line continues the list on the next line.
+    bool ParseBytes(std::string_view line, std::string& data) {
+        bool expectByte = true;  // at the start, or after a comma
+        bool first = true;
+        for (;;) {
+            line = TrimBlanks(line);
+            if (line.empty()) return first || !expectByte;
+            if (expectByte && line == "\\") {
+                if (AtEnd()) return false;
+                line = NextLine();
+                continue;
+            }
+            if (!expectByte) {
+                if (line.front() != ',') return false;
+                line.remove_prefix(1);
+                expectByte = true;
+                continue;
+            }
+            std::uint32_t byte = 0;
+            if (!TakeHexNumber(line, 2, byte)) return false;
+            data += static_cast<char>(byte);
+            expectByte = false;
+            first = false;
+        }
+    }
+
+    std::string_view m_text;
+    std::size_t m_pos = 0;
+    Hive m_hive;
+    HiveKey* m_key = nullptr;
+};
+
+void AppendQuoted(std::string& out, std::string_view text) {
+    out += '"';
+    for (const char c : text) {
+        if (c == '\\' || c == '"') out += '\\';
+        out += c;
+    }
+    out += '"';
+}
+
+void AppendHexBytes(std::string& out, std::string_view data) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        if (i > 0) out += ',';
+        const auto byte = static_cast<unsigned char>(data[i]);
+        out += kDigits[byte >> 4];
+        out += kDigits[byte & 0xF];
+    }
+}
+
+void AppendHexNumber(std::string& out, std::uint32_t number, int minDigits) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string digits;
+    do {
+        digits.insert(digits.begin(), kDigits[number & 0xF]);
+        number >>= 4;
+    } while (number != 0);
+    if (static_cast<int>(digits.size()) < minDigits) {
+        digits.insert(0, static_cast<std::size_t>(minDigits) - digits.size(), '0');
+    }
+    out += digits;
+}
+
+// A REG_SZ can be written as a quoted text when its data is one line and one closing zero byte.
+bool IsPlainText(const RegistryValue& value) {
+    const std::string& data = value.data;
+    return !data.empty() && data.back() == '\0' && data.find('\0') == data.size() - 1 &&
+           data.find('\n') == std::string::npos;
+}
+
+void AppendValue(std::string& out, const HiveValue& entry) {
+    if (entry.name.empty()) {
+        out += '@';
+    } else {
+        AppendQuoted(out, entry.name);
+    }
+    out += '=';
+    const RegistryValue& value = entry.value;
+    if (value.type == kRegSz && IsPlainText(value)) {
+        AppendQuoted(out, std::string_view(value.data).substr(0, value.data.size() - 1));
+    } else if (value.type == kRegDword && value.data.size() == 4) {
+        std::uint32_t number = 0;
+        for (int i = 3; i >= 0; --i) {
+            number = number << 8 | static_cast<unsigned char>(value.data[i]);
+        }
+        out += "dword:";
+        AppendHexNumber(out, number, 8);
+    } else {
+        if (value.type == kRegBinary) {
+            out += "hex:";
+        } else {
+            out += "hex(";
+            AppendHexNumber(out, value.type, 1);
+            out += "):";
+        }
+        AppendHexBytes(out, value.data);
+    }
+    out += '\n';
+}
+
+}  // namespace
+
+std::string FoldRegistryName(std::string_view name) {
+    std::string folded(name);
+    for (char& c : folded) c = FoldChar(c);
+    return folded;
+}
+
+const RegistryValue* HiveKey::Find(std::string_view name) const {
+    const auto it = m_index.find(FoldRegistryName(name));
+    return it == m_index.end() ? nullptr : &m_values[it->second].value;
+}
+
+void HiveKey::Set(std::string_view name, RegistryValue value) {
+    const auto [it, added] = m_index.emplace(FoldRegistryName(name), m_values.size());
+    if (added) {
+        m_values.push_back({std::string(name), std::move(value)});
+    } else {
+        m_values[it->second].value = std::move(value);
+    }
+}
+
+Hive::Hive() {
+    m_keys.try_emplace(std::string());
+}
+
+const HiveKey* Hive::Find(std::string_view path) const {
+    const auto it = m_keys.find(FoldRegistryName(path));
+    return it == m_keys.end() ? nullptr : &it->second;
+}
+
+HiveKey* Hive::Find(std::string_view path) {
+    const auto it = m_keys.find(FoldRegistryName(path));
+    return it == m_keys.end() ? nullptr : &it->second;
+}
+
+HiveKey* Hive::Create(std::string_view path) {
+    if (!IsValidKeyPath(path)) return nullptr;
+    HiveKey* key = &m_keys.at(std::string());
+    std::size_t start = 0;
+    while (start < path.size()) {
+        std::size_t end = path.find('\\', start);
+        if (end == std::string_view::npos) end = path.size();
+        const std::string folded = FoldRegistryName(path.substr(0, end));
+        auto it = m_keys.find(folded);
+        if (it == m_keys.end()) {
+            std::string stored = key->Path();
+            if (!stored.empty()) stored += '\\';
+            stored += path.substr(start, end - start);
+            it = m_keys.emplace(folded, HiveKey(std::move(stored))).first;
+        }
+        key = &it->second;
+        start = end + 1;
+    }
+    return key;
+}
+
+bool Hive::HasSubkeys(const HiveKey& key) const {
+    const std::string folded = FoldRegistryName(key.Path());
+    if (folded.empty()) return m_keys.size() > 1;
+    const std::string prefix = folded + '\\';
+    const auto it = m_keys.lower_bound(prefix);
+    return it != m_keys.end() && it->first.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool IsValidValueName(std::string_view name) {
+    return name.find('\n') == std::string_view::npos;
+}
+
+bool IsValidKeyPath(std::string_view path) {
+    if (path.empty()) return true;
+    if (path.find('\n') != std::string_view::npos) return false;
+    if (path.front() == '\\' || path.back() == '\\') return false;
+    return path.find("\\\\") == std::string_view::npos;
+}
+
+std::optional<Hive> ParseHive(std::string_view text) {
+    return HiveParser(text).Parse();
+}
+
+std::string WriteHive(const Hive& hive) {
+    std::string out(kFirstLine);
+    out += "\n\n";
+    for (const auto& [folded, key] : hive.Keys()) {
+        const bool implied = key.Values().empty() && (folded.empty() || hive.HasSubkeys(key));
+        if (implied) continue;
+        out += '[';
+        out += kRootName;
+        if (!key.Path().empty()) {
+            out += '\\';
+            out += key.Path();
+        }
+        out += "]\n";
+        for (const HiveValue& value : key.Values()) AppendValue(out, value);
+        out += '\n';
+    }
+    return out;
+}
+
+}  // namespace olvo

@@ -1,0 +1,103 @@
+#pragma once
+// A registry tree in memory and its text form, the form of a registry export:
+//
+//   Windows Registry Editor Version 5.00
+//   <blank line>
+//   [HKEY_CURRENT_USER\software\Kestrava\File Splitter]
+//   "Split To Folder"="1"
+//   "Count"=dword:0000000a
+//   "Path"=hex(2):25,00
+//   "Blob"=hex:01,ff
+//   "Other"=hex(b):00,00
+//   @="the key's default value"
+//
+// Names and texts are quoted with \\ and \" escapes; dword: holds eight hex digits of a REG_DWORD;
+// hex: is REG_BINARY and hex(N): any type N (hexadecimal), as comma-separated byte pairs, which may
+// continue on the next line after a trailing backslash. A quoted text is a REG_SZ whose data is
+// the text and one zero byte. Lines starting with ';' are comments; CR LF line ends are accepted.
+// Both functions are pure, so they can be tested and fuzzed on their own.
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Registry.h"
+
+namespace olvo {
+
+// A name as it is compared: ASCII letters folded to lower case.
+std::string FoldRegistryName(std::string_view name);
+
+struct HiveValue {
+    std::string name;
+    RegistryValue value;
+    bool operator==(const HiveValue&) const = default;
+};
+
+// One key: its path below HKEY_CURRENT_USER as first given, and its values in the order in which
+// they were first set.
+class HiveKey {
+  public:
+    HiveKey() = default;
+    explicit HiveKey(std::string path) : m_path(std::move(path)) {}
+
+    const std::string& Path() const { return m_path; }
+    const std::vector<HiveValue>& Values() const { return m_values; }
+    const RegistryValue* Find(std::string_view name) const;
+    // Replaces the value of that name (keeping the stored case of its name) or adds it. A name
+    // must pass IsValidValueName for the tree to be written.
+    void Set(std::string_view name, RegistryValue value);
+
+    bool operator==(const HiveKey& other) const {
+        return m_path == other.m_path && m_values == other.m_values;
+    }
+
+  private:
+    std::string m_path;
+    std::vector<HiveValue> m_values;
+    std::map<std::string, std::size_t> m_index;  // folded name -> position in m_values
+};
+
+// The whole tree. Every ancestor of a key is a key too; the root (empty path) always exists.
+class Hive {
+  public:
+    Hive();
+    // The key at path, compared without regard to case; nothing when there is none.
+    const HiveKey* Find(std::string_view path) const;
+    HiveKey* Find(std::string_view path);
+    // The key at path, created with its missing ancestors when needed. A new part takes the case
+    // given here; the parts that exist keep theirs. Nothing when the path is not a valid key
+    // path (an empty part, a line break).
+    HiveKey* Create(std::string_view path);
+    bool HasSubkeys(const HiveKey& key) const;
+    // The keys ordered by their folded paths, so a parent comes before its children.
+    const std::map<std::string, HiveKey>& Keys() const { return m_keys; }
+
+    bool operator==(const Hive& other) const { return m_keys == other.m_keys; }
+
+  private:
+    std::map<std::string, HiveKey> m_keys;  // folded path -> key
+};
+
+// Whether name can be a value name in the text form (it holds no line feed).
+bool IsValidValueName(std::string_view name);
+// Whether path can be a key path: parts separated by single backslashes, none empty, no line
+// feed; the empty path is the root.
+bool IsValidKeyPath(std::string_view path);
+
+// The tree the text describes, or nothing when it is not a well-formed hive: a missing first
+// line, a line that is neither a key, a value, a comment nor blank, a value before the first
+// key, a bad escape or byte list, a key outside HKEY_CURRENT_USER, or a last line without its
+// line feed (a file cut off in the middle). A key named twice gathers the values of both; a
+// value named twice keeps the later data. Linear in the size of the text apart from lookups.
+std::optional<Hive> ParseHive(std::string_view text);
+
+// The text form of hive, which ParseHive turns back into an equal tree. A key is written when it
+// has values or no subkeys (the others follow from their descendants). A REG_SZ whose data is not
+// one line of text and a single closing zero byte is written as hex(1):.
+std::string WriteHive(const Hive& hive);
+
+}  // namespace olvo

@@ -1,0 +1,241 @@
+// The per-user hive as a text file, ${XDG_CONFIG_HOME:-$HOME/.config}/Kestrava/registry.reg.
+//
+// A session holds an exclusive flock on registry.reg.lock beside the hive, so the changes of one
+// session (one load or one save of the settings) never interleave with another process's. The
+// hive is read afresh when a session starts. Every change replaces the file as a whole: the new
+// text goes to a temporary file in the same folder, which is synced and renamed over the hive,
+// and then the folder is synced; a reader therefore sees the old file or the new one, never a
+// mixture, and a crash leaves one of the two.
+//
+// A hive that cannot be parsed reads as empty; it is renamed to registry.reg.bad before the first
+// change writes a fresh one, so nothing the user had is lost without a trace. A hive that exists
+// but cannot be read (permissions, a folder in its place) is never written over: every change
+// fails then. Without the lock (a folder we may not write) every change fails as well.
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <vector>
+
+#include "platform/HiveRegistry.h"
+
+namespace olvo {
+namespace {
+
+constexpr char kFolderName[] = "Kestrava";
+constexpr char kFileName[] = "registry.reg";
+// Far beyond any real hive; a bigger file is treated as damaged rather than read into memory.
+constexpr off_t kMaxHiveSize = 16 * 1024 * 1024;
+
+class Descriptor {
+  public:
+    explicit Descriptor(int fd = -1) : m_fd(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() { Reset(); }
+    void Reset(int fd = -1) {
+        if (m_fd >= 0) ::close(m_fd);
+        m_fd = fd;
+    }
+    int Get() const { return m_fd; }
+    int Release() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
+
+  private:
+    int m_fd;
+};
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Creates folder and its missing parents, private to the user; failures show up later.
+void MakeFolders(const std::string& folder) {
+    for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+        ::mkdir(folder.substr(0, slash).c_str(), 0700);
+        if (slash == std::string::npos) break;
+    }
+}
+
+bool WriteAll(int fd, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+enum class ReadResult { Read, Missing, Unreadable, TooBig };
+
+ReadResult ReadWholeFile(const std::string& path, std::string& text) {
+    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.Get() < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Unreadable;
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::Unreadable;
+    if (st.st_size > kMaxHiveSize) return ReadResult::TooBig;
+    text.clear();
+    char buffer[16384];
+    for (;;) {
+        const ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return ReadResult::Unreadable;
+        }
+        if (n == 0) return ReadResult::Read;
+        text.append(buffer, static_cast<std::size_t>(n));
+        if (text.size() > static_cast<std::size_t>(kMaxHiveSize)) return ReadResult::TooBig;
+    }
+}
+
+void SyncFolder(const std::string& folder) {
+    Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.Get() >= 0) ::fsync(fd.Get());
+}
+
+class HiveFileRegistry final : public HiveRegistry {
+  public:
+    // An empty fixedPath follows UserHivePath at every session.
+    explicit HiveFileRegistry(std::string fixedPath) : m_fixedPath(std::move(fixedPath)) {}
+
+  protected:
+    Hive BeginSession() override {
+        m_path = m_fixedPath.empty() ? UserHivePath() : m_fixedPath;
+        m_writable = false;
+        m_damaged = false;
+        if (m_path.empty()) return Hive();
+        MakeFolders(FolderOf(m_path));
+        TakeLock();
+        // A hive linked from elsewhere (a dotfiles folder) is written where it really lives, so
+        // the link survives the rename.
+        char target[PATH_MAX];
+        struct stat st {};
+        if (::lstat(m_path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) &&
+            ::realpath(m_path.c_str(), target) != nullptr) {
+            m_target = target;
+        } else {
+            m_target = m_path;
+        }
+
+        std::string text;
+        switch (ReadWholeFile(m_target, text)) {
+            case ReadResult::Missing:
+                return Hive();
+            case ReadResult::Unreadable:
+                m_writable = false;
+                return Hive();
+            case ReadResult::TooBig:
+                m_damaged = true;
+                return Hive();
+            case ReadResult::Read:
+                break;
+        }
+        std::optional<Hive> hive = ParseHive(text);
+        if (!hive) {
+            m_damaged = true;
+            return Hive();
+        }
+        return std::move(*hive);
+    }
+
+    bool Commit(const Hive& hive) override {
+        if (!m_writable) return false;
+        const std::string folder = FolderOf(m_target);
+        if (m_damaged) {
+            if (::rename(m_target.c_str(), (m_target + ".bad").c_str()) != 0) return false;
+            m_damaged = false;
+        }
+        std::string temporary = m_target + ".XXXXXX";
+        Descriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
+        if (fd.Get() < 0) return false;
+        const bool written = WriteAll(fd.Get(), WriteHive(hive)) && ::fsync(fd.Get()) == 0 &&
+                             ::close(fd.Release()) == 0 &&
+                             ::rename(temporary.c_str(), m_target.c_str()) == 0;
+        if (!written) {
+            ::unlink(temporary.c_str());
+            return false;
+        }
+        SyncFolder(folder);
+        return true;
+    }
+
+    void EndSession() override { m_lock.Reset(); }
+
+  private:
+    void TakeLock() {
+        const std::string lockPath = FolderOf(m_path) + "/" + kFileName + ".lock";
+        int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd < 0) fd = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
+        m_lock.Reset(fd);
+        if (fd < 0) return;
+        int result;
+        do {
+            result = ::flock(fd, LOCK_EX);
+        } while (result != 0 && errno == EINTR);
+        if (result != 0) {
+            m_lock.Reset();
+            return;
+        }
+        m_writable = true;
+    }
+
+    std::string m_fixedPath;
+    std::string m_path;    // the hive of this session
+    std::string m_target;  // the file the hive path leads to
+    Descriptor m_lock;
+    bool m_writable = false;  // the lock is held and the hive may be replaced
+    bool m_damaged = false;   // the file holds something other than a hive; keep it before writing
+};
+
+}  // namespace
+
+std::string UserHivePath() {
+    std::string config;
+    // Relative values are to be ignored, the XDG rules say.
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg != nullptr && xdg[0] == '/') {
+        config = xdg;
+    } else {
+        const char* home = std::getenv("HOME");
+        std::string homeFolder = home != nullptr && home[0] == '/' ? home : "";
+        if (homeFolder.empty()) {
+            struct passwd entry {};
+            struct passwd* found = nullptr;
+            std::vector<char> buffer(16384);
+            if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+                found != nullptr && found->pw_dir != nullptr && found->pw_dir[0] == '/') {
+                homeFolder = found->pw_dir;
+            }
+        }
+        if (homeFolder.empty()) return {};
+        config = homeFolder + "/.config";
+    }
+    while (config.size() > 1 && config.back() == '/') config.pop_back();
+    return config + "/" + kFolderName + "/" + kFileName;
+}
+
+Registry& UserRegistry() {
+    static HiveFileRegistry registry{std::string()};
+    return registry;
+}
+
+std::unique_ptr<Registry> MakeHiveFileRegistry(std::string path) {
+    return std::make_unique<HiveFileRegistry>(path.empty() ? "./registry.reg" : std::move(path));
+}
+
+}  // namespace olvo

@@ -1,0 +1,123 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "engine/FileSplit.h"
+#include "engine/SplitSet.h"
+#include "support/EngineHarness.h"
+#include "support/RunProgram.h"
+
+namespace olvo {
+namespace {
+
+using namespace test;
+
+ProgramResult Cli(const std::vector<std::string>& args, const std::string& workDir = "",
+                  const std::string& input = "") {
+    return RunProgram(OLVO_CLI_PATH, args, input, workDir);
+}
+
+TEST(Cli, SplitsAndRestoresWithRelativePaths) {
+    TempDir dir;
+    const std::string bytes = PatternBytes(5 * 1024 + 100);
+    WriteFile(dir / "movie file.avi", bytes);
+    auto r = Cli({"split", "movie file.avi", "-s", "1"}, dir.Path());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "Split " + (dir / "movie file.avi") + " into 6 pieces in " + dir.Path() + "\n");
+    EXPECT_EQ(r.err, "");  // no terminal: no bar
+    EXPECT_EQ(Joined(Pieces(dir.Path(), "movie file")), bytes);
+
+    ::mkdir((dir / "out").c_str(), 0700);
+    r = Cli({"restore", "./movie file.avi.split", "-d", "out", "--delete-pieces"}, dir.Path());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "Restored " + (dir / "out/movie file.avi") + "\n");
+    EXPECT_EQ(ReadFile(dir / "out/movie file.avi"), bytes);
+    EXPECT_FALSE(Exists(dir / "movie file.s01"));
+    EXPECT_FALSE(Exists(dir / "movie file.avi.split"));
+}
+
+TEST(Cli, SizesWithSuffixesAndCounts) {
+    TempDir dir;
+    WriteFile(dir / "f.bin", PatternBytes(3 * 1024 * 1024 + 1));
+    auto r = Cli({"split", dir / "f.bin", "-s", "1M", "-q"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ReadDescriptor(ReadFile(dir / "f.bin.split")).pieceCount, 4u);
+
+    // A count rounds the piece size up, so fewer pieces may come: 100 bytes in 40 give 34.
+    WriteFile(dir / "h.bin", PatternBytes(100));
+    r = Cli({"split", dir / "h.bin", "-n", "40"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ReadDescriptor(ReadFile(dir / "h.bin.split")).pieceCount, 34u);
+}
+
+TEST(Cli, RangeAndUsageErrors) {
+    TempDir dir;
+    WriteFile(dir / "f.bin", "0123456789");
+    for (const char* size : {"0", "2097152", "2G", "abc", "12X"}) {
+        const auto r = Cli({"split", dir / "f.bin", "-s", size});
+        EXPECT_EQ(r.exitCode, 2) << size;
+        EXPECT_EQ(r.err, "Split size must be between 1 and 2,097,151KB!\n") << size;
+    }
+    for (const char* count : {"0", "32768"}) {
+        const auto r = Cli({"split", dir / "f.bin", "-n", count});
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_EQ(r.err, "No. of split files must be between 1 and 32,767\n");
+    }
+    EXPECT_EQ(Cli({"split", dir / "f.bin"}).exitCode, 2);                       // neither
+    EXPECT_EQ(Cli({"split", dir / "f.bin", "-s", "1", "-n", "2"}).exitCode, 2);  // both
+    EXPECT_EQ(Cli({"unknown"}).exitCode, 2);
+    EXPECT_EQ(Cli({}).exitCode, 2);
+    auto help = Cli({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("split"), std::string::npos);
+    auto version = Cli({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out.rfind("olvo-cli (Kestrava File Splitter) ", 0), 0u);
+}
+
+TEST(Cli, EngineFailuresPrintTheMessageExactly) {
+    TempDir dir;
+    WriteFile(dir / "f.bin", "0123456789");
+    auto r = Cli({"split", dir / "f.bin", "-s", "1"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "File does not need splitting!\n");
+    EXPECT_EQ(r.out, "");
+
+    r = Cli({"split", dir / "f.bin", "-n", "1"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "File does not need splitting!\n");
+
+    WriteFile(dir / "g.bin", std::string(3000, 'g'));
+    r = Cli({"split", dir / "g.bin", "-s", "1", "-d", dir / "missing"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "Cannot create file " + (dir / "missing/g.s01") + "!\n");
+
+    r = Cli({"restore", dir / "g.bin"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "Not a valid .split file!\n");
+
+    r = Cli({"checksum", dir / "nothing"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "File not found\n");
+    WriteFile(dir / "24", std::string(12, '\0') + "\xFF\xFF\xFF\xFF" + std::string("\x02\0\0\0\0\0\0\0", 8));
+    r = Cli({"checksum", dir / "24"});
+    EXPECT_EQ(r.out, "1\n");
+}
+
+TEST(Cli, WithoutATerminalAMissingPieceIsCancelled) {
+    TempDir dir;
+    WriteFile(dir / "p.bin", PatternBytes(5000));
+    ASSERT_EQ(Cli({"split", dir / "p.bin", "-s", "1"}).exitCode, 0);
+    ::unlink((dir / "p.s03").c_str());
+    ::unlink((dir / "p.bin").c_str());
+    const auto r = Cli({"restore", dir / "p.bin.split"}, "", "r\nr\nr\n");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "Operation aborted!\n");
+    // A claim of 4294967295 pieces ends the same way, at once.
+    WriteFile(dir / "p.bin.split", "4294967295\r\nx\r\n5000\r\n0\r\n");
+    EXPECT_EQ(Cli({"restore", dir / "p.bin.split"}).err, "Operation aborted!\n");
+}
+
+}  // namespace
+}  // namespace olvo

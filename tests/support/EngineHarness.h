@@ -1,0 +1,48 @@
+#pragma once
+// An engine context over the fault-injecting file system, a recording progress window and a
+// scripted prompt, with helpers to look at what a split left behind.
+
+#include <string>
+#include <vector>
+
+#include "engine/FileSplit.h"
+#include "engine/SplitSet.h"
+#include "support/FakeFileSystem.h"
+#include "support/TempDir.h"
+
+namespace olvo::test {
+
+struct EngineHarness {
+    FakeFileSystem files;
+    RecordingProgress progress;
+    ScriptedPrompt prompt;
+    EngineContext context{files, progress, prompt, DateTimeFormat(DateTimeConventions{})};
+
+    bool Split(const std::string& source, const std::string& folder, std::uint32_t pieceSize) {
+        return SplitFile(context, source, folder, message, pieceSize);
+    }
+    bool Restore(const std::string& descriptor, const std::string& folder, bool deletePieces = false,
+                 bool restoreTime = false) {
+        return RestoreFile(context, descriptor, folder, message, deletePieces, restoreTime);
+    }
+    std::string message;
+};
+
+// The contents of base.s01, base.s02, ... in folder, up to the first missing piece.
+inline std::vector<std::string> Pieces(const std::string& folder, const std::string& base) {
+    std::vector<std::string> pieces;
+    for (std::uint64_t k = 1;; ++k) {
+        const std::string path = folder + "/" + PieceName(base, k);
+        if (!Exists(path)) break;
+        pieces.push_back(ReadFile(path));
+    }
+    return pieces;
+}
+
+inline std::string Joined(const std::vector<std::string>& parts) {
+    std::string all;
+    for (const auto& part : parts) all += part;
+    return all;
+}
+
+}  // namespace olvo::test

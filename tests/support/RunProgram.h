@@ -1,0 +1,21 @@
+#pragma once
+// Runs a program with arguments, standard input from a text, and collects what it printed.
+
+#include <string>
+#include <vector>
+
+namespace olvo::test {
+
+struct ProgramResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs path with args; stdin is a pipe holding input (closed after it), so the program sees no
+// terminal. extraEnv entries are "NAME=value". The working folder is workDir when not empty.
+ProgramResult RunProgram(const std::string& path, const std::vector<std::string>& args,
+                         const std::string& input = "", const std::string& workDir = "",
+                         const std::vector<std::string>& extraEnv = {});
+
+}  // namespace olvo::test
