@@ -119,5 +119,32 @@ TEST(Cli, WithoutATerminalAMissingPieceIsCancelled) {
     EXPECT_EQ(Cli({"restore", dir / "p.bin.split"}).err, "Operation aborted!\n");
 }
 
+TEST(Cli, OnATerminalAsksRetryOrCancelAndDrawsABar) {
+    TempDir dir;
+    const std::string bytes = PatternBytes(300 * 1024);
+    WriteFile(dir / "t.bin", bytes);
+    ASSERT_EQ(Cli({"split", dir / "t.bin", "-s", "100"}).exitCode, 0);
+    ::unlink((dir / "t.bin").c_str());
+    ASSERT_EQ(::rename((dir / "t.s02").c_str(), (dir / "t.s02.away").c_str()), 0);
+
+    // Retry with nothing changed, then Cancel.
+    auto r = RunInTerminal(OLVO_CLI_PATH, {"restore", dir / "t.bin.split"}, "[R]etry or [C]ancel? ",
+                           {"r", "c"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find("Restore: Please insert source #2"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Operation aborted!"), std::string::npos) << r.out;
+
+    // With the piece back, the restore runs through with its bar.
+    ASSERT_EQ(::rename((dir / "t.s02.away").c_str(), (dir / "t.s02").c_str()), 0);
+    r = RunInTerminal(OLVO_CLI_PATH, {"restore", dir / "t.bin.split"}, "?", {});
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("Restoring File... ["), std::string::npos) << r.out;
+    EXPECT_EQ(ReadFile(dir / "t.bin"), bytes);
+
+    // -q: no bar, even on a terminal.
+    r = RunInTerminal(OLVO_CLI_PATH, {"restore", "-q", dir / "t.bin.split"}, "?", {});
+    EXPECT_EQ(r.out.find("Restoring File..."), std::string::npos) << r.out;
+}
+
 }  // namespace
 }  // namespace olvo

@@ -64,3 +64,45 @@ ProgramResult RunProgram(const std::string& path, const std::vector<std::string>
 }
 
 }  // namespace olvo::test
+
+#include <pty.h>
+
+namespace olvo::test {
+
+ProgramResult RunInTerminal(const std::string& path, const std::vector<std::string>& args,
+                            const std::string& prompt, const std::vector<std::string>& answers) {
+    int master = -1;
+    const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+    if (pid < 0) throw std::runtime_error("forkpty");
+    if (pid == 0) {
+        std::vector<char*> argv{const_cast<char*>(path.c_str())};
+        for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        ::execv(path.c_str(), argv.data());
+        ::_exit(127);
+    }
+    ProgramResult result;
+    std::size_t next = 0;
+    std::size_t answeredAt = 0;
+    while (true) {
+        pollfd fd{master, POLLIN, 0};
+        if (::poll(&fd, 1, 20000) <= 0) break;  // a hang shows as missing output
+        char buffer[4096];
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n <= 0) break;
+        result.out.append(buffer, static_cast<std::size_t>(n));
+        const auto at = result.out.rfind(prompt);
+        if (at != std::string::npos && at + prompt.size() > answeredAt && next < answers.size()) {
+            const std::string line = answers[next++] + "\n";
+            answeredAt = at + prompt.size();
+            if (::write(master, line.data(), line.size()) < 0) break;
+        }
+    }
+    ::close(master);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return result;
+}
+
+}  // namespace olvo::test

@@ -19,3 +19,12 @@ ProgramResult RunProgram(const std::string& path, const std::vector<std::string>
                          const std::vector<std::string>& extraEnv = {});
 
 }  // namespace olvo::test
+
+namespace olvo::test {
+
+// Runs path with args on a pseudo-terminal. Whenever the output so far ends with prompt, the
+// next of answers is typed. Returns everything the terminal showed.
+ProgramResult RunInTerminal(const std::string& path, const std::vector<std::string>& args,
+                            const std::string& prompt, const std::vector<std::string>& answers);
+
+}  // namespace olvo::test
