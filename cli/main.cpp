@@ -15,6 +15,8 @@
 #include "engine/FileSplit.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
+#include "platform/Registry.h"
+#include "settings/SettingsStore.h"
 
 namespace olvo::cli {
 namespace {
@@ -91,11 +93,33 @@ struct Session {
     EngineContext context;
 };
 
+// The default folders, as the main window takes them when a file is put into a tab. A store
+// that cannot be read is reported and leaves the files' own folders in use.
+Settings LoadSettings() {
+    Settings settings;
+    std::vector<std::string> sizes;
+    try {
+        LoadStartupSettings(UserRegistry(), settings, sizes);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "olvo-cli: %s\n", error.what());
+        return Settings{};
+    }
+    return settings;
+}
+
+std::string DefaultFolder(bool useDefault, const std::string& defaultFolder, const std::string& file) {
+    return useDefault ? defaultFolder : FolderPart(file, kPathDelimiter);
+}
+
 int RunSplit(const std::string& sourceArg, const std::string& folderArg,
              const std::optional<std::string>& sizeText, const std::optional<std::uint64_t>& count,
              bool quiet) {
     const std::string source = Absolute(sourceArg);
-    const std::string folder = folderArg.empty() ? FolderPart(source, kPathDelimiter) : Absolute(folderArg);
+    std::string folder = Absolute(folderArg);
+    if (folderArg.empty()) {
+        const Settings settings = LoadSettings();
+        folder = DefaultFolder(settings.SplitToFolder, settings.SplitFolderName, source);
+    }
 
     std::uint64_t pieceSize = 0;
     const auto entry = SystemFileSystem().Find(source);
@@ -136,8 +160,11 @@ int RunSplit(const std::string& sourceArg, const std::string& folderArg,
 int RunRestore(const std::string& descriptorArg, const std::string& folderArg, bool deletePieces,
                bool restoreTime, bool quiet) {
     const std::string descriptor = Absolute(descriptorArg);
-    const std::string folder =
-        folderArg.empty() ? FolderPart(descriptor, kPathDelimiter) : Absolute(folderArg);
+    std::string folder = Absolute(folderArg);
+    if (folderArg.empty()) {
+        const Settings settings = LoadSettings();
+        folder = DefaultFolder(settings.RestoreToFolder, settings.RestoreFolderName, descriptor);
+    }
     Session session(quiet);
     std::string message;
     if (!RestoreFile(session.context, descriptor, folder, message, deletePieces, restoreTime)) {
@@ -153,6 +180,61 @@ int RunRestore(const std::string& descriptorArg, const std::string& folderArg, b
 int RunChecksum(const std::string& path) {
     try {
         std::printf("%u\n", FileChecksum(SystemFileSystem(), Absolute(path)));
+        return 0;
+    } catch (const std::exception& error) {
+        PrintFailure(error.what());
+        return kExitFailure;
+    }
+}
+
+struct ConfigChanges {
+    std::optional<std::string> splitTo, restoreTo, sizes;
+    bool noSplitTo = false, noRestoreTo = false;
+    bool Any() const { return splitTo || restoreTo || sizes || noSplitTo || noRestoreTo; }
+};
+
+bool IsFolder(const std::string& path) {
+    const auto entry = SystemFileSystem().Find(path);
+    return entry && entry->isFolder;
+}
+
+void PrintConfig(const ConfigValues& values) {
+    auto yesNo = [](bool value) { return value ? "yes" : "no"; };
+    std::printf("%s: %s\n%s: %s\n%s: %s\n%s: %s\n%s: %s\n", kSplitToFolderValue,
+                yesNo(values.splitToFolder), kSplitFolderNameValue, values.splitFolderName.c_str(),
+                kRestoreToFolderValue, yesNo(values.restoreToFolder), kRestoreFolderNameValue,
+                values.restoreFolderName.c_str(), kSplitSizesValue, values.splitSizes.c_str());
+}
+
+// Shows the settings, or changes them through the same load and save as the configuration
+// window: all five values are written, and a switch stays on only while its folder is set.
+int RunConfig(const ConfigChanges& changes) {
+    for (const auto* folder : {&changes.splitTo, &changes.restoreTo}) {
+        if (*folder && !IsFolder(Absolute(**folder))) {
+            std::fprintf(stderr, "olvo-cli: %s is not a folder\n", (*folder)->c_str());
+            return kExitUsage;
+        }
+    }
+    try {
+        ConfigValues values;
+        LoadConfigValues(UserRegistry(), values);
+        if (changes.Any()) {
+            if (changes.splitTo) {
+                values.splitFolderName = Absolute(*changes.splitTo);
+                values.splitToFolder = true;
+            }
+            if (changes.noSplitTo) values.splitToFolder = false;
+            if (changes.restoreTo) {
+                values.restoreFolderName = Absolute(*changes.restoreTo);
+                values.restoreToFolder = true;
+            }
+            if (changes.noRestoreTo) values.restoreToFolder = false;
+            if (changes.sizes) values.splitSizes = *changes.sizes;
+            values.splitToFolder = values.splitToFolder && !values.splitFolderName.empty();
+            values.restoreToFolder = values.restoreToFolder && !values.restoreFolderName.empty();
+            SaveConfigValues(UserRegistry(), values);
+        }
+        PrintConfig(values);
         return 0;
     } catch (const std::exception& error) {
         PrintFailure(error.what());
@@ -198,6 +280,19 @@ int Main(int argc, char** argv) {
     auto* checksum = app.add_subcommand("checksum", "Print the checksum a split records for FILE");
     checksum->add_option("FILE", checksumPath, "The file")->required();
 
+    ConfigChanges changes;
+    auto* config = app.add_subcommand("config", "Show or change the default folders and split sizes");
+    auto* splitTo = config->add_option("--split-to", changes.splitTo, "Put pieces in DIR by default");
+    config->add_flag("--no-split-to", changes.noSplitTo, "Put pieces beside their file by default")
+        ->excludes(splitTo);
+    auto* restoreTo =
+        config->add_option("--restore-to", changes.restoreTo, "Put rebuilt files in DIR by default");
+    config->add_flag("--no-restore-to", changes.noRestoreTo,
+                     "Put rebuilt files beside their descriptor by default")
+        ->excludes(restoreTo);
+    config->add_option("--sizes", changes.sizes,
+                       "The split sizes offered, in KB, comma-separated (e.g. 1420,663552,714752)");
+
     try {
         app.parse(argc, argv);
         if (split->parsed() && !sizeText && !count)
@@ -211,7 +306,9 @@ int Main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         std::fprintf(stderr, "olvo-cli: %s\n", e.what());
         CLI::App* shown = split->parsed() ? split : restore->parsed() ? restore
-                                                   : checksum->parsed() ? checksum : &app;
+                                                   : checksum->parsed() ? checksum
+                                                   : config->parsed()   ? config
+                                                                        : &app;
         std::fputs(shown->help().c_str(), stderr);
         return kExitUsage;
     }
@@ -220,6 +317,7 @@ int Main(int argc, char** argv) {
     if (split->parsed()) return RunSplit(source, splitFolder, sizeText, count, splitQuiet);
     if (restore->parsed())
         return RunRestore(descriptor, restoreFolder, deletePieces, restoreTime, restoreQuiet);
+    if (config->parsed()) return RunConfig(changes);
     return RunChecksum(checksumPath);
 }
 

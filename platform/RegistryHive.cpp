@@ -335,10 +335,18 @@ bool IsValidValueName(std::string_view name) {
 }
 
 bool IsValidKeyPath(std::string_view path) {
-    if (path.empty()) return true;
-    if (path.find('\n') != std::string_view::npos) return false;
-    if (path.front() == '\\' || path.back() == '\\') return false;
-    return path.find("\\\\") == std::string_view::npos;
+    if (path.size() > kMaxKeyPathLength || path.find('\n') != std::string_view::npos) return false;
+    std::size_t parts = 0;
+    std::size_t start = 0;
+    while (start <= path.size() && !path.empty()) {
+        std::size_t end = path.find('\\', start);
+        if (end == std::string_view::npos) end = path.size();
+        if (end == start || end - start > kMaxKeyNameLength || ++parts > kMaxKeyDepth) {
+            return false;
+        }
+        start = end + 1;
+    }
+    return true;
 }
 
 std::optional<Hive> ParseHive(std::string_view text) {

@@ -84,8 +84,14 @@ class Hive {
 
 // Whether name can be a value name in the text form (it holds no line feed).
 bool IsValidValueName(std::string_view name);
+// Limits of a key path. The registry itself allows more, but nothing of ours comes near them, and
+// they keep a damaged or hostile hive from costing time that grows with the square of its size.
+inline constexpr std::size_t kMaxKeyNameLength = 255;
+inline constexpr std::size_t kMaxKeyDepth = 64;
+inline constexpr std::size_t kMaxKeyPathLength = 2048;
+
 // Whether path can be a key path: parts separated by single backslashes, none empty, no line
-// feed; the empty path is the root.
+// feed, within the limits above; the empty path is the root.
 bool IsValidKeyPath(std::string_view path);
 
 // The tree the text describes, or nothing when it is not a well-formed hive: a missing first

@@ -13,9 +13,15 @@ namespace {
 
 using namespace test;
 
+// Every run keeps its settings in a folder of its own, never in the user's.
+const TempDir& ConfigHome() {
+    static TempDir home;
+    return home;
+}
+
 ProgramResult Cli(const std::vector<std::string>& args, const std::string& workDir = "",
                   const std::string& input = "") {
-    return RunProgram(OLVO_CLI_PATH, args, input, workDir);
+    return RunProgram(OLVO_CLI_PATH, args, input, workDir, {"XDG_CONFIG_HOME=" + ConfigHome().Path()});
 }
 
 TEST(Cli, SplitsAndRestoresWithRelativePaths) {
@@ -144,6 +150,59 @@ TEST(Cli, OnATerminalAsksRetryOrCancelAndDrawsABar) {
     // -q: no bar, even on a terminal.
     r = RunInTerminal(OLVO_CLI_PATH, {"restore", "-q", dir / "t.bin.split"}, "?", {});
     EXPECT_EQ(r.out.find("Restoring File..."), std::string::npos) << r.out;
+}
+
+TEST(Cli, ConfigChangesTheDefaultFoldersOfSplitAndRestore) {
+    TempDir dir;
+    ::mkdir((dir / "pieces").c_str(), 0700);
+    ::mkdir((dir / "rebuilt").c_str(), 0700);
+    auto r = Cli({"config"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "Split To Folder: no\nSplit Folder Name: \nRestore To Folder: no\n"
+              "Restore Folder Name: \nSplit Sizes: 1420,663552,714752\n");
+
+    r = Cli({"config", "--split-to", "pieces", "--restore-to", dir / "rebuilt", "--sizes", "10,20"},
+            dir.Path());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "Split To Folder: yes\nSplit Folder Name: " + (dir / "pieces") +
+                         "\nRestore To Folder: yes\nRestore Folder Name: " + (dir / "rebuilt") +
+                         "\nSplit Sizes: 10,20\n");
+    const std::string hive = ReadFile(ConfigHome() / "Kestrava/registry.reg");
+    EXPECT_NE(hive.find("[HKEY_CURRENT_USER\\software\\Kestrava\\File Splitter]"), std::string::npos);
+    EXPECT_NE(hive.find("\"Split To Folder\"=\"1\""), std::string::npos) << hive;
+
+    const std::string bytes = PatternBytes(3000);
+    WriteFile(dir / "f.bin", bytes);
+    ASSERT_EQ(Cli({"split", dir / "f.bin", "-s", "1"}).exitCode, 0);
+    EXPECT_TRUE(Exists(dir / "pieces/f.s03"));
+    ASSERT_EQ(Cli({"restore", dir / "pieces/f.bin.split"}).exitCode, 0);
+    EXPECT_EQ(ReadFile(dir / "rebuilt/f.bin"), bytes);
+
+    // Switched off, the files' own folders serve again; the folder names stay stored.
+    r = Cli({"config", "--no-split-to", "--no-restore-to"});
+    EXPECT_NE(r.out.find("Split To Folder: no\nSplit Folder Name: " + (dir / "pieces")), std::string::npos);
+    ASSERT_EQ(Cli({"split", dir / "f.bin", "-s", "1"}).exitCode, 0);
+    EXPECT_TRUE(Exists(dir / "f.s03"));
+
+    r = Cli({"config", "--split-to", dir / "nowhere"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(Cli({"config", "--split-to", dir.Path(), "--no-split-to"}).exitCode, 2);
+}
+
+TEST(Cli, ABrokenStoreIsReportedAndTheFilesFolderUsed) {
+    TempDir dir, home;
+    ::mkdir((home / "Kestrava").c_str(), 0700);
+    WriteFile(home / "Kestrava/registry.reg",
+              "Windows Registry Editor Version 5.00\r\n\r\n"
+              "[HKEY_CURRENT_USER\\software\\Kestrava\\File Splitter]\r\n"
+              "\"Split To Folder\"=\"1\"\r\n\"Split Folder Name\"=dword:00000001\r\n");
+    WriteFile(dir / "f.bin", PatternBytes(3000));
+    const auto r = RunProgram(OLVO_CLI_PATH, {"split", dir / "f.bin", "-s", "1"}, "", "",
+                              {"XDG_CONFIG_HOME=" + home.Path()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "olvo-cli: Invalid data type for 'Split Folder Name'\n");
+    EXPECT_TRUE(Exists(dir / "f.s03"));
 }
 
 }  // namespace

@@ -1,0 +1,110 @@
+#pragma once
+// The user's five preferences, kept in the per-user registry below
+// HKEY_CURRENT_USER\software\Kestrava\File Splitter as string values:
+//
+//   "Split To Folder"      "1" or "0"        default no
+//   "Split Folder Name"    a folder path     default empty
+//   "Restore To Folder"    "1" or "0"        default no
+//   "Restore Folder Name"  a folder path     default empty
+//   "Split Sizes"          "1420,663552,..." default DefaultSplitSizes (sizes in KB)
+//
+// A missing key, section or value reads as its default. A value of the wrong type or size, or a
+// write the registry refuses, raises SettingsError with the text the user is shown; a load or
+// save stops at that value, and what was read or written before it stays in effect.
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Registry.h"
+
+namespace olvo {
+
+inline constexpr char SettingsKey[] = "software\\Kestrava";
+inline constexpr char SettingsSection[] = "File Splitter";
+inline constexpr char DefaultSplitSizes[] = "1420,663552,714752";
+
+inline constexpr char kSplitToFolderValue[] = "Split To Folder";
+inline constexpr char kSplitFolderNameValue[] = "Split Folder Name";
+inline constexpr char kRestoreToFolderValue[] = "Restore To Folder";
+inline constexpr char kRestoreFolderNameValue[] = "Restore Folder Name";
+inline constexpr char kSplitSizesValue[] = "Split Sizes";
+
+// "Invalid data type for '%s'", "Failed to get data for '%s'", "Failed to create key %s" or
+// "Failed to set data for '%s'", with the value or section name in place of %s.
+class SettingsError : public std::runtime_error {
+  public:
+    explicit SettingsError(const std::string& text) : std::runtime_error(text) {}
+};
+
+// An INI-style view of SettingsKey: a section is a subkey of it, an entry a value in that subkey.
+// One instance serves one load or one save; the registry is released when it goes, also after a
+// failure. Constructing it opens SettingsKey with full access, creating it when missing; when that
+// is refused, reads yield their defaults and writes fail with "Failed to create key <section>",
+// so nothing is ever written anywhere but below SettingsKey.
+class SettingsStore {
+  public:
+    explicit SettingsStore(Registry& registry);
+    ~SettingsStore();
+    SettingsStore(const SettingsStore&) = delete;
+    SettingsStore& operator=(const SettingsStore&) = delete;
+
+    // The text of a REG_SZ or REG_EXPAND_SZ value (not expanded) up to its first zero byte;
+    // defaultText when the section or value is missing, empty text for a value of length 0.
+    // Raises "Invalid data type for '<name>'" for any other type.
+    std::string ReadString(std::string_view section, std::string_view name,
+                           std::string_view defaultText);
+    // Whether the value, read as a number, is other than 0. A REG_SZ is converted as a whole
+    // number ("-1", " +7", "$1F", "0x10"); text that does not convert gives defaultValue, as does
+    // a missing section or value. Other types are read as 32-bit numbers: a REG_DWORD gives its
+    // number, data longer than 4 bytes raises "Failed to get data for '<name>'", any other type
+    // raises "Invalid data type for '<name>'".
+    bool ReadBool(std::string_view section, std::string_view name, bool defaultValue);
+    // Stores text as a REG_SZ, creating the section when missing. Raises
+    // "Failed to create key <section>" or "Failed to set data for '<name>'".
+    void WriteString(std::string_view section, std::string_view name, std::string_view text);
+    // WriteString with "1" for true and "0" for false, whatever type the value had before.
+    void WriteBool(std::string_view section, std::string_view name, bool value);
+
+  private:
+    Registry& m_registry;
+    ScopedRegistryKey m_key;
+};
+
+// The process-wide copy of the settings; the split sizes live in the main window's size list.
+struct Settings {
+    bool SplitToFolder = false;
+    bool RestoreToFolder = false;
+    std::string SplitFolderName;
+    std::string RestoreFolderName;
+};
+
+// The five values as the configuration window shows them.
+struct ConfigValues {
+    bool splitToFolder = false;
+    bool restoreToFolder = false;
+    std::string splitFolderName;
+    std::string restoreFolderName;
+    std::string splitSizes;
+};
+
+// The entries of a split-size list text, as the size box lists them. Entries are separated by
+// commas or by characters with codes 1 to 32, which are skipped around them; an entry in double
+// quotes may hold those ("" stands for one quote). Two adjacent commas give an empty entry, as
+// does a leading comma; a trailing comma adds nothing. A zero byte ends the text.
+std::vector<std::string> SplitSizeEntries(const std::string& listText);
+
+// The start-up load: "Split Sizes" into splitSizes (its entries), then "Split To Folder",
+// "Split Folder Name", "Restore To Folder", "Restore Folder Name" into settings. Raises
+// SettingsError at a failing value; the values before it stay loaded, the later ones untouched.
+void LoadStartupSettings(Registry& registry, Settings& settings,
+                         std::vector<std::string>& splitSizes);
+// The configuration window's load: "Split Folder Name", "Restore Folder Name",
+// "Split To Folder", "Restore To Folder", "Split Sizes", each stored in values as it is read.
+void LoadConfigValues(Registry& registry, ConfigValues& values);
+// The configuration window's save: all five, changed or not, in the order "Split To Folder",
+// "Split Folder Name", "Restore To Folder", "Restore Folder Name", "Split Sizes".
+void SaveConfigValues(Registry& registry, const ConfigValues& values);
+
+}  // namespace olvo

@@ -1,0 +1,306 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <functional>
+
+#include "platform/RegistryHive.h"
+#include "settings/SettingsStore.h"
+#include "support/TempDir.h"
+
+namespace olvo {
+namespace {
+
+using test::Exists;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+const std::string kHead = "Windows Registry Editor Version 5.00\n\n";
+const std::string kSectionLine = "[HKEY_CURRENT_USER\\software\\Kestrava\\File Splitter]\n";
+
+// Every test gets a config home of its own, so the user's real hive is never touched.
+class UserHiveTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const char* old = std::getenv("XDG_CONFIG_HOME");
+        if (old != nullptr) m_oldConfigHome = old;
+        m_hadConfigHome = old != nullptr;
+        m_configHome = m_temp / "config";
+        ::setenv("XDG_CONFIG_HOME", m_configHome.c_str(), 1);
+        m_folder = m_configHome + "/Kestrava";
+        m_hive = m_folder + "/registry.reg";
+    }
+    void TearDown() override {
+        if (m_hadConfigHome) {
+            ::setenv("XDG_CONFIG_HOME", m_oldConfigHome.c_str(), 1);
+        } else {
+            ::unsetenv("XDG_CONFIG_HOME");
+        }
+    }
+
+    void WriteHiveText(const std::string& sectionLines) {
+        ::mkdir(m_configHome.c_str(), 0700);
+        ::mkdir(m_folder.c_str(), 0700);
+        WriteFile(m_hive, kHead + kSectionLine + sectionLines + "\n");
+    }
+    Settings LoadStartup(std::vector<std::string>* sizes = nullptr) {
+        Settings settings;
+        std::vector<std::string> ignored;
+        LoadStartupSettings(UserRegistry(), settings, sizes ? *sizes : ignored);
+        return settings;
+    }
+    static std::string ErrorOf(const std::function<void()>& action) {
+        try {
+            action();
+        } catch (const SettingsError& error) {
+            return error.what();
+        }
+        return "no error";
+    }
+
+    TempDir m_temp;
+    std::string m_configHome, m_folder, m_hive;
+    std::string m_oldConfigHome;
+    bool m_hadConfigHome = false;
+};
+
+TEST_F(UserHiveTest, NoHiveGivesDefaultsAndLeavesTheEmptyKey) {
+    EXPECT_EQ(UserHivePath(), m_hive);
+    std::vector<std::string> sizes;
+    const Settings settings = LoadStartup(&sizes);
+    EXPECT_EQ(sizes, (std::vector<std::string>{"1420", "663552", "714752"}));
+    EXPECT_FALSE(settings.SplitToFolder);
+    EXPECT_FALSE(settings.RestoreToFolder);
+    EXPECT_EQ(settings.SplitFolderName, "");
+    EXPECT_EQ(settings.RestoreFolderName, "");
+    EXPECT_EQ(ReadFile(m_hive), kHead + "[HKEY_CURRENT_USER\\software\\Kestrava]\n\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(m_hive.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST_F(UserHiveTest, StoredFormsReadAsTheUserLeftThem) {
+    WriteHiveText("\"Split Sizes\"=\"\"\n\"Split To Folder\"=dword:00000001\n");
+    std::vector<std::string> sizes = {"stale"};
+    EXPECT_TRUE(LoadStartup(&sizes).SplitToFolder);
+    EXPECT_TRUE(sizes.empty());  // present but empty is not absent
+
+    WriteHiveText("\"Split To Folder\"=\"yes\"\n\"Restore To Folder\"=\"2\"\n");
+    Settings settings = LoadStartup();
+    EXPECT_FALSE(settings.SplitToFolder);
+    EXPECT_TRUE(settings.RestoreToFolder);
+}
+
+TEST_F(UserHiveTest, ASaveWritesAllFiveAsStrings) {
+    WriteHiveText("\"Split To Folder\"=dword:00000001\n\"Split Folder Name\"=\"/data/out\"\n");
+    ConfigValues values;
+    LoadConfigValues(UserRegistry(), values);
+    SaveConfigValues(UserRegistry(), values);
+    EXPECT_EQ(ReadFile(m_hive), kHead + kSectionLine +
+                                    "\"Split To Folder\"=\"1\"\n"
+                                    "\"Split Folder Name\"=\"/data/out\"\n"
+                                    "\"Restore To Folder\"=\"0\"\n"
+                                    "\"Restore Folder Name\"=\"\"\n"
+                                    "\"Split Sizes\"=\"1420,663552,714752\"\n"
+                                    "\n");
+    EXPECT_FALSE(Exists(m_hive + ".bad"));
+}
+
+TEST_F(UserHiveTest, AFolderNameOfTheWrongTypeStopsTheLoad) {
+    WriteHiveText(
+        "\"Split Sizes\"=\"7,8\"\n\"Split To Folder\"=\"1\"\n\"Split Folder Name\"=dword:00000001\n"
+        "\"Restore To Folder\"=\"1\"\n");
+    Settings settings;
+    std::vector<std::string> sizes;
+    EXPECT_EQ(ErrorOf([&] { LoadStartupSettings(UserRegistry(), settings, sizes); }),
+              "Invalid data type for 'Split Folder Name'");
+    EXPECT_EQ(sizes, (std::vector<std::string>{"7", "8"}));
+    EXPECT_TRUE(settings.SplitToFolder);
+    EXPECT_FALSE(settings.RestoreToFolder);
+    // The store was released: a second load can take the lock again.
+    EXPECT_EQ(ErrorOf([&] { LoadStartupSettings(UserRegistry(), settings, sizes); }),
+              "Invalid data type for 'Split Folder Name'");
+}
+
+TEST_F(UserHiveTest, ACutOffHiveIsKeptAsideAndReplaced) {
+    SaveConfigValues(UserRegistry(), {true, true, "/split", "/restore", "100,200"});
+    const std::string whole = ReadFile(m_hive);
+    const std::string cut = whole.substr(0, whole.find("/restore"));
+    WriteFile(m_hive, cut);
+
+    std::vector<std::string> sizes;
+    const Settings settings = LoadStartup(&sizes);
+    EXPECT_FALSE(settings.SplitToFolder);
+    EXPECT_EQ(settings.SplitFolderName, "");
+    EXPECT_EQ(sizes.size(), 3u);
+    ASSERT_TRUE(Exists(m_hive + ".bad"));
+    EXPECT_EQ(ReadFile(m_hive + ".bad"), cut);
+
+    SaveConfigValues(UserRegistry(), {false, true, "/s2", "/r2", "300"});
+    ASSERT_TRUE(ParseHive(ReadFile(m_hive)));
+    ConfigValues values;
+    LoadConfigValues(UserRegistry(), values);
+    EXPECT_EQ(values.restoreFolderName, "/r2");
+    EXPECT_EQ(values.splitSizes, "300");
+    EXPECT_EQ(ReadFile(m_hive + ".bad"), cut);
+}
+
+TEST_F(UserHiveTest, AHiveThatCannotBeReadIsNeverWrittenOver) {
+    ::mkdir(m_configHome.c_str(), 0700);
+    ::mkdir(m_folder.c_str(), 0700);
+    ::mkdir(m_hive.c_str(), 0700);  // a folder where the file belongs
+    EXPECT_EQ(LoadStartup().SplitFolderName, "");
+    EXPECT_EQ(ErrorOf([] { SaveConfigValues(UserRegistry(), ConfigValues{}); }),
+              "Failed to create key File Splitter");
+    struct stat st {};
+    ASSERT_EQ(::stat(m_hive.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+}
+
+TEST_F(UserHiveTest, ALinkedHiveStaysALink) {
+    const std::string real = m_temp / "dotfiles.reg";
+    WriteFile(real, kHead + kSectionLine + "\"Split Sizes\"=\"9\"\n\n");
+    ::mkdir(m_configHome.c_str(), 0700);
+    ::mkdir(m_folder.c_str(), 0700);
+    ASSERT_EQ(::symlink(real.c_str(), m_hive.c_str()), 0);
+    SaveConfigValues(UserRegistry(), {true, false, "", "", "10"});
+    struct stat st {};
+    ASSERT_EQ(::lstat(m_hive.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_NE(ReadFile(real).find("\"Split Sizes\"=\"10\""), std::string::npos);
+}
+
+TEST_F(UserHiveTest, ASaveWhereNothingCanBeCreatedFails) {
+    WriteFile(m_temp / "file", "not a folder");
+    ::setenv("XDG_CONFIG_HOME", (m_temp / "file/config").c_str(), 1);
+    EXPECT_EQ(LoadStartup().SplitFolderName, "");
+    EXPECT_EQ(ErrorOf([] {
+                  SaveConfigValues(UserRegistry(), {true, true, "a", "b", "1"});
+              }),
+              "Failed to create key File Splitter");
+}
+
+// Runs action in a child process that may not write where its owner may not; as root (which
+// may write anywhere) the child becomes nobody first. Returns the error text the action raised.
+std::string ErrorAsUnprivileged(const std::function<void()>& action) {
+    int channel[2];
+    if (::pipe(channel) != 0) return "pipe failed";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(channel[0]);
+        std::string text = "no error";
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            text = "cannot drop privileges";
+        } else {
+            try {
+                action();
+            } catch (const std::exception& error) {
+                text = error.what();
+            }
+        }
+        (void)!::write(channel[1], text.data(), text.size());
+        ::_exit(0);
+    }
+    ::close(channel[1]);
+    std::string text;
+    char buffer[256];
+    ssize_t n;
+    while ((n = ::read(channel[0], buffer, sizeof buffer)) > 0) text.append(buffer, n);
+    ::close(channel[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return text;
+}
+
+TEST_F(UserHiveTest, ASaveIntoAFolderThatCannotBeWrittenFails) {
+    SaveConfigValues(UserRegistry(), {true, true, "/a", "/b", "1"});
+    const std::string before = ReadFile(m_hive);
+    // Readable by the child, writable by no one but root.
+    for (const std::string& folder : {m_temp.Path(), m_configHome}) ::chmod(folder.c_str(), 0755);
+    ::chmod(m_folder.c_str(), 0555);
+    ::chmod(m_hive.c_str(), 0644);
+
+    const std::string text = ErrorAsUnprivileged([] {
+        SaveConfigValues(UserRegistry(), {false, false, "", "", "2"});
+    });
+    if (text == "cannot drop privileges") GTEST_SKIP() << text;
+    EXPECT_EQ(text, "Failed to set data for 'Split To Folder'");
+    EXPECT_EQ(ReadFile(m_hive), before);
+}
+
+// Two processes saving at once: each save is whole when seen through the store, the file always
+// parses, and at the end it holds the last save of one of them.
+TEST_F(UserHiveTest, ConcurrentSavesNeverMixOrCorrupt) {
+    constexpr int kSaves = 200;
+    const auto valuesOf = [](char who, int round) {
+        const std::string tag = std::string(1, who) + std::to_string(round);
+        return ConfigValues{round % 2 == 0, round % 2 == 1, "/split/" + tag, "/restore/" + tag,
+                            tag};
+    };
+    const auto isWhole = [&](const ConfigValues& v) {
+        if (v.splitSizes.size() < 2) return false;
+        const ConfigValues expected =
+            valuesOf(v.splitSizes[0], std::atoi(v.splitSizes.c_str() + 1));
+        return v.splitToFolder == expected.splitToFolder &&
+               v.restoreToFolder == expected.restoreToFolder &&
+               v.splitFolderName == expected.splitFolderName &&
+               v.restoreFolderName == expected.restoreFolderName &&
+               v.splitSizes == expected.splitSizes;
+    };
+    SaveConfigValues(UserRegistry(), valuesOf('A', 0));
+
+    std::vector<pid_t> children;
+    for (const char who : {'A', 'B'}) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            int failures = 0;
+            for (int round = 0; round < kSaves; ++round) {
+                try {
+                    SaveConfigValues(UserRegistry(), valuesOf(who, round));
+                } catch (...) {
+                    ++failures;
+                }
+            }
+            ::_exit(failures == 0 ? 0 : 1);
+        }
+        children.push_back(child);
+    }
+
+    int checks = 0;
+    std::vector<int> statuses(children.size(), -1);
+    for (;;) {
+        int running = 0;
+        for (std::size_t i = 0; i < children.size(); ++i) {
+            if (statuses[i] != -1) continue;
+            int status = 0;
+            if (::waitpid(children[i], &status, WNOHANG) == children[i]) {
+                statuses[i] = status;
+            } else {
+                ++running;
+            }
+        }
+        const std::optional<Hive> raw = ParseHive(ReadFile(m_hive));
+        ASSERT_TRUE(raw);
+        ConfigValues seen;
+        LoadConfigValues(UserRegistry(), seen);
+        ASSERT_TRUE(isWhole(seen)) << seen.splitSizes << " " << seen.splitFolderName;
+        ++checks;
+        if (running == 0) break;
+    }
+    for (const int status : statuses) {
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    ConfigValues last;
+    LoadConfigValues(UserRegistry(), last);
+    EXPECT_TRUE(last.splitSizes == "A199" || last.splitSizes == "B199") << last.splitSizes;
+    EXPECT_TRUE(isWhole(last));
+    EXPECT_GT(checks, 1);
+    EXPECT_FALSE(Exists(m_hive + ".bad"));
+}
+
+}  // namespace
+}  // namespace olvo
