@@ -74,7 +74,8 @@ private:
 
 void FakeFileSystem::CountCall() {
     const int index = calls++;
-    if (failCallFrom && index >= *failCallFrom) ThrowSystemError(failCallError);
+    if ((failCallFrom && index >= *failCallFrom) || (failCallAt && index == *failCallAt))
+        ThrowSystemError(failCallError);
 }
 
 std::optional<FileEntry> FakeFileSystem::Find(const std::string& path) { return m_real.Find(path); }

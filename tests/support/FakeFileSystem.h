@@ -29,6 +29,8 @@ public:
     std::set<std::string> refuseCreate;
     // Every call that reaches the system fails from this call index on (0 = the first call).
     std::optional<int> failCallFrom;
+    // Only the call of this index fails.
+    std::optional<int> failCallAt;
     int failCallError = 5;  // EIO
 
     int syncCount = 0;
