@@ -63,7 +63,7 @@ void TerminalProgress::Draw(bool force) {
 
     // The descriptor's size is outside data: the bar never runs past full, whatever it claims.
     const double total = static_cast<double>(std::max(m_total, m_done));
-    const double fraction = total > 0 ? static_cast<double>(m_done) / total
+    const double fraction = total > 0       ? static_cast<double>(m_done) / total
                             : m_maximum > 0 ? static_cast<double>(m_position) / m_maximum
                                             : 0.0;
     constexpr int kWidth = 24;

@@ -11,8 +11,9 @@ namespace olvo::cli {
 
 // A one-line bar: bytes done, piece k of N, rate and time left. Draws nothing when disabled.
 class TerminalProgress final : public Progress {
-public:
-    explicit TerminalProgress(bool enabled, std::FILE* out = stderr) : m_enabled(enabled), m_out(out) {}
+  public:
+    explicit TerminalProgress(bool enabled, std::FILE* out = stderr)
+        : m_enabled(enabled), m_out(out) {}
     void Begin(const std::string& caption, std::uint32_t maximum) override;
     void SetMaximum(std::uint32_t maximum) override { m_maximum = maximum; }
     void SetPosition(std::uint32_t position) override;
@@ -22,7 +23,7 @@ public:
     // Clears the bar's line so that other text can be written.
     void Clear();
 
-private:
+  private:
     void Draw(bool force);
 
     bool m_enabled;
@@ -39,12 +40,12 @@ private:
 
 // Asks on the terminal; with no terminal on standard input every answer is Cancel.
 class TerminalPrompt final : public Prompt {
-public:
+  public:
     TerminalPrompt(TerminalProgress& progress, bool interactive)
         : m_progress(progress), m_interactive(interactive) {}
     PromptAnswer AskRetryCancel(const std::string& caption, const std::string& text) override;
 
-private:
+  private:
     TerminalProgress& m_progress;
     bool m_interactive;
 };

@@ -87,7 +87,8 @@ struct Session {
     explicit Session(bool quiet)
         : progress(!quiet && ::isatty(STDERR_FILENO)),
           prompt(progress, ::isatty(STDIN_FILENO)),
-          context{SystemFileSystem(), progress, prompt, DateTimeFormat(CurrentDateTimeConventions())} {}
+          context{SystemFileSystem(), progress, prompt,
+                  DateTimeFormat(CurrentDateTimeConventions())} {}
     TerminalProgress progress;
     TerminalPrompt prompt;
     EngineContext context;
@@ -107,7 +108,8 @@ Settings LoadSettings() {
     return settings;
 }
 
-std::string DefaultFolder(bool useDefault, const std::string& defaultFolder, const std::string& file) {
+std::string DefaultFolder(bool useDefault, const std::string& defaultFolder,
+                          const std::string& file) {
     return useDefault ? defaultFolder : FolderPart(file, kPathDelimiter);
 }
 
@@ -140,14 +142,16 @@ int RunSplit(const std::string& sourceArg, const std::string& folderArg,
         }
         pieceSize = fileSize / *count + (fileSize % *count ? 1 : 0);
         if (pieceSize > kMaxPieceSize) {
-            PrintFailure("Split file size is too large! Increase the number of split files to be created.");
+            PrintFailure(
+                "Split file size is too large! Increase the number of split files to be created.");
             return kExitFailure;
         }
     }
 
     Session session(quiet);
     std::string message;
-    if (!SplitFile(session.context, source, folder, message, static_cast<std::uint32_t>(pieceSize))) {
+    if (!SplitFile(session.context, source, folder, message,
+                   static_cast<std::uint32_t>(pieceSize))) {
         PrintFailure(message);
         return kExitFailure;
     }
@@ -172,8 +176,9 @@ int RunRestore(const std::string& descriptorArg, const std::string& folderArg, b
         return kExitFailure;
     }
     const std::string base = descriptor.substr(0, descriptor.size() - 6);
-    std::printf("Restored %s\n",
-                (WithTrailingDelimiter(folder, kPathDelimiter) + FileNamePart(base, true, kPathDelimiter)).c_str());
+    std::printf("Restored %s\n", (WithTrailingDelimiter(folder, kPathDelimiter) +
+                                  FileNamePart(base, true, kPathDelimiter))
+                                     .c_str());
     return 0;
 }
 
@@ -244,9 +249,11 @@ int RunConfig(const ConfigChanges& changes) {
 
 int Main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
-    CLI::App app{"Kestrava File Splitter: cut a file into numbered pieces and put it back together.",
-                 "olvo-cli"};
-    app.set_version_flag("--version", std::string("olvo-cli (Kestrava File Splitter) ") + OLVO_VERSION);
+    CLI::App app{
+        "Kestrava File Splitter: cut a file into numbered pieces and put it back together.",
+        "olvo-cli"};
+    app.set_version_flag("--version",
+                         std::string("olvo-cli (Kestrava File Splitter) ") + OLVO_VERSION);
     app.require_subcommand(1);
     bool bufferedCopy = false;
     app.add_flag("--buffered-copy", bufferedCopy, "Copy through a buffer, never in the kernel")
@@ -256,23 +263,27 @@ int Main(int argc, char** argv) {
     std::optional<std::string> sizeText;
     std::optional<std::uint64_t> count;
     bool splitQuiet = false;
-    auto* split = app.add_subcommand("split", "Cut SOURCE into pieces of SIZE or into COUNT pieces");
+    auto* split =
+        app.add_subcommand("split", "Cut SOURCE into pieces of SIZE or into COUNT pieces");
     split->add_option("SOURCE", source, "The file to split")->required();
     split->add_option("-d,--destination", splitFolder,
                       "Folder for the pieces (default: the source's folder)");
     auto* sizeOption = split->add_option(
-        "-s,--size", sizeText, "Piece size in KB of 1024 bytes, or with a suffix K, M or G (1 to 2097151 KB)");
+        "-s,--size", sizeText,
+        "Piece size in KB of 1024 bytes, or with a suffix K, M or G (1 to 2097151 KB)");
     auto* countOption = split->add_option("-n,--count", count, "Number of pieces (1 to 32767)");
     sizeOption->excludes(countOption);
     split->add_flag("-q,--quiet", splitQuiet, "No progress bar");
 
     std::string descriptor, restoreFolder;
     bool deletePieces = false, restoreTime = false, restoreQuiet = false;
-    auto* restore = app.add_subcommand("restore", "Rebuild a file from its split descriptor (.split)");
+    auto* restore =
+        app.add_subcommand("restore", "Rebuild a file from its split descriptor (.split)");
     restore->add_option("DESCRIPTOR", descriptor, "The .split file of the set")->required();
     restore->add_option("-d,--destination", restoreFolder,
                         "Folder for the rebuilt file (default: the descriptor's folder)");
-    restore->add_flag("--delete-pieces", deletePieces, "Delete the split set after a successful restore");
+    restore->add_flag("--delete-pieces", deletePieces,
+                      "Delete the split set after a successful restore");
     restore->add_flag("--restore-time", restoreTime, "Give the file its original time");
     restore->add_flag("-q,--quiet", restoreQuiet, "No progress bar");
 
@@ -281,14 +292,17 @@ int Main(int argc, char** argv) {
     checksum->add_option("FILE", checksumPath, "The file")->required();
 
     ConfigChanges changes;
-    auto* config = app.add_subcommand("config", "Show or change the default folders and split sizes");
-    auto* splitTo = config->add_option("--split-to", changes.splitTo, "Put pieces in DIR by default");
+    auto* config =
+        app.add_subcommand("config", "Show or change the default folders and split sizes");
+    auto* splitTo =
+        config->add_option("--split-to", changes.splitTo, "Put pieces in DIR by default");
     config->add_flag("--no-split-to", changes.noSplitTo, "Put pieces beside their file by default")
         ->excludes(splitTo);
-    auto* restoreTo =
-        config->add_option("--restore-to", changes.restoreTo, "Put rebuilt files in DIR by default");
-    config->add_flag("--no-restore-to", changes.noRestoreTo,
-                     "Put rebuilt files beside their descriptor by default")
+    auto* restoreTo = config->add_option("--restore-to", changes.restoreTo,
+                                         "Put rebuilt files in DIR by default");
+    config
+        ->add_flag("--no-restore-to", changes.noRestoreTo,
+                   "Put rebuilt files beside their descriptor by default")
         ->excludes(restoreTo);
     config->add_option("--sizes", changes.sizes,
                        "The split sizes offered, in KB, comma-separated (e.g. 1420,663552,714752)");
@@ -305,10 +319,11 @@ int Main(int argc, char** argv) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         std::fprintf(stderr, "olvo-cli: %s\n", e.what());
-        CLI::App* shown = split->parsed() ? split : restore->parsed() ? restore
-                                                   : checksum->parsed() ? checksum
-                                                   : config->parsed()   ? config
-                                                                        : &app;
+        CLI::App* shown = split->parsed()      ? split
+                          : restore->parsed()  ? restore
+                          : checksum->parsed() ? checksum
+                          : config->parsed()   ? config
+                                               : &app;
         std::fputs(shown->help().c_str(), stderr);
         return kExitUsage;
     }
@@ -324,4 +339,6 @@ int Main(int argc, char** argv) {
 }  // namespace
 }  // namespace olvo::cli
 
-int main(int argc, char** argv) { return olvo::cli::Main(argc, argv); }
+int main(int argc, char** argv) {
+    return olvo::cli::Main(argc, argv);
+}

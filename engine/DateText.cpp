@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/EngineError.h"
+#include "engine/FileFunctions.h"
 
 namespace olvo {
 namespace {
@@ -17,7 +18,9 @@ std::string TwoDigits(int value) {
     return text;
 }
 
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool IsLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int DaysInMonth(int year, int month) {
     static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -54,13 +57,6 @@ bool ReadNumbers(const std::string& text, char separator, std::vector<int>& numb
     }
 }
 
-std::string Trimmed(const std::string& text) {
-    std::size_t begin = 0, end = text.size();
-    while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ') ++begin;
-    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ') --end;
-    return text.substr(begin, end - begin);
-}
-
 }  // namespace
 
 std::string DateTimeFormat::Format(const LocalDateTime& when) const {
@@ -84,7 +80,8 @@ std::string DateTimeFormat::Format(const LocalDateTime& when) const {
     if (m_conventions.twelveHour) {
         const int hour12 = when.hour % 12 == 0 ? 12 : when.hour % 12;
         text += ' ' + std::to_string(hour12) + tsep + TwoDigits(when.minute) + tsep +
-                TwoDigits(when.second) + ' ' + (when.hour < 12 ? m_conventions.am : m_conventions.pm);
+                TwoDigits(when.second) + ' ' +
+                (when.hour < 12 ? m_conventions.am : m_conventions.pm);
     } else {
         text += ' ' + TwoDigits(when.hour) + tsep + TwoDigits(when.minute) + tsep +
                 TwoDigits(when.second);
@@ -93,10 +90,11 @@ std::string DateTimeFormat::Format(const LocalDateTime& when) const {
 }
 
 std::optional<LocalDateTime> DateTimeFormat::Parse(const std::string& input) const {
-    const std::string text = Trimmed(input);
+    const std::string text = TrimBlanks(input);
     const auto space = text.find(' ');
     const std::string datePart = text.substr(0, space);
-    std::string timePart = space == std::string::npos ? std::string() : Trimmed(text.substr(space));
+    std::string timePart =
+        space == std::string::npos ? std::string() : TrimBlanks(text.substr(space));
 
     std::vector<int> fields;
     if (!ReadNumbers(datePart, m_conventions.dateSeparator, fields)) return std::nullopt;
@@ -160,7 +158,7 @@ std::optional<LocalDateTime> DateTimeFormat::Parse(const std::string& input) con
             const std::size_t at = timePart.size() - candidate->size();
             if (StartsWithNoCase(timePart, at, *candidate)) {
                 meridiem = pass + 1;
-                timePart = Trimmed(timePart.substr(0, at));
+                timePart = TrimBlanks(timePart.substr(0, at));
                 break;
             }
         }

@@ -11,8 +11,9 @@
 namespace olvo {
 
 class DateTimeFormat {
-public:
-    explicit DateTimeFormat(DateTimeConventions conventions) : m_conventions(std::move(conventions)) {}
+  public:
+    explicit DateTimeFormat(DateTimeConventions conventions)
+        : m_conventions(std::move(conventions)) {}
 
     // Short date (two-digit day and month, four-digit year, in the locale's order and with its
     // separator), one space, long time; the date alone when the time is exactly 00:00:00.
@@ -24,7 +25,7 @@ public:
 
     const DateTimeConventions& Conventions() const { return m_conventions; }
 
-private:
+  private:
     DateTimeConventions m_conventions;
 };
 

@@ -7,7 +7,7 @@ namespace olvo {
 
 // A failure inside the engine, carrying the text the user is shown (without the closing "!").
 class EngineError : public std::runtime_error {
-public:
+  public:
     explicit EngineError(const std::string& text) : std::runtime_error(text) {}
 };
 

@@ -31,6 +31,13 @@ std::string ExtensionPart(const std::string& path, char delimiter) {
     return path.substr(dot);
 }
 
+std::string TrimBlanks(const std::string& text) {
+    std::size_t begin = 0, end = text.size();
+    while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ') ++begin;
+    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ') --end;
+    return text.substr(begin, end - begin);
+}
+
 std::string LowerCase(std::string text) {
     for (char& c : text) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');

@@ -19,6 +19,9 @@ std::string WithTrailingDelimiter(const std::string& folder, char delimiter);
 // The extension of path: from the last "." after the last delimiter or ":", or empty.
 std::string ExtensionPart(const std::string& path, char delimiter);
 
+// text without its leading and trailing blanks and control characters (codes 0 to 32).
+std::string TrimBlanks(const std::string& text);
+
 // ASCII lower case; other bytes unchanged.
 std::string LowerCase(std::string text);
 

@@ -14,16 +14,6 @@ namespace {
 constexpr char kNoDriveText[] =
     "Please ensure media is correctly inserted and drive is not read only.";
 
-// The text of any error the operations catch.
-std::string ErrorText(const std::exception& error) { return error.what(); }
-
-std::string Trimmed(const std::string& text) {
-    std::size_t begin = 0, end = text.size();
-    while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ') ++begin;
-    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ') --end;
-    return text.substr(begin, end - begin);
-}
-
 std::unique_ptr<InputFile> OpenShared(FileSystem& files, const std::string& path) {
     try {
         return files.OpenRead(path);
@@ -62,7 +52,8 @@ std::uint32_t FileChecksum(FileSystem& files, const std::string& path) {
     const std::size_t got = file->Read(buffer.data(), buffer.size());
     std::uint32_t sum = 0;
     for (std::size_t i = 0; i + 4 <= got; i += 4) {
-        sum += static_cast<std::uint32_t>(buffer[i]) | static_cast<std::uint32_t>(buffer[i + 1]) << 8 |
+        sum += static_cast<std::uint32_t>(buffer[i]) |
+               static_cast<std::uint32_t>(buffer[i + 1]) << 8 |
                static_cast<std::uint32_t>(buffer[i + 2]) << 16 |
                static_cast<std::uint32_t>(buffer[i + 3]) << 24;
     }
@@ -94,7 +85,8 @@ bool CheckPieceSpace(EngineContext& context, const std::string& destinationFolde
 }
 
 bool SplitFile(EngineContext& context, const std::string& sourcePath,
-               const std::string& destinationFolder, std::string& message, std::uint32_t pieceSize) {
+               const std::string& destinationFolder, std::string& message,
+               std::uint32_t pieceSize) {
     message.clear();
     FileSystem& files = context.files;
     const auto entry = files.Find(sourcePath);
@@ -120,8 +112,9 @@ bool SplitFile(EngineContext& context, const std::string& sourcePath,
         return false;
     }
     // An empty folder names no volume; the space check then refuses before anything is made.
-    const std::string folder =
-        destinationFolder.empty() ? std::string() : WithTrailingDelimiter(destinationFolder, kPathDelimiter);
+    const std::string folder = destinationFolder.empty()
+                                   ? std::string()
+                                   : WithTrailingDelimiter(destinationFolder, kPathDelimiter);
     const std::string descriptorPath = folder + fileName + ".split";
     const std::string batchPath = folder + fileName + ".bat";
 
@@ -177,7 +170,7 @@ bool SplitFile(EngineContext& context, const std::string& sourcePath,
         files.SyncVolume(folder);
         return true;
     } catch (const std::exception& error) {
-        message = Trimmed(ErrorText(error)) + "!";
+        message = TrimBlanks(error.what()) + "!";
         return false;
     }
 }
@@ -213,8 +206,9 @@ bool RestoreFile(EngineContext& context, const std::string& descriptorPath,
 
     ProgressWindow window(context.progress, "Restoring File...", 0);
     try {
-        const std::string folder =
-            destinationFolder.empty() ? std::string() : WithTrailingDelimiter(destinationFolder, kPathDelimiter);
+        const std::string folder = destinationFolder.empty()
+                                       ? std::string()
+                                       : WithTrailingDelimiter(destinationFolder, kPathDelimiter);
 
         SplitDescriptor descriptor;
         {
@@ -230,7 +224,8 @@ bool RestoreFile(EngineContext& context, const std::string& descriptorPath,
         const std::string baseName = FileNamePart(base, false, kPathDelimiter);
         const std::string pieceFolder = FolderPart(descriptorPath, kPathDelimiter) + kPathDelimiter;
         const std::string batchPath = base + ".bat";
-        const std::string outputPath = (folder.empty() ? std::string(1, kPathDelimiter) : folder) + fileName;
+        const std::string outputPath =
+            (folder.empty() ? std::string(1, kPathDelimiter) : folder) + fileName;
         auto piecePath = [&](std::uint64_t k) { return pieceFolder + PieceName(baseName, k); };
         context.progress.SetMaximum(descriptor.pieceCount);
 
@@ -239,7 +234,8 @@ bool RestoreFile(EngineContext& context, const std::string& descriptorPath,
         // Creating the output empties it: it must not be a file of the set. Pieces not here yet
         // come on other media and cannot be this file.
         const auto output = files.Identity(outputPath);
-        bool overwrites = SameFile(files, output, descriptorPath) || SameFile(files, output, batchPath);
+        bool overwrites =
+            SameFile(files, output, descriptorPath) || SameFile(files, output, batchPath);
         for (std::uint64_t k = 1; k <= descriptor.pieceCount && output && !overwrites; ++k) {
             const auto piece = files.Identity(piecePath(k));
             if (!piece) break;
@@ -298,7 +294,7 @@ bool RestoreFile(EngineContext& context, const std::string& descriptorPath,
         }
         return true;
     } catch (const std::exception& error) {
-        message = ErrorText(error) + "!";
+        message = std::string(error.what()) + "!";
         return false;
     }
 }

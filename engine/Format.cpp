@@ -19,7 +19,9 @@ std::string FormatKB(std::uint64_t bytes, const std::string& separator) {
     return GroupThousands(kilobytes, separator) + "KB";
 }
 
-std::string FormatKB(std::uint64_t bytes) { return FormatKB(bytes, CurrentThousandsSeparator()); }
+std::string FormatKB(std::uint64_t bytes) {
+    return FormatKB(bytes, CurrentThousandsSeparator());
+}
 
 std::string FormatPieceCount(std::uint64_t fileSize, std::uint32_t pieceSize,
                              const std::string& separator) {

@@ -8,7 +8,7 @@ namespace olvo {
 
 // The progress window of one operation: shown by Begin, gone after End.
 class Progress {
-public:
+  public:
     virtual ~Progress() = default;
     virtual void Begin(const std::string& caption, std::uint32_t maximum) = 0;
     virtual void SetMaximum(std::uint32_t maximum) = 0;
@@ -24,7 +24,7 @@ public:
 
 // Shows the progress window for the lifetime of one operation, however it ends.
 class ProgressWindow {
-public:
+  public:
     ProgressWindow(Progress& progress, const std::string& caption, std::uint32_t maximum)
         : m_progress(progress) {
         m_progress.Begin(caption, maximum);
@@ -33,7 +33,7 @@ public:
     ProgressWindow& operator=(const ProgressWindow&) = delete;
     ~ProgressWindow() { m_progress.End(); }
 
-private:
+  private:
     Progress& m_progress;
 };
 
@@ -41,13 +41,13 @@ enum class PromptAnswer { Retry, Cancel };
 
 // The modal Retry/Cancel questions about media, with the information icon.
 class Prompt {
-public:
+  public:
     virtual ~Prompt() = default;
     virtual PromptAnswer AskRetryCancel(const std::string& caption, const std::string& text) = 0;
 };
 
 class NullProgress final : public Progress {
-public:
+  public:
     void Begin(const std::string&, std::uint32_t) override {}
     void SetMaximum(std::uint32_t) override {}
     void SetPosition(std::uint32_t) override {}
@@ -57,7 +57,7 @@ public:
 
 // Answers Cancel to every question: what a program without a user does.
 class CancelPrompt final : public Prompt {
-public:
+  public:
     PromptAnswer AskRetryCancel(const std::string&, const std::string&) override {
         return PromptAnswer::Cancel;
     }

@@ -18,17 +18,20 @@ std::string PieceName(const std::string& baseName, std::uint64_t k) {
 }
 
 std::string DescriptorHead(const SplitDescriptor& d) {
-    return std::to_string(d.pieceCount) + "\r\n" + d.dateText + "\r\n" + std::to_string(d.fileSize) +
-           "\r\n";
+    return std::to_string(d.pieceCount) + "\r\n" + d.dateText + "\r\n" +
+           std::to_string(d.fileSize) + "\r\n";
 }
 
-std::string DescriptorTail(const SplitDescriptor& d) { return std::to_string(d.checksum) + "\r\n"; }
+std::string DescriptorTail(const SplitDescriptor& d) {
+    return std::to_string(d.checksum) + "\r\n";
+}
 
 namespace {
 
 class DescriptorReader {
-public:
-    explicit DescriptorReader(std::string_view content) : m_text(content.substr(0, content.find('\x1a'))) {}
+  public:
+    explicit DescriptorReader(std::string_view content)
+        : m_text(content.substr(0, content.find('\x1a'))) {}
 
     // The number's 64-bit pattern; 0 at the end of the text.
     std::uint64_t ReadNumber() {
@@ -56,7 +59,7 @@ public:
         SkipLineEnd();
     }
 
-private:
+  private:
     void SkipLineEnd() {
         if (m_at < m_text.size() && m_text[m_at] == '\r') ++m_at;
         if (m_at < m_text.size() && m_text[m_at] == '\n') ++m_at;
@@ -81,17 +84,22 @@ private:
         std::uint64_t value = 0;
         for (const char c : text) {
             unsigned digit;
-            if (c >= '0' && c <= '9') digit = static_cast<unsigned>(c - '0');
-            else if (base == 16 && c >= 'a' && c <= 'f') digit = static_cast<unsigned>(c - 'a' + 10);
-            else if (base == 16 && c >= 'A' && c <= 'F') digit = static_cast<unsigned>(c - 'A' + 10);
-            else return std::nullopt;
+            if (c >= '0' && c <= '9')
+                digit = static_cast<unsigned>(c - '0');
+            else if (base == 16 && c >= 'a' && c <= 'f')
+                digit = static_cast<unsigned>(c - 'a' + 10);
+            else if (base == 16 && c >= 'A' && c <= 'F')
+                digit = static_cast<unsigned>(c - 'A' + 10);
+            else
+                return std::nullopt;
             if (base == 16) {
                 if (value >> 60) return std::nullopt;  // more than 64 bits
                 value = value * 16 + digit;
             } else {
                 // The magnitude of a signed 64-bit value: 2^63 - 1, or 2^63 with a minus sign.
                 const std::uint64_t limit =
-                    static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) + (negative ? 1 : 0);
+                    static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) +
+                    (negative ? 1 : 0);
                 if (value > (limit - digit) / 10) return std::nullopt;
                 value = value * 10 + digit;
             }
@@ -113,7 +121,9 @@ std::string BatchEscaped(const std::string& name) {
     return out;
 }
 
-std::string Quoted(const std::string& name) { return '"' + BatchEscaped(name) + '"'; }
+std::string Quoted(const std::string& name) {
+    return '"' + BatchEscaped(name) + '"';
+}
 
 }  // namespace
 

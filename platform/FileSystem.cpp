@@ -24,7 +24,9 @@ std::string SystemErrorText(int code) {
     }
 }
 
-void ThrowSystemError(int code) { throw FileError(SystemErrorText(code), code); }
+void ThrowSystemError(int code) {
+    throw FileError(SystemErrorText(code), code);
+}
 
 std::uint64_t FileSystem::Copy(InputFile& from, OutputFile& to, std::uint64_t limit,
                                const std::function<void(std::uint64_t)>& progress) {

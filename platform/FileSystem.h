@@ -25,11 +25,11 @@ inline constexpr char kPathDelimiter = '/';
 // An operating-system failure, carrying the system's own text ("File not found",
 // "File access denied", "Disk full", "I/O error %d") and the error number behind it.
 class FileError : public std::runtime_error {
-public:
+  public:
     FileError(const std::string& text, int code) : std::runtime_error(text), m_code(code) {}
     int Code() const { return m_code; }
 
-private:
+  private:
     int m_code;
 };
 
@@ -53,7 +53,7 @@ struct FileIdentity {
 };
 
 class InputFile {
-public:
+  public:
     virtual ~InputFile() = default;
     // Reads up to size bytes; fewer only at the end of the file. Raises on a read failure.
     virtual std::size_t Read(void* buffer, std::size_t size) = 0;
@@ -65,7 +65,7 @@ public:
 };
 
 class OutputFile {
-public:
+  public:
     virtual ~OutputFile() = default;
     // Writes all of data or raises.
     virtual void Write(const void* data, std::size_t size) = 0;
@@ -77,7 +77,7 @@ public:
 };
 
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
 
     // Directory search: nothing when no file or folder is found at path.
@@ -108,7 +108,7 @@ public:
 
 // A failure inside Copy: which side failed decides the text the engine reports.
 class CopyError : public std::runtime_error {
-public:
+  public:
     enum class Side { Read, Write };
     CopyError(Side side, int code)
         : std::runtime_error(side == Side::Read ? "Stream read error" : "Stream write error"),
@@ -117,7 +117,7 @@ public:
     Side WhichSide() const { return m_side; }
     int Code() const { return m_code; }
 
-private:
+  private:
     Side m_side;
     int m_code;
 };

@@ -78,20 +78,23 @@ void ReadDateFormat(const std::string& format, DateTimeConventions& out) {
             separator = c;
         }
     }
-    if (order.rfind("dm", 0) == 0) out.order = DateTimeConventions::Order::DayMonthYear;
-    else if (order.rfind("y", 0) == 0) out.order = DateTimeConventions::Order::YearMonthDay;
-    else out.order = DateTimeConventions::Order::MonthDayYear;
+    if (order.rfind("dm", 0) == 0)
+        out.order = DateTimeConventions::Order::DayMonthYear;
+    else if (order.rfind("y", 0) == 0)
+        out.order = DateTimeConventions::Order::YearMonthDay;
+    else
+        out.order = DateTimeConventions::Order::MonthDayYear;
     out.dateSeparator = separator ? separator : '/';
 }
 
 void ReadTimeFormat(const std::string& format, DateTimeConventions& out) {
-    out.twelveHour = format.find("%I") != std::string::npos ||
-                     format.find("%l") != std::string::npos ||
-                     format.find("%r") != std::string::npos ||
-                     format.find("%p") != std::string::npos;
+    out.twelveHour =
+        format.find("%I") != std::string::npos || format.find("%l") != std::string::npos ||
+        format.find("%r") != std::string::npos || format.find("%p") != std::string::npos;
     out.timeSeparator = ':';
     for (std::size_t i = 0; i + 2 < format.size(); ++i) {
-        if (format[i] == '%' && (format[i + 1] == 'H' || format[i + 1] == 'I' || format[i + 1] == 'M') &&
+        if (format[i] == '%' &&
+            (format[i + 1] == 'H' || format[i + 1] == 'I' || format[i + 1] == 'M') &&
             format[i + 2] != '%' && format[i + 2] != ' ') {
             out.timeSeparator = format[i + 2];
             break;

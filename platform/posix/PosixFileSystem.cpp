@@ -15,7 +15,7 @@ namespace olvo {
 namespace {
 
 class Descriptor {
-public:
+  public:
     explicit Descriptor(int fd) : m_fd(fd) {}
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
@@ -24,12 +24,12 @@ public:
     }
     int Get() const { return m_fd; }
 
-private:
+  private:
     int m_fd;
 };
 
 class PosixInputFile final : public InputFile {
-public:
+  public:
     explicit PosixInputFile(int fd) : m_fd(fd) {}
     std::size_t Read(void* buffer, std::size_t size) override {
         std::size_t total = 0;
@@ -55,12 +55,12 @@ public:
     }
     int Descriptor() const override { return m_fd.Get(); }
 
-private:
+  private:
     class Descriptor m_fd;
 };
 
 class PosixOutputFile final : public OutputFile {
-public:
+  public:
     explicit PosixOutputFile(int fd) : m_fd(fd) {}
     void Write(const void* data, std::size_t size) override {
         const auto* in = static_cast<const char*>(data);
@@ -87,7 +87,7 @@ public:
     }
     int Descriptor() const override { return m_fd.Get(); }
 
-private:
+  private:
     class Descriptor m_fd;
 };
 
@@ -113,7 +113,7 @@ bool IsFallbackError(int code) {
 }
 
 class PosixFileSystem final : public FileSystem {
-public:
+  public:
     std::optional<FileEntry> Find(const std::string& path) override {
         struct stat st {};
         if (path.empty() || ::stat(path.c_str(), &st) != 0) return std::nullopt;
@@ -144,7 +144,8 @@ public:
     }
 
     std::unique_ptr<OutputFile> Create(const std::string& path) override {
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
+        const int fd =
+            ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
         if (fd < 0) ThrowSystemError(errno);
         return std::make_unique<PosixOutputFile>(fd);
     }
@@ -155,10 +156,10 @@ public:
         if (folder.empty()) return -1;
         struct statvfs vfs {};
         if (::statvfs(NearestExisting(folder).c_str(), &vfs) != 0) return -1;
-        const unsigned __int128 bytes =
-            static_cast<unsigned __int128>(vfs.f_bavail) * static_cast<unsigned __int128>(vfs.f_frsize);
+        const unsigned __int128 bytes = static_cast<unsigned __int128>(vfs.f_bavail) *
+                                        static_cast<unsigned __int128>(vfs.f_frsize);
         return bytes > static_cast<unsigned __int128>(INT64_MAX) ? INT64_MAX
-                                                                  : static_cast<std::int64_t>(bytes);
+                                                                 : static_cast<std::int64_t>(bytes);
     }
 
     std::optional<FileIdentity> Identity(const std::string& path) override {
@@ -191,7 +192,8 @@ public:
                     const int code = errno;
                     const bool writeSide = code == ENOSPC || code == EDQUOT || code == EFBIG ||
                                            code == EIO || code == EROFS;
-                    throw CopyError(writeSide ? CopyError::Side::Write : CopyError::Side::Read, code);
+                    throw CopyError(writeSide ? CopyError::Side::Write : CopyError::Side::Read,
+                                    code);
                 }
                 if (n == 0) return done;
                 done += static_cast<std::uint64_t>(n);
@@ -207,7 +209,9 @@ public:
 
 }  // namespace
 
-void UseKernelCopy(bool enabled) { g_kernelCopy = enabled; }
+void UseKernelCopy(bool enabled) {
+    g_kernelCopy = enabled;
+}
 
 FileSystem& SystemFileSystem() {
     static PosixFileSystem system;

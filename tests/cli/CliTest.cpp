@@ -1,7 +1,6 @@
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include "engine/FileSplit.h"
 #include "engine/SplitSet.h"
@@ -21,7 +20,8 @@ const TempDir& ConfigHome() {
 
 ProgramResult Cli(const std::vector<std::string>& args, const std::string& workDir = "",
                   const std::string& input = "") {
-    return RunProgram(OLVO_CLI_PATH, args, input, workDir, {"XDG_CONFIG_HOME=" + ConfigHome().Path()});
+    return RunProgram(OLVO_CLI_PATH, args, input, workDir,
+                      {"XDG_CONFIG_HOME=" + ConfigHome().Path()});
 }
 
 TEST(Cli, SplitsAndRestoresWithRelativePaths) {
@@ -30,7 +30,8 @@ TEST(Cli, SplitsAndRestoresWithRelativePaths) {
     WriteFile(dir / "movie file.avi", bytes);
     auto r = Cli({"split", "movie file.avi", "-s", "1"}, dir.Path());
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "Split " + (dir / "movie file.avi") + " into 6 pieces in " + dir.Path() + "\n");
+    EXPECT_EQ(r.out,
+              "Split " + (dir / "movie file.avi") + " into 6 pieces in " + dir.Path() + "\n");
     EXPECT_EQ(r.err, "");  // no terminal: no bar
     EXPECT_EQ(Joined(Pieces(dir.Path(), "movie file")), bytes);
 
@@ -70,7 +71,7 @@ TEST(Cli, RangeAndUsageErrors) {
         EXPECT_EQ(r.exitCode, 2);
         EXPECT_EQ(r.err, "No. of split files must be between 1 and 32,767\n");
     }
-    EXPECT_EQ(Cli({"split", dir / "f.bin"}).exitCode, 2);                       // neither
+    EXPECT_EQ(Cli({"split", dir / "f.bin"}).exitCode, 2);                        // neither
     EXPECT_EQ(Cli({"split", dir / "f.bin", "-s", "1", "-n", "2"}).exitCode, 2);  // both
     EXPECT_EQ(Cli({"unknown"}).exitCode, 2);
     EXPECT_EQ(Cli({}).exitCode, 2);
@@ -106,7 +107,8 @@ TEST(Cli, EngineFailuresPrintTheMessageExactly) {
     r = Cli({"checksum", dir / "nothing"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "File not found\n");
-    WriteFile(dir / "24", std::string(12, '\0') + "\xFF\xFF\xFF\xFF" + std::string("\x02\0\0\0\0\0\0\0", 8));
+    WriteFile(dir / "24",
+              std::string(12, '\0') + "\xFF\xFF\xFF\xFF" + std::string("\x02\0\0\0\0\0\0\0", 8));
     r = Cli({"checksum", dir / "24"});
     EXPECT_EQ(r.out, "1\n");
 }
@@ -169,7 +171,8 @@ TEST(Cli, ConfigChangesTheDefaultFoldersOfSplitAndRestore) {
                          "\nRestore To Folder: yes\nRestore Folder Name: " + (dir / "rebuilt") +
                          "\nSplit Sizes: 10,20\n");
     const std::string hive = ReadFile(ConfigHome() / "Kestrava/registry.reg");
-    EXPECT_NE(hive.find("[HKEY_CURRENT_USER\\software\\Kestrava\\File Splitter]"), std::string::npos);
+    EXPECT_NE(hive.find("[HKEY_CURRENT_USER\\software\\Kestrava\\File Splitter]"),
+              std::string::npos);
     EXPECT_NE(hive.find("\"Split To Folder\"=\"1\""), std::string::npos) << hive;
 
     const std::string bytes = PatternBytes(3000);
@@ -181,7 +184,8 @@ TEST(Cli, ConfigChangesTheDefaultFoldersOfSplitAndRestore) {
 
     // Switched off, the files' own folders serve again; the folder names stay stored.
     r = Cli({"config", "--no-split-to", "--no-restore-to"});
-    EXPECT_NE(r.out.find("Split To Folder: no\nSplit Folder Name: " + (dir / "pieces")), std::string::npos);
+    EXPECT_NE(r.out.find("Split To Folder: no\nSplit Folder Name: " + (dir / "pieces")),
+              std::string::npos);
     ASSERT_EQ(Cli({"split", dir / "f.bin", "-s", "1"}).exitCode, 0);
     EXPECT_TRUE(Exists(dir / "f.s03"));
 

@@ -39,8 +39,9 @@ TEST(DateText, ReadsBackWhatItWritesUnderEachConvention) {
     dots.dateSeparator = '.';
     for (const auto& conventions : {DayMonthYear(), twelve, dots}) {
         const DateTimeFormat format(conventions);
-        for (const LocalDateTime when : {LocalDateTime{2005, 3, 25, 14, 3, 52}, LocalDateTime{1999, 12, 31, 0, 0, 0},
-                                         LocalDateTime{2024, 2, 29, 12, 0, 2}, LocalDateTime{2001, 7, 4, 0, 59, 58}}) {
+        for (const LocalDateTime when :
+             {LocalDateTime{2005, 3, 25, 14, 3, 52}, LocalDateTime{1999, 12, 31, 0, 0, 0},
+              LocalDateTime{2024, 2, 29, 12, 0, 2}, LocalDateTime{2001, 7, 4, 0, 59, 58}}) {
             const auto back = format.Parse(format.Format(when));
             ASSERT_TRUE(back) << format.Format(when);
             EXPECT_EQ(*back, when) << format.Format(when);
@@ -50,20 +51,22 @@ TEST(DateText, ReadsBackWhatItWritesUnderEachConvention) {
 
 TEST(DateText, RejectsWhatIsNotADate) {
     const DateTimeFormat format(DayMonthYear());
-    for (const char* text : {"", "yesterday", "32/01/2005", "29/02/2005", "01/13/2005", "25/03/2005 25:00:00",
-                             "25/03/2005 14:60", "25-03-2005", "25/03/2005 14:03:52 extra", "1/2/3/4"}) {
+    for (const char* text :
+         {"", "yesterday", "32/01/2005", "29/02/2005", "01/13/2005", "25/03/2005 25:00:00",
+          "25/03/2005 14:60", "25-03-2005", "25/03/2005 14:03:52 extra", "1/2/3/4"}) {
         EXPECT_FALSE(format.Parse(text)) << text;
     }
     EXPECT_TRUE(format.Parse("  5/3/05 9:07 "));
 }
 
 TEST(DateText, FileTimesRoundDownToEvenSecondsAndLeaveOddYearsAlone) {
-    const DateTimeFormat format(DayMonthYear());  // tests run with TZ=UTC
+    const DateTimeFormat format(DayMonthYear());                         // tests run with TZ=UTC
     EXPECT_EQ(FileDateText(1111759433, format), "25/03/2005 14:03:52");  // :53 written as :52
     EXPECT_EQ(FileTimeFromDateText("25/03/2005 14:03:53", format), 1111759432);
     EXPECT_FALSE(FileTimeFromDateText("01/01/1979 10:00:00", format));
     EXPECT_FALSE(FileTimeFromDateText("01/01/2100", format));
-    EXPECT_EQ(FileDateText(0, format), "01/01/1970");  // outside the file-date years, written all the same
+    EXPECT_EQ(FileDateText(0, format),
+              "01/01/1970");  // outside the file-date years, written all the same
     try {
         FileTimeFromDateText("soon", format);
         ADD_FAILURE();

@@ -1,6 +1,6 @@
-#include "engine/Format.h"
-
 #include <gtest/gtest.h>
+
+#include "engine/Format.h"
 
 namespace olvo {
 namespace {

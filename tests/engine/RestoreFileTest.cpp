@@ -1,8 +1,7 @@
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include "engine/FileSplit.h"
 #include "support/EngineHarness.h"
@@ -27,15 +26,16 @@ std::string MakeSet(const TempDir& dir, const std::string& name, const std::stri
 }
 
 TEST(RestoreFile, RoundTripsForManySizes) {
-    for (const std::size_t size : {std::size_t{2}, std::size_t{13}, std::size_t{4000}, std::size_t{4004},
-                                   std::size_t{65537}, std::size_t{200000}}) {
+    for (const std::size_t size : {std::size_t{2}, std::size_t{13}, std::size_t{4000},
+                                   std::size_t{4004}, std::size_t{65537}, std::size_t{200000}}) {
         for (const std::uint32_t piece : {1u, 7u, 4096u, 61440u, 61441u}) {
             if (size <= piece || size / piece > 3000) continue;
             TempDir dir;
             const std::string bytes = PatternBytes(size, static_cast<std::uint32_t>(size + piece));
             const std::string descriptor = MakeSet(dir, "file.dat", bytes, piece);
             EngineHarness h;
-            ASSERT_TRUE(h.Restore(descriptor, dir.Path())) << size << "/" << piece << ": " << h.message;
+            ASSERT_TRUE(h.Restore(descriptor, dir.Path()))
+                << size << "/" << piece << ": " << h.message;
             EXPECT_EQ(ReadFile(dir / "file.dat"), bytes) << size << "/" << piece;
             EXPECT_EQ(h.progress.captions, std::vector<std::string>{"Restoring File..."});
             EXPECT_EQ(h.progress.maximum, (size + piece - 1) / piece);
@@ -49,7 +49,8 @@ TEST(RestoreFile, RoundTripsForManySizes) {
 TEST(RestoreFile, RefusesWhatIsNotASplitDescriptor) {
     TempDir dir;
     WriteFile(dir / "Holiday.spl", "1\r\n\r\n1\r\n0\r\n");
-    for (const std::string& path : {dir / "Holiday.spl", dir / "none.split", dir.Path() + "/.split"}) {
+    for (const std::string& path :
+         {dir / "Holiday.spl", dir / "none.split", dir.Path() + "/.split"}) {
         EngineHarness h;
         EXPECT_FALSE(h.Restore(path, dir.Path()));
         EXPECT_EQ(h.message, "Not a valid .split file!");
@@ -62,7 +63,8 @@ TEST(RestoreFile, NamesComeFromTheDescriptorsOwnPath) {
     TempDir dir;
     const std::string bytes = PatternBytes(3000);
     MakeSet(dir, "HOLIDAY.AVI", bytes, 1000);
-    ASSERT_EQ(::rename((dir / "HOLIDAY.AVI.split").c_str(), (dir / "HOLIDAY.AVI.SPLIT").c_str()), 0);
+    ASSERT_EQ(::rename((dir / "HOLIDAY.AVI.split").c_str(), (dir / "HOLIDAY.AVI.SPLIT").c_str()),
+              0);
     ::mkdir((dir / "out").c_str(), 0700);
     EngineHarness h;
     ASSERT_TRUE(h.Restore(dir / "HOLIDAY.AVI.SPLIT", dir / "out/")) << h.message;
@@ -71,7 +73,9 @@ TEST(RestoreFile, NamesComeFromTheDescriptorsOwnPath) {
     // Stored as Film.avi.split, it looks for Film.s01 and writes Film.avi.
     ASSERT_EQ(::rename((dir / "HOLIDAY.AVI.SPLIT").c_str(), (dir / "Film.avi.split").c_str()), 0);
     for (int k = 1; k <= 3; ++k)
-        ASSERT_EQ(::rename((dir / PieceName("HOLIDAY", k)).c_str(), (dir / PieceName("Film", k)).c_str()), 0);
+        ASSERT_EQ(
+            ::rename((dir / PieceName("HOLIDAY", k)).c_str(), (dir / PieceName("Film", k)).c_str()),
+            0);
     ASSERT_TRUE(h.Restore(dir / "Film.avi.split", dir / "out")) << h.message;
     EXPECT_EQ(ReadFile(dir / "out/Film.avi"), bytes);
 }
@@ -82,7 +86,9 @@ TEST(RestoreFile, AsksForEachMediumByItsNumber) {
     const std::string descriptor = MakeSet(dir, "set.bin", bytes, 1000);
     TempDir away;  // pieces 4 to 7 are on other media
     auto move = [&](int k, const std::string& from, const std::string& to) {
-        ASSERT_EQ(::rename((from + "/" + PieceName("set", k)).c_str(), (to + "/" + PieceName("set", k)).c_str()), 0);
+        ASSERT_EQ(::rename((from + "/" + PieceName("set", k)).c_str(),
+                           (to + "/" + PieceName("set", k)).c_str()),
+                  0);
     };
     for (int k = 4; k <= 7; ++k) move(k, dir.Path(), away.Path());
     ::mkdir((dir / "out").c_str(), 0700);
@@ -163,12 +169,13 @@ TEST(RestoreFile, GivesBackTheOriginalTimeWhenAsked) {
 
     // A date line that does not convert ends the restore after the copy; nothing is deleted.
     std::string text = ReadFile(dir / "t.bin.split");
-    text.replace(text.find("\r\n") + 2, text.find("\r\n", text.find("\r\n") + 2) - text.find("\r\n") - 2,
-                 "not a date");
+    text.replace(text.find("\r\n") + 2,
+                 text.find("\r\n", text.find("\r\n") + 2) - text.find("\r\n") - 2, "not a date");
     WriteFile(dir / "t.bin.split", text);
     EXPECT_FALSE(h.Restore(dir / "t.bin.split", dir / "out", true, true));
     EXPECT_EQ(h.message, "'not a date' is not a valid date and time!");
-    EXPECT_EQ(ReadFile(dir / "out/t.bin"), ReadFile(dir / "t.s01") + ReadFile(dir / "t.s02") + ReadFile(dir / "t.s03"));
+    EXPECT_EQ(ReadFile(dir / "out/t.bin"),
+              ReadFile(dir / "t.s01") + ReadFile(dir / "t.s02") + ReadFile(dir / "t.s03"));
     EXPECT_TRUE(Exists(dir / "t.s01"));
     // Without the time, the same line is never read.
     EXPECT_TRUE(h.Restore(dir / "t.bin.split", dir / "out")) << h.message;
@@ -216,15 +223,20 @@ TEST(RestoreFile, SpaceIsCheckedBeforeAnythingIsCreated) {
     EngineHarness h;
     h.files.freeSpace = [](const std::string&) -> std::int64_t { return 2999; };
     EXPECT_FALSE(h.Restore(descriptor, dir.Path()));
-    EXPECT_EQ(h.message,
-              "The restored file will be too large for the destination drive.\r\rPlease select a new "
-              "drive or insert higher capacity media.");
+    EXPECT_EQ(
+        h.message,
+        "The restored file will be too large for the destination drive.\r\rPlease select a new "
+        "drive or insert higher capacity media.");
     h.files.freeSpace = [](const std::string&) -> std::int64_t { return -1; };
     EXPECT_FALSE(h.Restore(descriptor, dir.Path()));
-    EXPECT_EQ(h.message, "Cannot write to drive /:!\r\rPlease ensure media is correctly inserted and drive is not read only.");
+    EXPECT_EQ(h.message,
+              "Cannot write to drive /:!\r\rPlease ensure media is correctly inserted and drive is "
+              "not read only.");
     EXPECT_TRUE(h.files.created.empty());
     EXPECT_FALSE(h.Restore(descriptor, ""));  // an empty folder names no drive
-    EXPECT_EQ(h.message, "Cannot write to drive /:!\r\rPlease ensure media is correctly inserted and drive is not read only.");
+    EXPECT_EQ(h.message,
+              "Cannot write to drive /:!\r\rPlease ensure media is correctly inserted and drive is "
+              "not read only.");
     h.files.freeSpace = [](const std::string&) -> std::int64_t { return 3000; };
     EXPECT_TRUE(h.Restore(descriptor, dir.Path())) << h.message;
 

@@ -1,8 +1,7 @@
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <cstdlib>
 
@@ -23,9 +22,9 @@ constexpr char kMediaPrompt[] =
 
 TEST(SplitFile, PiecesJoinToTheSourceForManySizes) {
     const std::uint32_t piece = 4000;
-    for (const std::size_t size : {std::size_t{1}, std::size_t{11}, std::size_t{12}, std::size_t{4001},
-                                   std::size_t{4004}, std::size_t{7999}, std::size_t{8000},
-                                   std::size_t{8001}, std::size_t{12345}}) {
+    for (const std::size_t size :
+         {std::size_t{1}, std::size_t{11}, std::size_t{12}, std::size_t{4001}, std::size_t{4004},
+          std::size_t{7999}, std::size_t{8000}, std::size_t{8001}, std::size_t{12345}}) {
         TempDir dir;
         const std::string source = PatternBytes(size, static_cast<std::uint32_t>(size));
         WriteFile(dir / "data.bin", source);
@@ -44,7 +43,8 @@ TEST(SplitFile, PiecesJoinToTheSourceForManySizes) {
         EXPECT_EQ(descriptor.pieceCount, pieces.size());
         EXPECT_EQ(descriptor.fileSize, size);
         EXPECT_EQ(descriptor.checksum, FileChecksum(SystemFileSystem(), dir / "data.bin"));
-        EXPECT_EQ(ReadFile(dir / "data.bin.bat"), BatchFileText("data.bin", "data", descriptor.pieceCount));
+        EXPECT_EQ(ReadFile(dir / "data.bin.bat"),
+                  BatchFileText("data.bin", "data", descriptor.pieceCount));
         EXPECT_EQ(h.progress.captions, std::vector<std::string>{"Splitting File..."});
         EXPECT_EQ(h.progress.maximum, pieces.size());
         EXPECT_EQ(h.progress.shown, 0);
@@ -98,8 +98,10 @@ TEST(SplitFile, RefusesBeforeAnythingIsWritten) {
         {dir / "missing.bin", dir / "out", 0, "File does not need splitting!"},
         {dir.Path(), dir / "out", 0, "File does not need splitting!"},  // a folder
         {dir / "same.bin", dir / "out", 0, "Invalid split size!"},
-        {dir / "q\"uote.bin", dir / "out", 10, "The file name cannot be used in a restore batch file!"},
-        {dir / "line\nbreak.bin", dir / "out", 10, "The file name cannot be used in a restore batch file!"},
+        {dir / "q\"uote.bin", dir / "out", 10,
+         "The file name cannot be used in a restore batch file!"},
+        {dir / "line\nbreak.bin", dir / "out", 10,
+         "The file name cannot be used in a restore batch file!"},
         {dir / "same.bin", "", 10, kNoDrive},
     };
     for (const auto& c : cases) {
@@ -215,7 +217,9 @@ TEST(SplitFile, CancelAtThePromptKeepsTheCompletePieces) {
     WriteFile(dir / "data.bin", PatternBytes(5000));
     EngineHarness h;
     int calls = 0;
-    h.files.freeSpace = [&](const std::string&) -> std::int64_t { return ++calls <= 2 ? 1000 : 10; };
+    h.files.freeSpace = [&](const std::string&) -> std::int64_t {
+        return ++calls <= 2 ? 1000 : 10;
+    };
     h.prompt.steps.push_back({PromptAnswer::Cancel, nullptr});
     EXPECT_FALSE(h.Split(dir / "data.bin", dir.Path(), 1000));
     EXPECT_EQ(h.message, "Operation aborted!");
@@ -267,7 +271,8 @@ TEST(SplitFile, NamesWithPercentSpacesAndLettersBeyondAscii) {
     EngineHarness h;
     ASSERT_TRUE(h.Split(dir / name, dir.Path(), 100)) << h.message;
     EXPECT_TRUE(Exists(dir / "50% off – año 2024.tar.s03"));
-    EXPECT_NE(ReadFile(dir / (name + ".bat")).find("\"50%% off – año 2024.tar.s03\" \"50%% off – año 2024.tar.gz\""),
+    EXPECT_NE(ReadFile(dir / (name + ".bat"))
+                  .find("\"50%% off – año 2024.tar.s03\" \"50%% off – año 2024.tar.gz\""),
               std::string::npos);
 }
 
@@ -291,7 +296,8 @@ TEST(SplitFile, SourcesAbove4GiBAreSplitWhole) {
     // The system's own files, so that the copies go through the kernel as in real use.
     NullProgress progress;
     CancelPrompt prompt;
-    EngineContext context{SystemFileSystem(), progress, prompt, DateTimeFormat(DateTimeConventions{})};
+    EngineContext context{SystemFileSystem(), progress, prompt,
+                          DateTimeFormat(DateTimeConventions{})};
     std::string message;
     ASSERT_TRUE(SplitFile(context, source, dir.Path(), message, kMaxPieceSize)) << message;
     const auto d = ReadDescriptor(ReadFile(dir / "big.img.split"));
@@ -314,7 +320,8 @@ TEST(SplitFile, SourcesAbove4GiBAreSplitWhole) {
     // And back, with the full size checked.
     ::unlink(source.c_str());
     ::mkdir((dir / "out").c_str(), 0700);
-    ASSERT_TRUE(RestoreFile(context, dir / "big.img.split", dir / "out", message, true, false)) << message;
+    ASSERT_TRUE(RestoreFile(context, dir / "big.img.split", dir / "out", message, true, false))
+        << message;
     ASSERT_EQ(::stat((dir / "out/big.img").c_str(), &st), 0);
     EXPECT_EQ(static_cast<std::uint64_t>(st.st_size), size);
     EXPECT_FALSE(Exists(dir / "big.s01"));

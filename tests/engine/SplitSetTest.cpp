@@ -68,7 +68,10 @@ TEST(Descriptor, CutShortGivesZeros) {
     EXPECT_EQ(d.fileSize, 0u);
     EXPECT_EQ(d.checksum, 0u);
     // A byte 26 ends the text as the end of the file does.
-    EXPECT_EQ(ReadDescriptor("2\r\nx\r\n\x1a" "99\r\n").fileSize, 0u);
+    EXPECT_EQ(ReadDescriptor("2\r\nx\r\n\x1a"
+                             "99\r\n")
+                  .fileSize,
+              0u);
     EXPECT_EQ(ReadDescriptor("").pieceCount, 0u);
 }
 
@@ -101,9 +104,11 @@ TEST(BatchFile, SevenLinesWithTheCopyCommandLast) {
 }
 
 TEST(BatchFile, PercentIsDoubledAndUnquotableNamesRefused) {
-    EXPECT_NE(BatchFileText("100%.bin", "100%", 2).find("\"100%%.s01\" + \"100%%.s02\" \"100%%.bin\""),
-              std::string::npos);
-    for (const std::string& bad : {std::string("a\"b"), std::string("line\nbreak"), std::string("tab\tname")}) {
+    EXPECT_NE(
+        BatchFileText("100%.bin", "100%", 2).find("\"100%%.s01\" + \"100%%.s02\" \"100%%.bin\""),
+        std::string::npos);
+    for (const std::string& bad :
+         {std::string("a\"b"), std::string("line\nbreak"), std::string("tab\tname")}) {
         try {
             BatchFileText(bad, bad, 2);
             ADD_FAILURE() << "accepted " << bad;
@@ -134,7 +139,8 @@ TEST(BatchFile, LongSetsSpreadOverLinesWithinTheLimit) {
         // Every piece once, in order.
         for (std::size_t at = line.find("\"Movie.s"); at != std::string::npos;
              at = line.find("\"Movie.s", at + 1)) {
-            EXPECT_EQ(line.substr(at + 1, line.find('"', at + 1) - at - 1), PieceName("Movie", next));
+            EXPECT_EQ(line.substr(at + 1, line.find('"', at + 1) - at - 1),
+                      PieceName("Movie", next));
             ++next;
         }
     }
@@ -162,10 +168,12 @@ TEST(Checksum, SumsHalfTheWordsFromTheMiddleWithWrapAround) {
     big[0] ^= 1;
     big[99999] ^= 1;
     WriteFile(dir / "b", big);
-    EXPECT_EQ(FileChecksum(SystemFileSystem(), dir / "a"), FileChecksum(SystemFileSystem(), dir / "b"));
+    EXPECT_EQ(FileChecksum(SystemFileSystem(), dir / "a"),
+              FileChecksum(SystemFileSystem(), dir / "b"));
     big[50000] ^= 1;
     WriteFile(dir / "c", big);
-    EXPECT_NE(FileChecksum(SystemFileSystem(), dir / "a"), FileChecksum(SystemFileSystem(), dir / "c"));
+    EXPECT_NE(FileChecksum(SystemFileSystem(), dir / "a"),
+              FileChecksum(SystemFileSystem(), dir / "c"));
 }
 
 TEST(Checksum, ShortFilesSumToZeroAndMissingOnesRaise) {

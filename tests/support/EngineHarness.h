@@ -21,8 +21,8 @@ struct EngineHarness {
     bool Split(const std::string& source, const std::string& folder, std::uint32_t pieceSize) {
         return SplitFile(context, source, folder, message, pieceSize);
     }
-    bool Restore(const std::string& descriptor, const std::string& folder, bool deletePieces = false,
-                 bool restoreTime = false) {
+    bool Restore(const std::string& descriptor, const std::string& folder,
+                 bool deletePieces = false, bool restoreTime = false) {
         return RestoreFile(context, descriptor, folder, message, deletePieces, restoreTime);
     }
     std::string message;

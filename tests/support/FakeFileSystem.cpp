@@ -6,8 +6,9 @@ namespace olvo::test {
 namespace {
 
 class FakeInput final : public InputFile {
-public:
-    FakeInput(FakeFileSystem& owner, std::unique_ptr<InputFile> real, bool failing, std::uint64_t failAfter)
+  public:
+    FakeInput(FakeFileSystem& owner, std::unique_ptr<InputFile> real, bool failing,
+              std::uint64_t failAfter)
         : m_owner(owner), m_real(std::move(real)), m_failing(failing), m_failAfter(failAfter) {
         ++m_owner.openFiles;
     }
@@ -30,7 +31,7 @@ public:
         m_read = offset;
     }
 
-private:
+  private:
     FakeFileSystem& m_owner;
     std::unique_ptr<InputFile> m_real;
     bool m_failing;
@@ -39,7 +40,7 @@ private:
 };
 
 class FakeOutput final : public OutputFile {
-public:
+  public:
     FakeOutput(FakeFileSystem& owner, std::unique_ptr<OutputFile> real)
         : m_owner(owner), m_real(std::move(real)) {
         ++m_owner.openFiles;
@@ -48,8 +49,9 @@ public:
     void Write(const void* data, std::size_t size) override {
         m_owner.CountCall();
         if (m_owner.failWritesAfter) {
-            const std::uint64_t room =
-                m_owner.written >= *m_owner.failWritesAfter ? 0 : *m_owner.failWritesAfter - m_owner.written;
+            const std::uint64_t room = m_owner.written >= *m_owner.failWritesAfter
+                                           ? 0
+                                           : *m_owner.failWritesAfter - m_owner.written;
             if (room < size) {
                 m_real->Write(data, static_cast<std::size_t>(room));
                 m_owner.written += room;
@@ -65,7 +67,7 @@ public:
     }
     bool SetLastWriteTime(FileTime time) override { return m_real->SetLastWriteTime(time); }
 
-private:
+  private:
     FakeFileSystem& m_owner;
     std::unique_ptr<OutputFile> m_real;
 };
@@ -78,13 +80,18 @@ void FakeFileSystem::CountCall() {
         ThrowSystemError(failCallError);
 }
 
-std::optional<FileEntry> FakeFileSystem::Find(const std::string& path) { return m_real.Find(path); }
+std::optional<FileEntry> FakeFileSystem::Find(const std::string& path) {
+    return m_real.Find(path);
+}
 
-bool FakeFileSystem::FileExists(const std::string& path) { return m_real.FileExists(path); }
+bool FakeFileSystem::FileExists(const std::string& path) {
+    return m_real.FileExists(path);
+}
 
 std::unique_ptr<InputFile> FakeFileSystem::OpenRead(const std::string& path) {
     CountCall();
-    return std::make_unique<FakeInput>(*this, m_real.OpenRead(path), path == failReadPath, failReadAfter);
+    return std::make_unique<FakeInput>(*this, m_real.OpenRead(path), path == failReadPath,
+                                       failReadAfter);
 }
 
 std::unique_ptr<OutputFile> FakeFileSystem::Create(const std::string& path) {
@@ -94,7 +101,9 @@ std::unique_ptr<OutputFile> FakeFileSystem::Create(const std::string& path) {
     return std::make_unique<FakeOutput>(*this, m_real.Create(path));
 }
 
-bool FakeFileSystem::Delete(const std::string& path) { return m_real.Delete(path); }
+bool FakeFileSystem::Delete(const std::string& path) {
+    return m_real.Delete(path);
+}
 
 std::int64_t FakeFileSystem::FreeSpace(const std::string& folder) {
     if (freeSpace) return folder.empty() ? -1 : freeSpace(folder);

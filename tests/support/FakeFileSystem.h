@@ -14,7 +14,7 @@
 namespace olvo::test {
 
 class FakeFileSystem : public FileSystem {
-public:
+  public:
     explicit FakeFileSystem(FileSystem& real = SystemFileSystem()) : m_real(real) {}
 
     // Free space: a fixed answer, or a function of the folder. Unset: the real volume's.
@@ -51,12 +51,12 @@ public:
     void CountCall();
     std::uint64_t written = 0;
 
-private:
+  private:
     FileSystem& m_real;
 };
 
 class RecordingProgress : public Progress {
-public:
+  public:
     void Begin(const std::string& caption, std::uint32_t maximum) override {
         captions.push_back(caption);
         this->maximum = maximum;
@@ -77,7 +77,7 @@ public:
 // Answers each question with the next scripted answer, after running its action (which may
 // change the world, as a user who swaps the medium does); Cancel when the script is used up.
 class ScriptedPrompt : public Prompt {
-public:
+  public:
     struct Step {
         PromptAnswer answer;
         std::function<void()> action;
