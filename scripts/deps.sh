@@ -6,8 +6,10 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev
-  libcli11-dev
+  libcli11-dev libcurl4-openssl-dev
   qt6-base-dev libcanberra-dev xvfb xauth fonts-dejavu-core
+  time
+  clang-14 libclang-rt-14-dev llvm-14
 )
 
 missing=()

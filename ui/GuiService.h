@@ -1,0 +1,64 @@
+#pragma once
+// Everything the windows ask of the desktop beyond drawing themselves: message boxes, the file and
+// folder choosers, the browser, system sounds and the help viewer. The windows reach these only
+// through Gui(), so that a test can install a service that answers every dialog without a human.
+// Texts are UTF-8; paths are the file system's bytes.
+
+#include <optional>
+#include <string>
+
+namespace olvo {
+
+enum class BoxIcon { Information, Error };
+enum class BoxButtons { Ok, RetryCancel };
+enum class BoxAnswer { Ok, Retry, Cancel };
+
+class GuiService {
+  public:
+    virtual ~GuiService() = default;
+
+    // A modal message box over the active window. A carriage return in text breaks the line.
+    // Closing the box without a button answers Cancel (Ok for a box that has only Ok).
+    virtual BoxAnswer MessageBox(const std::string& caption, const std::string& text, BoxIcon icon,
+                                 BoxButtons buttons) = 0;
+
+    // The modal open-file dialog; filter holds "description|pattern" pairs separated by "|".
+    // The path of an existing file, or nothing when the user cancelled.
+    virtual std::optional<std::string> OpenFileName(const std::string& title,
+                                                    const std::string& filter) = 0;
+
+    // The modal folder chooser, showing title and starting at path when that folder exists.
+    // The path of an existing folder, or nothing when the user cancelled.
+    virtual std::optional<std::string> SelectFolder(const std::string& title,
+                                                    const std::string& path) = 0;
+
+    // Hands a web address to the desktop's browser; a failure is not reported.
+    virtual void OpenUrl(const std::string& url) = 0;
+
+    // Plays a system sound by its alias ("SystemAsterisk") without waiting; silence when the
+    // desktop has no sound for it.
+    virtual void PlaySystemSound(const std::string& alias) = 0;
+
+    // Shows the table of contents of a help file; a missing file is not reported.
+    virtual void ShowHelpContents(const std::string& helpFile) = 0;
+};
+
+// The service of the running program: the desktop's own dialogs unless a test installed another.
+GuiService& Gui();
+
+// Installs service (nothing: the desktop's own again) and returns the one it replaces.
+GuiService* SetGuiService(GuiService* service);
+
+// Installs a service for the lifetime of a scope.
+class ScopedGuiService {
+  public:
+    explicit ScopedGuiService(GuiService& service) : m_previous(SetGuiService(&service)) {}
+    ~ScopedGuiService() { SetGuiService(m_previous); }
+    ScopedGuiService(const ScopedGuiService&) = delete;
+    ScopedGuiService& operator=(const ScopedGuiService&) = delete;
+
+  private:
+    GuiService* m_previous;
+};
+
+}  // namespace olvo

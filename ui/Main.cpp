@@ -1,0 +1,785 @@
+#include "ui/Main.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QUrl>
+#include <limits>
+
+#include "engine/FileFunctions.h"
+#include "engine/FileSplit.h"
+#include "engine/Format.h"
+#include "platform/Clock.h"
+#include "settings/BrowseFolder.h"
+#include "ui/Application.h"
+#include "ui/GuiService.h"
+#include "ui/QtText.h"
+#include "ui/UpDown.h"
+
+namespace olvo {
+namespace {
+
+#include "resources/ConfigIcon.xpm"
+#include "resources/HelpIcon.xpm"
+
+constexpr int kClientWidth = 448;
+constexpr int kClientHeight = 219;
+
+const char* const kSplitFilter = "All Files (*.*)|*.*";
+const char* const kRestoreFilter = "Split Files (*.split)|*.split";
+const char* const kSelectFolderTitle = "Select destination folder";
+
+TfrmMainForm* g_instance = nullptr;
+
+// The integer value of a text as the size and count fields hold it: blanks before it, a sign,
+// decimal digits, within the range of an int. Anything else raises.
+int ParseInteger(const std::string& text) {
+    const auto fail = [&]() -> int {
+        throw std::runtime_error("'" + text + "' is not a valid integer value");
+    };
+    std::size_t at = text.find_first_not_of(' ');
+    if (at == std::string::npos) return fail();
+    bool negative = false;
+    if (text[at] == '+' || text[at] == '-') negative = text[at++] == '-';
+    if (at == text.size()) return fail();
+    long long value = 0;
+    for (; at < text.size(); ++at) {
+        if (text[at] < '0' || text[at] > '9') return fail();
+        value = value * 10 + (text[at] - '0');
+        if (value > static_cast<long long>(std::numeric_limits<int>::max()) + 1) return fail();
+    }
+    value = negative ? -value : value;
+    if (value > std::numeric_limits<int>::max()) return fail();
+    return static_cast<int>(value);
+}
+
+// The text a size or count field is corrected to when it is out of range: empty and values below
+// 1 become "1", values above maximum become maximum. Text that is not a number becomes "1".
+std::string CorrectedNumber(const std::string& text, int maximum) {
+    if (!text.empty() && text.find_first_not_of("0123456789") == std::string::npos) {
+        const auto first = text.find_first_not_of('0');
+        if (first == std::string::npos) return "1";
+        const std::string digits = text.substr(first);
+        const std::string top = std::to_string(maximum);
+        if (digits.size() > top.size() || (digits.size() == top.size() && digits > top)) return top;
+        return digits == text ? text : digits;
+    }
+    return "1";
+}
+
+bool InRange(const std::string& text, int maximum, int& value) {
+    if (text.empty()) return false;
+    value = ParseInteger(text);
+    return value >= 1 && value <= maximum;
+}
+
+// Everything up to and including the last delimiter of a path: where the stored name goes.
+std::string DirectoryPart(const std::string& path) {
+#ifdef _WIN32
+    const auto at = path.find_last_of("\\:");
+#else
+    const auto at = path.rfind(kPathDelimiter);
+#endif
+    return at == std::string::npos ? std::string() : path.substr(0, at + 1);
+}
+
+bool IsSplitDescriptorName(const std::string& path) {
+    return LowerCase(ExtensionPart(path, kPathDelimiter)) == ".split";
+}
+
+// A path named relative to the program's working folder, as one given on the command line, made
+// absolute: the window shows it long after that folder stopped meaning anything to the user,
+// and the split names its pieces after the text behind the last delimiter.
+std::string AbsolutePath(const std::string& path) {
+    if (path.empty() || path.front() == kPathDelimiter) return path;
+    return WithTrailingDelimiter(FromQPath(QDir::currentPath()), kPathDelimiter) + path;
+}
+
+void SetText(QLineEdit* edit, const std::string& text) {
+    const QString value = ToQPath(text);
+    if (edit->text() != value) edit->setText(value);
+}
+
+std::string Text(const QLineEdit* edit) {
+    return FromQPath(edit->text());
+}
+
+QLabel* AddLabel(QWidget* parent, const char* text, const QRect& geometry,
+                 Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter) {
+    auto* label = new QLabel(QString::fromLatin1(text), parent);
+    label->setGeometry(geometry);
+    label->setAlignment(alignment);
+    return label;
+}
+
+QFrame* AddEtchedLine(QWidget* parent, const QRect& geometry) {
+    auto* line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    line->setGeometry(geometry);
+    return line;
+}
+
+template <class Widget>
+Widget* Named(Widget* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+// The application-wide hourglass for the lifetime of one action, reset on every path.
+class WaitCursor {
+  public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { Restore(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+    void Restore() {
+        if (m_active) QApplication::restoreOverrideCursor();
+        m_active = false;
+    }
+
+  private:
+    bool m_active = true;
+};
+
+}  // namespace
+
+Settings& ProgramSettings() {
+    static Settings settings;
+    return settings;
+}
+
+TfrmMainForm* TfrmMainForm::Instance() {
+    return g_instance;
+}
+
+TfrmMainForm::TfrmMainForm(const std::vector<std::string>& arguments, FileSystem& files,
+                           QWidget* parent)
+    : QMainWindow(parent), m_files(files) {
+    if (!g_instance) g_instance = this;
+    BuildWindow();
+    ConnectHandlers();
+    RunHandler([&] { FormCreate(arguments); });
+}
+
+TfrmMainForm::~TfrmMainForm() {
+    if (g_instance == this) g_instance = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The window's make-up
+
+void TfrmMainForm::BuildWindow() {
+    setObjectName(QStringLiteral("frmMainForm"));
+    setWindowTitle(QString::fromLatin1(kApplicationTitle));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    if (QFontDatabase::families().contains(QStringLiteral("Tahoma")))
+        setFont(QFont(QStringLiteral("Tahoma"), 8));
+    setAcceptDrops(true);
+
+    BuildMenus();
+
+    auto* client = new QWidget(this);
+    client->setFixedSize(kClientWidth, kClientHeight);
+    setCentralWidget(client);
+    AddEtchedLine(client, QRect(0, 0, kClientWidth, 2));
+
+    pcMain = Named(new QTabWidget(client), "pcMain");
+    pcMain->setGeometry(8, 8, 432, 170);
+    pcMain->tabBar()->setCursor(Qt::PointingHandCursor);
+    tsSplit = Named(new QWidget, "tsSplit");
+    tsRestore = Named(new QWidget, "tsRestore");
+    pcMain->addTab(tsSplit, QStringLiteral("Split"));
+    pcMain->addTab(tsRestore, QStringLiteral("Restore"));
+    BuildSplitTab();
+    BuildRestoreTab();
+
+    cmdAction = Named(new QPushButton(QStringLiteral("&Split"), client), "cmdAction");
+    cmdAction->setGeometry(284, 186, 75, 25);
+    cmdAction->setDefault(true);
+    cmdClose = Named(new QPushButton(QStringLiteral("&Close"), client), "cmdClose");
+    cmdClose->setGeometry(365, 186, 75, 25);
+    for (QPushButton* button : client->findChildren<QPushButton*>()) {
+        button->setAutoDefault(true);
+        button->setCursor(Qt::PointingHandCursor);
+    }
+    for (QCheckBox* box : client->findChildren<QCheckBox*>())
+        box->setCursor(Qt::PointingHandCursor);
+
+    setTabOrder(pcMain, txtFileToSplit);
+    setTabOrder(txtFileToSplit, cmdBrowseFile);
+    setTabOrder(cmdBrowseFile, cmdBrowseFolderSplit);
+    setTabOrder(cmdBrowseFolderSplit, cmbSplitMethod);
+    setTabOrder(cmbSplitMethod, cmbSplitSize);
+    setTabOrder(cmbSplitSize, txtNoFiles);
+    setTabOrder(txtNoFiles, txtSplitFile);
+    setTabOrder(txtSplitFile, cmdBrowseFile2);
+    setTabOrder(cmdBrowseFile2, cmdBrowseFolderRestore);
+    setTabOrder(cmdBrowseFolderRestore, chkDeletePieces);
+    setTabOrder(chkDeletePieces, chkRestoreTime);
+    setTabOrder(chkRestoreTime, cmdAction);
+    setTabOrder(cmdAction, cmdClose);
+
+    // The menu bar sits above the fixed client area, as a window's menu does.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    adjustSize();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - rect().center());
+    }
+    txtFileToSplit->setFocus();
+}
+
+void TfrmMainForm::BuildSplitTab() {
+    QWidget* page = tsSplit;
+    const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
+    AddLabel(page, "File name:", QRect(4, 12, 66, 21), right);
+    txtFileToSplit = Named(new QLineEdit(page), "txtFileToSplit");
+    txtFileToSplit->setGeometry(76, 12, 311, 21);
+    txtFileToSplit->setToolTip(
+        QStringLiteral("Type or press '...' button to select file you wish to split"));
+    cmdBrowseFile = Named(new QPushButton(QStringLiteral("..."), page), "cmdBrowseFile");
+    cmdBrowseFile->setGeometry(391, 12, 25, 21);
+
+    AddLabel(page, "Split to:", QRect(4, 39, 66, 21), right);
+    txtSplitTo = Named(new QLineEdit(page), "txtSplitTo");
+    txtSplitTo->setGeometry(76, 39, 311, 21);
+    txtSplitTo->setToolTip(
+        QStringLiteral("Press '...' button to select destination folder for split files"));
+    cmdBrowseFolderSplit =
+        Named(new QPushButton(QStringLiteral("..."), page), "cmdBrowseFolderSplit");
+    cmdBrowseFolderSplit->setGeometry(391, 39, 25, 21);
+
+    AddLabel(page, "Split by:", QRect(4, 66, 66, 21), right);
+    cmbSplitMethod = Named(new QComboBox(page), "cmbSplitMethod");
+    cmbSplitMethod->setGeometry(76, 66, 97, 21);
+    cmbSplitMethod->addItems({QStringLiteral("Size"), QStringLiteral("No. Files")});
+    cmbSplitMethod->setCurrentIndex(-1);
+
+    cmbSplitSize = Named(new QComboBox(page), "cmbSplitSize");
+    cmbSplitSize->setGeometry(181, 66, 89, 21);
+    cmbSplitSize->setEditable(true);
+    cmbSplitSize->setInsertPolicy(QComboBox::NoInsert);
+    cmbSplitSize->setCompleter(nullptr);
+    cmbSplitSize->lineEdit()->setMaxLength(7);
+    cmbSplitSize->setToolTip(QStringLiteral("Select or enter split size in kilobytes"));
+    cmbSplitSize->setVisible(false);
+    lblSplitSize = Named(AddLabel(page, "kilobytes", QRect(276, 66, 80, 21)), "lblSplitSize");
+    lblSplitSize->setVisible(false);
+
+    txtNoFiles = Named(new QLineEdit(QStringLiteral("1"), page), "txtNoFiles");
+    txtNoFiles->setGeometry(181, 66, 72, 21);
+    txtNoFiles->setMaxLength(5);
+    txtNoFiles->setVisible(false);
+    udNoFiles = Named(new TUpDown(txtNoFiles, 1, kMaxSplitFiles, page), "udNoFiles");
+    udNoFiles->setGeometry(253, 66, 17, 21);
+    udNoFiles->setCursor(Qt::PointingHandCursor);
+    udNoFiles->setVisible(false);
+    lblNoFiles = Named(AddLabel(page, "files (+ 2)", QRect(276, 66, 80, 21)), "lblNoFiles");
+    lblNoFiles->setVisible(false);
+
+    for (QComboBox* box : {cmbSplitMethod, cmbSplitSize}) box->setCursor(Qt::PointingHandCursor);
+    cmbSplitSize->lineEdit()->setCursor(Qt::IBeamCursor);
+
+    AddEtchedLine(page, QRect(8, 100, 408, 2));
+    AddLabel(page, "File size:", QRect(4, 110, 66, 17), right);
+    lblFileSize = Named(AddLabel(page, "-", QRect(76, 110, 110, 17)), "lblFileSize");
+    lblSplitDetails = Named(AddLabel(page, "", QRect(190, 110, 226, 17)), "lblSplitDetails");
+}
+
+void TfrmMainForm::BuildRestoreTab() {
+    QWidget* page = tsRestore;
+    const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
+    AddLabel(page, "File name:", QRect(4, 12, 66, 21), right);
+    txtSplitFile = Named(new QLineEdit(page), "txtSplitFile");
+    txtSplitFile->setGeometry(76, 12, 311, 21);
+    txtSplitFile->setToolTip(
+        QStringLiteral("Type or press '...' button to select SPLIT file you wish to restore"));
+    cmdBrowseFile2 = Named(new QPushButton(QStringLiteral("..."), page), "cmdBrowseFile2");
+    cmdBrowseFile2->setGeometry(391, 12, 25, 21);
+
+    AddLabel(page, "Restore to:", QRect(4, 39, 66, 21), right);
+    txtRestoreTo = Named(new QLineEdit(page), "txtRestoreTo");
+    txtRestoreTo->setGeometry(76, 39, 311, 21);
+    txtRestoreTo->setToolTip(
+        QStringLiteral("Press '...' button to select destination folder for restored file"));
+    cmdBrowseFolderRestore =
+        Named(new QPushButton(QStringLiteral("..."), page), "cmdBrowseFolderRestore");
+    cmdBrowseFolderRestore->setGeometry(391, 39, 25, 21);
+
+    chkDeletePieces =
+        Named(new QCheckBox(QStringLiteral("Delete pieces after successful restore"), page),
+              "chkDeletePieces");
+    chkDeletePieces->setGeometry(76, 68, 300, 19);
+    chkRestoreTime =
+        Named(new QCheckBox(QStringLiteral("Restore original file time"), page), "chkRestoreTime");
+    chkRestoreTime->setGeometry(76, 91, 300, 19);
+
+    // The destinations are chosen with their "..." buttons only: read-only, greyed like the
+    // window's face, skipped by Tab.
+    for (QLineEdit* field : {txtSplitTo, txtRestoreTo}) {
+        field->setReadOnly(true);
+        field->setFocusPolicy(Qt::ClickFocus);
+        QPalette palette = field->palette();
+        palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+        field->setPalette(palette);
+    }
+}
+
+void TfrmMainForm::BuildMenus() {
+    const QIcon configIcon{QPixmap(ConfigIcon_xpm)};
+    const QIcon helpIcon{QPixmap(HelpIcon_xpm)};
+
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    miConfig = Named(file->addAction(configIcon, QStringLiteral("&Configuration...")), "miConfig");
+    file->addSeparator();
+    miExit = Named(file->addAction(QStringLiteral("E&xit")), "miExit");
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("mnuHelp"));
+    miHelp = Named(help->addAction(helpIcon, QStringLiteral("&Contents and Index")), "miHelp");
+    miHelp->setShortcut(QKeySequence(Qt::Key_F1));
+    miHelp->setShortcutContext(Qt::WindowShortcut);
+    help->addSeparator();
+    miChk4Updt = Named(help->addAction(QStringLiteral("Check for &Updates...")), "miChk4Updt");
+    miDonate = Named(help->addAction(QStringLiteral("&Make a Donation")), "miDonate");
+    miHomePage = Named(help->addAction(QStringLiteral("&Kestrava Home Page")), "miHomePage");
+    help->addSeparator();
+    miAbout = Named(help->addAction(QStringLiteral("&About")), "miAbout");
+}
+
+void TfrmMainForm::ConnectHandlers() {
+    const auto handle = [this](void (TfrmMainForm::*handler)()) {
+        return [this, handler] { RunHandler([&] { (this->*handler)(); }); };
+    };
+    connect(pcMain, &QTabWidget::currentChanged, this, handle(&TfrmMainForm::pcMainChange));
+    connect(cmdAction, &QPushButton::clicked, this, handle(&TfrmMainForm::cmdActionClick));
+    connect(cmdClose, &QPushButton::clicked, this, handle(&TfrmMainForm::miExitClick));
+    connect(txtFileToSplit, &QLineEdit::textChanged, this,
+            handle(&TfrmMainForm::txtFileToSplitChange));
+    connect(cmdBrowseFile, &QPushButton::clicked, this, handle(&TfrmMainForm::cmdBrowseFileClick));
+    connect(cmdBrowseFile2, &QPushButton::clicked, this, handle(&TfrmMainForm::cmdBrowseFileClick));
+    connect(cmdBrowseFolderSplit, &QPushButton::clicked, this,
+            handle(&TfrmMainForm::cmdBrowseFolderSplitClick));
+    connect(cmdBrowseFolderRestore, &QPushButton::clicked, this,
+            handle(&TfrmMainForm::cmdBrowseFolderRestoreClick));
+    connect(cmbSplitMethod, &QComboBox::currentIndexChanged, this,
+            handle(&TfrmMainForm::cmbSplitMethodChange));
+    connect(cmbSplitSize, &QComboBox::editTextChanged, this,
+            handle(&TfrmMainForm::cmbSplitSizeChange));
+    connect(txtNoFiles, &QLineEdit::textChanged, this, handle(&TfrmMainForm::txtNoFilesChange));
+    connect(txtSplitFile, &QLineEdit::textChanged, this, handle(&TfrmMainForm::txtSplitFileChange));
+    connect(miConfig, &QAction::triggered, this, handle(&TfrmMainForm::miConfigClick));
+    connect(miExit, &QAction::triggered, this, handle(&TfrmMainForm::miExitClick));
+    connect(miHelp, &QAction::triggered, this, handle(&TfrmMainForm::miHelpClick));
+    connect(miChk4Updt, &QAction::triggered, this, handle(&TfrmMainForm::miChk4UpdtClick));
+    connect(miDonate, &QAction::triggered, this, handle(&TfrmMainForm::miDonateClick));
+    connect(miHomePage, &QAction::triggered, this, handle(&TfrmMainForm::miHomePageClick));
+    connect(miAbout, &QAction::triggered, this, handle(&TfrmMainForm::miAboutClick));
+
+    for (QObject* field :
+         {static_cast<QObject*>(cmbSplitSize), static_cast<QObject*>(cmbSplitSize->lineEdit()),
+          static_cast<QObject*>(txtNoFiles)})
+        field->installEventFilter(this);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Creation and closing
+
+void TfrmMainForm::FormCreate(const std::vector<std::string>& arguments) {
+    std::vector<std::string> sizes;
+    try {
+        LoadStartupSettings(UserRegistry(), ProgramSettings(), sizes);
+    } catch (...) {
+        // What was read before the failing value stays in effect; the rest of the creation is
+        // skipped.
+        SetSplitSizes(sizes);
+        throw;
+    }
+    SetSplitSizes(sizes);
+
+    if (!arguments.empty()) {
+        const std::string file = AbsolutePath(arguments.front());
+        AddFile(IsSplitDescriptorName(file) ? tsRestore : tsSplit, file);
+    }
+
+    m_helpFilePath =
+        WithTrailingDelimiter(FromQPath(QCoreApplication::applicationDirPath()), kPathDelimiter) +
+        "OLVO.chm";
+}
+
+void TfrmMainForm::FormClose() {
+    setAttribute(Qt::WA_DeleteOnClose);
+}
+
+void TfrmMainForm::closeEvent(QCloseEvent* event) {
+    // The operation runs inside this window's handler; it ends before the window may go.
+    if (m_busy) {
+        event->ignore();
+        return;
+    }
+    FormClose();
+    event->accept();
+}
+
+std::vector<std::string> TfrmMainForm::SplitSizes() const {
+    std::vector<std::string> sizes;
+    for (int i = 0; i < cmbSplitSize->count(); ++i)
+        sizes.push_back(FromQ(cmbSplitSize->itemText(i)));
+    return sizes;
+}
+
+void TfrmMainForm::SetSplitSizes(const std::vector<std::string>& sizes) {
+    {
+        const QSignalBlocker blocker(cmbSplitSize);
+        cmbSplitSize->clear();
+        for (const std::string& size : sizes) cmbSplitSize->addItem(ToQ(size));
+        if (!sizes.empty()) cmbSplitSize->setCurrentIndex(0);
+        // The first size is never validated by its change handler here; a wrong one would
+        // otherwise fail the summary and the action until the user picked another.
+        const std::string shown = FromQ(cmbSplitSize->currentText());
+        const std::string corrected = CorrectedNumber(shown, kMaxSplitSizeKB);
+        if (corrected != shown) cmbSplitSize->setEditText(ToQ(corrected));
+    }
+    if (cmbSplitMethod->currentIndex() == 0) UpdateLabels();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Split options and summary
+
+void TfrmMainForm::cmbSplitSizeKeyPress(char& key) {
+    if (key != '\b' && (key < '0' || key > '9')) key = 0;
+}
+
+bool TfrmMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) return QMainWindow::eventFilter(watched, event);
+    const auto* press = static_cast<QKeyEvent*>(event);
+    if (watched == txtNoFiles && (press->key() == Qt::Key_Up || press->key() == Qt::Key_Down)) {
+        RunHandler([&] { udNoFiles->Step(press->key() == Qt::Key_Up ? +1 : -1); });
+        return true;
+    }
+    // Keys that type no character (moving, deleting forwards, Enter, Tab) are not filtered.
+    switch (press->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Escape:
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+        case Qt::Key_Delete:
+            return false;
+        default:
+            break;
+    }
+    const QString text = press->text();
+    if (text.isEmpty()) return false;
+    const char16_t typed = text.at(0).unicode();
+    char key = typed < 0x80 ? static_cast<char>(typed) : '?';
+    cmbSplitSizeKeyPress(key);
+    return key == 0;
+}
+
+void TfrmMainForm::cmbSplitMethodChange() {
+    const int method = cmbSplitMethod->currentIndex();
+    txtNoFiles->setVisible(method == 1);
+    udNoFiles->setVisible(method == 1);
+    lblNoFiles->setVisible(method == 1);
+    cmbSplitSize->setVisible(method == 0);
+    lblSplitSize->setVisible(method == 0);
+    UpdateLabels();
+}
+
+void TfrmMainForm::cmbSplitSizeChange() {
+    const std::string text = FromQ(cmbSplitSize->currentText());
+    int value = 0;
+    if (InRange(text, kMaxSplitSizeKB, value)) {
+        UpdateLabels();
+        return;
+    }
+    Gui().MessageBox("Error",
+                     "Split size must be between 1 and " +
+                         GroupThousands(kMaxSplitSizeKB, CurrentThousandsSeparator()) + "KB!",
+                     BoxIcon::Error, BoxButtons::Ok);
+    cmbSplitSize->setEditText(ToQ(CorrectedNumber(text, kMaxSplitSizeKB)));
+    UpdateLabels();
+}
+
+void TfrmMainForm::txtNoFilesChange() {
+    const std::string text = Text(txtNoFiles);
+    int value = 0;
+    if (InRange(text, kMaxSplitFiles, value)) {
+        udNoFiles->SetPosition(value);
+        UpdateLabels();
+        return;
+    }
+    Gui().MessageBox("Error", "No. of split files must be between 1 and 32,767", BoxIcon::Error,
+                     BoxButtons::Ok);
+    SetText(txtNoFiles, CorrectedNumber(text, kMaxSplitFiles));
+    UpdateLabels();
+}
+
+void TfrmMainForm::txtFileToSplitChange() {
+    // One directory search per keystroke serves the whole chain below.
+    const std::string name = Text(txtFileToSplit);
+    const auto entry = m_files.Find(name);
+    if (entry && !entry->isFolder) {
+        AddSplitFile(name, entry);
+        return;
+    }
+    lblFileSize->setText(QStringLiteral("-"));
+    lblSplitDetails->clear();
+}
+
+void TfrmMainForm::UpdateLabels() {
+    UpdateLabels(m_files.Find(Text(txtFileToSplit)));
+}
+
+void TfrmMainForm::UpdateLabels(const std::optional<FileEntry>& entry) {
+    if (!entry || entry->isFolder) {
+        lblFileSize->setText(QStringLiteral("-"));
+        lblSplitDetails->clear();
+        return;
+    }
+    const std::uint64_t fileSize = entry->size;
+    lblFileSize->setText(ToQ(FormatKB(fileSize)));
+    switch (cmbSplitMethod->currentIndex()) {
+        case 0: {
+            const long long pieceSize =
+                static_cast<long long>(ParseInteger(FromQ(cmbSplitSize->currentText()))) * 1024;
+            if (pieceSize < 0 || pieceSize > std::numeric_limits<std::int32_t>::max())
+                throw std::overflow_error("Integer overflow");
+            lblSplitDetails->setText(
+                ToQ("Split files created:  " +
+                    FormatPieceCount(fileSize, static_cast<std::uint32_t>(pieceSize))));
+            break;
+        }
+        case 1: {
+            const int count = ParseInteger(Text(txtNoFiles));
+            if (count < 1) throw std::domain_error("Division by zero");
+            lblSplitDetails->setText(
+                ToQ("Split file size:  " + FormatKB(fileSize / static_cast<unsigned>(count))));
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Actions and file selection
+
+std::optional<std::uint32_t> TfrmMainForm::PieceSizeForSplit(std::string& failure) {
+    switch (cmbSplitMethod->currentIndex()) {
+        case 0: {
+            const long long bytes =
+                static_cast<long long>(ParseInteger(FromQ(cmbSplitSize->currentText()))) * 1024;
+            if (bytes < 0 || bytes > std::numeric_limits<std::uint32_t>::max())
+                throw std::range_error("Range check error");
+            return static_cast<std::uint32_t>(bytes);
+        }
+        case 1: {
+            const auto entry = m_files.Find(Text(txtFileToSplit));
+            const std::uint64_t fileSize = entry && !entry->isFolder ? entry->size : 0;
+            const int count = ParseInteger(Text(txtNoFiles));
+            if (count < 1) throw std::domain_error("Division by zero");
+            const std::uint64_t pieces = static_cast<std::uint64_t>(count);
+            const std::uint64_t pieceSize = fileSize / pieces + (fileSize % pieces != 0 ? 1 : 0);
+            if (pieceSize > kMaxPieceSize) {
+                failure =
+                    "Split file size is too large! Increase the number of split files to be "
+                    "created.";
+                return std::nullopt;
+            }
+            return static_cast<std::uint32_t>(pieceSize);
+        }
+        default:
+            failure = "Required details are missing!";
+            return std::nullopt;
+    }
+}
+
+void TfrmMainForm::SetBusy(bool busy) {
+    m_busy = busy;
+    pcMain->setEnabled(!busy);
+    cmdAction->setEnabled(!busy);
+    cmdClose->setEnabled(!busy);
+    menuBar()->setEnabled(!busy);
+    for (QAction* item : {miConfig, miExit, miHelp, miChk4Updt, miDonate, miHomePage, miAbout})
+        item->setEnabled(!busy);
+}
+
+void TfrmMainForm::cmdActionClick() {
+    if (m_busy) return;
+    WaitCursor hourglass;
+    std::string failure;
+    bool succeeded = false;
+    {
+        std::optional<std::uint32_t> pieceSize;
+        const bool split = cmdAction->text() == QLatin1String("&Split");
+        if (split) pieceSize = PieceSizeForSplit(failure);
+        if (!split || pieceSize) {
+            QWidget* focused = QApplication::focusWidget();
+            SetBusy(true);
+            struct Idle {
+                TfrmMainForm* form;
+                QWidget* focused;
+                ~Idle() {
+                    form->SetBusy(false);
+                    if (focused) focused->setFocus();
+                }
+            } idle{this, focused};
+            EngineContext context{m_files, m_progress, m_prompt,
+                                  DateTimeFormat(CurrentDateTimeConventions())};
+            succeeded =
+                split ? SplitFile(context, Text(txtFileToSplit), Text(txtSplitTo), failure,
+                                  *pieceSize)
+                      : RestoreFile(context, Text(txtSplitFile), Text(txtRestoreTo), failure,
+                                    chkDeletePieces->isChecked(), chkRestoreTime->isChecked());
+        }
+    }
+    hourglass.Restore();
+    if (succeeded)
+        Gui().PlaySystemSound("SystemAsterisk");
+    else
+        Gui().MessageBox("Error", failure, BoxIcon::Error, BoxButtons::Ok);
+}
+
+void TfrmMainForm::AddFile(QWidget* tab, const std::string& fileName) {
+    if (tab != tsRestore) {
+        AddSplitFile(fileName, m_files.Find(fileName));
+        return;
+    }
+    pcMain->setCurrentWidget(tsRestore);
+    pcMainChange();
+    SetText(txtSplitFile, fileName);
+    const Settings& settings = ProgramSettings();
+    SetText(txtRestoreTo,
+            settings.RestoreToFolder ? settings.RestoreFolderName : OwnFolder(Text(txtSplitFile)));
+}
+
+void TfrmMainForm::AddSplitFile(const std::string& fileName,
+                                const std::optional<FileEntry>& entry) {
+    pcMain->setCurrentWidget(tsSplit);
+    pcMainChange();
+    // The name as it is stored; a name that is not found stays as given.
+    SetText(txtFileToSplit, entry ? DirectoryPart(fileName) + entry->storedName : fileName);
+    const Settings& settings = ProgramSettings();
+    SetText(txtSplitTo,
+            settings.SplitToFolder ? settings.SplitFolderName : OwnFolder(Text(txtFileToSplit)));
+    UpdateLabels(entry);
+}
+
+std::string TfrmMainForm::OwnFolder(const std::string& fileName) const {
+    const std::string folder = FolderPart(fileName, kPathDelimiter);
+    // A file in the root folder: the root, rather than a destination that names no volume.
+    if (folder.empty() && !fileName.empty() && fileName.front() == kPathDelimiter)
+        return std::string(1, kPathDelimiter);
+    return folder;
+}
+
+void TfrmMainForm::pcMainChange() {
+    cmdAction->setText(QLatin1Char('&') + pcMain->tabText(pcMain->currentIndex()));
+}
+
+void TfrmMainForm::txtSplitFileChange() {
+    const std::string name = Text(txtSplitFile);
+    if (IsSplitDescriptorName(name) && m_files.FileExists(name)) AddFile(tsRestore, name);
+}
+
+void TfrmMainForm::cmdBrowseFileClick() {
+    QWidget* tab = pcMain->currentWidget();
+    const std::string filter = tab == tsSplit ? kSplitFilter : kRestoreFilter;
+    const std::string title =
+        "Select file to " + LowerCase(FromQ(pcMain->tabText(pcMain->currentIndex())));
+    if (const auto chosen = Gui().OpenFileName(title, filter)) AddFile(tab, *chosen);
+}
+
+void TfrmMainForm::cmdBrowseFolderSplitClick() {
+    const std::string folder = SelectFolder(kSelectFolderTitle, Text(txtSplitTo));
+    if (!folder.empty()) SetText(txtSplitTo, folder);
+}
+
+void TfrmMainForm::cmdBrowseFolderRestoreClick() {
+    const std::string folder = SelectFolder(kSelectFolderTitle, Text(txtRestoreTo));
+    if (!folder.empty()) SetText(txtRestoreTo, folder);
+}
+
+void TfrmMainForm::miExitClick() {
+    close();
+}
+
+void TfrmMainForm::keyPressEvent(QKeyEvent* event) {
+    // Enter presses the default button wherever the focus is, unless a button has the focus.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        cmdAction->isEnabled()) {
+        cmdAction->click();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void TfrmMainForm::dragEnterEvent(QDragEnterEvent* event) {
+    if (m_busy || !event->mimeData()->hasUrls()) return;
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!urls.isEmpty() && urls.constFirst().isLocalFile()) event->acceptProposedAction();
+}
+
+void TfrmMainForm::dropEvent(QDropEvent* event) {
+    if (m_busy || !event->mimeData()->hasUrls()) return;
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty() || !urls.constFirst().isLocalFile()) return;
+    const std::string file = FromQPath(urls.constFirst().toLocalFile());
+    event->acceptProposedAction();
+    RunHandler([&] { AddFile(IsSplitDescriptorName(file) ? tsRestore : tsSplit, file); });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Menu commands whose windows are not part of the program yet. Each becomes: show that single
+// window (or the help contents, or the browser) and return when it has closed.
+
+void TfrmMainForm::miConfigClick() {
+    // To come: show the configuration window modally and ignore its result.
+}
+
+void TfrmMainForm::miHelpClick() {
+    // To come: Gui().ShowHelpContents(m_helpFilePath) once the help viewer exists.
+}
+
+void TfrmMainForm::miChk4UpdtClick() {
+    // To come: hourglass, the update-check window centred on this one and shown modally, then
+    // the default cursor.
+}
+
+void TfrmMainForm::miDonateClick() {
+    // To come: Gui().OpenUrl(DonationUrl), with the address from the About window's unit.
+}
+
+void TfrmMainForm::miHomePageClick() {
+    // To come: Gui().OpenUrl(HomePageUrl), with the address from the About window's unit.
+}
+
+void TfrmMainForm::miAboutClick() {
+    // To come: the About window centred on this one and shown modally.
+}
+
+}  // namespace olvo
