@@ -1,16 +1,25 @@
 #!/usr/bin/env bash
 # The one list of Debian packages OLVO needs to build, test and run.
 # Installs the missing ones when run as root; otherwise prints the apt-get line and fails.
+# With --windows it sees to the packages of the Windows cross build as well.
 set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev
-  libcli11-dev libcurl4-openssl-dev
+  libcli11-dev libcurl4-openssl-dev libjpeg-dev
   qt6-base-dev libcanberra-dev xvfb xauth fonts-dejavu-core
   time
   clang-14 libclang-rt-14-dev llvm-14
 )
+# The Windows build of the core and the terminal tool (./test.sh --windows): cross-compiled with
+# mingw-w64 (GoogleTest from the googletest sources) and tested under wine.
+WINDOWS_PACKAGES=(
+  g++-mingw-w64-x86-64 googletest wine wine64
+)
+if [ "${1:-}" = "--windows" ]; then
+  PACKAGES+=("${WINDOWS_PACKAGES[@]}")
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do
