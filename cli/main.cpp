@@ -1,6 +1,9 @@
 // olvo-cli: the split and restore of the desktop program, for scripts and for people who live in
 // a terminal. Exit status: 0 success, 1 the operation failed (its message on stderr), 2 usage.
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -26,6 +29,24 @@ constexpr int kExitUsage = 2;
 constexpr std::uint64_t kMaxSplitSizeKB = 2097151;
 constexpr std::uint64_t kMaxSplitCount = 32767;
 
+#ifdef _WIN32
+// A path made absolute against the current folder of its drive, as the system resolves it:
+// "." and ".." segments are taken out and forward slashes become backslashes.
+std::string Absolute(const std::string& path) {
+    if (path.empty()) return path;
+    std::string full(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD n = ::GetFullPathNameA(path.c_str(), static_cast<DWORD>(full.size()),
+                                           full.data(), nullptr);
+        if (n == 0) return path;
+        if (n < full.size()) {
+            full.resize(n);
+            return full;
+        }
+        full.resize(n);
+    }
+}
+#else
 std::string CurrentFolder() {
     std::string buffer(4096, '\0');
     if (::getcwd(buffer.data(), buffer.size()) == nullptr) return ".";
@@ -51,6 +72,7 @@ std::string Absolute(const std::string& path) {
     if (full.back() == '/') out += '/';
     return out;
 }
+#endif
 
 std::string GroupThousands(std::uint64_t value) {
     std::string digits = std::to_string(value);

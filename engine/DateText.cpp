@@ -102,10 +102,8 @@ std::optional<LocalDateTime> DateTimeFormat::Parse(const std::string& input) con
     LocalDateTime result;
     int yearDigits = 4;
     if (fields.size() == 2) {
-        const std::time_t now = std::time(nullptr);
-        struct tm tm {};
-        localtime_r(&now, &tm);
-        result.year = tm.tm_year + 1900;
+        const auto today = ToLocalTime(static_cast<FileTime>(std::time(nullptr)));
+        result.year = today ? today->year : 0;
     }
     switch (m_conventions.order) {
         case DateTimeConventions::Order::DayMonthYear:

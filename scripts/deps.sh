@@ -9,6 +9,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev
   libcli11-dev libcurl4-openssl-dev libjpeg-dev
   qt6-base-dev libcanberra-dev xvfb xauth fonts-dejavu-core
+  fp-utils libchm-dev
   time
   clang-14 libclang-rt-14-dev llvm-14
 )

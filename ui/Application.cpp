@@ -3,8 +3,11 @@
 #include <QApplication>
 #include <QPointer>
 
+#include "settings/Config.h"
 #include "ui/GuiService.h"
 #include "ui/Main.h"
+#include "version/AboutForm.h"
+#include "version/Chk4Updt.h"
 
 namespace olvo {
 
@@ -23,7 +26,12 @@ ProgramWindows StartUp(const std::vector<std::string>& arguments) {
     QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
     ProgramWindows windows;
     windows.mainForm = new TfrmMainForm(arguments);
-    // The configuration, update-check and About windows are created here, in this order.
+    // Owned by the main window, so it goes when the program ends.
+    windows.config = new TfrmConfig(windows.mainForm);
+    // Reached through TfrmChk4Updt::Instance(); it checks afresh each time it is shown.
+    new TfrmChk4Updt(windows.mainForm);
+    // Owned by the main window too; it composes its text from the version strings now, once.
+    windows.about = new TfrmAbout(windows.mainForm);
     return windows;
 }
 

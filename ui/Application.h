@@ -9,6 +9,8 @@
 
 namespace olvo {
 
+class TfrmAbout;
+class TfrmConfig;
 class TfrmMainForm;
 
 inline constexpr char kApplicationTitle[] = "Kestrava File Splitter";
@@ -37,7 +39,9 @@ void RunHandler(Handler&& handler) noexcept {
 // The windows of one run, created once at start-up in this order and living until its end.
 struct ProgramWindows {
     TfrmMainForm* mainForm = nullptr;
-    // The configuration, update-check and About windows join here, created after the main window.
+    TfrmConfig* config = nullptr;
+    // The update-check window joins here, created after the configuration window.
+    TfrmAbout* about = nullptr;
 };
 
 // Start-up after the QApplication exists: sets the application title and creates the windows,

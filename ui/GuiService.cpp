@@ -8,6 +8,7 @@
 #include <QUrl>
 
 #include "settings/BrowseFolder.h"
+#include "ui/HelpViewer.h"
 #include "ui/QtText.h"
 
 #ifdef OLVO_HAVE_CANBERRA
@@ -105,9 +106,8 @@ class DesktopGuiService final : public GuiService {
 #endif
     }
 
-    void ShowHelpContents(const std::string& /*helpFile*/) override {
-        // The viewer of OLVO.chm is not part of this program yet; until it is, there is nothing
-        // to show, and a missing viewer is not reported (as a missing help file is not).
+    void ShowHelpContents(const std::string& helpFile) override {
+        ShowHelpViewer(helpFile);
     }
 
   private:

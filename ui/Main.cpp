@@ -29,10 +29,14 @@
 #include "engine/Format.h"
 #include "platform/Clock.h"
 #include "settings/BrowseFolder.h"
+#include "settings/Config.h"
 #include "ui/Application.h"
 #include "ui/GuiService.h"
 #include "ui/QtText.h"
 #include "ui/UpDown.h"
+#include "version/AboutForm.h"
+#include "version/Chk4Updt.h"
+#include "version/ProductUrls.h"
 
 namespace olvo {
 namespace {
@@ -758,28 +762,33 @@ void TfrmMainForm::dropEvent(QDropEvent* event) {
 // window (or the help contents, or the browser) and return when it has closed.
 
 void TfrmMainForm::miConfigClick() {
-    // To come: show the configuration window modally and ignore its result.
+    if (TfrmConfig* config = TfrmConfig::Instance()) config->exec();
 }
 
 void TfrmMainForm::miHelpClick() {
-    // To come: Gui().ShowHelpContents(m_helpFilePath) once the help viewer exists.
+    Gui().ShowHelpContents(m_helpFilePath);
 }
 
 void TfrmMainForm::miChk4UpdtClick() {
-    // To come: hourglass, the update-check window centred on this one and shown modally, then
-    // the default cursor.
+    TfrmChk4Updt* check = TfrmChk4Updt::Instance();
+    if (!check) return;
+    // The window's own check sets the default cursor once it is done; this one covers the
+    // showing before it, and the default again on the way out, however the window ended.
+    const HourglassScope hourglass;
+    check->CentreOnShow(this);
+    check->exec();
 }
 
 void TfrmMainForm::miDonateClick() {
-    // To come: Gui().OpenUrl(DonationUrl), with the address from the About window's unit.
+    Gui().OpenUrl(std::string(DonationUrl));
 }
 
 void TfrmMainForm::miHomePageClick() {
-    // To come: Gui().OpenUrl(HomePageUrl), with the address from the About window's unit.
+    Gui().OpenUrl(std::string(HomePageUrl));
 }
 
 void TfrmMainForm::miAboutClick() {
-    // To come: the About window centred on this one and shown modally.
+    if (TfrmAbout* about = TfrmAbout::Instance()) about->ShowModal(this);
 }
 
 }  // namespace olvo

@@ -2,22 +2,15 @@
 
 #include <optional>
 
-#include "version/ExecutableImage.h"
-#include "version/VersionBlock.h"
+#include "version/VersionInfo.h"
 
 namespace olvo {
 namespace {
 
-std::optional<VersionNode> ReadBlock(const std::string& fileName) {
-    const auto bytes = ReadVersionBlock(fileName);
-    if (bytes.empty()) return std::nullopt;
-    return ParseVersionBlock(bytes);
-}
-
-std::optional<std::string> Lookup(const VersionNode& root, std::string_view key) {
+std::optional<std::string> Lookup(const VersionInfo& block, std::string_view key) {
     std::string path(kVersionQueryPrefix);
     path += key;
-    auto value = QueryVersionText(root, path);
+    auto value = block.QueryText(path);
     if (value && value->empty()) value = std::string(kUnknownVersionValue);
     return value;
 }
@@ -26,12 +19,12 @@ std::optional<std::string> Lookup(const VersionNode& root, std::string_view key)
 
 void GetVersionStrings(const std::string& fileName, std::vector<std::string>& list) {
     try {
-        const auto root = ReadBlock(fileName);
-        if (!root) return;
+        const auto block = ReadVersionInfo(fileName);
+        if (!block) return;
         // Collected first so that a failure half-way leaves the caller's list as it was.
         std::vector<std::string> found;
         for (const std::string_view key : VersionKeys) {
-            if (auto value = Lookup(*root, key)) found.push_back(std::move(*value));
+            if (auto value = Lookup(*block, key)) found.push_back(std::move(*value));
         }
         list.insert(list.end(), std::make_move_iterator(found.begin()),
                     std::make_move_iterator(found.end()));
@@ -43,9 +36,9 @@ void GetVersionStrings(const std::string& fileName, std::vector<std::string>& li
 std::string GetVersionString(const std::string& fileName, int index) {
     if (index < 0 || index >= static_cast<int>(VersionKeys.size())) return {};
     try {
-        const auto root = ReadBlock(fileName);
-        if (!root) return {};
-        return Lookup(*root, VersionKeys[static_cast<std::size_t>(index)]).value_or(std::string());
+        const auto block = ReadVersionInfo(fileName);
+        if (!block) return {};
+        return Lookup(*block, VersionKeys[static_cast<std::size_t>(index)]).value_or(std::string());
     } catch (...) {
         return {};
     }

@@ -6,7 +6,8 @@
 //
 // Values are looked up under the fixed sub-block kVersionQueryPrefix + key, keys matched without
 // regard to letter case. The block's own translation table is not consulted: strings stored under
-// any language and code page other than 0409/04E4 are not found. Values are returned as UTF-8.
+// any language and code page other than 0409/04E4 are not found. Values are returned as UTF-8
+// (on Windows in the system code page, as every text there).
 
 #include <array>
 #include <string>

@@ -65,7 +65,7 @@ TEST(RestoreFile, NamesComeFromTheDescriptorsOwnPath) {
     MakeSet(dir, "HOLIDAY.AVI", bytes, 1000);
     ASSERT_EQ(::rename((dir / "HOLIDAY.AVI.split").c_str(), (dir / "HOLIDAY.AVI.SPLIT").c_str()),
               0);
-    ::mkdir((dir / "out").c_str(), 0700);
+    MakeFolder(dir / "out");
     EngineHarness h;
     ASSERT_TRUE(h.Restore(dir / "HOLIDAY.AVI.SPLIT", dir / "out/")) << h.message;
     EXPECT_EQ(ReadFile(dir / "out/HOLIDAY.AVI"), bytes);
@@ -91,7 +91,7 @@ TEST(RestoreFile, AsksForEachMediumByItsNumber) {
                   0);
     };
     for (int k = 4; k <= 7; ++k) move(k, dir.Path(), away.Path());
-    ::mkdir((dir / "out").c_str(), 0700);
+    MakeFolder(dir / "out");
 
     EngineHarness h;
     h.prompt.steps.push_back({PromptAnswer::Retry, nullptr});  // nothing changed: the same question
@@ -157,15 +157,12 @@ TEST(RestoreFile, DeletesTheSetOnlyAfterTheChecksumMatched) {
 TEST(RestoreFile, GivesBackTheOriginalTimeWhenAsked) {
     TempDir dir;
     WriteFile(dir / "t.bin", PatternBytes(3000));
-    struct timespec times[2] = {{0, UTIME_OMIT}, {1111759433, 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "t.bin").c_str(), times, 0), 0);
+    SetModifiedTime(dir / "t.bin", 1111759433);
     EngineHarness h;
     ASSERT_TRUE(h.Split(dir / "t.bin", dir.Path(), 1000));
-    ::mkdir((dir / "out").c_str(), 0700);
+    MakeFolder(dir / "out");
     ASSERT_TRUE(h.Restore(dir / "t.bin.split", dir / "out", false, true)) << h.message;
-    struct stat st {};
-    ASSERT_EQ(::stat((dir / "out/t.bin").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mtim.tv_sec, 1111759432);  // even seconds
+    EXPECT_EQ(ModifiedTime(dir / "out" + kPathDelimiter + "t.bin"), 1111759432);  // even seconds
 
     // A date line that does not convert ends the restore after the copy; nothing is deleted.
     std::string text = ReadFile(dir / "t.bin.split");
@@ -229,14 +226,15 @@ TEST(RestoreFile, SpaceIsCheckedBeforeAnythingIsCreated) {
         "drive or insert higher capacity media.");
     h.files.freeSpace = [](const std::string&) -> std::int64_t { return -1; };
     EXPECT_FALSE(h.Restore(descriptor, dir.Path()));
-    EXPECT_EQ(h.message,
-              "Cannot write to drive /:!\r\rPlease ensure media is correctly inserted and drive is "
-              "not read only.");
+    // The drive is named by the folder's first character: "/" here, a drive letter on Windows.
+    EXPECT_EQ(h.message, "Cannot write to drive " + dir.Path().substr(0, 1) +
+                             ":!\r\rPlease ensure media is correctly inserted and drive is "
+                             "not read only.");
     EXPECT_TRUE(h.files.created.empty());
-    EXPECT_FALSE(h.Restore(descriptor, ""));  // an empty folder names no drive
-    EXPECT_EQ(h.message,
-              "Cannot write to drive /:!\r\rPlease ensure media is correctly inserted and drive is "
-              "not read only.");
+    EXPECT_FALSE(h.Restore(descriptor, ""));  // an empty folder becomes the bare delimiter
+    EXPECT_EQ(h.message, std::string("Cannot write to drive ") + kPathDelimiter +
+                             ":!\r\rPlease ensure media is correctly inserted and drive is "
+                             "not read only.");
     h.files.freeSpace = [](const std::string&) -> std::int64_t { return 3000; };
     EXPECT_TRUE(h.Restore(descriptor, dir.Path())) << h.message;
 
@@ -262,7 +260,7 @@ TEST(RestoreFile, OutputThatIsAPieceIsRefused) {
     TempDir dir;
     const std::string bytes = PatternBytes(3000);
     WriteFile(dir / "movie.s01", bytes);
-    ::mkdir((dir / "set").c_str(), 0700);
+    MakeFolder(dir / "set");
     EngineHarness h;
     ASSERT_TRUE(h.Split(dir / "movie.s01", dir / "set", 1000)) << h.message;  // movie.s01.split
     const std::string piece1 = ReadFile(dir / "set/movie.s01");

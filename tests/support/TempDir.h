@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/FileSystem.h"
+
 namespace olvo::test {
 
 class TempDir {
@@ -14,8 +16,9 @@ class TempDir {
     TempDir& operator=(const TempDir&) = delete;
 
     const std::string& Path() const { return m_path; }
-    // The full path of name inside the folder.
-    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+    // The full path of name inside the folder; a "/" in name (between folders) becomes the
+    // platform's delimiter.
+    std::string operator/(const std::string& name) const;
 
   private:
     std::string m_path;
@@ -24,6 +27,11 @@ class TempDir {
 void WriteFile(const std::string& path, const std::string& content);
 std::string ReadFile(const std::string& path);
 bool Exists(const std::string& path);
+// Makes a folder (its parent must exist); an existing one is fine.
+void MakeFolder(const std::string& path);
+// The last-write time of a file, and setting it; both raise when the system refuses.
+FileTime ModifiedTime(const std::string& path);
+void SetModifiedTime(const std::string& path, FileTime time);
 // Bytes whose values depend on their offset and on seed, so that misplaced bytes show.
 std::string PatternBytes(std::size_t size, std::uint32_t seed = 1);
 

@@ -1,0 +1,270 @@
+// The file system seam over kernel32, with the ANSI calls: paths are text in the system code page.
+//
+// Copies go through the buffer of the base class; Windows has no kernel copy of a part of a file.
+//
+// Putting written data on the medium: flushing a whole volume (FlushFileBuffers on \\.\X:) needs
+// administrator rights, which the program does not ask for. So this file system remembers the
+// files it has created since the last SyncVolume and, when the volume cannot be flushed as a
+// whole, flushes each of them that still exists on the folder's drive. Files written by other
+// programs are not covered; ours are all that a split or restore relies on.
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <set>
+
+#include "platform/FileSystem.h"
+#include "platform/win32/Win32Error.h"
+#include "platform/win32/Win32FileTime.h"
+
+namespace olvo {
+namespace {
+
+class Handle {
+  public:
+    explicit Handle(HANDLE handle = INVALID_HANDLE_VALUE) : m_handle(handle) {}
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    ~Handle() {
+        if (IsValid()) ::CloseHandle(m_handle);
+    }
+    bool IsValid() const { return m_handle != INVALID_HANDLE_VALUE && m_handle != nullptr; }
+    HANDLE Get() const { return m_handle; }
+
+  private:
+    HANDLE m_handle;
+};
+
+class Win32InputFile final : public InputFile {
+  public:
+    explicit Win32InputFile(HANDLE handle) : m_handle(handle) {}
+    std::size_t Read(void* buffer, std::size_t size) override {
+        std::size_t total = 0;
+        auto* out = static_cast<char*>(buffer);
+        while (total < size) {
+            const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size - total, 1u << 30));
+            DWORD got = 0;
+            if (!::ReadFile(m_handle.Get(), out + total, want, &got, nullptr))
+                ThrowWin32Error(::GetLastError());
+            if (got == 0) break;
+            total += got;
+        }
+        return total;
+    }
+    FileTime LastWriteTime() override {
+        FILETIME written{};
+        if (!::GetFileTime(m_handle.Get(), nullptr, nullptr, &written))
+            ThrowWin32Error(::GetLastError());
+        return FromWin32FileTime(written);
+    }
+    void Seek(std::uint64_t offset) override {
+        LARGE_INTEGER to{};
+        to.QuadPart = static_cast<LONGLONG>(offset);
+        if (!::SetFilePointerEx(m_handle.Get(), to, nullptr, FILE_BEGIN))
+            ThrowWin32Error(::GetLastError());
+    }
+
+  private:
+    Handle m_handle;
+};
+
+class Win32OutputFile final : public OutputFile {
+  public:
+    explicit Win32OutputFile(HANDLE handle) : m_handle(handle) {}
+    void Write(const void* data, std::size_t size) override {
+        const auto* in = static_cast<const char*>(data);
+        while (size > 0) {
+            const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+            DWORD done = 0;
+            if (!::WriteFile(m_handle.Get(), in, want, &done, nullptr))
+                ThrowWin32Error(::GetLastError());
+            if (done == 0) ThrowWin32Error(ERROR_DISK_FULL);
+            in += done;
+            size -= done;
+        }
+    }
+    void Flush() override {
+        if (!::FlushFileBuffers(m_handle.Get())) ThrowWin32Error(::GetLastError());
+    }
+    bool SetLastWriteTime(FileTime time) override {
+        FILETIME written{};
+        return ToWin32FileTime(time, written) &&
+               ::SetFileTime(m_handle.Get(), nullptr, nullptr, &written) != 0;
+    }
+
+  private:
+    Handle m_handle;
+};
+
+bool IsDriveLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+char UpperDrive(char c) {
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+}
+
+// Removable drives without a medium must answer "no", not raise the system's "insert a disk" box.
+class QuietCriticalErrors {
+  public:
+    QuietCriticalErrors() { ::SetThreadErrorMode(SEM_FAILCRITICALERRORS, &m_previous); }
+    ~QuietCriticalErrors() { ::SetThreadErrorMode(m_previous, nullptr); }
+
+  private:
+    DWORD m_previous = 0;
+};
+
+class Win32FileSystem final : public FileSystem {
+  public:
+    std::optional<FileEntry> Find(const std::string& path) override {
+        // Wildcards would make the search match other names; no stored name can hold them.
+        if (path.empty() || path.find_first_of("*?") != std::string::npos) return std::nullopt;
+        std::string query = path;
+        while (query.size() > 1 && (query.back() == '\\' || query.back() == '/') &&
+               !(query.size() == 3 && query[1] == ':'))
+            query.pop_back();
+        QuietCriticalErrors quiet;
+        WIN32_FIND_DATAA data{};
+        const HANDLE search = ::FindFirstFileA(query.c_str(), &data);
+        if (search == INVALID_HANDLE_VALUE) {
+            // A drive root is no entry of any folder, yet it is a folder.
+            const DWORD attributes = ::GetFileAttributesA(query.c_str());
+            if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+                return std::nullopt;
+            return FileEntry{0, query, true};
+        }
+        ::FindClose(search);
+        FileEntry entry;
+        entry.isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        entry.size = entry.isFolder ? 0
+                                    : (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) |
+                                          data.nFileSizeLow;
+        entry.storedName = data.cFileName;
+        return entry;
+    }
+
+    bool FileExists(const std::string& path) override {
+        if (path.empty()) return false;
+        QuietCriticalErrors quiet;
+        const DWORD attributes = ::GetFileAttributesA(path.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    }
+
+    std::unique_ptr<InputFile> OpenRead(const std::string& path) override {
+        const HANDLE handle =
+            ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) ThrowWin32Error(::GetLastError());
+        return std::make_unique<Win32InputFile>(handle);
+    }
+
+    std::unique_ptr<OutputFile> Create(const std::string& path) override {
+        // No sharing: nobody reads a piece half written or writes into it meanwhile.
+        const HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) ThrowWin32Error(::GetLastError());
+        m_written.insert(FullPath(path));
+        return std::make_unique<Win32OutputFile>(handle);
+    }
+
+    bool Delete(const std::string& path) override {
+        return !path.empty() && ::DeleteFileA(path.c_str()) != 0;
+    }
+
+    std::int64_t FreeSpace(const std::string& folder) override {
+        if (folder.empty() || !IsDriveLetter(folder[0])) return -1;
+        const std::string root = std::string(1, folder[0]) + ":\\";
+        QuietCriticalErrors quiet;
+        ULARGE_INTEGER available{};
+        if (!::GetDiskFreeSpaceExA(root.c_str(), &available, nullptr, nullptr)) return -1;
+        return available.QuadPart > static_cast<ULONGLONG>(LLONG_MAX)
+                   ? LLONG_MAX
+                   : static_cast<std::int64_t>(available.QuadPart);
+    }
+
+    std::optional<FileIdentity> Identity(const std::string& path) override {
+        if (path.empty()) return std::nullopt;
+        // No access asked for: the identity of a file that others hold open can still be read.
+        Handle handle(::CreateFileA(path.c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!handle.IsValid()) return std::nullopt;
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (!::GetFileInformationByHandle(handle.Get(), &info)) return std::nullopt;
+        return FileIdentity{
+            info.dwVolumeSerialNumber,
+            (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+    }
+
+    void SyncVolume(const std::string& folder) override {
+        const bool knownDrive = !folder.empty() && IsDriveLetter(folder[0]);
+        const char drive = knownDrive ? UpperDrive(folder[0]) : 0;
+        if (knownDrive && FlushVolume(drive)) {
+            ForgetDrive(drive);
+            return;
+        }
+        for (auto it = m_written.begin(); it != m_written.end();) {
+            const bool onDrive =
+                !knownDrive || (it->size() > 1 && (*it)[1] == ':' && UpperDrive((*it)[0]) == drive);
+            if (!onDrive) {
+                ++it;
+                continue;
+            }
+            Handle file(::CreateFileA(it->c_str(), GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (file.IsValid()) {
+                if (!::FlushFileBuffers(file.Get())) ThrowWin32Error(::GetLastError());
+            } else {
+                const DWORD error = ::GetLastError();
+                // Gone (deleted, medium taken out) or held by someone else: nothing of ours to
+                // put on the medium, or nothing we may touch.
+                if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND &&
+                    error != ERROR_SHARING_VIOLATION && error != ERROR_NOT_READY &&
+                    error != ERROR_ACCESS_DENIED)
+                    ThrowWin32Error(error);
+            }
+            it = m_written.erase(it);
+        }
+    }
+
+  private:
+    static std::string FullPath(const std::string& path) {
+        char buffer[MAX_PATH * 2];
+        const DWORD n = ::GetFullPathNameA(path.c_str(), sizeof buffer, buffer, nullptr);
+        return n > 0 && n < sizeof buffer ? std::string(buffer, n) : path;
+    }
+
+    static bool FlushVolume(char drive) {
+        const std::string volume = std::string("\\\\.\\") + drive + ":";
+        QuietCriticalErrors quiet;
+        Handle handle(::CreateFileA(volume.c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                    nullptr));
+        return handle.IsValid() && ::FlushFileBuffers(handle.Get());
+    }
+
+    void ForgetDrive(char drive) {
+        std::erase_if(m_written, [drive](const std::string& path) {
+            return path.size() > 1 && path[1] == ':' && UpperDrive(path[0]) == drive;
+        });
+    }
+
+    // Full paths of the files created since they were last flushed.
+    std::set<std::string> m_written;
+};
+
+}  // namespace
+
+void UseKernelCopy(bool) {
+    // Nothing to choose: every copy goes through the buffer here.
+}
+
+FileSystem& SystemFileSystem() {
+    static Win32FileSystem system;
+    return system;
+}
+
+}  // namespace olvo

@@ -1,0 +1,374 @@
+#include "settings/Config.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QTabBar>
+#include <QTabWidget>
+#include <exception>
+
+#include "settings/BrowseFolder.h"
+#include "settings/SettingsStore.h"
+#include "ui/Application.h"
+#include "ui/Main.h"
+#include "ui/QtText.h"
+
+namespace olvo {
+namespace {
+
+constexpr int kClientWidth = 321;
+constexpr int kClientHeight = 352;
+
+const char* const kSelectFolderTitle = "Select destination folder";
+
+TfrmConfig* g_instance = nullptr;
+
+template <class Widget>
+Widget* Named(Widget* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+// Setting a value the control already holds must run no handler; Qt's setters do not all hold
+// back on their own.
+void SetText(QLineEdit* edit, const std::string& path) {
+    const QString value = ToQPath(path);
+    if (edit->text() != value) edit->setText(value);
+}
+
+void SetText(QPlainTextEdit* memo, const std::string& text) {
+    const QString value = ToQ(text);
+    if (memo->toPlainText() != value) memo->setPlainText(value);
+}
+
+void SetChecked(QCheckBox* box, bool checked) {
+    if (box->isChecked() != checked) box->setChecked(checked);
+}
+
+std::string Text(const QLineEdit* edit) {
+    return FromQPath(edit->text());
+}
+
+std::string Text(const QPlainTextEdit* memo) {
+    return FromQ(memo->toPlainText());
+}
+
+// The main window's size box gets a new list while it keeps showing the size the user chose;
+// its change handler stays quiet, as nothing the user sees has changed.
+void ReplaceSizeItems(QComboBox* box, const std::vector<std::string>& sizes) {
+    const QSignalBlocker blocker(box);
+    const QString shown = box->currentText();
+    box->clear();
+    for (const std::string& size : sizes) box->addItem(ToQ(size));
+    box->setCurrentIndex(-1);
+    box->setEditText(shown);
+}
+
+}  // namespace
+
+TfrmConfig* TfrmConfig::Instance() {
+    return g_instance;
+}
+
+TfrmConfig::TfrmConfig(QWidget* parent) : QDialog(parent) {
+    if (!g_instance) g_instance = this;
+    BuildWindow();
+    ConnectHandlers();
+}
+
+TfrmConfig::~TfrmConfig() {
+    if (g_instance == this) g_instance = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The window's make-up
+
+void TfrmConfig::BuildWindow() {
+    setObjectName(QStringLiteral("frmConfig"));
+    setWindowTitle(QStringLiteral("Configuration"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    if (QFontDatabase::families().contains(QStringLiteral("Tahoma")))
+        setFont(QFont(QStringLiteral("Tahoma"), 8));
+    setFixedSize(kClientWidth, kClientHeight);
+
+    PageControl1 = Named(new QTabWidget(this), "PageControl1");
+    PageControl1->setGeometry(8, 8, 305, 305);
+    PageControl1->setFocusPolicy(Qt::NoFocus);
+    PageControl1->tabBar()->setFocusPolicy(Qt::NoFocus);
+    tsGeneral = Named(new QWidget, "tsGeneral");
+    PageControl1->addTab(tsGeneral, QStringLiteral("General"));
+    BuildFolders();
+    BuildSplitSizes();
+
+    cmdOK = Named(new QPushButton(QStringLiteral("OK"), this), "cmdOK");
+    cmdOK->setGeometry(76, 321, 75, 25);
+    cmdOK->setDefault(true);
+    cmdCancel = Named(new QPushButton(QStringLiteral("Cancel"), this), "cmdCancel");
+    cmdCancel->setGeometry(157, 321, 75, 25);
+    cmdApply = Named(new QPushButton(QStringLiteral("&Apply"), this), "cmdApply");
+    cmdApply->setGeometry(238, 321, 75, 25);
+    cmdApply->setEnabled(false);
+
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        // A focused button answers Enter itself; elsewhere Enter presses OK.
+        button->setAutoDefault(true);
+        button->setCursor(Qt::PointingHandCursor);
+    }
+    for (QCheckBox* box : findChildren<QCheckBox*>()) box->setCursor(Qt::PointingHandCursor);
+
+    setTabOrder(chkSplitTo, txtSplitToDef);
+    setTabOrder(txtSplitToDef, cmdSplitTo);
+    setTabOrder(cmdSplitTo, chkRestoreTo);
+    setTabOrder(chkRestoreTo, txtRestoreToDef);
+    setTabOrder(txtRestoreToDef, cmdRestoreTo);
+    setTabOrder(cmdRestoreTo, cmdClear);
+    setTabOrder(cmdClear, mmoSplitSizes);
+    setTabOrder(mmoSplitSizes, cmdDefault);
+    setTabOrder(cmdDefault, cmdOK);
+    setTabOrder(cmdOK, cmdCancel);
+    setTabOrder(cmdCancel, cmdApply);
+}
+
+void TfrmConfig::BuildFolders() {
+    grpFolders = Named(new QGroupBox(QStringLiteral("Default Folders"), tsGeneral), "grpFolders");
+    grpFolders->setGeometry(8, 8, 281, 116);
+
+    chkSplitTo = Named(new QCheckBox(QStringLiteral("Split to:"), grpFolders), "chkSplitTo");
+    chkSplitTo->setGeometry(12, 24, 92, 21);
+    txtSplitToDef = Named(new QLineEdit(grpFolders), "txtSplitToDef");
+    txtSplitToDef->setGeometry(106, 24, 134, 21);
+    txtSplitToDef->setToolTip(
+        QStringLiteral("Press '...' button to select default folder to split to"));
+    cmdSplitTo = Named(new QPushButton(QStringLiteral("..."), grpFolders), "cmdSplitTo");
+    cmdSplitTo->setGeometry(244, 24, 25, 21);
+
+    chkRestoreTo = Named(new QCheckBox(QStringLiteral("Restore to:"), grpFolders), "chkRestoreTo");
+    chkRestoreTo->setGeometry(12, 52, 92, 21);
+    txtRestoreToDef = Named(new QLineEdit(grpFolders), "txtRestoreToDef");
+    txtRestoreToDef->setGeometry(106, 52, 134, 21);
+    txtRestoreToDef->setToolTip(
+        QStringLiteral("Press '...' button to select default folder to restore to"));
+    cmdRestoreTo = Named(new QPushButton(QStringLiteral("..."), grpFolders), "cmdRestoreTo");
+    cmdRestoreTo->setGeometry(244, 52, 25, 21);
+
+    cmdClear = Named(new QPushButton(QStringLiteral("&Clear"), grpFolders), "cmdClear");
+    cmdClear->setGeometry(194, 82, 75, 25);
+
+    // A folder gets here only through its "..." button, the load or Clear: read-only, greyed
+    // like the window's face.
+    for (QLineEdit* field : {txtSplitToDef, txtRestoreToDef}) {
+        field->setReadOnly(true);
+        QPalette palette = field->palette();
+        palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+        field->setPalette(palette);
+    }
+}
+
+void TfrmConfig::BuildSplitSizes() {
+    grpSplitSizes =
+        Named(new QGroupBox(QStringLiteral("Default Split Sizes (in kilobytes)"), tsGeneral),
+              "grpSplitSizes");
+    grpSplitSizes->setGeometry(8, 132, 281, 140);
+
+    mmoSplitSizes = Named(new QPlainTextEdit(grpSplitSizes), "mmoSplitSizes");
+    mmoSplitSizes->setGeometry(12, 22, 257, 78);
+    mmoSplitSizes->setToolTip(
+        QStringLiteral("Add or remove split sizes (in kb), separated by commas (,)"));
+    mmoSplitSizes->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    mmoSplitSizes->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // A list of sizes holds no blanks to break at; it wraps wherever the line is full.
+    mmoSplitSizes->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    // Tab moves on, and Enter belongs to the OK button (see eventFilter).
+    mmoSplitSizes->setTabChangesFocus(true);
+    mmoSplitSizes->installEventFilter(this);
+
+    cmdDefault = Named(new QPushButton(QStringLiteral("&Default"), grpSplitSizes), "cmdDefault");
+    cmdDefault->setGeometry(194, 106, 75, 25);
+}
+
+void TfrmConfig::ConnectHandlers() {
+    const auto handle = [this](void (TfrmConfig::*handler)()) {
+        return [this, handler] { RunHandler([&] { (this->*handler)(); }); };
+    };
+    connect(chkSplitTo, &QCheckBox::toggled, this, handle(&TfrmConfig::chkSplitToClick));
+    connect(txtSplitToDef, &QLineEdit::textChanged, this, handle(&TfrmConfig::chkSplitToClick));
+    connect(cmdSplitTo, &QPushButton::clicked, this, handle(&TfrmConfig::cmdSplitToClick));
+    connect(chkRestoreTo, &QCheckBox::toggled, this, handle(&TfrmConfig::chkRestoreToClick));
+    connect(txtRestoreToDef, &QLineEdit::textChanged, this, handle(&TfrmConfig::chkRestoreToClick));
+    connect(cmdRestoreTo, &QPushButton::clicked, this, handle(&TfrmConfig::cmdRestoreToClick));
+    connect(cmdClear, &QPushButton::clicked, this, handle(&TfrmConfig::cmdClearClick));
+    connect(mmoSplitSizes, &QPlainTextEdit::textChanged, this,
+            handle(&TfrmConfig::mmoSplitSizesChange));
+    connect(cmdDefault, &QPushButton::clicked, this, handle(&TfrmConfig::cmdDefaultClick));
+    connect(cmdOK, &QPushButton::clicked, this, handle(&TfrmConfig::cmdOKClick));
+    connect(cmdCancel, &QPushButton::clicked, this, handle(&TfrmConfig::cmdCancelClick));
+    connect(cmdApply, &QPushButton::clicked, this, handle(&TfrmConfig::cmdApplyClick));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Showing, loading and saving
+
+void TfrmConfig::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // A window coming back from being minimised is not a new opening.
+    if (event->spontaneous()) return;
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    RunHandler([this] { FormShow(); });
+}
+
+void TfrmConfig::FormShow() {
+    ReadWriteRegistry('r');
+    cmdApply->setEnabled(false);
+    cmdOK->setFocus();
+}
+
+void TfrmConfig::ReadWriteRegistry(char mode) {
+    ConfigValues values;
+    values.splitToFolder = chkSplitTo->isChecked();
+    values.splitFolderName = Text(txtSplitToDef);
+    values.restoreToFolder = chkRestoreTo->isChecked();
+    values.restoreFolderName = Text(txtRestoreToDef);
+    values.splitSizes = Text(mmoSplitSizes);
+    switch (mode) {
+        case 'r': {
+            // A failing load leaves the values after the failing one as the controls held them.
+            std::exception_ptr failure;
+            try {
+                LoadConfigValues(UserRegistry(), values);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            // The folders go in before their switches, so a switch stored as on with an empty
+            // folder is cleared by the folder rule. A switch the rule cleared while its folder
+            // was emptied is set back here only to be cleared again: the end is the same as a
+            // load that set each control as it read it.
+            SetText(txtSplitToDef, values.splitFolderName);
+            SetText(txtRestoreToDef, values.restoreFolderName);
+            SetChecked(chkSplitTo, values.splitToFolder);
+            SetChecked(chkRestoreTo, values.restoreToFolder);
+            SetText(mmoSplitSizes, values.splitSizes);
+            if (failure) std::rethrow_exception(failure);
+            break;
+        }
+        case 'w':
+            SaveConfigValues(UserRegistry(), values);
+            break;
+        default:
+            break;
+    }
+}
+
+void TfrmConfig::cmdApplyClick() {
+    ReadWriteRegistry('w');
+    if (TfrmMainForm* mainForm = TfrmMainForm::Instance())
+        ReplaceSizeItems(mainForm->cmbSplitSize, SplitSizeEntries(Text(mmoSplitSizes)));
+    Settings& settings = ProgramSettings();
+    settings.SplitToFolder = chkSplitTo->isChecked();
+    settings.RestoreToFolder = chkRestoreTo->isChecked();
+    settings.SplitFolderName = Text(txtSplitToDef);
+    settings.RestoreFolderName = Text(txtRestoreToDef);
+    cmdApply->setEnabled(false);
+    cmdOK->setFocus();
+}
+
+void TfrmConfig::cmdOKClick() {
+    cmdApplyClick();
+    accept();
+}
+
+void TfrmConfig::cmdCancelClick() {
+    reject();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Editing
+
+void TfrmConfig::cmdDefaultClick() {
+    SetText(mmoSplitSizes, DefaultSplitSizes);
+    cmdApply->setEnabled(true);
+}
+
+void TfrmConfig::cmdClearClick() {
+    SetText(txtSplitToDef, "");
+    SetChecked(chkSplitTo, false);
+    SetText(txtRestoreToDef, "");
+    SetChecked(chkRestoreTo, false);
+    cmdApply->setEnabled(true);
+}
+
+void TfrmConfig::FolderRule(QLineEdit* folder, QCheckBox* toFolder) {
+    if (!folder->text().isEmpty())
+        cmdApply->setEnabled(true);
+    else
+        SetChecked(toFolder, false);
+}
+
+void TfrmConfig::chkSplitToClick() {
+    FolderRule(txtSplitToDef, chkSplitTo);
+}
+
+void TfrmConfig::chkRestoreToClick() {
+    FolderRule(txtRestoreToDef, chkRestoreTo);
+}
+
+void TfrmConfig::ChooseFolder(QLineEdit* folder, QCheckBox* toFolder) {
+    const std::string chosen = SelectFolder(kSelectFolderTitle, Text(folder));
+    if (chosen.empty()) return;
+    SetText(folder, chosen);
+    SetChecked(toFolder, true);
+}
+
+void TfrmConfig::cmdSplitToClick() {
+    ChooseFolder(txtSplitToDef, chkSplitTo);
+}
+
+void TfrmConfig::cmdRestoreToClick() {
+    ChooseFolder(txtRestoreToDef, chkRestoreTo);
+}
+
+void TfrmConfig::mmoSplitSizesKeyPress(char& key) {
+    if (key != '\b' && key != ',' && (key < '0' || key > '9')) key = 0;
+}
+
+void TfrmConfig::mmoSplitSizesChange() {
+    cmdApply->setEnabled(true);
+}
+
+bool TfrmConfig::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != mmoSplitSizes || event->type() != QEvent::KeyPress)
+        return QDialog::eventFilter(watched, event);
+    const auto* press = static_cast<QKeyEvent*>(event);
+    switch (press->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            // The memo takes no line break: Enter presses the default button.
+            if (cmdOK->isEnabled()) cmdOK->click();
+            return true;
+        // Keys that type no character (leaving, deleting forwards) are not filtered.
+        case Qt::Key_Escape:
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+        case Qt::Key_Delete:
+            return false;
+        default:
+            break;
+    }
+    const QString text = press->text();
+    if (text.isEmpty()) return false;
+    const char16_t typed = text.at(0).unicode();
+    char key = typed < 0x80 ? static_cast<char>(typed) : '?';
+    RunHandler([&] { mmoSplitSizesKeyPress(key); });
+    return key == 0;
+}
+
+}  // namespace olvo

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# install-layout.sh BUILD_DIR: installs the build into a temporary prefix and checks what a user
+# gets: the program's folder PREFIX/lib/olvo with both programs and the help file, the links in
+# PREFIX/bin, the menu entry that opens .split files, the file type and the icon; then starts the
+# programs from there.
+set -euo pipefail
+build=$1
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+cmake --install "$build" --prefix "$prefix" >/dev/null
+
+for program in olvo olvo-cli; do
+  [ -x "$prefix/lib/olvo/$program" ] || fail "lib/olvo/$program is not installed"
+  [ -L "$prefix/bin/$program" ] || fail "bin/$program is not a link"
+  [ "$(readlink -f "$prefix/bin/$program")" = "$(readlink -f "$prefix/lib/olvo/$program")" ] ||
+    fail "bin/$program does not lead to lib/olvo/$program"
+  # Relative, so that the tree can be moved or staged.
+  case "$(readlink "$prefix/bin/$program")" in /*) fail "bin/$program is an absolute link" ;; esac
+done
+# The program looks for its help in the folder of its own file, where the link leads.
+cmp -s "$prefix/lib/olvo/OLVO.chm" "$build/ui/OLVO.chm" || fail "lib/olvo/OLVO.chm is not the help"
+
+desktop="$prefix/share/applications/olvo.desktop"
+[ -f "$desktop" ] || fail "no menu entry"
+grep -qx "Exec=\"$prefix/bin/olvo\" %f" "$desktop" || fail "the menu entry runs: $(grep ^Exec= "$desktop")"
+grep -qx 'MimeType=application/x-olvo-split;' "$desktop" || fail "the menu entry opens no .split"
+grep -qx 'Icon=olvo' "$desktop" || fail "the menu entry has no icon"
+mime="$prefix/share/mime/packages/olvo-split.xml"
+grep -q 'type="application/x-olvo-split"' "$mime" || fail "no file type"
+grep -q '<glob pattern="\*.split"/>' "$mime" || fail "the file type does not cover *.split"
+grep -q '<svg' "$prefix/share/icons/hicolor/scalable/apps/olvo.svg" || fail "no icon"
+
+# The terminal tool runs from its link.
+"$prefix/bin/olvo-cli" --version | grep -q 'olvo-cli' || fail "olvo-cli does not run"
+
+# The menu entry's command, as a desktop runs it on a .split file: the program starts and keeps
+# running until it is told to stop.
+work=$(mktemp -d)
+trap 'rm -rf "$prefix" "$work"' EXIT
+printf 'x%.0s' $(seq 1 4000) >"$work/sample.bin"
+XDG_CONFIG_HOME="$work" "$prefix/bin/olvo-cli" split -q "$work/sample.bin" -s 1 >/dev/null
+command=$(sed -n 's/^Exec=//p' "$desktop")
+command=${command/\%f/\"$work/sample.bin.split\"}
+status=0
+XDG_CONFIG_HOME="$work" QT_QPA_PLATFORM=offscreen timeout 3 bash -c "$command" || status=$?
+[ "$status" -eq 124 ] || fail "the program did not keep running from the menu entry (status $status)"
+echo "installed layout is complete"
