@@ -82,9 +82,10 @@ class FileSystem {
 
     // Directory search: nothing when no file or folder is found at path.
     virtual std::optional<FileEntry> Find(const std::string& path) = 0;
-    // True when a file (not a folder) exists at path.
+    // True when a regular file exists at path: not a folder, a pipe or a device.
     virtual bool FileExists(const std::string& path) = 0;
-    // Opens for reading, shared with other readers and writers.
+    // Opens a regular file for reading, shared with other readers and writers; anything else
+    // is refused ("File access denied") rather than waited for.
     virtual std::unique_ptr<InputFile> OpenRead(const std::string& path) = 0;
     // Creates a new file or empties an existing one, for writing.
     virtual std::unique_ptr<OutputFile> Create(const std::string& path) = 0;

@@ -129,17 +129,21 @@ class PosixFileSystem final : public FileSystem {
 
     bool FileExists(const std::string& path) override {
         struct stat st {};
-        return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+        // Only regular files: a pipe or a device named like a piece would never end or never
+        // start when read.
+        return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
     }
 
     std::unique_ptr<InputFile> OpenRead(const std::string& path) override {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+        // Without O_NONBLOCK, opening a pipe that has no writer would wait for ever.
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
         if (fd < 0) ThrowSystemError(errno);
         struct stat st {};
-        if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
             ::close(fd);
             ThrowSystemError(EACCES);
         }
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         return std::make_unique<PosixInputFile>(fd);
     }
 
