@@ -40,4 +40,8 @@ case "$mode" in
       -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DOLVO_BUILD_GUI=OFF
     cd "$root/build-windows" ;;
 esac
+# The parsers of outside data, once over each fuzzer's corpus: a regression check, not fuzzing.
+if [ "$mode" = plain ]; then
+  "$root/scripts/fuzz.sh" --regress
+fi
 ctest --output-on-failure -j"$(nproc)"
