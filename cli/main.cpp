@@ -16,6 +16,7 @@
 #include "cli/Terminal.h"
 #include "engine/FileFunctions.h"
 #include "engine/FileSplit.h"
+#include "engine/Format.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
@@ -36,8 +37,8 @@ std::string Absolute(const std::string& path) {
     if (path.empty()) return path;
     std::string full(MAX_PATH, '\0');
     for (;;) {
-        const DWORD n = ::GetFullPathNameA(path.c_str(), static_cast<DWORD>(full.size()),
-                                           full.data(), nullptr);
+        const DWORD n =
+            ::GetFullPathNameA(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
         if (n == 0) return path;
         if (n < full.size()) {
             full.resize(n);
@@ -73,14 +74,6 @@ std::string Absolute(const std::string& path) {
     return out;
 }
 #endif
-
-std::string GroupThousands(std::uint64_t value) {
-    std::string digits = std::to_string(value);
-    const std::string separator = CurrentThousandsSeparator();
-    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
-        digits.insert(static_cast<std::size_t>(at), separator);
-    return digits;
-}
 
 // "1420", "1420K", "700M", "2G" (case-insensitive, an optional trailing B): kilobytes.
 std::optional<std::uint64_t> ParseSizeKB(const std::string& text) {
@@ -152,14 +145,14 @@ int RunSplit(const std::string& sourceArg, const std::string& folderArg,
         const auto kb = ParseSizeKB(*sizeText);
         if (!kb || *kb < 1 || *kb > kMaxSplitSizeKB) {
             std::fprintf(stderr, "Split size must be between 1 and %sKB!\n",
-                         GroupThousands(kMaxSplitSizeKB).c_str());
+                         GroupThousands(kMaxSplitSizeKB, CurrentThousandsSeparator()).c_str());
             return kExitUsage;
         }
         pieceSize = *kb * 1024;
     } else {
         if (*count < 1 || *count > kMaxSplitCount) {
             std::fprintf(stderr, "No. of split files must be between 1 and %s\n",
-                         GroupThousands(kMaxSplitCount).c_str());
+                         GroupThousands(kMaxSplitCount, CurrentThousandsSeparator()).c_str());
             return kExitUsage;
         }
         pieceSize = fileSize / *count + (fileSize % *count ? 1 : 0);

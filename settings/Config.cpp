@@ -2,23 +2,23 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFontDatabase>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QSignalBlocker>
 #include <QTabBar>
 #include <QTabWidget>
 #include <exception>
+#include <tuple>
 
 #include "settings/BrowseFolder.h"
 #include "settings/SettingsStore.h"
 #include "ui/Application.h"
+#include "ui/FormParts.h"
 #include "ui/Main.h"
+#include "ui/QtKeys.h"
 #include "ui/QtText.h"
 
 namespace olvo {
@@ -31,19 +31,8 @@ const char* const kSelectFolderTitle = "Select destination folder";
 
 TfrmConfig* g_instance = nullptr;
 
-template <class Widget>
-Widget* Named(Widget* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
 // Setting a value the control already holds must run no handler; Qt's setters do not all hold
 // back on their own.
-void SetText(QLineEdit* edit, const std::string& path) {
-    const QString value = ToQPath(path);
-    if (edit->text() != value) edit->setText(value);
-}
-
 void SetText(QPlainTextEdit* memo, const std::string& text) {
     const QString value = ToQ(text);
     if (memo->toPlainText() != value) memo->setPlainText(value);
@@ -51,10 +40,6 @@ void SetText(QPlainTextEdit* memo, const std::string& text) {
 
 void SetChecked(QCheckBox* box, bool checked) {
     if (box->isChecked() != checked) box->setChecked(checked);
-}
-
-std::string Text(const QLineEdit* edit) {
-    return FromQPath(edit->text());
 }
 
 std::string Text(const QPlainTextEdit* memo) {
@@ -70,6 +55,22 @@ void ReplaceSizeItems(QComboBox* box, const std::vector<std::string>& sizes) {
     for (const std::string& size : sizes) box->addItem(ToQ(size));
     box->setCurrentIndex(-1);
     box->setEditText(shown);
+}
+
+// A default folder's row: its switch, the folder and the "..." button that chooses it. A folder
+// gets here only through that button, the load or Clear: the field is display-only.
+std::tuple<QCheckBox*, QLineEdit*, QPushButton*> AddFolderRow(
+    QWidget* group, int top, const char* caption, const char* switchName, const char* folderName,
+    const char* hint, const char* buttonName) {
+    auto* toFolder = Named(new QCheckBox(QString::fromLatin1(caption), group), switchName);
+    toFolder->setGeometry(12, top, 92, 21);
+    auto* folder = Named(new QLineEdit(group), folderName);
+    folder->setGeometry(106, top, 134, 21);
+    folder->setToolTip(QString::fromLatin1(hint));
+    MakeDisplayOnly(folder);
+    auto* button = Named(new QPushButton(QStringLiteral("..."), group), buttonName);
+    button->setGeometry(244, top, 25, 21);
+    return {toFolder, folder, button};
 }
 
 }  // namespace
@@ -94,11 +95,7 @@ TfrmConfig::~TfrmConfig() {
 void TfrmConfig::BuildWindow() {
     setObjectName(QStringLiteral("frmConfig"));
     setWindowTitle(QStringLiteral("Configuration"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    if (QFontDatabase::families().contains(QStringLiteral("Tahoma")))
-        setFont(QFont(QStringLiteral("Tahoma"), 8));
-    setFixedSize(kClientWidth, kClientHeight);
+    SetUpFixedDialog(this, kClientWidth, kClientHeight);
 
     PageControl1 = Named(new QTabWidget(this), "PageControl1");
     PageControl1->setGeometry(8, 8, 305, 305);
@@ -118,12 +115,8 @@ void TfrmConfig::BuildWindow() {
     cmdApply->setGeometry(238, 321, 75, 25);
     cmdApply->setEnabled(false);
 
-    for (QPushButton* button : findChildren<QPushButton*>()) {
-        // A focused button answers Enter itself; elsewhere Enter presses OK.
-        button->setAutoDefault(true);
-        button->setCursor(Qt::PointingHandCursor);
-    }
-    for (QCheckBox* box : findChildren<QCheckBox*>()) box->setCursor(Qt::PointingHandCursor);
+    // A focused button answers Enter itself; elsewhere Enter presses OK.
+    SetUpClickables(this);
 
     setTabOrder(chkSplitTo, txtSplitToDef);
     setTabOrder(txtSplitToDef, cmdSplitTo);
@@ -142,35 +135,15 @@ void TfrmConfig::BuildFolders() {
     grpFolders = Named(new QGroupBox(QStringLiteral("Default Folders"), tsGeneral), "grpFolders");
     grpFolders->setGeometry(8, 8, 281, 116);
 
-    chkSplitTo = Named(new QCheckBox(QStringLiteral("Split to:"), grpFolders), "chkSplitTo");
-    chkSplitTo->setGeometry(12, 24, 92, 21);
-    txtSplitToDef = Named(new QLineEdit(grpFolders), "txtSplitToDef");
-    txtSplitToDef->setGeometry(106, 24, 134, 21);
-    txtSplitToDef->setToolTip(
-        QStringLiteral("Press '...' button to select default folder to split to"));
-    cmdSplitTo = Named(new QPushButton(QStringLiteral("..."), grpFolders), "cmdSplitTo");
-    cmdSplitTo->setGeometry(244, 24, 25, 21);
-
-    chkRestoreTo = Named(new QCheckBox(QStringLiteral("Restore to:"), grpFolders), "chkRestoreTo");
-    chkRestoreTo->setGeometry(12, 52, 92, 21);
-    txtRestoreToDef = Named(new QLineEdit(grpFolders), "txtRestoreToDef");
-    txtRestoreToDef->setGeometry(106, 52, 134, 21);
-    txtRestoreToDef->setToolTip(
-        QStringLiteral("Press '...' button to select default folder to restore to"));
-    cmdRestoreTo = Named(new QPushButton(QStringLiteral("..."), grpFolders), "cmdRestoreTo");
-    cmdRestoreTo->setGeometry(244, 52, 25, 21);
+    std::tie(chkSplitTo, txtSplitToDef, cmdSplitTo) =
+        AddFolderRow(grpFolders, 24, "Split to:", "chkSplitTo", "txtSplitToDef",
+                     "Press '...' button to select default folder to split to", "cmdSplitTo");
+    std::tie(chkRestoreTo, txtRestoreToDef, cmdRestoreTo) =
+        AddFolderRow(grpFolders, 52, "Restore to:", "chkRestoreTo", "txtRestoreToDef",
+                     "Press '...' button to select default folder to restore to", "cmdRestoreTo");
 
     cmdClear = Named(new QPushButton(QStringLiteral("&Clear"), grpFolders), "cmdClear");
     cmdClear->setGeometry(194, 82, 75, 25);
-
-    // A folder gets here only through its "..." button, the load or Clear: read-only, greyed
-    // like the window's face.
-    for (QLineEdit* field : {txtSplitToDef, txtRestoreToDef}) {
-        field->setReadOnly(true);
-        QPalette palette = field->palette();
-        palette.setColor(QPalette::Base, palette.color(QPalette::Window));
-        field->setPalette(palette);
-    }
 }
 
 void TfrmConfig::BuildSplitSizes() {
@@ -221,8 +194,7 @@ void TfrmConfig::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     // A window coming back from being minimised is not a new opening.
     if (event->spontaneous()) return;
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    CentreOnScreen(this);
     RunHandler([this] { FormShow(); });
 }
 
@@ -348,27 +320,13 @@ bool TfrmConfig::eventFilter(QObject* watched, QEvent* event) {
     if (watched != mmoSplitSizes || event->type() != QEvent::KeyPress)
         return QDialog::eventFilter(watched, event);
     const auto* press = static_cast<QKeyEvent*>(event);
-    switch (press->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            // The memo takes no line break: Enter presses the default button.
-            if (cmdOK->isEnabled()) cmdOK->click();
-            return true;
-        // Keys that type no character (leaving, deleting forwards) are not filtered.
-        case Qt::Key_Escape:
-        case Qt::Key_Tab:
-        case Qt::Key_Backtab:
-        case Qt::Key_Delete:
-            return false;
-        default:
-            break;
+    if (press->key() == Qt::Key_Return || press->key() == Qt::Key_Enter) {
+        // The memo takes no line break: Enter presses the default button.
+        if (cmdOK->isEnabled()) cmdOK->click();
+        return true;
     }
-    const QString text = press->text();
-    if (text.isEmpty()) return false;
-    const char16_t typed = text.at(0).unicode();
-    char key = typed < 0x80 ? static_cast<char>(typed) : '?';
-    RunHandler([&] { mmoSplitSizesKeyPress(key); });
-    return key == 0;
+    return KeyDiscarded(*press,
+                        [this](char& key) { RunHandler([&] { mmoSplitSizesKeyPress(key); }); });
 }
 
 }  // namespace olvo

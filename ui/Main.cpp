@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFontDatabase>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -17,12 +16,12 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
-#include <QScreen>
 #include <QSignalBlocker>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QUrl>
 #include <limits>
+#include <tuple>
 
 #include "engine/FileFunctions.h"
 #include "engine/FileSplit.h"
@@ -31,7 +30,9 @@
 #include "settings/BrowseFolder.h"
 #include "settings/Config.h"
 #include "ui/Application.h"
+#include "ui/FormParts.h"
 #include "ui/GuiService.h"
+#include "ui/QtKeys.h"
 #include "ui/QtText.h"
 #include "ui/UpDown.h"
 #include "version/AboutForm.h"
@@ -89,6 +90,19 @@ std::string CorrectedNumber(const std::string& text, int maximum) {
     return "1";
 }
 
+// The piece size the size box names, in bytes; raises when its text is not an integer.
+long long PieceSizeBytes(const QComboBox* sizeBox) {
+    return static_cast<long long>(ParseInteger(FromQ(sizeBox->currentText()))) * 1024;
+}
+
+// The number of pieces the count field names; raises when its text is not an integer, and below
+// 1 as the division by it would.
+int PieceCount(const QLineEdit* countField) {
+    const int count = ParseInteger(Text(countField));
+    if (count < 1) throw std::domain_error("Division by zero");
+    return count;
+}
+
 bool InRange(const std::string& text, int maximum, int& value) {
     if (text.empty()) return false;
     value = ParseInteger(text);
@@ -117,15 +131,6 @@ std::string AbsolutePath(const std::string& path) {
     return WithTrailingDelimiter(FromQPath(QDir::currentPath()), kPathDelimiter) + path;
 }
 
-void SetText(QLineEdit* edit, const std::string& text) {
-    const QString value = ToQPath(text);
-    if (edit->text() != value) edit->setText(value);
-}
-
-std::string Text(const QLineEdit* edit) {
-    return FromQPath(edit->text());
-}
-
 QLabel* AddLabel(QWidget* parent, const char* text, const QRect& geometry,
                  Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter) {
     auto* label = new QLabel(QString::fromLatin1(text), parent);
@@ -142,10 +147,18 @@ QFrame* AddEtchedLine(QWidget* parent, const QRect& geometry) {
     return line;
 }
 
-template <class Widget>
-Widget* Named(Widget* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
+// A row of a tab: its caption right-aligned before a path field, and the "..." button that
+// chooses the path.
+std::pair<QLineEdit*, QPushButton*> AddPathRow(QWidget* page, int top, const char* caption,
+                                               const char* fieldName, const char* hint,
+                                               const char* buttonName) {
+    AddLabel(page, caption, QRect(4, top, 66, 21), Qt::AlignRight | Qt::AlignVCenter);
+    auto* field = Named(new QLineEdit(page), fieldName);
+    field->setGeometry(76, top, 311, 21);
+    field->setToolTip(QString::fromLatin1(hint));
+    auto* button = Named(new QPushButton(QStringLiteral("..."), page), buttonName);
+    button->setGeometry(391, top, 25, 21);
+    return {field, button};
 }
 
 // The application-wide hourglass for the lifetime of one action, reset on every path.
@@ -197,8 +210,7 @@ void TfrmMainForm::BuildWindow() {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    if (QFontDatabase::families().contains(QStringLiteral("Tahoma")))
-        setFont(QFont(QStringLiteral("Tahoma"), 8));
+    UseFormFont(this);
     setAcceptDrops(true);
 
     BuildMenus();
@@ -223,12 +235,7 @@ void TfrmMainForm::BuildWindow() {
     cmdAction->setDefault(true);
     cmdClose = Named(new QPushButton(QStringLiteral("&Close"), client), "cmdClose");
     cmdClose->setGeometry(365, 186, 75, 25);
-    for (QPushButton* button : client->findChildren<QPushButton*>()) {
-        button->setAutoDefault(true);
-        button->setCursor(Qt::PointingHandCursor);
-    }
-    for (QCheckBox* box : client->findChildren<QCheckBox*>())
-        box->setCursor(Qt::PointingHandCursor);
+    SetUpClickables(client);
 
     setTabOrder(pcMain, txtFileToSplit);
     setTabOrder(txtFileToSplit, cmdBrowseFile);
@@ -247,32 +254,19 @@ void TfrmMainForm::BuildWindow() {
     // The menu bar sits above the fixed client area, as a window's menu does.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     adjustSize();
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - rect().center());
-    }
+    CentreOnScreen(this);
     txtFileToSplit->setFocus();
 }
 
 void TfrmMainForm::BuildSplitTab() {
     QWidget* page = tsSplit;
     const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
-    AddLabel(page, "File name:", QRect(4, 12, 66, 21), right);
-    txtFileToSplit = Named(new QLineEdit(page), "txtFileToSplit");
-    txtFileToSplit->setGeometry(76, 12, 311, 21);
-    txtFileToSplit->setToolTip(
-        QStringLiteral("Type or press '...' button to select file you wish to split"));
-    cmdBrowseFile = Named(new QPushButton(QStringLiteral("..."), page), "cmdBrowseFile");
-    cmdBrowseFile->setGeometry(391, 12, 25, 21);
-
-    AddLabel(page, "Split to:", QRect(4, 39, 66, 21), right);
-    txtSplitTo = Named(new QLineEdit(page), "txtSplitTo");
-    txtSplitTo->setGeometry(76, 39, 311, 21);
-    txtSplitTo->setToolTip(
-        QStringLiteral("Press '...' button to select destination folder for split files"));
-    cmdBrowseFolderSplit =
-        Named(new QPushButton(QStringLiteral("..."), page), "cmdBrowseFolderSplit");
-    cmdBrowseFolderSplit->setGeometry(391, 39, 25, 21);
+    std::tie(txtFileToSplit, cmdBrowseFile) =
+        AddPathRow(page, 12, "File name:", "txtFileToSplit",
+                   "Type or press '...' button to select file you wish to split", "cmdBrowseFile");
+    std::tie(txtSplitTo, cmdBrowseFolderSplit) = AddPathRow(
+        page, 39, "Split to:", "txtSplitTo",
+        "Press '...' button to select destination folder for split files", "cmdBrowseFolderSplit");
 
     AddLabel(page, "Split by:", QRect(4, 66, 66, 21), right);
     cmbSplitMethod = Named(new QComboBox(page), "cmbSplitMethod");
@@ -313,23 +307,13 @@ void TfrmMainForm::BuildSplitTab() {
 
 void TfrmMainForm::BuildRestoreTab() {
     QWidget* page = tsRestore;
-    const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
-    AddLabel(page, "File name:", QRect(4, 12, 66, 21), right);
-    txtSplitFile = Named(new QLineEdit(page), "txtSplitFile");
-    txtSplitFile->setGeometry(76, 12, 311, 21);
-    txtSplitFile->setToolTip(
-        QStringLiteral("Type or press '...' button to select SPLIT file you wish to restore"));
-    cmdBrowseFile2 = Named(new QPushButton(QStringLiteral("..."), page), "cmdBrowseFile2");
-    cmdBrowseFile2->setGeometry(391, 12, 25, 21);
-
-    AddLabel(page, "Restore to:", QRect(4, 39, 66, 21), right);
-    txtRestoreTo = Named(new QLineEdit(page), "txtRestoreTo");
-    txtRestoreTo->setGeometry(76, 39, 311, 21);
-    txtRestoreTo->setToolTip(
-        QStringLiteral("Press '...' button to select destination folder for restored file"));
-    cmdBrowseFolderRestore =
-        Named(new QPushButton(QStringLiteral("..."), page), "cmdBrowseFolderRestore");
-    cmdBrowseFolderRestore->setGeometry(391, 39, 25, 21);
+    std::tie(txtSplitFile, cmdBrowseFile2) = AddPathRow(
+        page, 12, "File name:", "txtSplitFile",
+        "Type or press '...' button to select SPLIT file you wish to restore", "cmdBrowseFile2");
+    std::tie(txtRestoreTo, cmdBrowseFolderRestore) =
+        AddPathRow(page, 39, "Restore to:", "txtRestoreTo",
+                   "Press '...' button to select destination folder for restored file",
+                   "cmdBrowseFolderRestore");
 
     chkDeletePieces =
         Named(new QCheckBox(QStringLiteral("Delete pieces after successful restore"), page),
@@ -342,11 +326,8 @@ void TfrmMainForm::BuildRestoreTab() {
     // The destinations are chosen with their "..." buttons only: read-only, greyed like the
     // window's face, skipped by Tab.
     for (QLineEdit* field : {txtSplitTo, txtRestoreTo}) {
-        field->setReadOnly(true);
+        MakeDisplayOnly(field);
         field->setFocusPolicy(Qt::ClickFocus);
-        QPalette palette = field->palette();
-        palette.setColor(QPalette::Base, palette.color(QPalette::Window));
-        field->setPalette(palette);
     }
 }
 
@@ -483,24 +464,7 @@ bool TfrmMainForm::eventFilter(QObject* watched, QEvent* event) {
         RunHandler([&] { udNoFiles->Step(press->key() == Qt::Key_Up ? +1 : -1); });
         return true;
     }
-    // Keys that type no character (moving, deleting forwards, Enter, Tab) are not filtered.
-    switch (press->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-        case Qt::Key_Escape:
-        case Qt::Key_Tab:
-        case Qt::Key_Backtab:
-        case Qt::Key_Delete:
-            return false;
-        default:
-            break;
-    }
-    const QString text = press->text();
-    if (text.isEmpty()) return false;
-    const char16_t typed = text.at(0).unicode();
-    char key = typed < 0x80 ? static_cast<char>(typed) : '?';
-    cmbSplitSizeKeyPress(key);
-    return key == 0;
+    return KeyDiscarded(*press, [this](char& key) { cmbSplitSizeKeyPress(key); });
 }
 
 void TfrmMainForm::cmbSplitMethodChange() {
@@ -568,8 +532,7 @@ void TfrmMainForm::UpdateLabels(const std::optional<FileEntry>& entry) {
     lblFileSize->setText(ToQ(FormatKB(fileSize)));
     switch (cmbSplitMethod->currentIndex()) {
         case 0: {
-            const long long pieceSize =
-                static_cast<long long>(ParseInteger(FromQ(cmbSplitSize->currentText()))) * 1024;
+            const long long pieceSize = PieceSizeBytes(cmbSplitSize);
             if (pieceSize < 0 || pieceSize > std::numeric_limits<std::int32_t>::max())
                 throw std::overflow_error("Integer overflow");
             lblSplitDetails->setText(
@@ -578,8 +541,7 @@ void TfrmMainForm::UpdateLabels(const std::optional<FileEntry>& entry) {
             break;
         }
         case 1: {
-            const int count = ParseInteger(Text(txtNoFiles));
-            if (count < 1) throw std::domain_error("Division by zero");
+            const int count = PieceCount(txtNoFiles);
             lblSplitDetails->setText(
                 ToQ("Split file size:  " + FormatKB(fileSize / static_cast<unsigned>(count))));
             break;
@@ -595,8 +557,7 @@ void TfrmMainForm::UpdateLabels(const std::optional<FileEntry>& entry) {
 std::optional<std::uint32_t> TfrmMainForm::PieceSizeForSplit(std::string& failure) {
     switch (cmbSplitMethod->currentIndex()) {
         case 0: {
-            const long long bytes =
-                static_cast<long long>(ParseInteger(FromQ(cmbSplitSize->currentText()))) * 1024;
+            const long long bytes = PieceSizeBytes(cmbSplitSize);
             if (bytes < 0 || bytes > std::numeric_limits<std::uint32_t>::max())
                 throw std::range_error("Range check error");
             return static_cast<std::uint32_t>(bytes);
@@ -604,8 +565,7 @@ std::optional<std::uint32_t> TfrmMainForm::PieceSizeForSplit(std::string& failur
         case 1: {
             const auto entry = m_files.Find(Text(txtFileToSplit));
             const std::uint64_t fileSize = entry && !entry->isFolder ? entry->size : 0;
-            const int count = ParseInteger(Text(txtNoFiles));
-            if (count < 1) throw std::domain_error("Division by zero");
+            const int count = PieceCount(txtNoFiles);
             const std::uint64_t pieces = static_cast<std::uint64_t>(count);
             const std::uint64_t pieceSize = fileSize / pieces + (fileSize % pieces != 0 ? 1 : 0);
             if (pieceSize > kMaxPieceSize) {

@@ -1,6 +1,5 @@
 #include "version/AboutForm.h"
 
-#include <QFontDatabase>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QImage>
@@ -12,6 +11,7 @@
 #include <QScreen>
 
 #include "ui/Application.h"
+#include "ui/FormParts.h"
 #include "ui/GuiService.h"
 #include "ui/QtText.h"
 #include "version/AboutPictures.h"
@@ -32,12 +32,6 @@ const char* const kDonationHint =
     "please make a donation via PayPal";
 
 TfrmAbout* g_instance = nullptr;
-
-template <class Widget>
-Widget* Named(Widget* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 // The picture in jpeg, or an empty pixmap when it does not decode.
 QPixmap Picture(std::span<const std::uint8_t> jpeg) {
@@ -81,11 +75,7 @@ TfrmAbout::~TfrmAbout() {
 void TfrmAbout::BuildWindow() {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    if (QFontDatabase::families().contains(QStringLiteral("Tahoma")))
-        setFont(QFont(QStringLiteral("Tahoma"), 8));
-    setFixedSize(kClientWidth, kClientHeight);
+    SetUpFixedDialog(this, kClientWidth, kClientHeight);
 
     imgKestrava = Named(new QLabel(this), "imgKestrava");
     imgKestrava->setGeometry(kClientWidth - kMargin - 136, kMargin, 136, 40);
@@ -110,13 +100,7 @@ void TfrmAbout::BuildWindow() {
 
     lblHomePage =
         Named(new QLabel(QStringLiteral("Go to Kestrava home page..."), this), "lblHomePage");
-    QFont linkFont = lblHomePage->font();
-    linkFont.setUnderline(true);
-    lblHomePage->setFont(linkFont);
-    QPalette linkPalette = lblHomePage->palette();
-    linkPalette.setColor(QPalette::WindowText, QColor(0, 0, 255));
-    lblHomePage->setPalette(linkPalette);
-    lblHomePage->setCursor(Qt::PointingHandCursor);
+    StyleAsLink(lblHomePage);
     lblHomePage->adjustSize();
     lblHomePage->move(kClientWidth - kMargin - lblHomePage->width(),
                       rowTop + (31 - lblHomePage->height()) / 2);

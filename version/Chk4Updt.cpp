@@ -1,7 +1,6 @@
 #include "version/Chk4Updt.h"
 
 #include <QApplication>
-#include <QFontDatabase>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -12,6 +11,7 @@
 #include <utility>
 
 #include "ui/Application.h"
+#include "ui/FormParts.h"
 #include "ui/GuiService.h"
 #include "ui/QtText.h"
 #include "version/ProductUrls.h"
@@ -25,12 +25,6 @@ constexpr int kClientHeight = 342;
 const char* const kLinkText = "==>>DOWNLOAD UPDATE!<<==";
 
 TfrmChk4Updt* g_instance = nullptr;
-
-template <class Widget>
-Widget* Named(Widget* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 // Everything shown here may come from a file fetched over the network: it is shown as it is,
 // never read as markup (which could fetch pictures or make links of its own).
@@ -82,11 +76,7 @@ void TfrmChk4Updt::CentreOnShow(QWidget* owner) {
 void TfrmChk4Updt::BuildWindow() {
     setObjectName(QStringLiteral("frmChk4Updt"));
     setWindowTitle(QStringLiteral("Check for Updates"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    if (QFontDatabase::families().contains(QStringLiteral("Tahoma")))
-        setFont(QFont(QStringLiteral("Tahoma"), 8));
-    setFixedSize(kClientWidth, kClientHeight);
+    SetUpFixedDialog(this, kClientWidth, kClientHeight);
 
     grpUpdtInfo = Named(new QGroupBox(QStringLiteral("Update Information"), this), "grpUpdtInfo");
     grpUpdtInfo->setGeometry(8, 8, 360, 108);
@@ -121,13 +111,7 @@ void TfrmChk4Updt::BuildWindow() {
     lblLink = PlainLabel("lblLink", kLinkText, grpDownload);
     lblLink->setGeometry(12, 62, 336, 20);
     lblLink->setAlignment(Qt::AlignCenter);
-    QFont linkFont = lblLink->font();
-    linkFont.setUnderline(true);
-    lblLink->setFont(linkFont);
-    QPalette linkPalette = lblLink->palette();
-    linkPalette.setColor(QPalette::WindowText, Qt::blue);
-    lblLink->setPalette(linkPalette);
-    lblLink->setCursor(Qt::PointingHandCursor);
+    StyleAsLink(lblLink);
     lblLink->installEventFilter(this);
 
     cmdClose = Named(new QPushButton(QStringLiteral("&Close"), this), "cmdClose");

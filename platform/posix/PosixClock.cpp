@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "platform/Clock.h"
+#include "platform/DateConventions.h"
 
 namespace olvo {
 
@@ -78,13 +79,7 @@ void ReadDateFormat(const std::string& format, DateTimeConventions& out) {
             separator = c;
         }
     }
-    if (order.rfind("dm", 0) == 0)
-        out.order = DateTimeConventions::Order::DayMonthYear;
-    else if (order.rfind("y", 0) == 0)
-        out.order = DateTimeConventions::Order::YearMonthDay;
-    else
-        out.order = DateTimeConventions::Order::MonthDayYear;
-    out.dateSeparator = separator ? separator : '/';
+    SetDateOrder(out, order, separator);
 }
 
 void ReadTimeFormat(const std::string& format, DateTimeConventions& out) {
@@ -108,14 +103,8 @@ DateTimeConventions CurrentDateTimeConventions() {
     DateTimeConventions conventions;
     ReadDateFormat(::nl_langinfo(D_FMT), conventions);
     ReadTimeFormat(::nl_langinfo(T_FMT), conventions);
-    if (conventions.twelveHour) {
-        const std::string am = ::nl_langinfo(AM_STR);
-        const std::string pm = ::nl_langinfo(PM_STR);
-        if (!am.empty() && !pm.empty()) {
-            conventions.am = am;
-            conventions.pm = pm;
-        }
-    }
+    if (conventions.twelveHour)
+        SetDesignators(conventions, ::nl_langinfo(AM_STR), ::nl_langinfo(PM_STR));
     return conventions;
 }
 

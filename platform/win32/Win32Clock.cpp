@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "platform/Clock.h"
+#include "platform/DateConventions.h"
 #include "platform/win32/Win32FileTime.h"
 
 namespace olvo {
@@ -83,19 +84,15 @@ void ReadShortDate(const std::string& picture, DateTimeConventions& out) {
     char separator = 0;
     for (const char c : skeleton) {
         if (c == 'd' || c == 'M' || c == 'y') {
-            if (order.find(c) == std::string::npos) order += c;
+            // The picture's month is 'M' ('m' would be minutes); the shared reader wants 'm'.
+            const char field = c == 'M' ? 'm' : c;
+            if (order.find(field) == std::string::npos) order += field;
         } else if (!separator && !order.empty() && c != ' ' && !IsLetter(c) &&
                    !(static_cast<unsigned char>(c) & 0x80)) {
             separator = c;
         }
     }
-    if (order.rfind("dM", 0) == 0)
-        out.order = DateTimeConventions::Order::DayMonthYear;
-    else if (order.rfind("y", 0) == 0)
-        out.order = DateTimeConventions::Order::YearMonthDay;
-    else
-        out.order = DateTimeConventions::Order::MonthDayYear;
-    out.dateSeparator = separator ? separator : '/';
+    SetDateOrder(out, order, separator);
 }
 
 void ReadLongTime(const std::string& picture, DateTimeConventions& out) {
@@ -114,14 +111,8 @@ DateTimeConventions CurrentDateTimeConventions() {
     DateTimeConventions conventions;
     ReadShortDate(LocaleText(LOCALE_SSHORTDATE), conventions);
     ReadLongTime(LocaleText(LOCALE_STIMEFORMAT), conventions);
-    if (conventions.twelveHour) {
-        const std::string am = LocaleText(LOCALE_S1159);
-        const std::string pm = LocaleText(LOCALE_S2359);
-        if (!am.empty() && !pm.empty()) {
-            conventions.am = am;
-            conventions.pm = pm;
-        }
-    }
+    if (conventions.twelveHour)
+        SetDesignators(conventions, LocaleText(LOCALE_S1159), LocaleText(LOCALE_S2359));
     return conventions;
 }
 

@@ -16,25 +16,12 @@ namespace olvo {
 namespace {
 
 using test::AsString;
+using test::FullStringTable;
 using test::PeFile;
 using test::Strings;
 using test::TempDir;
 using test::VersionBlock;
 using test::WriteFile;
-
-Strings AllKeys() {
-    return {{"CompanyName", "Maker"},
-            {"FileDescription", "Tool"},
-            {"FileVersion", "2.3.4"},
-            {"InternalName", "TOOL"},
-            {"LegalCopyright", "(C) Maker"},
-            {"LegalTrademarks", "See LICENSE"},
-            {"OriginalFilename", "TOOL.EXE"},
-            {"ProductName", "Maker Tool"},
-            {"ProductVersion", "2.3"},
-            {"Comments", "By someone"},
-            {"Release", "234"}};
-}
 
 std::string WritePe(const TempDir& dir, const Strings& strings) {
     const std::string path = dir / "tool.exe";
@@ -62,7 +49,7 @@ TEST(AboutText, FiveLinesJoinedBySingleCarriageReturns) {
 
 TEST(AboutText, TakesEachValueFromItsKey) {
     TempDir dir;
-    const AboutText text = AboutTextOf(WritePe(dir, AllKeys()));
+    const AboutText text = AboutTextOf(WritePe(dir, FullStringTable()));
     EXPECT_EQ(text.caption, "About Maker Tool");
     EXPECT_EQ(text.info, "Maker Tool v2.3.4\r(C) Maker\rBy someone\r\rSee LICENSE");
 }
@@ -70,7 +57,7 @@ TEST(AboutText, TakesEachValueFromItsKey) {
 TEST(AboutText, EmptyValuesShowAsUnknown) {
     TempDir dir;
     const AboutText text =
-        AboutTextOf(WritePe(dir, With(With(AllKeys(), "ProductName", ""), "Comments", "")));
+        AboutTextOf(WritePe(dir, With(With(FullStringTable(), "ProductName", ""), "Comments", "")));
     EXPECT_EQ(text.caption, "About (unknown)");
     EXPECT_EQ(text.info, "(unknown) v2.3.4\r(C) Maker\r(unknown)\r\rSee LICENSE");
 }
@@ -79,11 +66,11 @@ TEST(AboutText, EmptyValuesShowAsUnknown) {
 // product version in the caption; each value must stay in its own place.
 TEST(AboutText, AMissingKeyLeavesOnlyItsOwnPlaceEmpty) {
     TempDir dir;
-    const AboutText early = AboutTextOf(WritePe(dir, Without(AllKeys(), "CompanyName")));
+    const AboutText early = AboutTextOf(WritePe(dir, Without(FullStringTable(), "CompanyName")));
     EXPECT_EQ(early.caption, "About Maker Tool");
     EXPECT_EQ(early.info, "Maker Tool v2.3.4\r(C) Maker\rBy someone\r\rSee LICENSE");
 
-    const AboutText shown = AboutTextOf(WritePe(dir, Without(AllKeys(), "LegalCopyright")));
+    const AboutText shown = AboutTextOf(WritePe(dir, Without(FullStringTable(), "LegalCopyright")));
     EXPECT_EQ(shown.info, "Maker Tool v2.3.4\r\rBy someone\r\rSee LICENSE");
 }
 

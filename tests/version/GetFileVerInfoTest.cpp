@@ -16,6 +16,7 @@ namespace {
 
 using test::AsString;
 using test::Bytes;
+using test::FullStringTable;
 using test::PeFile;
 using test::Strings;
 using test::TempDir;
@@ -33,20 +34,6 @@ std::vector<std::string> Read(const std::string& path) {
     std::vector<std::string> list;
     GetVersionStrings(path, list);
     return list;
-}
-
-Strings FullTable() {
-    return {{"CompanyName", "Maker"},
-            {"FileDescription", "Tool"},
-            {"FileVersion", "2.3.4"},
-            {"InternalName", "TOOL"},
-            {"LegalCopyright", "(C) Maker"},
-            {"LegalTrademarks", "See LICENSE"},
-            {"OriginalFilename", "TOOL.EXE"},
-            {"ProductName", "Maker Tool"},
-            {"ProductVersion", "2.3"},
-            {"Comments", "By someone"},
-            {"Release", "234"}};
 }
 
 std::string WritePe(const TempDir& dir, const std::string& name, const Strings& strings,
@@ -95,17 +82,17 @@ TEST(PeVersionStrings, ReadsTheStringTableOfPe32AndPe32Plus) {
     TempDir dir;
     for (bool plus : {false, true}) {
         const auto path =
-            WritePe(dir, plus ? "plus.exe" : "pe32.exe", FullTable(), "040904E4", plus);
+            WritePe(dir, plus ? "plus.exe" : "pe32.exe", FullStringTable(), "040904E4", plus);
         const auto list = Read(path);
         ASSERT_EQ(list.size(), 11u) << plus;
-        for (std::size_t i = 0; i < 11; ++i) EXPECT_EQ(list[i], FullTable()[i].second);
+        for (std::size_t i = 0; i < 11; ++i) EXPECT_EQ(list[i], FullStringTable()[i].second);
         EXPECT_EQ(GetVersionString(path, kVersionProductName), "Maker Tool");
     }
 }
 
 TEST(PeVersionStrings, KeysAndTableNameMatchWithoutRegardToCase) {
     TempDir dir;
-    Strings strings = FullTable();
+    Strings strings = FullStringTable();
     strings[0].first = "COMPANYNAME";
     strings[5].first = "legaltrademarks";
     const auto path = WritePe(dir, "case.exe", strings, "040904e4");
@@ -116,7 +103,7 @@ TEST(PeVersionStrings, KeysAndTableNameMatchWithoutRegardToCase) {
 
 TEST(PeVersionStrings, EmptyValueReadsAsUnknown) {
     TempDir dir;
-    Strings strings = FullTable();
+    Strings strings = FullStringTable();
     strings[7].second = "";
     const auto path = WritePe(dir, "empty.exe", strings);
     const auto list = Read(path);
@@ -127,7 +114,7 @@ TEST(PeVersionStrings, EmptyValueReadsAsUnknown) {
 
 TEST(PeVersionStrings, MissingKeyAddsNoEntry) {
     TempDir dir;
-    Strings strings = FullTable();
+    Strings strings = FullStringTable();
     strings.erase(strings.begin());  // no CompanyName
     const auto path = WritePe(dir, "nocompany.exe", strings);
     const auto list = Read(path);
@@ -139,7 +126,7 @@ TEST(PeVersionStrings, MissingKeyAddsNoEntry) {
 
 TEST(PeVersionStrings, OtherTranslationsAreNotConsulted) {
     TempDir dir;
-    const auto path = WritePe(dir, "unicode.exe", FullTable(), "040904B0");
+    const auto path = WritePe(dir, "unicode.exe", FullStringTable(), "040904B0");
     std::vector<std::string> list = {"kept"};
     GetVersionStrings(path, list);
     EXPECT_EQ(list, std::vector<std::string>{"kept"});
@@ -148,7 +135,7 @@ TEST(PeVersionStrings, OtherTranslationsAreNotConsulted) {
 
 TEST(PeVersionStrings, TextComesOutAsUtf8) {
     TempDir dir;
-    Strings strings = FullTable();
+    Strings strings = FullStringTable();
     strings[4].second = "\xC2\xA9 M\xC3\xA4ker \xE2\x82\xAC";  // (c) Mäker €
     const auto path = WritePe(dir, "utf8.exe", strings);
 #ifdef _WIN32
@@ -161,7 +148,7 @@ TEST(PeVersionStrings, TextComesOutAsUtf8) {
 
 TEST(PeVersionStrings, EveryCallReadsTheFileAfresh) {
     TempDir dir;
-    Strings strings = FullTable();
+    Strings strings = FullStringTable();
     const auto path = WritePe(dir, "tool.exe", strings);
     EXPECT_EQ(GetVersionString(path, kVersionRelease), "234");
     strings[10].second = "235";
@@ -172,7 +159,7 @@ TEST(PeVersionStrings, EveryCallReadsTheFileAfresh) {
 #ifndef _WIN32  // ELF files, a pipe, and our reader rather than the system's
 TEST(ElfVersionStrings, ReadsTheVersionSectionInEveryClassAndByteOrder) {
     TempDir dir;
-    const Bytes block = VersionBlock("040904E4", FullTable());
+    const Bytes block = VersionBlock("040904E4", FullStringTable());
     for (bool is64 : {false, true}) {
         for (bool bigEndian : {false, true}) {
             const std::string path = dir / "elf";
@@ -216,7 +203,7 @@ TEST(NoVersionBlock, LeavesTheListAsItWasAndGivesEmptyText) {
 
 TEST(NoVersionBlock, TruncatedPeFilesGiveNothingOrTheirStrings) {
     TempDir dir;
-    const Bytes pe = PeFile({false, VersionBlock("040904E4", FullTable())});
+    const Bytes pe = PeFile({false, VersionBlock("040904E4", FullStringTable())});
     const std::string path = dir / "cut.exe";
     for (std::size_t size = 0; size < pe.size(); size += 7) {
         WriteFile(path,

@@ -92,6 +92,20 @@ Bytes VersionBlock(const std::string& table, const Strings& strings) {
     return Serialize(root);
 }
 
+Strings FullStringTable() {
+    return {{"CompanyName", "Maker"},
+            {"FileDescription", "Tool"},
+            {"FileVersion", "2.3.4"},
+            {"InternalName", "TOOL"},
+            {"LegalCopyright", "(C) Maker"},
+            {"LegalTrademarks", "See LICENSE"},
+            {"OriginalFilename", "TOOL.EXE"},
+            {"ProductName", "Maker Tool"},
+            {"ProductVersion", "2.3"},
+            {"Comments", "By someone"},
+            {"Release", "234"}};
+}
+
 Bytes PeFile(const PeOptions& options) {
     constexpr std::uint32_t kPeAt = 0x40;
     constexpr std::uint32_t kRawAt = 0x200;

@@ -33,6 +33,10 @@ Bytes Serialize(const BlockNode& node);
 // strings in order, and a translation entry.
 Bytes VersionBlock(const std::string& table, const Strings& strings);
 
+// The eleven strings of a complete table, in the order the program's own block holds them, for
+// an imaginary "Maker Tool" 2.3.4 by "Maker".
+Strings FullStringTable();
+
 struct PeOptions {
     bool pe32Plus = false;
     // The version resource's data; nothing gives a resource directory with only an icon.
