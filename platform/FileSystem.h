@@ -87,7 +87,8 @@ class FileSystem {
     // Opens a regular file for reading, shared with other readers and writers; anything else
     // is refused ("File access denied") rather than waited for.
     virtual std::unique_ptr<InputFile> OpenRead(const std::string& path) = 0;
-    // Creates a new file or empties an existing one, for writing.
+    // Creates a new file or empties an existing one, for writing. Anything but a regular file
+    // at path (a pipe, a device) is refused ("File access denied") rather than waited for.
     virtual std::unique_ptr<OutputFile> Create(const std::string& path) = 0;
     // False when the file could not be deleted; never raises.
     virtual bool Delete(const std::string& path) = 0;

@@ -148,9 +148,17 @@ class PosixFileSystem final : public FileSystem {
     }
 
     std::unique_ptr<OutputFile> Create(const std::string& path) override {
-        const int fd =
-            ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
-        if (fd < 0) ThrowSystemError(errno);
+        // A pipe without a reader would block the open for ever, and what went into a pipe or a
+        // device would not be there to read back: only regular files are written.
+        const int fd = ::open(
+            path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+        if (fd < 0) ThrowSystemError(errno == ENXIO ? EACCES : errno);
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(fd);
+            ThrowSystemError(EACCES);
+        }
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         return std::make_unique<PosixOutputFile>(fd);
     }
 
