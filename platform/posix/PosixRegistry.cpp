@@ -84,7 +84,8 @@ bool WriteAll(int fd, const std::string& text) {
 enum class ReadResult { Read, Missing, Unreadable, TooBig };
 
 ReadResult ReadWholeFile(const std::string& path, std::string& text) {
-    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // O_NONBLOCK: a pipe in the hive's place must not stop the program until someone writes.
+    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.Get() < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Unreadable;
     struct stat st {};
     if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::Unreadable;

@@ -160,6 +160,18 @@ TEST_F(UserHiveTest, AHiveThatCannotBeReadIsNeverWrittenOver) {
     EXPECT_TRUE(S_ISDIR(st.st_mode));
 }
 
+TEST_F(UserHiveTest, APipeInTheHivesPlaceIsNeitherWaitedForNorWrittenOver) {
+    ::mkdir(m_configHome.c_str(), 0700);
+    ::mkdir(m_folder.c_str(), 0700);
+    ASSERT_EQ(::mkfifo(m_hive.c_str(), 0600), 0);
+    EXPECT_EQ(LoadStartup().SplitFolderName, "");
+    EXPECT_EQ(ErrorOf([] { SaveConfigValues(UserRegistry(), ConfigValues{}); }),
+              "Failed to create key File Splitter");
+    struct stat st {};
+    ASSERT_EQ(::stat(m_hive.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
 TEST_F(UserHiveTest, ALinkedHiveStaysALink) {
     const std::string real = m_temp / "dotfiles.reg";
     WriteFile(real, kHead + kSectionLine + "\"Split Sizes\"=\"9\"\n\n");
