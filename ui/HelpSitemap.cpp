@@ -4,6 +4,8 @@
 #include <optional>
 #include <utility>
 
+#include "engine/Utf8.h"
+
 namespace olvo {
 namespace {
 
@@ -32,25 +34,11 @@ std::string_view Trimmed(std::string_view text) {
     return text;
 }
 
-void AppendUtf8(std::string& out, std::uint32_t code) {
-    // No NUL in a name, and no surrogate or out-of-range value: those become the replacement
-    // character, so that the result is always valid UTF-8.
+// No NUL in a name, and no surrogate or out-of-range value: those become the replacement
+// character, so that the result is always valid UTF-8.
+void AppendCharacter(std::string& out, std::uint32_t code) {
     if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) code = 0xFFFD;
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
+    AppendUtf8(out, static_cast<char32_t>(code));
 }
 
 // The character a reference stands for ("amp", "#233", "#x41"), or nothing.
@@ -90,7 +78,7 @@ std::string Decoded(std::string_view text) {
             const std::size_t end = text.find(';', at + 1);
             if (end != std::string_view::npos && end - at <= 11) {
                 if (const auto code = Reference(text.substr(at + 1, end - at - 1))) {
-                    AppendUtf8(out, *code);
+                    AppendCharacter(out, *code);
                     at = end + 1;
                     continue;
                 }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/Utf8.h"
+
 namespace olvo {
 namespace {
 
@@ -17,24 +19,6 @@ std::uint16_t WordAt(std::span<const std::uint8_t> bytes, std::size_t at) {
 
 std::size_t AlignUp(std::size_t offset) {
     return (offset + 3) & ~std::size_t{3};
-}
-
-void AppendUtf8(std::string& out, char32_t code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
 }
 
 bool SameKey(std::string_view a, std::string_view b) {
