@@ -30,6 +30,16 @@ std::unique_ptr<OutputFile> CreateNew(FileSystem& files, const std::string& path
     }
 }
 
+// Raised when the user asks to stop in the middle of a copy; caught as "Operation aborted!".
+class Aborted final : public EngineError {
+  public:
+    Aborted() : EngineError("Operation aborted") {}
+};
+
+void ThrowIfCancelled(Progress& progress) {
+    if (progress.CancelRequested()) throw Aborted();
+}
+
 bool SameFile(FileSystem& files, const std::optional<FileIdentity>& identity,
               const std::string& path) {
     if (!identity) return false;
@@ -136,12 +146,14 @@ bool SplitFile(EngineContext& context, const std::string& sourcePath,
             const bool last = k == pieceCount;
             const std::uint64_t bytes = last ? fileSize - bytesWritten : pieceSize;
             if (!CheckPieceSpace(context, folder, bytes, message)) return false;
+            ThrowIfCancelled(context.progress);
             context.progress.SetPosition(static_cast<std::uint32_t>(k));
             if (!last) context.progress.ProcessMessages();
 
             auto piece = CreateNew(files, folder + PieceName(baseName, k));
             const std::uint64_t copied = files.Copy(*input, *piece, bytes, [&](std::uint64_t done) {
                 context.progress.Bytes(bytesWritten + done, fileSize);
+                ThrowIfCancelled(context.progress);
             });
             if (copied < bytes) throw EngineError("Stream read error");
             bytesWritten += bytes;
@@ -252,6 +264,7 @@ bool RestoreFile(EngineContext& context, const std::string& descriptorPath,
         for (std::uint64_t k = 1; k <= descriptor.pieceCount; ++k) {
             context.progress.SetPosition(static_cast<std::uint32_t>(k));
             context.progress.ProcessMessages();
+            ThrowIfCancelled(context.progress);
             const std::string path = piecePath(k);
             if (!files.FileExists(path)) {
                 if (k > 1) ++source;
@@ -269,6 +282,7 @@ bool RestoreFile(EngineContext& context, const std::string& descriptorPath,
             restored += files.Copy(*piece, *out, std::numeric_limits<std::uint64_t>::max(),
                                    [&](std::uint64_t done) {
                                        context.progress.Bytes(restored + done, descriptor.fileSize);
+                                       ThrowIfCancelled(context.progress);
                                    });
         }
 

@@ -20,6 +20,10 @@ class Progress {
     // claim of outside data and smaller than done.
     virtual void Bytes(std::uint64_t /*done*/, std::uint64_t /*total*/) {}
     virtual void End() = 0;
+    // True once the user asked to stop (a Cancel button, an interrupt). The engine asks between
+    // copy steps and then ends the operation as Cancel at a media prompt does. May be called
+    // often: it must be cheap, and it must not process window events itself.
+    virtual bool CancelRequested() { return false; }
 };
 
 // Shows the progress window for the lifetime of one operation, however it ends.
