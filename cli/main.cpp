@@ -186,6 +186,7 @@ int RunSplit(const std::string& sourceArg, const std::string& folderArg,
         }
     }
 
+    CatchInterrupts();
     Session session(quiet);
     std::string message;
     if (!SplitFile(session.context, source, folder, message, static_cast<std::uint32_t>(pieceSize)))
@@ -208,6 +209,7 @@ int RunRestore(const std::string& descriptorArg, const std::string& folderArg, b
         shownFolder = folder;
     }
     if (auto problem = CheckOutputFolder(shownFolder, folder)) return Failed(*problem);
+    CatchInterrupts();
     Session session(quiet);
     std::string message;
     if (!RestoreFile(session.context, descriptor, folder, message, deletePieces, restoreTime))
@@ -415,7 +417,6 @@ int Main(int argc, char** argv) {
         return UsageError(UsageText(app, e, std::vector<std::string>(argv + 1, argv + argc)));
     }
     UseKernelCopy(!bufferedCopy);
-    CatchInterrupts();
 
     if (split->parsed()) return RunSplit(source, splitFolder, sizeText, count, splitQuiet);
     if (restore->parsed())
