@@ -293,34 +293,30 @@ constexpr const char* kSplitFooter = R"(Examples:
   olvo-cli split disk.img -s 1420 -q      pieces of 1,420 KB, without a progress bar
 
 Exit status: 0 the set is written; 1 the split failed (the reason is on stderr);
-2 usage error; 130 (143) stopped by Ctrl-C (SIGINT) or SIGTERM, as Cancel stops it.
-)";
+2 usage error; 130 (143) stopped by Ctrl-C (SIGINT) or SIGTERM, as Cancel stops it.)";
 constexpr const char* kRestoreFooter = R"(Examples:
   olvo-cli restore movie.avi.split        rebuild movie.avi beside its pieces
   olvo-cli restore /media/usb/backup.tar.split -d ~/restored --delete-pieces
                                           rebuild into ~/restored, then remove the set
 
 Exit status: 0 the file is rebuilt and its checksum matches; 1 the restore failed (the
-reason is on stderr); 2 usage error; 130 (143) stopped by Ctrl-C (SIGINT) or SIGTERM.
-)";
+reason is on stderr); 2 usage error; 130 (143) stopped by Ctrl-C (SIGINT) or SIGTERM.)";
 constexpr const char* kChecksumFooter = R"(Examples:
   olvo-cli checksum movie.avi             the number a split of movie.avi records
   olvo-cli checksum restored/movie.avi    to compare with line 4 of movie.avi.split
 
-Exit status: 0 printed; 1 the file cannot be read; 2 usage error.
-)";
+Exit status: 0 printed; 1 the file cannot be read; 2 usage error.)";
 constexpr const char* kConfigFooter = R"(Examples:
   olvo-cli config                         show the settings
   olvo-cli config --split-to /media/usb   put pieces on /media/usb by default
   olvo-cli config --no-restore-to         rebuild files beside their descriptor again
 
-Exit status: 0 shown (and saved); 1 the settings cannot be read or saved; 2 usage error.
-)";
-constexpr const char* kMainFooter = R"(Run 'olvo-cli COMMAND --help' for the options and examples of a command.
+Exit status: 0 shown (and saved); 1 the settings cannot be read or saved; 2 usage error.)";
+constexpr const char* kMainFooter =
+    R"(Run 'olvo-cli COMMAND --help' for the options and examples of a command.
 
 Exit status: 0 success; 1 the operation failed (the reason is on stderr); 2 usage error;
-130 (143) stopped by Ctrl-C (SIGINT) or SIGTERM.
-)";
+130 (143) stopped by Ctrl-C (SIGINT) or SIGTERM.)";
 
 // One line about what was wrong on the command line, in place of CLI11's own wording where
 // ours says more.

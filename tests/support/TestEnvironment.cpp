@@ -40,14 +40,17 @@ class TestHome {
         if (::mkdtemp(pattern.data()) == nullptr) std::abort();
         m_path = pattern;
         const std::string config = m_path + "/.config", cache = m_path + "/.cache",
-                          data = m_path + "/.local/share";
+                          data = m_path + "/.local/share", runtime = m_path + "/.runtime";
         std::error_code ignored;
-        for (const auto& folder : {config, cache, data})
+        for (const auto& folder : {config, cache, data, runtime})
             std::filesystem::create_directories(folder, ignored);
+        // The runtime folder must be the user's alone, or Qt complains and picks its own.
+        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all, ignored);
         setenv("HOME", m_path.c_str(), 1);
         setenv("XDG_CONFIG_HOME", config.c_str(), 1);
         setenv("XDG_CACHE_HOME", cache.c_str(), 1);
         setenv("XDG_DATA_HOME", data.c_str(), 1);
+        setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
     }
     ~TestHome() {
         if (::getpid() != m_owner) return;
