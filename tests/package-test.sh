@@ -79,6 +79,9 @@ completions() {
 [ "$(completions olvo-cli split a.bin -d "")" = "folder " ] ||
   fail "-d completes: $(completions olvo-cli split a.bin -d "")"
 [ "$(completions olvo-cli split --ov)" = "--overwrite " ] || fail "split options: $(completions olvo-cli split --ov)"
+fish_restore=$(cd "$work/c" && fish -c 'source $argv[1]; complete -C "olvo-cli restore "' \
+  "$usr/share/fish/vendor_completions.d/olvo-cli.fish" | tr '\n' ' ')
+[ "$fish_restore" = "a.bin.split folder/ " ] || fail "fish: restore completes: $fish_restore"
 
 # Removed, it leaves nothing: the tree is as before, but for dpkg's own records.
 "${dpkg[@]}" --purge olvo >/dev/null

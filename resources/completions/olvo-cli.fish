@@ -2,6 +2,18 @@
 
 set -l commands split restore verify checksum config
 
+# The split descriptors (*.split, in any case) and the folders on the way to them.
+function __olvo_cli_descriptors
+    set -l token (commandline -ct)
+    for f in $token*
+        if test -d $f
+            echo $f/
+        else if string match -qi -- '*.split' $f
+            echo $f
+        end
+    end
+end
+
 complete -c olvo-cli -f
 complete -c olvo-cli -n "not __fish_seen_subcommand_from $commands" -s h -l help -d 'Show help'
 complete -c olvo-cli -n "not __fish_seen_subcommand_from $commands" -l version -d 'Show the version'
@@ -21,7 +33,7 @@ complete -c olvo-cli -n "__fish_seen_subcommand_from split" -l overwrite -d 'Rep
 complete -c olvo-cli -n "__fish_seen_subcommand_from split" -s q -l quiet -d 'No progress bar'
 
 # restore DESCRIPTOR, verify DESCRIPTOR: .split files (and folders on the way to them)
-complete -c olvo-cli -n "__fish_seen_subcommand_from restore verify" -a '(__fish_complete_suffix .split)'
+complete -c olvo-cli -n "__fish_seen_subcommand_from restore verify" -a '(__olvo_cli_descriptors)'
 complete -c olvo-cli -n "__fish_seen_subcommand_from restore" -s d -l destination -x -a '(__fish_complete_directories)' -d 'Folder for the rebuilt file'
 complete -c olvo-cli -n "__fish_seen_subcommand_from restore" -l delete-pieces -d 'Delete the set after a successful restore'
 complete -c olvo-cli -n "__fish_seen_subcommand_from restore" -l restore-time -d 'Give the file its original time'
