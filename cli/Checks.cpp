@@ -28,6 +28,12 @@ std::string Reason(int error) {
     return std::generic_category().message(error);
 }
 
+// The same words for an error of the file system library, whose codes may be the platform's own.
+std::string Reason(const std::error_code& error) {
+    const std::error_condition condition = error.default_error_condition();
+    return condition.category() == std::generic_category() ? condition.message() : error.message();
+}
+
 // The folder part of the path as typed, with its delimiter, so that a name beside it reads the
 // way the user wrote the first one.
 std::string TypedFolder(const std::string& shown) {
@@ -72,7 +78,7 @@ std::optional<std::string> DescriptorForPieces(const std::string& folder, const 
 std::optional<std::string> CheckInputFile(const std::string& shown, const std::string& path) {
     std::error_code error;
     const fs::file_status status = fs::status(fs::path(path), error);
-    if (error) return "cannot open " + Quoted(shown) + ": " + Reason(error.value());
+    if (error) return "cannot open " + Quoted(shown) + ": " + Reason(error);
     if (status.type() == fs::file_type::directory)
         return Quoted(shown) + " is a folder, not a file";
     if (status.type() != fs::file_type::regular) return Quoted(shown) + " is not a regular file";
@@ -109,7 +115,7 @@ std::optional<std::string> CheckDescriptor(const std::string& shown, const std::
 std::optional<std::string> CheckOutputFolder(const std::string& shown, const std::string& path) {
     std::error_code error;
     const fs::file_status status = fs::status(fs::path(path), error);
-    if (error) return "cannot write to " + Quoted(shown) + ": " + Reason(error.value());
+    if (error) return "cannot write to " + Quoted(shown) + ": " + Reason(error);
     if (status.type() != fs::file_type::directory)
         return "cannot write to " + Quoted(shown) + ": " + Reason(ENOTDIR);
 #ifndef _WIN32
