@@ -1,6 +1,6 @@
 // olvo-cli: the split and restore of the desktop program, for scripts and for people who live in
 // a terminal. Exit status: 0 success, 1 the operation failed (its message on stderr), 2 usage,
-// 130 and 143 stopped by SIGINT and SIGTERM. Every line it writes on stderr begins "olvo-cli: ".
+// 130 and 143 stopped by SIGINT and SIGTERM. Each line of a message on stderr begins "olvo-cli: ".
 
 #ifdef _WIN32
 #include <windows.h>
@@ -329,7 +329,8 @@ std::string UsageText(const CLI::App& app, const CLI::ParseError& error,
         for (const auto& arg : args)
             if (!arg.empty() && arg[0] != '-')
                 return "'" + arg + "' is not a command (" + commands + ")";
-        return "a command is needed (" + commands + ")";
+        if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr)
+            return "a command is needed (" + commands + ")";
     }
     return error.what();
 }
