@@ -326,9 +326,12 @@ std::string UsageText(const CLI::App& app, const CLI::ParseError& error,
     for (const auto* sub : app.get_subcommands([](const CLI::App*) { return true; }))
         commands += (commands.empty() ? "" : ", ") + sub->get_name();
     if (app.get_subcommands().empty()) {
-        for (const auto& arg : args)
+        for (const auto& arg : args) {
             if (!arg.empty() && arg[0] != '-')
                 return "'" + arg + "' is not a command (" + commands + ")";
+            if (app.get_option_no_throw(arg.substr(0, arg.find('='))) == nullptr)
+                return "unknown option '" + arg + "'";
+        }
         if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr)
             return "a command is needed (" + commands + ")";
     }
