@@ -37,7 +37,9 @@ grep -qx 'Exec="/usr/bin/olvo" %f' "$usr/share/applications/olvo.desktop" ||
   fail "the menu entry runs: $(grep ^Exec= "$usr/share/applications/olvo.desktop")"
 
 # The manual pages render without a warning, and name every option that --help shows.
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" MANWIDTH=80
+# A home of its own for everything that runs here.
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_CACHE_HOME="$work/home/.cache" \
+  XDG_DATA_HOME="$work/home/.local/share" MANWIDTH=80
 mkdir -p "$HOME"
 for page in olvo olvo-cli; do
   warnings=$(LC_ALL=C.UTF-8 man --warnings -E UTF-8 -l "$usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
