@@ -44,7 +44,9 @@ void OnInterrupt(int signal) {
 
 }  // namespace
 
-std::string ForStderr(const std::string& text) {
+std::string ForStderr(const std::string& message) {
+    // A line end at the very end is the one this adds, not a blank line.
+    const std::string text = message.substr(0, message.find_last_not_of("\r\n") + 1);
     std::string out;
     std::size_t at = 0;
     while (true) {

@@ -58,7 +58,7 @@ class TerminalPrompt final : public Prompt {
 // A message as olvo-cli writes it on stderr, whether that is a terminal or a log: each carriage
 // return becomes a line end (so two in a row leave one blank line), and every line that holds
 // text begins with "olvo-cli: ". Ends with a line end.
-std::string ForStderr(const std::string& text);
+std::string ForStderr(const std::string& message);
 // Writes ForStderr(text) to stderr.
 void PrintMessage(const std::string& text);
 
