@@ -313,7 +313,8 @@ constexpr const char* kConfigFooter = R"(Examples:
 
 Exit status: 0 shown (and saved); 1 the settings cannot be read or saved; 2 usage error.)";
 constexpr const char* kMainFooter =
-    R"(Run 'olvo-cli COMMAND --help' for the options and examples of a command.
+    R"(Run 'olvo-cli COMMAND --help' for the options and examples of a command, and
+'man olvo-cli' for the whole story.
 
 Exit status: 0 success; 1 the operation failed (the reason is on stderr); 2 usage error;
 130 (143) stopped by Ctrl-C (SIGINT) or SIGTERM.)";
