@@ -49,5 +49,6 @@ ctest --output-on-failure -j"$(nproc)"
 # The Debian package, made and checked by lintian, then installed into a throwaway root, used
 # and removed.
 if [ "$mode" = plain ]; then
-  "$root/tests/package-test.sh" "$("$root/scripts/package.sh")"
+  deb=$("$root/scripts/package.sh")
+  "$root/tests/package-test.sh" "$deb"
 fi
