@@ -4,7 +4,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")" && pwd)
 "$root/scripts/deps.sh"
-"$root/scripts/build.sh" >/dev/null
+# The build's progress and any failure go to stderr, so that stdout stays the program's own.
+"$root/scripts/build.sh" >&2
 case "${1:-}" in
   split|restore|checksum|config|--help|-h|--version)
     exec "$root/build/cli/olvo-cli" "$@" ;;

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# ./test.sh [--asan | --windows]: install what is missing, build, and run every test through ctest.
+# ./test.sh [--asan | --windows]: install what is missing, build, and run every test through ctest;
+# the plain mode then makes the Debian package and tests it (scripts/package.sh).
 #   --asan     build in build-asan/ with the address and undefined-behaviour sanitizers
 #   --windows  cross-build the core, olvo-cli and their tests for Windows in build-windows/ and
 #              run the tests under wine (in a wine prefix of its own, build-windows/wine)
@@ -45,3 +46,9 @@ if [ "$mode" = plain ]; then
   "$root/scripts/fuzz.sh" --regress
 fi
 ctest --output-on-failure -j"$(nproc)"
+# The Debian package, made and checked by lintian, then installed into a throwaway root, used
+# and removed.
+if [ "$mode" = plain ]; then
+  deb=$("$root/scripts/package.sh")
+  "$root/tests/package-test.sh" "$deb"
+fi

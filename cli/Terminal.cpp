@@ -1,15 +1,92 @@
 #include "cli/Terminal.h"
 
+#ifndef _WIN32
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
+
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <iostream>
 
 namespace olvo::cli {
 
-std::string ForTerminal(const std::string& text) {
-    std::string out = text;
-    std::replace(out.begin(), out.end(), '\r', '\n');
+namespace {
+
+volatile std::sig_atomic_t g_signal = 0;
+
+#ifndef _WIN32
+// The terminal's mode while a question has it in single-key mode, for the handler to put back
+// when a second signal ends the program.
+struct termios g_savedMode;
+volatile std::sig_atomic_t g_modeSaved = 0;
+
+void OnInterrupt(int signal) {
+    if (g_signal != 0) {
+        // The second one: end now, as the default action would, with the terminal as it was.
+        if (g_modeSaved) ::tcsetattr(STDIN_FILENO, TCSANOW, &g_savedMode);
+        std::signal(signal, SIG_DFL);
+        ::raise(signal);
+        return;
+    }
+    g_signal = signal;
+}
+#else
+void OnInterrupt(int signal) {
+    g_signal = signal;
+    std::signal(signal, SIG_DFL);
+}
+#endif
+
+}  // namespace
+
+std::string ForStderr(const std::string& message) {
+    // A line end at the very end is the one this adds, not a blank line.
+    const std::string text = message.substr(0, message.find_last_not_of("\r\n") + 1);
+    std::string out;
+    std::size_t at = 0;
+    while (true) {
+        auto end = text.find_first_of("\r\n", at);
+        if (end == std::string::npos) end = text.size();
+        if (end > at) out += "olvo-cli: " + text.substr(at, end - at);
+        out += '\n';
+        if (end >= text.size()) break;
+        at = end + 1;
+    }
     return out;
+}
+
+void PrintMessage(const std::string& text) {
+    std::fputs(ForStderr(text).c_str(), stderr);
+    std::fflush(stderr);
+}
+
+void CatchInterrupts() {
+#ifndef _WIN32
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    // Restarted, so that no file operation of the engine fails on it; a question waits in
+    // poll(), which an interrupt always ends.
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+#else
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+#endif
+}
+
+int InterruptSignal() {
+    return g_signal;
+}
+
+bool TerminalProgress::CancelRequested() {
+    return g_signal != 0;
 }
 
 std::string HumanBytes(double bytes) {
@@ -90,10 +167,69 @@ void TerminalProgress::Draw(bool force) {
     m_drawn = true;
 }
 
+#ifndef _WIN32
+namespace {
+
+// Standard input in single-key mode (no line editing, no echo) for its lifetime; signals still
+// come from the keyboard.
+class SingleKeyMode {
+  public:
+    SingleKeyMode() {
+        if (::tcgetattr(STDIN_FILENO, &g_savedMode) != 0) return;
+        struct termios raw = g_savedMode;
+        raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+        raw.c_cc[VMIN] = 1;
+        raw.c_cc[VTIME] = 0;
+        g_modeSaved = 1;
+        ::tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+    }
+    ~SingleKeyMode() {
+        if (!g_modeSaved) return;
+        ::tcsetattr(STDIN_FILENO, TCSANOW, &g_savedMode);
+        g_modeSaved = 0;
+    }
+    SingleKeyMode(const SingleKeyMode&) = delete;
+    SingleKeyMode& operator=(const SingleKeyMode&) = delete;
+};
+
+// The next key, or -1 at the end of input or when a signal asked to stop.
+int ReadKey() {
+    while (g_signal == 0) {
+        pollfd fd{STDIN_FILENO, POLLIN, 0};
+        const int ready = ::poll(&fd, 1, -1);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0) return -1;
+        unsigned char key = 0;
+        const ssize_t n = ::read(STDIN_FILENO, &key, 1);
+        if (n < 0 && errno == EINTR) continue;
+        return n == 1 ? key : -1;
+    }
+    return -1;
+}
+
+}  // namespace
+#endif
+
 PromptAnswer TerminalPrompt::AskRetryCancel(const std::string& caption, const std::string& text) {
     m_progress.Clear();
-    if (!m_interactive) return PromptAnswer::Cancel;
-    std::fprintf(stderr, "%s: %s\n", caption.c_str(), ForTerminal(text).c_str());
+    if (!m_interactive || g_signal != 0) return PromptAnswer::Cancel;
+    PrintMessage(caption + ": " + text);
+#ifndef _WIN32
+    SingleKeyMode mode;
+    std::fputs("[R]etry or [C]ancel? ", stderr);
+    std::fflush(stderr);
+    while (true) {
+        const int key = ReadKey();
+        if (key == 'r' || key == 'R' || key == '\n' || key == '\r') {
+            std::fputs("r\n", stderr);
+            return PromptAnswer::Retry;
+        }
+        if (key < 0 || key == 'c' || key == 'C' || key == 0x1b || key == 0x04) {
+            std::fputs("c\n", stderr);
+            return PromptAnswer::Cancel;
+        }
+    }
+#else
     while (true) {
         std::fputs("[R]etry or [C]ancel? ", stderr);
         std::fflush(stderr);
@@ -104,6 +240,7 @@ PromptAnswer TerminalPrompt::AskRetryCancel(const std::string& caption, const st
         if (answer == "c" || answer == "C" || answer == "cancel" || answer == "Cancel")
             return PromptAnswer::Cancel;
     }
+#endif
 }
 
 }  // namespace olvo::cli

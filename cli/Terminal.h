@@ -1,5 +1,6 @@
 #pragma once
-// The terminal's side of the engine's seams: a progress bar on stderr and Retry/Cancel questions.
+// The terminal's side of the engine's seams: a progress bar on stderr, Retry/Cancel questions
+// answered with one key, and SIGINT/SIGTERM taken as a request to stop.
 
 #include <chrono>
 #include <cstdio>
@@ -20,6 +21,8 @@ class TerminalProgress final : public Progress {
     void ProcessMessages() override {}
     void Bytes(std::uint64_t done, std::uint64_t total) override;
     void End() override;
+    // True once SIGINT or SIGTERM arrived (see CatchInterrupts).
+    bool CancelRequested() override;
     // Clears the bar's line so that other text can be written.
     void Clear();
 
@@ -38,7 +41,9 @@ class TerminalProgress final : public Progress {
     std::chrono::steady_clock::time_point m_lastDraw;
 };
 
-// Asks on the terminal; with no terminal on standard input every answer is Cancel.
+// Asks on the terminal; with no terminal on standard input every answer is Cancel. On a
+// terminal one key answers, without Enter: R (or Enter alone) is Retry; C, Escape, Ctrl-D and
+// an interrupt are Cancel. The terminal's own mode is back whenever the question ends.
 class TerminalPrompt final : public Prompt {
   public:
     TerminalPrompt(TerminalProgress& progress, bool interactive)
@@ -50,8 +55,18 @@ class TerminalPrompt final : public Prompt {
     bool m_interactive;
 };
 
-// Text for a terminal: each carriage return of a message becomes a line end.
-std::string ForTerminal(const std::string& text);
+// A message as olvo-cli writes it on stderr, whether that is a terminal or a log: each carriage
+// return becomes a line end (so two in a row leave one blank line), and every line that holds
+// text begins with "olvo-cli: ". Ends with a line end.
+std::string ForStderr(const std::string& message);
+// Writes ForStderr(text) to stderr.
+void PrintMessage(const std::string& text);
+
+// From now on SIGINT and SIGTERM only note the signal; the engine then stops between copy steps
+// as Cancel stops it. A second one ends the program at once, with the terminal's mode restored.
+void CatchInterrupts();
+// The signal that asked to stop (SIGINT, SIGTERM), or 0.
+int InterruptSignal();
 
 // A byte count in the largest unit that keeps it at 1 or more: "512 B", "1.5 MiB".
 std::string HumanBytes(double bytes);

@@ -1,5 +1,6 @@
 // olvo-cli: the split and restore of the desktop program, for scripts and for people who live in
-// a terminal. Exit status: 0 success, 1 the operation failed (its message on stderr), 2 usage.
+// a terminal. Exit status: 0 success, 1 the operation failed (its message on stderr), 2 usage,
+// 130 and 143 stopped by SIGINT and SIGTERM. Each line of a message on stderr begins "olvo-cli: ".
 
 #ifdef _WIN32
 #include <windows.h>
@@ -8,11 +9,13 @@
 
 #include <CLI/CLI.hpp>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <optional>
 #include <string>
 
+#include "cli/Checks.h"
 #include "cli/Terminal.h"
 #include "engine/FileFunctions.h"
 #include "engine/FileSplit.h"
@@ -94,8 +97,21 @@ std::optional<std::uint64_t> ParseSizeKB(const std::string& text) {
 }
 
 void PrintFailure(const std::string& message) {
-    const std::string text = ::isatty(STDERR_FILENO) ? ForTerminal(message) : message;
-    std::fprintf(stderr, "%s\n", text.c_str());
+    PrintMessage(message);
+}
+
+// A usage error: what is wrong, on one line, and where to read more.
+int UsageError(const std::string& message) {
+    PrintMessage(message);
+    std::fputs("Try 'olvo-cli --help'.\n", stderr);
+    return kExitUsage;
+}
+
+// The end of an operation that failed: stopped by a signal, its exit status tells which.
+int Failed(const std::string& message) {
+    PrintFailure(message);
+    const int signal = InterruptSignal();
+    return signal != 0 ? 128 + signal : kExitFailure;
 }
 
 struct Session {
@@ -117,7 +133,7 @@ Settings LoadSettings() {
     try {
         LoadStartupSettings(UserRegistry(), settings, sizes);
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "olvo-cli: %s\n", error.what());
+        PrintMessage(error.what());
         return Settings{};
     }
     return settings;
@@ -133,28 +149,35 @@ int RunSplit(const std::string& sourceArg, const std::string& folderArg,
              bool quiet) {
     const std::string source = Absolute(sourceArg);
     std::string folder = Absolute(folderArg);
+
+    std::uint64_t pieceSize = 0;
+    if (sizeText) {
+        if (!IsSizeText(*sizeText))
+            return UsageError("'" + *sizeText +
+                              "' is not a size: give whole kilobytes, or a whole number followed "
+                              "by K, M or G (1420, 700M, 2G)");
+        const auto kb = ParseSizeKB(*sizeText);
+        if (!kb || *kb < 1 || *kb > kMaxSplitSizeKB)
+            return UsageError("Split size must be between 1 and " +
+                              GroupThousands(kMaxSplitSizeKB, CurrentThousandsSeparator()) + "KB!");
+        pieceSize = *kb * 1024;
+    } else if (*count < 1 || *count > kMaxSplitCount) {
+        return UsageError("No. of split files must be between 1 and " +
+                          GroupThousands(kMaxSplitCount, CurrentThousandsSeparator()));
+    }
+
+    if (auto problem = CheckInputFile(sourceArg, source)) return Failed(*problem);
+    std::string shownFolder = folderArg;
     if (folderArg.empty()) {
         const Settings settings = LoadSettings();
         folder = DefaultFolder(settings.SplitToFolder, settings.SplitFolderName, source);
+        shownFolder = folder;
     }
+    if (auto problem = CheckOutputFolder(shownFolder, folder)) return Failed(*problem);
 
-    std::uint64_t pieceSize = 0;
     const auto entry = SystemFileSystem().Find(source);
     const std::uint64_t fileSize = entry && !entry->isFolder ? entry->size : 0;
-    if (sizeText) {
-        const auto kb = ParseSizeKB(*sizeText);
-        if (!kb || *kb < 1 || *kb > kMaxSplitSizeKB) {
-            std::fprintf(stderr, "Split size must be between 1 and %sKB!\n",
-                         GroupThousands(kMaxSplitSizeKB, CurrentThousandsSeparator()).c_str());
-            return kExitUsage;
-        }
-        pieceSize = *kb * 1024;
-    } else {
-        if (*count < 1 || *count > kMaxSplitCount) {
-            std::fprintf(stderr, "No. of split files must be between 1 and %s\n",
-                         GroupThousands(kMaxSplitCount, CurrentThousandsSeparator()).c_str());
-            return kExitUsage;
-        }
+    if (!sizeText) {
         pieceSize = fileSize / *count + (fileSize % *count ? 1 : 0);
         if (pieceSize > kMaxPieceSize) {
             PrintFailure(
@@ -163,13 +186,11 @@ int RunSplit(const std::string& sourceArg, const std::string& folderArg,
         }
     }
 
+    CatchInterrupts();
     Session session(quiet);
     std::string message;
-    if (!SplitFile(session.context, source, folder, message,
-                   static_cast<std::uint32_t>(pieceSize))) {
-        PrintFailure(message);
-        return kExitFailure;
-    }
+    if (!SplitFile(session.context, source, folder, message, static_cast<std::uint32_t>(pieceSize)))
+        return Failed(message);
     const std::uint64_t pieces = fileSize / pieceSize + (fileSize % pieceSize ? 1 : 0);
     std::printf("Split %s into %llu pieces in %s\n", source.c_str(),
                 static_cast<unsigned long long>(pieces), folder.c_str());
@@ -180,16 +201,19 @@ int RunRestore(const std::string& descriptorArg, const std::string& folderArg, b
                bool restoreTime, bool quiet) {
     const std::string descriptor = Absolute(descriptorArg);
     std::string folder = Absolute(folderArg);
+    if (auto problem = CheckDescriptor(descriptorArg, descriptor)) return Failed(*problem);
+    std::string shownFolder = folderArg;
     if (folderArg.empty()) {
         const Settings settings = LoadSettings();
         folder = DefaultFolder(settings.RestoreToFolder, settings.RestoreFolderName, descriptor);
+        shownFolder = folder;
     }
+    if (auto problem = CheckOutputFolder(shownFolder, folder)) return Failed(*problem);
+    CatchInterrupts();
     Session session(quiet);
     std::string message;
-    if (!RestoreFile(session.context, descriptor, folder, message, deletePieces, restoreTime)) {
-        PrintFailure(message);
-        return kExitFailure;
-    }
+    if (!RestoreFile(session.context, descriptor, folder, message, deletePieces, restoreTime))
+        return Failed(message);
     const std::string base = descriptor.substr(0, descriptor.size() - 6);
     std::printf("Restored %s\n", (WithTrailingDelimiter(folder, kPathDelimiter) +
                                   FileNamePart(base, true, kPathDelimiter))
@@ -198,6 +222,7 @@ int RunRestore(const std::string& descriptorArg, const std::string& folderArg, b
 }
 
 int RunChecksum(const std::string& path) {
+    if (auto problem = CheckInputFile(path, Absolute(path))) return Failed(*problem);
     try {
         std::printf("%u\n", FileChecksum(SystemFileSystem(), Absolute(path)));
         return 0;
@@ -230,10 +255,8 @@ void PrintConfig(const ConfigValues& values) {
 // window: all five values are written, and a switch stays on only while its folder is set.
 int RunConfig(const ConfigChanges& changes) {
     for (const auto* folder : {&changes.splitTo, &changes.restoreTo}) {
-        if (*folder && !IsFolder(Absolute(**folder))) {
-            std::fprintf(stderr, "olvo-cli: %s is not a folder\n", (*folder)->c_str());
-            return kExitUsage;
-        }
+        if (*folder && !IsFolder(Absolute(**folder)))
+            return UsageError("'" + **folder + "' is not a folder");
     }
     try {
         ConfigValues values;
@@ -262,6 +285,60 @@ int RunConfig(const ConfigChanges& changes) {
     }
 }
 
+// The end of each subcommand's --help.
+constexpr const char* kSplitFooter = R"(Examples:
+  olvo-cli split movie.avi -s 700M        pieces of 700 MB beside movie.avi
+  olvo-cli split backup.tar -n 5 -d /media/usb
+                                          five pieces, written to /media/usb
+  olvo-cli split disk.img -s 1420 -q      pieces of 1,420 KB, without a progress bar
+
+Exit status: 0 the set is written; 1 the split failed (the reason is on stderr);
+2 usage error; 130 (143) stopped by Ctrl-C (SIGINT) or SIGTERM, as Cancel stops it.)";
+constexpr const char* kRestoreFooter = R"(Examples:
+  olvo-cli restore movie.avi.split        rebuild movie.avi beside its pieces
+  olvo-cli restore /media/usb/backup.tar.split -d ~/restored --delete-pieces
+                                          rebuild into ~/restored, then remove the set
+
+Exit status: 0 the file is rebuilt and its checksum matches; 1 the restore failed (the
+reason is on stderr); 2 usage error; 130 (143) stopped by Ctrl-C (SIGINT) or SIGTERM.)";
+constexpr const char* kChecksumFooter = R"(Examples:
+  olvo-cli checksum movie.avi             the number a split of movie.avi records
+  olvo-cli checksum restored/movie.avi    to compare with line 4 of movie.avi.split
+
+Exit status: 0 printed; 1 the file cannot be read; 2 usage error.)";
+constexpr const char* kConfigFooter = R"(Examples:
+  olvo-cli config                         show the settings
+  olvo-cli config --split-to /media/usb   put pieces on /media/usb by default
+  olvo-cli config --no-restore-to         rebuild files beside their descriptor again
+
+Exit status: 0 shown (and saved); 1 the settings cannot be read or saved; 2 usage error.)";
+constexpr const char* kMainFooter =
+    R"(Run 'olvo-cli COMMAND --help' for the options and examples of a command, and
+'man olvo-cli' for the whole story.
+
+Exit status: 0 success; 1 the operation failed (the reason is on stderr); 2 usage error;
+130 (143) stopped by Ctrl-C (SIGINT) or SIGTERM.)";
+
+// One line about what was wrong on the command line, in place of CLI11's own wording where
+// ours says more.
+std::string UsageText(const CLI::App& app, const CLI::ParseError& error,
+                      const std::vector<std::string>& args) {
+    std::string commands;
+    for (const auto* sub : app.get_subcommands([](const CLI::App*) { return true; }))
+        commands += (commands.empty() ? "" : ", ") + sub->get_name();
+    if (app.get_subcommands().empty()) {
+        for (const auto& arg : args) {
+            if (!arg.empty() && arg[0] != '-')
+                return "'" + arg + "' is not a command (" + commands + ")";
+            if (app.get_option_no_throw(arg.substr(0, arg.find('='))) == nullptr)
+                return "unknown option '" + arg + "'";
+        }
+        if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr)
+            return "a command is needed (" + commands + ")";
+    }
+    return error.what();
+}
+
 int Main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     CLI::App app{
@@ -270,6 +347,7 @@ int Main(int argc, char** argv) {
     app.set_version_flag("--version",
                          std::string("olvo-cli (Kestrava File Splitter) ") + OLVO_VERSION);
     app.require_subcommand(1);
+    app.footer(kMainFooter);
     bool bufferedCopy = false;
     app.add_flag("--buffered-copy", bufferedCopy, "Copy through a buffer, never in the kernel")
         ->group("");
@@ -289,6 +367,7 @@ int Main(int argc, char** argv) {
     auto* countOption = split->add_option("-n,--count", count, "Number of pieces (1 to 32767)");
     sizeOption->excludes(countOption);
     split->add_flag("-q,--quiet", splitQuiet, "No progress bar");
+    split->footer(kSplitFooter);
 
     std::string descriptor, restoreFolder;
     bool deletePieces = false, restoreTime = false, restoreQuiet = false;
@@ -301,10 +380,12 @@ int Main(int argc, char** argv) {
                       "Delete the split set after a successful restore");
     restore->add_flag("--restore-time", restoreTime, "Give the file its original time");
     restore->add_flag("-q,--quiet", restoreQuiet, "No progress bar");
+    restore->footer(kRestoreFooter);
 
     std::string checksumPath;
     auto* checksum = app.add_subcommand("checksum", "Print the checksum a split records for FILE");
     checksum->add_option("FILE", checksumPath, "The file")->required();
+    checksum->footer(kChecksumFooter);
 
     ConfigChanges changes;
     auto* config =
@@ -321,11 +402,12 @@ int Main(int argc, char** argv) {
         ->excludes(restoreTo);
     config->add_option("--sizes", changes.sizes,
                        "The split sizes offered, in KB, comma-separated (e.g. 1420,663552,714752)");
+    config->footer(kConfigFooter);
 
     try {
         app.parse(argc, argv);
         if (split->parsed() && !sizeText && !count)
-            throw CLI::RequiredError("One of --size and --count");
+            return UsageError("split needs --size or --count");
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e);
     } catch (const CLI::CallForAllHelp& e) {
@@ -333,14 +415,7 @@ int Main(int argc, char** argv) {
     } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        std::fprintf(stderr, "olvo-cli: %s\n", e.what());
-        CLI::App* shown = split->parsed()      ? split
-                          : restore->parsed()  ? restore
-                          : checksum->parsed() ? checksum
-                          : config->parsed()   ? config
-                                               : &app;
-        std::fputs(shown->help().c_str(), stderr);
-        return kExitUsage;
+        return UsageError(UsageText(app, e, std::vector<std::string>(argv + 1, argv + argc)));
     }
     UseKernelCopy(!bufferedCopy);
 

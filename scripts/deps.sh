@@ -11,6 +11,10 @@ PACKAGES=(
   qt6-base-dev libcanberra-dev xvfb xauth fonts-dejavu-core
   fp-utils libchm-dev
   time
+  scdoc  # the manual pages
+  # The package test (scripts/package.sh, tests/package-test.sh): lintian, the manual pages
+  # rendered, the completions loaded by each shell.
+  lintian man-db bash-completion zsh fish
   clang-14 libclang-rt-14-dev llvm-14
 )
 # The Windows build of the core and the terminal tool (./test.sh --windows): cross-compiled with

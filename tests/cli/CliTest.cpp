@@ -58,55 +58,109 @@ TEST(Cli, SizesWithSuffixesAndCounts) {
     EXPECT_EQ(ReadDescriptor(ReadFile(dir / "h.bin.split")).pieceCount, 34u);
 }
 
-TEST(Cli, RangeAndUsageErrors) {
+// What the terminal tool says about what it was given, as the user typed it. A usage error is
+// one line and a pointer to --help (exit 2); a file that cannot be used is named with the reason
+// (exit 1); the engine's own messages pass through, every line with the program's name in front.
+TEST(Cli, Messages) {
     TempDir dir;
-    WriteFile(dir / "f.bin", "0123456789");
-    for (const char* size : {"0", "2097152", "2G", "abc", "12X"}) {
-        const auto r = Cli({"split", dir / "f.bin", "-s", size});
-        EXPECT_EQ(r.exitCode, 2) << size;
-        EXPECT_EQ(r.err, "Split size must be between 1 and 2,097,151KB!\n") << size;
+    MakeFolder(dir / "src");
+    WriteFile(dir / "small.bin", "0123456789");
+    WriteFile(dir / "notes.txt", "text");
+    const std::string bytes = PatternBytes(3000);
+    WriteFile(dir / "big.bin", bytes);
+    ASSERT_EQ(Cli({"split", "big.bin", "-s", "1"}, dir.Path()).exitCode, 0);
+    const std::string tryHelp = "Try 'olvo-cli --help'.\n";
+    const std::string sizeFormat =
+        "' is not a size: give whole kilobytes, or a whole number followed by K, M or G "
+        "(1420, 700M, 2G)\n";
+    const std::string sizeRange = "olvo-cli: Split size must be between 1 and 2,097,151KB!\n";
+    struct Case {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string err;
+    };
+    const Case cases[] = {
+        {{"split", "nosuch.iso", "-s", "1420"},
+         1,
+         "olvo-cli: cannot open 'nosuch.iso': No such file or directory\n"},
+        {{"split", "src", "-s", "1"}, 1, "olvo-cli: 'src' is a folder, not a file\n"},
+        {{"split", "big.bin", "-s", "1", "-d", "missing"},
+         1,
+         "olvo-cli: cannot write to 'missing': No such file or directory\n"},
+        {{"split", "big.bin", "-s", "1", "-d", "notes.txt"},
+         1,
+         "olvo-cli: cannot write to 'notes.txt': Not a directory\n"},
+        {{"split", "small.bin", "-s", "1"}, 1, "olvo-cli: File does not need splitting!\n"},
+        {{"restore", "big.s01"},
+         1,
+         "olvo-cli: 'big.s01' is a piece; restore from 'big.bin.split'\n"},
+        {{"restore", "./big.bin.bat"},
+         1,
+         "olvo-cli: './big.bin.bat' is a restore batch file; restore from './big.bin.split'\n"},
+        {{"restore", "notes.txt"}, 1, "olvo-cli: 'notes.txt' is not a split descriptor (.split)\n"},
+        {{"restore", "nosuch.split"},
+         1,
+         "olvo-cli: cannot open 'nosuch.split': No such file or directory\n"},
+        {{"restore", "src"}, 1, "olvo-cli: 'src' is a folder, not a file\n"},
+        {{"checksum", "nosuch"}, 1, "olvo-cli: cannot open 'nosuch': No such file or directory\n"},
+        {{"split", "big.bin", "-s", "1.5M"}, 2, "olvo-cli: '1.5M" + sizeFormat + tryHelp},
+        {{"split", "big.bin", "-s", "5T"}, 2, "olvo-cli: '5T" + sizeFormat + tryHelp},
+        {{"split", "big.bin", "-s", "0"}, 2, sizeRange + tryHelp},
+        {{"split", "big.bin", "-s", "2G"}, 2, sizeRange + tryHelp},
+        {{"split", "big.bin", "-n", "32768"},
+         2,
+         "olvo-cli: No. of split files must be between 1 and 32,767\n" + tryHelp},
+        {{"split", "big.bin"}, 2, "olvo-cli: split needs --size or --count\n" + tryHelp},
+        {{"split", "big.bin", "-s", "1", "-n", "2"},
+         2,
+         "olvo-cli: --size excludes --count\n" + tryHelp},
+        {{"config", "--split-to", "nowhere"}, 2, "olvo-cli: 'nowhere' is not a folder\n" + tryHelp},
+    };
+    for (const auto& c : cases) {
+        const auto r = Cli(c.args, dir.Path());
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.args[0] << " " << c.args[1];
+        EXPECT_EQ(r.err, c.err) << c.args[0] << " " << c.args[1];
+        EXPECT_EQ(r.out, "") << c.args[0] << " " << c.args[1];
     }
-    for (const char* count : {"0", "32768"}) {
-        const auto r = Cli({"split", dir / "f.bin", "-n", count});
+    EXPECT_EQ(ReadFile(dir / "big.bin"), bytes);
+
+    // The list of commands grows; the shape of the message does not.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"splt", "x"}, std::vector<std::string>{}}) {
+        const auto r = Cli(args);
         EXPECT_EQ(r.exitCode, 2);
-        EXPECT_EQ(r.err, "No. of split files must be between 1 and 32,767\n");
+        const std::string first = args.empty()
+                                      ? "olvo-cli: a command is needed (split, restore, "
+                                      : "olvo-cli: 'splt' is not a command (split, restore, ";
+        EXPECT_EQ(r.err.rfind(first, 0), 0u) << r.err;
+        EXPECT_EQ(r.err.substr(r.err.find(")\n")), ")\n" + tryHelp) << r.err;
     }
-    EXPECT_EQ(Cli({"split", dir / "f.bin"}).exitCode, 2);                        // neither
-    EXPECT_EQ(Cli({"split", dir / "f.bin", "-s", "1", "-n", "2"}).exitCode, 2);  // both
-    EXPECT_EQ(Cli({"unknown"}).exitCode, 2);
-    EXPECT_EQ(Cli({}).exitCode, 2);
-    auto help = Cli({"--help"});
-    EXPECT_EQ(help.exitCode, 0);
-    EXPECT_NE(help.out.find("split"), std::string::npos);
+
+    // A message of several lines, here with two carriage returns in the engine's text: each
+    // becomes a line end, on a pipe as on a terminal.
+    WriteFile(dir / "big.s02", PatternBytes(1024, 9));
+    auto r = Cli({"restore", "big.bin.split", "-d", "src"}, dir.Path());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err,
+              "olvo-cli: Checksum error! The restored file may be corrupt. \n\n"
+              "olvo-cli: Ensure that you have all split pieces in the same folder and try again. "
+              "You may need to resplit the original file.\n");
+
+    // Help names the whole command and ends with examples and the exit status.
+    for (const char* command : {"split", "restore", "checksum", "config"}) {
+        const auto help = Cli({command, "--help"});
+        EXPECT_EQ(help.exitCode, 0);
+        EXPECT_NE(help.out.find(std::string("\nUsage: olvo-cli ") + command + " "),
+                  std::string::npos)
+            << help.out;
+        EXPECT_NE(help.out.find("Examples:\n  olvo-cli " + std::string(command)), std::string::npos)
+            << help.out;
+        EXPECT_NE(help.out.find("\nExit status: 0 "), std::string::npos) << help.out;
+    }
     auto version = Cli({"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out.rfind("olvo-cli (Kestrava File Splitter) ", 0), 0u);
-}
 
-TEST(Cli, EngineFailuresPrintTheMessageExactly) {
-    TempDir dir;
-    WriteFile(dir / "f.bin", "0123456789");
-    auto r = Cli({"split", dir / "f.bin", "-s", "1"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "File does not need splitting!\n");
-    EXPECT_EQ(r.out, "");
-
-    r = Cli({"split", dir / "f.bin", "-n", "1"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "File does not need splitting!\n");
-
-    WriteFile(dir / "g.bin", std::string(3000, 'g'));
-    r = Cli({"split", dir / "g.bin", "-s", "1", "-d", dir / "missing"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "Cannot create file " + (dir / "missing/g.s01") + "!\n");
-
-    r = Cli({"restore", dir / "g.bin"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "Not a valid .split file!\n");
-
-    r = Cli({"checksum", dir / "nothing"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "File not found\n");
     WriteFile(dir / "24",
               std::string(12, '\0') + "\xFF\xFF\xFF\xFF" + std::string("\x02\0\0\0\0\0\0\0", 8));
     r = Cli({"checksum", dir / "24"});
@@ -121,38 +175,57 @@ TEST(Cli, WithoutATerminalAMissingPieceIsCancelled) {
     ::unlink((dir / "p.bin").c_str());
     const auto r = Cli({"restore", dir / "p.bin.split"}, "", "r\nr\nr\n");
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "Operation aborted!\n");
+    EXPECT_EQ(r.err, "olvo-cli: Operation aborted!\n");
     // A claim of 4294967295 pieces ends the same way, at once.
     WriteFile(dir / "p.bin.split", "4294967295\r\nx\r\n5000\r\n0\r\n");
-    EXPECT_EQ(Cli({"restore", dir / "p.bin.split"}).err, "Operation aborted!\n");
+    EXPECT_EQ(Cli({"restore", dir / "p.bin.split"}).err, "olvo-cli: Operation aborted!\n");
 }
 
 #ifndef _WIN32  // a pseudo-terminal
-TEST(Cli, OnATerminalAsksRetryOrCancelAndDrawsABar) {
+TEST(Cli, OnATerminalOneKeyAnswersAndCtrlCStops) {
     TempDir dir;
     const std::string bytes = PatternBytes(300 * 1024);
     WriteFile(dir / "t.bin", bytes);
     ASSERT_EQ(Cli({"split", dir / "t.bin", "-s", "100"}).exitCode, 0);
     ::unlink((dir / "t.bin").c_str());
     ASSERT_EQ(::rename((dir / "t.s02").c_str(), (dir / "t.s02.away").c_str()), 0);
+    const std::string question = "[R]etry or [C]ancel? ";
+    auto count = [](const std::string& text, const std::string& part) {
+        std::size_t n = 0;
+        for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+        return n;
+    };
 
-    // Retry with nothing changed, then Cancel.
-    auto r = RunInTerminal(OLVO_CLI_PATH, {"restore", dir / "t.bin.split"}, "[R]etry or [C]ancel? ",
-                           {"r", "c"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.out.find("Restore: Please insert source #2"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Operation aborted!"), std::string::npos) << r.out;
+    // Single keys, no Enter: R, then Enter alone (also Retry), then C.
+    auto r =
+        RunInTerminal(OLVO_CLI_PATH, {"restore", dir / "t.bin.split"}, question, {"r", "\r", "C"});
+    EXPECT_EQ(r.exitCode, 1) << r.out;
+    EXPECT_EQ(count(r.out, "olvo-cli: Restore: Please insert source #2\r\n"), 3u) << r.out;
+    EXPECT_NE(r.out.find("olvo-cli: Operation aborted!"), std::string::npos) << r.out;
 
-    // With the piece back, the restore runs through with its bar.
+    // Ctrl-C at the question is Cancel, with the exit status of the signal.
+    r = RunInTerminal(OLVO_CLI_PATH, {"restore", dir / "t.bin.split"}, question, {"\x03"});
+    EXPECT_EQ(r.exitCode, 130) << r.out;
+    EXPECT_NE(r.out.find("olvo-cli: Operation aborted!"), std::string::npos) << r.out;
+
+    // With the piece back, the restore runs through with its bar; -q: no bar.
     ASSERT_EQ(::rename((dir / "t.s02.away").c_str(), (dir / "t.s02").c_str()), 0);
     r = RunInTerminal(OLVO_CLI_PATH, {"restore", dir / "t.bin.split"}, "?", {});
     EXPECT_EQ(r.exitCode, 0) << r.out;
     EXPECT_NE(r.out.find("Restoring File... ["), std::string::npos) << r.out;
     EXPECT_EQ(ReadFile(dir / "t.bin"), bytes);
-
-    // -q: no bar, even on a terminal.
     r = RunInTerminal(OLVO_CLI_PATH, {"restore", "-q", dir / "t.bin.split"}, "?", {});
     EXPECT_EQ(r.out.find("Restoring File..."), std::string::npos) << r.out;
+
+    // Ctrl-C part-way through a split of many pieces stops it between two of them: no
+    // descriptor claims a set that is not all there.
+    WriteFile(dir / "many.bin", PatternBytes(32000 * 1024));
+    r = RunInTerminal(OLVO_CLI_PATH, {"split", dir / "many.bin", "-s", "1"}, "Splitting File... [",
+                      {"\x03"});
+    EXPECT_EQ(r.exitCode, 130) << r.out;
+    EXPECT_NE(r.out.find("olvo-cli: Operation aborted!"), std::string::npos) << r.out;
+    EXPECT_FALSE(Exists(dir / "many.bin.split"));
+    EXPECT_FALSE(Exists(dir / "many.s32000"));
 }
 #endif
 

@@ -93,7 +93,7 @@ ProgramResult RunInTerminal(const std::string& path, const std::vector<std::stri
         result.out.append(buffer, static_cast<std::size_t>(n));
         const auto at = result.out.rfind(prompt);
         if (at != std::string::npos && at + prompt.size() > answeredAt && next < answers.size()) {
-            const std::string line = answers[next++] + "\n";
+            const std::string& line = answers[next++];
             answeredAt = at + prompt.size();
             if (::write(master, line.data(), line.size()) < 0) break;
         }

@@ -23,7 +23,8 @@ ProgramResult RunProgram(const std::string& path, const std::vector<std::string>
 namespace olvo::test {
 
 // Runs path with args on a pseudo-terminal. Whenever the output so far ends with prompt, the
-// next of answers is typed. Returns everything the terminal showed.
+// next of answers is typed as it stands (add "\n" for a line; "\x03" is Ctrl-C). Returns
+// everything the terminal showed.
 ProgramResult RunInTerminal(const std::string& path, const std::vector<std::string>& args,
                             const std::string& prompt, const std::vector<std::string>& answers);
 

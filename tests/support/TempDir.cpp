@@ -21,26 +21,6 @@ namespace olvo::test {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-// Every test runs in one time zone and in the C locale (digits grouped by commas), whatever the
-// machine's settings, and so does every program a test starts. Set before main, so before a
-// window or the locale is set up.
-const bool g_fixedEnvironment = [] {
-#ifdef _WIN32
-    _putenv_s("TZ", "UTC");
-    _putenv_s("LC_ALL", "C");
-    _tzset();
-#else
-    setenv("TZ", "UTC", 1);
-    setenv("LC_ALL", "C", 1);
-    tzset();
-#endif
-    return true;
-}();
-
-}  // namespace
-
 TempDir::TempDir() {
     std::error_code error;
     const fs::path base = fs::temp_directory_path(error);  // TMPDIR on POSIX, TEMP on Windows

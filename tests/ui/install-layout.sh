@@ -31,6 +31,12 @@ mime="$prefix/share/mime/packages/olvo-split.xml"
 grep -q 'type="application/x-olvo-split"' "$mime" || fail "no file type"
 grep -q '<glob pattern="\*.split"/>' "$mime" || fail "the file type does not cover *.split"
 grep -q '<svg' "$prefix/share/icons/hicolor/scalable/apps/olvo.svg" || fail "no icon"
+# Manual pages and completions where man and each shell look under a prefix other than /usr.
+for f in share/man/man1/olvo.1.gz share/man/man1/olvo-cli.1.gz \
+  share/bash-completion/completions/olvo-cli share/zsh/site-functions/_olvo-cli \
+  share/fish/vendor_completions.d/olvo-cli.fish; do
+  [ -s "$prefix/$f" ] || fail "$f is not installed"
+done
 
 # The terminal tool runs from its link.
 "$prefix/bin/olvo-cli" --version | grep -q 'olvo-cli' || fail "olvo-cli does not run"
@@ -39,6 +45,10 @@ grep -q '<svg' "$prefix/share/icons/hicolor/scalable/apps/olvo.svg" || fail "no 
 # running until it is told to stop.
 work=$(mktemp -d)
 trap 'rm -rf "$prefix" "$work"' EXIT
+# The programs run with a home of their own, never the user's.
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_CACHE_HOME="$work/home/.cache" \
+  XDG_DATA_HOME="$work/home/.local/share"
+mkdir -p "$HOME"
 printf 'x%.0s' $(seq 1 4000) >"$work/sample.bin"
 XDG_CONFIG_HOME="$work" "$prefix/bin/olvo-cli" split -q "$work/sample.bin" -s 1 >/dev/null
 command=$(sed -n 's/^Exec=//p' "$desktop")
