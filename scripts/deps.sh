@@ -10,6 +10,7 @@ PACKAGES=(
   libcli11-dev libcurl4-openssl-dev libjpeg-dev
   qt6-base-dev libcanberra-dev xvfb xauth fonts-dejavu-core
   fp-utils libchm-dev
+  dbus-daemon desktop-file-utils
   time
   clang-14 libclang-rt-14-dev llvm-14
 )

@@ -58,9 +58,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             options = false;
         } else if (options && (argument == "-h" || argument == "--help")) {
             line.action = CommandLine::Action::Help;
+            line.windowArguments.clear();
             return line;
         } else if (options && argument == "--version") {
             line.action = CommandLine::Action::Version;
+            line.windowArguments.clear();
             return line;
         } else if (options && (argument == "--split" || argument == "--restore")) {
             if (i + 1 >= arguments.size()) return fail("option '" + argument + "' needs a FILE");
