@@ -19,6 +19,7 @@
 #include <QSignalBlocker>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QUrl>
 #include <algorithm>
 #include <chrono>
@@ -669,8 +670,8 @@ void TfrmMainForm::cmdActionClick() {
                 outcome.succeeded =
                     RestoreFile(context, descriptor, folder, outcome.failure,
                                 chkDeletePieces->isChecked(), chkRestoreTime->isChecked());
-                outcome.done = "Restored " + restored;
-                outcome.folder = folder;
+                outcome.folder = WithoutTrailingDelimiter(folder);
+                outcome.done = "Restored " + restored + " in " + outcome.folder;
             }
             outcome.duration = std::chrono::duration_cast<std::chrono::milliseconds>(
                 std::chrono::steady_clock::now() - started);

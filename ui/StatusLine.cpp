@@ -1,10 +1,10 @@
 #include "ui/StatusLine.h"
 
-#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
+#include <QToolButton>
 #include <QUrl>
+#include <algorithm>
 
 #include "ui/Application.h"
 #include "ui/GuiService.h"
@@ -17,19 +17,25 @@ TStatusLine::TStatusLine(QWidget* parent) : QWidget(parent) {
     lblStatus = new QLabel(this);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
     lblStatus->setTextFormat(Qt::PlainText);
-    // The elided text decides the width, never the other way round.
-    lblStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    cmdOpenFolder = new QPushButton(QStringLiteral("&Open Folder"), this);
+    cmdOpenFolder = new QToolButton(this);
     cmdOpenFolder->setObjectName(QStringLiteral("cmdOpenFolder"));
-    cmdOpenFolder->setToolTip(QStringLiteral("Show the folder in the file manager"));
+    // A link in the sentence: flat, underlined, in the palette's link colour.
+    cmdOpenFolder->setAutoRaise(true);
+    cmdOpenFolder->setToolButtonStyle(Qt::ToolButtonTextOnly);
     cmdOpenFolder->setCursor(Qt::PointingHandCursor);
-    cmdOpenFolder->setAutoDefault(false);
+    QFont font = cmdOpenFolder->font();
+    font.setUnderline(true);
+    cmdOpenFolder->setFont(font);
+    QPalette palette = cmdOpenFolder->palette();
+    palette.setColor(QPalette::ButtonText, palette.color(QPalette::Link));
+    cmdOpenFolder->setPalette(palette);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(lblStatus, 1);
+    layout->setSpacing(0);
+    layout->addWidget(lblStatus);
     layout->addWidget(cmdOpenFolder);
-    lblStatus->installEventFilter(this);
-    connect(cmdOpenFolder, &QPushButton::clicked, this,
+    layout->addStretch(1);
+    connect(cmdOpenFolder, &QToolButton::clicked, this,
             [this] { RunHandler([this] { cmdOpenFolderClick(); }); });
     Clear();
 }
@@ -41,45 +47,57 @@ std::string TStatusLine::FolderUrl(const std::string& folder) {
 void TStatusLine::ShowDone(const std::string& text, const std::string& folder) {
     m_text = text;
     m_folder = folder;
-    cmdOpenFolder->setVisible(!folder.empty());
-    layout()->activate();
     ShowText();
 }
 
 void TStatusLine::Clear() {
     m_text.clear();
     m_folder.clear();
-    cmdOpenFolder->setVisible(false);
-    layout()->activate();
     ShowText();
 }
 
 void TStatusLine::ShowText() {
     const QString whole = ToQ(m_text);
-    lblStatus->setToolTip(whole);
-    // Until the line has been laid out it has no width to shorten the text to.
-    const int width = lblStatus->contentsRect().width();
-    QString shown = whole;
+    const QString folder = ToQPath(m_folder);
+    const bool link = !folder.isEmpty() && whole.endsWith(folder);
+    // The button's own margin stands for the blank before the folder.
+    QString head = link ? whole.left(whole.size() - folder.size()).trimmed() : whole;
+    QString tail = link ? folder : QString();
+
+    // The room of the line, less the button's frame around its text.
+    const int width = contentsRect().width();
     if (width > 0) {
-        const QFontMetrics metrics = lblStatus->fontMetrics();
-        const QString folder = ToQPath(m_folder);
-        // What was done stays whole; the folder at its end gives up its middle first.
-        if (!folder.isEmpty() && whole.endsWith(folder) &&
-            metrics.horizontalAdvance(whole) > width) {
-            const QString head = whole.left(whole.size() - folder.size());
-            const int room = width - metrics.horizontalAdvance(head);
-            if (room > metrics.horizontalAdvance(QStringLiteral("/\u2026/")) * 2)
-                shown = head + metrics.elidedText(folder, Qt::ElideMiddle, room);
-        }
-        if (metrics.horizontalAdvance(shown) > width)
-            shown = metrics.elidedText(whole, Qt::ElideMiddle, width);
+        const QFontMetrics headMetrics = lblStatus->fontMetrics();
+        const QFontMetrics tailMetrics = cmdOpenFolder->fontMetrics();
+        const int frame =
+            link ? cmdOpenFolder->sizeHint().width() -
+                       tailMetrics.size(Qt::TextShowMnemonic, cmdOpenFolder->text()).width()
+                 : 0;
+        // The folder keeps at least the room of a short one; the text before it gives way then.
+        const int least = std::min(tailMetrics.horizontalAdvance(tail),
+                                   tailMetrics.horizontalAdvance(QStringLiteral("/\u2026/data")));
+        const int headRoom =
+            std::clamp(width - frame - least, 0, headMetrics.horizontalAdvance(head));
+        // Shortened only when too long: the measure of a text that fits may differ by a pixel.
+        if (headMetrics.horizontalAdvance(head) > headRoom)
+            head = headMetrics.elidedText(head, Qt::ElideMiddle, headRoom);
+        const int tailRoom = std::max(width - frame - headRoom, 0);
+        if (tailMetrics.horizontalAdvance(tail) > tailRoom)
+            tail = tailMetrics.elidedText(tail, Qt::ElideMiddle, tailRoom);
     }
-    if (lblStatus->text() != shown) lblStatus->setText(shown);
+    lblStatus->setText(head);
+    lblStatus->setToolTip(whole);
+    // A "&" in a folder's name is a letter, not a shortcut.
+    cmdOpenFolder->setText(QString(tail).replace(QLatin1Char('&'), QStringLiteral("&&")));
+    cmdOpenFolder->setToolTip(link ? QStringLiteral("Open %1 in the file manager").arg(folder)
+                                   : QString());
+    cmdOpenFolder->setVisible(link);
+    layout()->activate();
 }
 
-bool TStatusLine::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == lblStatus && event->type() == QEvent::Resize) ShowText();
-    return QWidget::eventFilter(watched, event);
+void TStatusLine::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    ShowText();
 }
 
 void TStatusLine::cmdOpenFolderClick() {

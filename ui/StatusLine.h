@@ -1,13 +1,13 @@
 #pragma once
 // The main window's line under the tabs that says what the last operation did ("Split into 37
-// pieces in /tmp/data", "Restored Holiday.avi"), with a button that opens the folder it wrote
-// to in the desktop's file manager. Empty and without the button until there is news.
+// pieces in /tmp/data", "Restored Holiday.avi in /tmp"). The folder at its end is a link-like
+// button that opens that folder in the desktop's file manager. Empty until there is news.
 
 #include <QWidget>
 #include <string>
 
 class QLabel;
-class QPushButton;
+class QToolButton;
 
 namespace olvo {
 
@@ -15,8 +15,9 @@ class TStatusLine final : public QWidget {
   public:
     explicit TStatusLine(QWidget* parent = nullptr);
 
-    // Shows text and offers to open folder; a text too long for the line is shortened in the
-    // middle, and shown whole in its tool tip.
+    // Shows text, which ends with folder; the folder becomes the button that opens it. What does
+    // not fit the line is shortened in the middle (the folder first) and shown whole in the tool
+    // tips.
     void ShowDone(const std::string& text, const std::string& folder);
     void Clear();
 
@@ -24,14 +25,15 @@ class TStatusLine final : public QWidget {
     const std::string& Message() const { return m_text; }
     const std::string& Folder() const { return m_folder; }
 
+    // The text before the folder, and the folder as a button.
     QLabel* lblStatus;
-    QPushButton* cmdOpenFolder;
+    QToolButton* cmdOpenFolder;
 
     // The address the desktop opens for a folder.
     static std::string FolderUrl(const std::string& folder);
 
   protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     void ShowText();

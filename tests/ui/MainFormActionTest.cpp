@@ -4,6 +4,7 @@
 #include <QProgressBar>
 #include <QThread>
 #include <QTimer>
+#include <QToolButton>
 
 #include "tests/ui/MainFormFixture.h"
 #include "ui/StatusLine.h"
@@ -220,12 +221,15 @@ TEST_F(ActionTest, AWholeSplitAndRestoreThroughTheControls) {
     EXPECT_EQ(OutFiles().at("Holiday.s01"), 12500u);
     // Seen in the window: what was done, and the way to the pieces.
     EXPECT_EQ(form.statusLine->Message(), "Split into 4 pieces in " + pieces);
-    // A folder too long for the line is shortened in the middle, never what was done.
-    const QString shown = form.statusLine->lblStatus->text();
-    EXPECT_TRUE(shown.startsWith(QStringLiteral("Split into 4 pieces in /"))) << FromQ(shown);
-    EXPECT_TRUE(shown.endsWith(QStringLiteral("out"))) << FromQ(shown);
-    EXPECT_LE(form.statusLine->lblStatus->fontMetrics().horizontalAdvance(shown),
-              form.statusLine->lblStatus->contentsRect().width());
+    // The folder is the button that opens it; a folder too long for the line is shortened in
+    // the middle.
+    const QString head = form.statusLine->lblStatus->text();
+    const QString folder = form.statusLine->cmdOpenFolder->text();
+    EXPECT_EQ(head, QStringLiteral("Split into 4 pieces in")) << FromQ(head);
+    EXPECT_TRUE(folder.startsWith(QLatin1Char('/')) && folder.endsWith(QStringLiteral("out")))
+        << FromQ(folder);
+    EXPECT_LE(form.statusLine->cmdOpenFolder->geometry().right(),
+              form.statusLine->contentsRect().right());
     EXPECT_EQ(FromQ(form.statusLine->lblStatus->toolTip()), form.statusLine->Message());
     ASSERT_TRUE(form.statusLine->cmdOpenFolder->isVisible());
     QTest::mouseClick(form.statusLine->cmdOpenFolder, Qt::LeftButton);
@@ -251,7 +255,7 @@ TEST_F(ActionTest, AWholeSplitAndRestoreThroughTheControls) {
     EXPECT_EQ(gui.sounds.size(), 2u);
     EXPECT_EQ(ReadFile(restored + "/Holiday.avi"), original);
     EXPECT_TRUE(OutFiles().empty());
-    EXPECT_EQ(form.statusLine->Message(), "Restored Holiday.avi");
+    EXPECT_EQ(form.statusLine->Message(), "Restored Holiday.avi in " + restored);
     QTest::mouseClick(form.statusLine->cmdOpenFolder, Qt::LeftButton);
     EXPECT_EQ(gui.urls.back(), "file://" + restored);
     // The descriptor it named is gone; the source that was split is still there.
@@ -358,7 +362,8 @@ TEST_F(ActionTest, ALongOperationThatEndsBehindOtherWindowsIsNotified) {
     QTest::mouseClick(form.cmdBrowseFolderRestore, Qt::LeftButton);
     QTest::mouseClick(form.cmdAction, Qt::LeftButton);
     EXPECT_EQ(gui.notifications,
-              (std::vector<FakeGui::Notification>{{"Restore finished", "Restored data.bin"}}));
+              (std::vector<FakeGui::Notification>{
+                  {"Restore finished", "Restored data.bin in " + dir / "restored"}}));
     gui.notifications.clear();
     form.pcMain->setCurrentWidget(form.tsSplit);
     form.cmbSplitMethod->setCurrentIndex(-1);
