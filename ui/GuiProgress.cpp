@@ -196,7 +196,6 @@ void GuiProgress::ProcessMessages() {
 void GuiProgress::Bytes(std::uint64_t done, std::uint64_t total) {
     m_done = done;
     m_total = total;
-    if (m_bar) m_bar->setValue(BarValue(done, total));
     if (m_sincePump.isValid() && m_sincePump.elapsed() < kRefreshIntervalMs) return;
     ProcessMessages();
 }

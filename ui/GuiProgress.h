@@ -36,8 +36,8 @@ class GuiProgress final : public Progress {
     void SetPosition(std::uint32_t position) override;
     // Processes the pending events of every window.
     void ProcessMessages() override;
-    // Moves the bar and, at most every 100 ms, updates the texts and processes pending events,
-    // so that the windows repaint and the Cancel button works during a long piece as well.
+    // At most every 100 ms, moves the bar, updates the texts and processes pending events, so
+    // that the windows repaint and the Cancel button works during a long piece as well.
     void Bytes(std::uint64_t done, std::uint64_t total) override;
     void End() override;
     // True from a press of Cancel (or Escape, or an attempt to close the window) to the next

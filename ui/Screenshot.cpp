@@ -107,6 +107,8 @@ int main(int argc, char** argv) {
                 progress.SetPosition(10 + step);
                 progress.Bytes(step * (total / 4), total);
             }
+            QThread::msleep(110);
+            progress.ProcessMessages();
             ok = Save(progress.Window(), folder, QStringLiteral("progress")) && ok;
             progress.End();
         } else if (name == "done") {
