@@ -10,6 +10,7 @@ PACKAGES=(
   libcli11-dev libcurl4-openssl-dev libjpeg-dev
   qt6-base-dev libcanberra-dev xvfb xauth fonts-dejavu-core
   fp-utils libchm-dev
+  dbus-daemon desktop-file-utils
   time
   scdoc  # the manual pages
   # The package test (scripts/package.sh, tests/package-test.sh): lintian, the manual pages

@@ -2,7 +2,7 @@
 # scripts/screenshot.sh [OUTDIR] [WINDOW...]: builds the desktop program's windows and saves PNG
 # pictures of them into OUTDIR (default build/screenshots): the main window's Split tab (fresh,
 # by size and by number of files) and its Restore tab, and each WINDOW named ("progress",
-# "about", "config", "help", "updates-newer", "updates-latest").
+# "about", "config", "help", "updates-newer", "updates-latest", "done").
 # Uses the offscreen platform, so no display is needed; settings come from an empty temporary
 # hive, so the pictures show what a new user sees.
 set -euo pipefail

@@ -1,6 +1,8 @@
 #include "ui/GuiService.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -8,6 +10,7 @@
 #include <QUrl>
 
 #include "settings/BrowseFolder.h"
+#include "ui/Application.h"
 #include "ui/HelpViewer.h"
 #include "ui/QtText.h"
 
@@ -108,6 +111,28 @@ class DesktopGuiService final : public GuiService {
 
     void ShowHelpContents(const std::string& helpFile) override {
         ShowHelpViewer(helpFile);
+    }
+
+    bool ProgramInFront() override {
+        return QGuiApplication::applicationState() == Qt::ApplicationActive;
+    }
+
+    void Notify(const std::string& summary, const std::string& body) override {
+        // The freedesktop notification service on the session bus. The call is sent without
+        // waiting for its answer: a desktop without the service (or without a bus) answers with
+        // an error that nobody needs to see.
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        if (!bus.isConnected()) return;
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.Notifications"),
+            QStringLiteral("/org/freedesktop/Notifications"),
+            QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+        QVariantMap hints;
+        // The menu entry's name: the desktop takes the program's name and icon from it.
+        hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("olvo"));
+        call << QString::fromLatin1(kApplicationTitle) << 0u << QStringLiteral("olvo")
+             << ToQ(summary) << ToQ(body) << QStringList() << hints << -1;
+        bus.send(call);
     }
 
   private:

@@ -41,6 +41,14 @@ class GuiService {
 
     // Shows the table of contents of a help file; a missing file is not reported.
     virtual void ShowHelpContents(const std::string& helpFile) = 0;
+
+    // True while one of the program's windows is the desktop's active window, so that the user
+    // sees what the program shows.
+    virtual bool ProgramInFront() { return true; }
+
+    // A desktop notification with a summary line and a body, for news the user may be away
+    // from; nothing when the desktop has no notification service. Does not wait.
+    virtual void Notify(const std::string& /*summary*/, const std::string& /*body*/) {}
 };
 
 // The service of the running program: the desktop's own dialogs unless a test installed another.

@@ -19,7 +19,10 @@
 #include <QSignalBlocker>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QUrl>
+#include <algorithm>
+#include <chrono>
 #include <limits>
 #include <tuple>
 
@@ -34,6 +37,7 @@
 #include "ui/GuiService.h"
 #include "ui/QtKeys.h"
 #include "ui/QtText.h"
+#include "ui/StatusLine.h"
 #include "ui/UpDown.h"
 #include "version/AboutForm.h"
 #include "version/Chk4Updt.h"
@@ -121,6 +125,20 @@ std::string DirectoryPart(const std::string& path) {
 
 bool IsSplitDescriptorName(const std::string& path) {
     return LowerCase(ExtensionPart(path, kPathDelimiter)) == ".split";
+}
+
+// The name of the file a descriptor restores: its own name without ".split".
+std::string RestoredName(const std::string& descriptor) {
+    std::string name = FileNamePart(descriptor, true, kPathDelimiter);
+    if (IsSplitDescriptorName(name)) name.resize(name.size() - 6);
+    return name;
+}
+
+// A folder as the user reads it in a sentence: without a trailing delimiter, unless it is the
+// root.
+std::string WithoutTrailingDelimiter(std::string folder) {
+    while (folder.size() > 1 && folder.back() == kPathDelimiter) folder.pop_back();
+    return folder;
 }
 
 // A path named relative to the program's working folder, as one given on the command line, made
@@ -250,6 +268,7 @@ void TfrmMainForm::BuildWindow() {
     setTabOrder(chkDeletePieces, chkRestoreTime);
     setTabOrder(chkRestoreTime, cmdAction);
     setTabOrder(cmdAction, cmdClose);
+    BuildStatusLine(client);
 
     // The menu bar sits above the fixed client area, as a window's menu does.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -331,6 +350,13 @@ void TfrmMainForm::BuildRestoreTab() {
     }
 }
 
+void TfrmMainForm::BuildStatusLine(QWidget* client) {
+    // Beside the action buttons, under the tabs; its button comes last in the tab order.
+    statusLine = Named(new TStatusLine(client), "StatusLine");
+    statusLine->setGeometry(8, 186, 270, 25);
+    setTabOrder(cmdClose, statusLine->cmdOpenFolder);
+}
+
 void TfrmMainForm::BuildMenus() {
     const QIcon configIcon{QPixmap(ConfigIcon_xpm)};
     const QIcon helpIcon{QPixmap(HelpIcon_xpm)};
@@ -405,8 +431,14 @@ void TfrmMainForm::FormCreate(const std::vector<std::string>& arguments) {
     SetSplitSizes(sizes);
 
     if (!arguments.empty()) {
-        const std::string file = AbsolutePath(arguments.front());
-        AddFile(IsSplitDescriptorName(file) ? tsRestore : tsSplit, file);
+        // "--split FILE" and "--restore FILE" (the file managers' entries) choose the tab;
+        // a file alone goes to the tab of its kind.
+        const bool split = arguments.front() == "--split";
+        const bool chosen = arguments.size() > 1 && (split || arguments.front() == "--restore");
+        const std::string file = AbsolutePath(arguments[chosen ? 1 : 0]);
+        QWidget* tab = chosen ? (split ? tsSplit : tsRestore)
+                              : (IsSplitDescriptorName(file) ? tsRestore : tsSplit);
+        AddFile(tab, file);
     }
 
     m_helpFilePath =
@@ -594,13 +626,15 @@ void TfrmMainForm::SetBusy(bool busy) {
 
 void TfrmMainForm::cmdActionClick() {
     if (m_busy) return;
+    statusLine->Clear();
     WaitCursor hourglass;
-    std::string failure;
-    bool succeeded = false;
+    Outcome outcome;
+    bool splitFileExisted = false;
     {
         std::optional<std::uint32_t> pieceSize;
         const bool split = cmdAction->text() == QLatin1String("&Split");
-        if (split) pieceSize = PieceSizeForSplit(failure);
+        outcome.split = split;
+        if (split) pieceSize = PieceSizeForSplit(outcome.failure);
         if (!split || pieceSize) {
             QWidget* focused = QApplication::focusWidget();
             SetBusy(true);
@@ -614,18 +648,61 @@ void TfrmMainForm::cmdActionClick() {
             } idle{this, focused};
             EngineContext context{m_files, m_progress, m_prompt,
                                   DateTimeFormat(CurrentDateTimeConventions())};
-            succeeded =
-                split ? SplitFile(context, Text(txtFileToSplit), Text(txtSplitTo), failure,
-                                  *pieceSize)
-                      : RestoreFile(context, Text(txtSplitFile), Text(txtRestoreTo), failure,
-                                    chkDeletePieces->isChecked(), chkRestoreTime->isChecked());
+            const auto started = std::chrono::steady_clock::now();
+            if (split) {
+                const std::string source = Text(txtFileToSplit);
+                const std::string folder = Text(txtSplitTo);
+                const auto entry = m_files.Find(source);
+                const std::uint64_t fileSize = entry && !entry->isFolder ? entry->size : 0;
+                const std::uint64_t pieces =
+                    *pieceSize == 0 ? 0 : (fileSize + *pieceSize - 1) / *pieceSize;
+                m_progress.SetSubject("Splitting " + FileNamePart(source, true, kPathDelimiter));
+                outcome.succeeded = SplitFile(context, source, folder, outcome.failure, *pieceSize);
+                outcome.folder = WithoutTrailingDelimiter(folder);
+                outcome.done =
+                    "Split into " + std::to_string(pieces) + " pieces in " + outcome.folder;
+            } else {
+                const std::string descriptor = Text(txtSplitFile);
+                const std::string folder = Text(txtRestoreTo);
+                const std::string restored = RestoredName(descriptor);
+                splitFileExisted = m_files.FileExists(Text(txtFileToSplit));
+                m_progress.SetSubject("Restoring " + restored);
+                outcome.succeeded =
+                    RestoreFile(context, descriptor, folder, outcome.failure,
+                                chkDeletePieces->isChecked(), chkRestoreTime->isChecked());
+                outcome.folder = WithoutTrailingDelimiter(folder);
+                outcome.done = "Restored " + restored + " in " + outcome.folder;
+            }
+            outcome.duration = std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::chrono::steady_clock::now() - started);
+            outcome.ran = true;
         }
     }
     hourglass.Restore();
-    if (succeeded)
+    if (outcome.succeeded && !outcome.split && chkDeletePieces->isChecked()) {
+        // The set is gone: a field that still named one of its files would only lead to
+        // "Not a valid .split file!" on the next press.
+        SetText(txtSplitFile, "");
+        if (splitFileExisted && !m_files.FileExists(Text(txtFileToSplit)))
+            SetText(txtFileToSplit, "");
+    }
+    ReportOutcome(outcome);
+}
+
+void TfrmMainForm::ReportOutcome(const Outcome& outcome) {
+    if (outcome.succeeded) statusLine->ShowDone(outcome.done, outcome.folder);
+    // A long operation may have been left to itself: when it ends behind another program's
+    // window, the desktop tells.
+    if (outcome.ran && outcome.duration >= m_notifyAfter && !Gui().ProgramInFront()) {
+        const std::string what = outcome.split ? "Split" : "Restore";
+        std::string body = outcome.succeeded ? outcome.done : outcome.failure;
+        std::replace(body.begin(), body.end(), '\r', '\n');
+        Gui().Notify(what + (outcome.succeeded ? " finished" : " failed"), body);
+    }
+    if (outcome.succeeded)
         Gui().PlaySystemSound("SystemAsterisk");
     else
-        Gui().MessageBox("Error", failure, BoxIcon::Error, BoxButtons::Ok);
+        Gui().MessageBox("Error", outcome.failure, BoxIcon::Error, BoxButtons::Ok);
 }
 
 void TfrmMainForm::AddFile(QWidget* tab, const std::string& fileName) {

@@ -12,6 +12,7 @@
 // disabled and the window cannot be closed; it keeps repainting through the engine's progress.
 
 #include <QMainWindow>
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,6 +33,7 @@ class QTabWidget;
 
 namespace olvo {
 
+class TStatusLine;
 class TUpDown;
 
 // The largest piece size in kilobytes: 2,147,482,624 bytes, the largest multiple of 1024 that is
@@ -47,7 +49,8 @@ Settings& ProgramSettings();
 class TfrmMainForm final : public QMainWindow {
   public:
     // Builds the window and runs FormCreate with the command-line arguments (without the program
-    // name). files serves every look-up of the window and the engine.
+    // name): nothing, a FILE, or "--split FILE" or "--restore FILE" to choose its tab. files
+    // serves every look-up of the window and the engine.
     explicit TfrmMainForm(const std::vector<std::string>& arguments,
                           FileSystem& files = SystemFileSystem(), QWidget* parent = nullptr);
     ~TfrmMainForm() override;
@@ -70,6 +73,10 @@ class TfrmMainForm final : public QMainWindow {
     bool Busy() const { return m_busy; }
     // The engine's progress display, for looking at it while an operation runs.
     GuiProgress& ProgressDisplay() { return m_progress; }
+
+    // A split or restore that takes at least this long and ends while none of the program's
+    // windows is in front is announced by a desktop notification as well.
+    void SetNotifyAfter(std::chrono::milliseconds duration) { m_notifyAfter = duration; }
 
     // Controls.
     QTabWidget* pcMain;
@@ -97,6 +104,9 @@ class TfrmMainForm final : public QMainWindow {
     QPushButton* cmdBrowseFolderRestore;
     QCheckBox* chkDeletePieces;
     QCheckBox* chkRestoreTime;
+
+    // Under the tabs: what the last operation did, with a button that opens its folder.
+    TStatusLine* statusLine;
 
     QAction* miConfig;
     QAction* miExit;
@@ -146,6 +156,7 @@ class TfrmMainForm final : public QMainWindow {
     void BuildSplitTab();
     void BuildRestoreTab();
     void BuildMenus();
+    void BuildStatusLine(QWidget* client);
     void ConnectHandlers();
     // AddFile for the Split tab with the directory search for fileName already made.
     void AddSplitFile(const std::string& fileName, const std::optional<FileEntry>& entry);
@@ -155,12 +166,25 @@ class TfrmMainForm final : public QMainWindow {
     // The piece size for the split action, or nothing with failure set.
     std::optional<std::uint32_t> PieceSizeForSplit(std::string& failure);
     void SetBusy(bool busy);
+    // After an operation: the status line, the fields that name files it deleted, the sound or
+    // the error box, and the notification when the user may be away.
+    struct Outcome {
+        bool split = false;
+        bool ran = false;  // the engine was called
+        bool succeeded = false;
+        std::string failure;
+        std::string done;    // the status line's text on success
+        std::string folder;  // the folder written to
+        std::chrono::milliseconds duration{0};
+    };
+    void ReportOutcome(const Outcome& outcome);
 
     FileSystem& m_files;
     GuiProgress m_progress;
     GuiPrompt m_prompt;
     std::string m_helpFilePath;
     bool m_busy = false;
+    std::chrono::milliseconds m_notifyAfter{std::chrono::seconds(5)};
 };
 
 }  // namespace olvo

@@ -1,7 +1,7 @@
 // olvo-screenshot OUTDIR [WINDOW...]: starts the program's windows as the program does and saves
 // PNG pictures of them into OUTDIR: the main window's Split tab (fresh, and with a file and a
 // piece size chosen) and its Restore tab, and every further WINDOW named ("progress", "about",
-// "config", "help", "updates-newer", "updates-latest").
+// "config", "help", "updates-newer", "updates-latest", "done").
 // Dialogs that would wait for a user are answered at once. Run it with QT_QPA_PLATFORM=offscreen
 // where there is no display.
 
@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QWidget>
 #include <clocale>
 #include <cstdio>
@@ -23,6 +24,7 @@
 #include "ui/GuiService.h"
 #include "ui/HelpViewer.h"
 #include "ui/Main.h"
+#include "ui/StatusLine.h"
 #include "version/AboutForm.h"
 #include "version/Chk4Updt.h"
 #include "version/ProductUrls.h"
@@ -95,11 +97,26 @@ int main(int argc, char** argv) {
     for (int i = 2; i < argc; ++i) {
         const std::string name = argv[i];
         if (name == "progress") {
+            // A 2 GB split a while after its start: the texts change at most every 100 ms.
             GuiProgress progress;
-            progress.Begin("Splitting File...", 10);
-            progress.SetPosition(4);
+            progress.SetSubject("Splitting Holiday.avi");
+            progress.Begin("Splitting File...", 37);
+            constexpr std::uint64_t total = 2000000000;
+            for (std::uint32_t step = 1; step <= 3; ++step) {
+                QThread::msleep(110);
+                progress.SetPosition(10 + step);
+                progress.Bytes(step * (total / 4), total);
+            }
+            QThread::msleep(110);
+            progress.ProcessMessages();
             ok = Save(progress.Window(), folder, QStringLiteral("progress")) && ok;
             progress.End();
+        } else if (name == "done") {
+            // After a split: the status line with the way to the pieces.
+            form->pcMain->setCurrentWidget(form->tsSplit);
+            form->statusLine->ShowDone("Split into 37 pieces in /tmp/data", "/tmp/data");
+            ok = Save(form, folder, QStringLiteral("main-done")) && ok;
+            form->statusLine->Clear();
         } else if (name == "config" && windows.config) {
             // As a new user first sees it, then with a default split folder chosen.
             ok = Save(windows.config, folder, QStringLiteral("config")) && ok;

@@ -37,6 +37,14 @@ class FakeGui final : public GuiService {
     std::vector<std::string> sounds;
     std::vector<std::string> urls;
     std::vector<std::string> helpFiles;
+    // Whether the program is in front, as the windows ask before they notify.
+    bool inFront = true;
+    struct Notification {
+        std::string summary;
+        std::string body;
+        bool operator==(const Notification&) const = default;
+    };
+    std::vector<Notification> notifications;
 
     BoxAnswer MessageBox(const std::string& caption, const std::string& text, BoxIcon icon,
                          BoxButtons buttons) override {
@@ -62,6 +70,10 @@ class FakeGui final : public GuiService {
     void OpenUrl(const std::string& url) override { urls.push_back(url); }
     void PlaySystemSound(const std::string& alias) override { sounds.push_back(alias); }
     void ShowHelpContents(const std::string& helpFile) override { helpFiles.push_back(helpFile); }
+    bool ProgramInFront() override { return inFront; }
+    void Notify(const std::string& summary, const std::string& body) override {
+        notifications.push_back({summary, body});
+    }
 
     // The texts of the boxes shown so far, and forgets them.
     std::vector<std::string> TakeBoxTexts() {

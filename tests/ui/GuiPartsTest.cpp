@@ -5,8 +5,10 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -23,9 +25,10 @@
 namespace olvo::test {
 namespace {
 
-TEST(GuiProgressTest, TheWindowLivesFromBeginToEnd) {
+TEST(GuiProgressTest, TheWindowTellsWhatIsDoneAndCanBeCancelled) {
     GuiProgress progress;
     EXPECT_EQ(progress.Window(), nullptr);
+    progress.SetSubject("Restoring Holiday.avi");
     progress.Begin("Restoring File...", 0);
     QWidget* window = progress.Window();
     ASSERT_NE(window, nullptr);
@@ -34,27 +37,64 @@ TEST(GuiProgressTest, TheWindowLivesFromBeginToEnd) {
     EXPECT_FALSE(window->windowFlags() & Qt::WindowCloseButtonHint);
     EXPECT_FALSE(window->windowFlags() & Qt::WindowMinMaxButtonsHint);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Restoring File..."));
+    EXPECT_EQ(progress.SubjectLabel()->text(), QStringLiteral("Restoring Holiday.avi"));
+    EXPECT_EQ(progress.CancelButton()->text(), QStringLiteral("Cancel"));
+
+    // The bar moves with the bytes, within a piece too; the texts follow at the next update.
     progress.SetMaximum(3);
     progress.SetPosition(2);
-    EXPECT_EQ(progress.Bar()->maximum(), 3);
-    EXPECT_EQ(progress.Bar()->value(), 2);
+    QThread::msleep(110);
+    progress.Bytes(3 << 20, 4 << 20);
+    EXPECT_EQ(progress.Bar()->value(), GuiProgress::kBarRange * 3 / 4);
+    EXPECT_EQ(progress.PieceLabel()->text(), QStringLiteral("Piece 2 of 3"));
+    EXPECT_EQ(progress.BytesLabel()->text(), QStringLiteral("3.0 MiB of 4.0 MiB"));
+
+    EXPECT_FALSE(progress.CancelRequested());
+    QTest::keyClick(window, Qt::Key_Escape);
+    EXPECT_TRUE(progress.CancelRequested());
+    EXPECT_TRUE(window->isVisible());  // only the operation ends it
+    EXPECT_FALSE(progress.CancelButton()->isEnabled());
     progress.End();
     EXPECT_EQ(progress.Window(), nullptr);
+
+    // The next operation starts afresh, named by its caption unless told otherwise.
+    progress.Begin("Splitting File...", 2);
+    EXPECT_FALSE(progress.CancelRequested());
+    EXPECT_EQ(progress.SubjectLabel()->text(), QStringLiteral("Splitting File..."));
+    QTest::mouseClick(progress.CancelButton(), Qt::LeftButton);
+    EXPECT_TRUE(progress.CancelRequested());
+    progress.End();
 }
 
-TEST(GuiProgressTest, AnyPieceCountFitsTheBar) {
-    constexpr std::uint32_t most = std::numeric_limits<std::uint32_t>::max();
-    EXPECT_EQ(GuiProgress::BarMaximum(most), std::numeric_limits<int>::max());
-    EXPECT_EQ(GuiProgress::BarValue(most, most), std::numeric_limits<int>::max());
-    EXPECT_NEAR(GuiProgress::BarValue(most / 2 + 1, most), std::numeric_limits<int>::max() / 2, 1);
-    EXPECT_EQ(GuiProgress::BarValue(1, most), 0);
-    EXPECT_EQ(GuiProgress::BarValue(7, 10), 7);
-    EXPECT_EQ(GuiProgress::BarValue(3, 0), 0);
-    GuiProgress progress;
-    progress.Begin("Splitting File...", most);
-    progress.SetPosition(most);
-    EXPECT_EQ(progress.Bar()->value(), progress.Bar()->maximum());
-    progress.End();
+TEST(GuiProgressTest, BarAndTexts) {
+    constexpr std::uint64_t most = std::numeric_limits<std::uint64_t>::max();
+    const struct {
+        std::uint64_t done, total;
+        int bar;
+    } bars[] = {{0, 0, 0},      {0, 10, 0},        {5, 10, 500},
+                {10, 10, 1000}, {20, 10, 1000},    {1ull << 63, most, 500},
+                {1, most, 0},   {most, most, 1000}};
+    for (const auto& bar : bars)
+        EXPECT_EQ(GuiProgress::BarValue(bar.done, bar.total), bar.bar)
+            << bar.done << " " << bar.total;
+
+    EXPECT_EQ(GuiProgress::SizeText(0), "0 B");
+    EXPECT_EQ(GuiProgress::SizeText(1023), "1023 B");
+    EXPECT_EQ(GuiProgress::SizeText(1024), "1.0 KiB");
+    EXPECT_EQ(GuiProgress::SizeText(1.5 * (1 << 30)), "1.5 GiB");
+    EXPECT_EQ(GuiProgress::SizeText(3.0 * (1ull << 50)), "3072.0 TiB");
+    EXPECT_EQ(GuiProgress::PieceText(3, 37), "Piece 3 of 37");
+    EXPECT_EQ(GuiProgress::BytesText(1 << 20, 2ull << 30), "1.0 MiB of 2.0 GiB");
+    // A descriptor that claims less than there is: never "5 of 4".
+    EXPECT_EQ(GuiProgress::BytesText(5000, 4000), "4.9 KiB of 4.9 KiB");
+
+    const double rate = 48.3 * (1 << 20);
+    EXPECT_EQ(GuiProgress::RateText(0, 100), "");
+    EXPECT_EQ(GuiProgress::RateText(rate, 0), "48.3 MiB/s");
+    EXPECT_EQ(GuiProgress::RateText(rate, static_cast<std::uint64_t>(rate * 16.5)),
+              "48.3 MiB/s, 0:17 left");
+    EXPECT_EQ(GuiProgress::RateText(1000, 1), "1000 B/s, 0:01 left");
+    EXPECT_EQ(GuiProgress::RateText(1000, 3723 * 1000 - 1), "1000 B/s, 1:02:03 left");
 }
 
 TEST(GuiProgressTest, CopyingPumpsEventsAtMostEvery100Ms) {

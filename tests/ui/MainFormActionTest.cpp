@@ -2,9 +2,12 @@
 // driven through the window's own controls, the reports and the busy state.
 
 #include <QProgressBar>
+#include <QThread>
 #include <QTimer>
+#include <QToolButton>
 
 #include "tests/ui/MainFormFixture.h"
+#include "ui/StatusLine.h"
 
 namespace olvo::test {
 namespace {
@@ -181,10 +184,8 @@ TEST_F(ActionTest, AWholeSplitAndRestoreThroughTheControls) {
     struct During {
         bool busy = false, actionEnabled = true, inputsEnabled = true, menusEnabled = true;
         bool closed = true;
-        QString caption;
-        QSize size;
-        int barMaximum = 0, barValue = 0;
-        QRect barGeometry;
+        QString caption, subject, piece;
+        bool cancellable = false;
     } during;
     QTimer::singleShot(0, &form, [&] {
         during.busy = form.Busy();
@@ -194,10 +195,9 @@ TEST_F(ActionTest, AWholeSplitAndRestoreThroughTheControls) {
         during.closed = form.close();
         if (QWidget* window = form.ProgressDisplay().Window()) {
             during.caption = window->windowTitle();
-            during.size = window->size();
-            during.barMaximum = form.ProgressDisplay().Bar()->maximum();
-            during.barValue = form.ProgressDisplay().Bar()->value();
-            during.barGeometry = form.ProgressDisplay().Bar()->geometry();
+            during.subject = form.ProgressDisplay().SubjectLabel()->text();
+            during.piece = form.ProgressDisplay().PieceLabel()->text();
+            during.cancellable = form.ProgressDisplay().CancelButton()->isEnabled();
         }
     });
     QTest::mouseClick(form.cmdAction, Qt::LeftButton);
@@ -209,10 +209,9 @@ TEST_F(ActionTest, AWholeSplitAndRestoreThroughTheControls) {
     EXPECT_FALSE(during.menusEnabled);
     EXPECT_FALSE(during.closed);
     EXPECT_EQ(during.caption, QStringLiteral("Splitting File..."));
-    EXPECT_EQ(during.size, QSize(214, 54));
-    EXPECT_EQ(during.barGeometry, QRect(8, 20, 198, 18));
-    EXPECT_EQ(during.barMaximum, 4);
-    EXPECT_EQ(during.barValue, 1);
+    EXPECT_EQ(during.subject, QStringLiteral("Splitting Holiday.avi"));
+    EXPECT_EQ(during.piece, QStringLiteral("Piece 1 of 4"));
+    EXPECT_TRUE(during.cancellable);
     EXPECT_EQ(form.ProgressDisplay().Window(), nullptr);
     EXPECT_TRUE(form.isVisible());
     EXPECT_FALSE(form.Busy());
@@ -220,6 +219,21 @@ TEST_F(ActionTest, AWholeSplitAndRestoreThroughTheControls) {
     EXPECT_TRUE(form.txtFileToSplit->isEnabled());
     EXPECT_EQ(OutFiles().size(), 6u);
     EXPECT_EQ(OutFiles().at("Holiday.s01"), 12500u);
+    // Seen in the window: what was done, and the way to the pieces.
+    EXPECT_EQ(form.statusLine->Message(), "Split into 4 pieces in " + pieces);
+    // The folder is the button that opens it; a folder too long for the line is shortened in
+    // the middle.
+    const QString head = form.statusLine->lblStatus->text();
+    const QString folder = form.statusLine->cmdOpenFolder->text();
+    EXPECT_EQ(head, QStringLiteral("Split into 4 pieces in")) << FromQ(head);
+    EXPECT_TRUE(folder.startsWith(QLatin1Char('/')) && folder.endsWith(QStringLiteral("out")))
+        << FromQ(folder);
+    EXPECT_LE(form.statusLine->cmdOpenFolder->geometry().right(),
+              form.statusLine->contentsRect().right());
+    EXPECT_EQ(FromQ(form.statusLine->lblStatus->toolTip()), form.statusLine->Message());
+    ASSERT_TRUE(form.statusLine->cmdOpenFolder->isVisible());
+    QTest::mouseClick(form.statusLine->cmdOpenFolder, Qt::LeftButton);
+    EXPECT_EQ(gui.urls, std::vector<std::string>{"file://" + pieces});
 
     // Restore: the descriptor chosen with the Restore tab's "...", both options ticked.
     QTest::mouseClick(form.pcMain->tabBar(), Qt::LeftButton, Qt::NoModifier,
@@ -241,9 +255,120 @@ TEST_F(ActionTest, AWholeSplitAndRestoreThroughTheControls) {
     EXPECT_EQ(gui.sounds.size(), 2u);
     EXPECT_EQ(ReadFile(restored + "/Holiday.avi"), original);
     EXPECT_TRUE(OutFiles().empty());
+    EXPECT_EQ(form.statusLine->Message(), "Restored Holiday.avi in " + restored);
+    QTest::mouseClick(form.statusLine->cmdOpenFolder, Qt::LeftButton);
+    EXPECT_EQ(gui.urls.back(), "file://" + restored);
+    // The descriptor it named is gone; the source that was split is still there.
+    EXPECT_EQ(Text(form.txtSplitFile), "");
+    EXPECT_EQ(Text(form.txtFileToSplit), source);
+    EXPECT_TRUE(gui.notifications.empty());  // quick, and in front
     const auto difference =
         fs::last_write_time(source) - fs::last_write_time(restored + "/Holiday.avi");
     EXPECT_LE(std::chrono::abs(difference), std::chrono::seconds(2));
+}
+
+TEST_F(ActionTest, CancelInTheProgressWindowEndsASplitAsCancelAtAPromptDoes) {
+    // Big enough to be stopped part-way: 64 MiB in pieces of 4 MiB.
+    constexpr std::uint64_t kPiece = 4u << 20;
+    const std::string source = MakeFile("big.bin", 16 * kPiece);
+    TfrmMainForm& form = Create({source});
+    gui.folderAnswer = Out();
+    QTest::mouseClick(form.cmdBrowseFolderSplit, Qt::LeftButton);
+    form.cmbSplitMethod->setCurrentIndex(0);
+    Retype(form.cmbSplitSize->lineEdit(), "4096");
+
+    // The user watches a few pieces go by, reads the window a tenth of a second later (its
+    // texts change no more often), then presses Cancel.
+    int updates = 0;
+    QString subject, bytes;
+    QTimer user;
+    user.setInterval(0);
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        GuiProgress& progress = form.ProgressDisplay();
+        if (!progress.Window() || ++updates < 3) return;
+        if (updates == 3) {
+            QThread::msleep(110);
+            return;
+        }
+        subject = progress.SubjectLabel()->text();
+        bytes = progress.BytesLabel()->text();
+        QTest::mouseClick(progress.CancelButton(), Qt::LeftButton);
+        user.stop();
+    });
+    user.start();
+    QTest::mouseClick(form.cmdAction, Qt::LeftButton);
+
+    EXPECT_EQ(subject, QStringLiteral("Splitting big.bin"));
+    EXPECT_TRUE(bytes.endsWith(QStringLiteral(" of 64.0 MiB"))) << bytes.toStdString();
+    EXPECT_EQ(gui.TakeBoxTexts(), std::vector<std::string>{"Operation aborted!"});
+    EXPECT_TRUE(gui.sounds.empty());
+    EXPECT_EQ(form.statusLine->Message(), "");
+    EXPECT_EQ(form.ProgressDisplay().Window(), nullptr);
+    EXPECT_FALSE(form.Busy());
+    // Whole pieces up to the one it was working on, that one perhaps in part, and nothing that
+    // would pass for a finished set.
+    auto out = OutFiles();
+    EXPECT_EQ(out.count("big.bin.split"), 0u);
+    EXPECT_EQ(out.count("big.bin.bat"), 0u);
+    ASSERT_FALSE(out.empty());
+    ASSERT_LT(out.size(), 16u);
+    for (std::size_t k = 1; k <= out.size(); ++k) {
+        const std::string name = "big.s" + std::string(k < 10 ? "0" : "") + std::to_string(k);
+        ASSERT_EQ(out.count(name), 1u) << name;
+        if (k < out.size()) EXPECT_EQ(out.at(name), kPiece) << name;
+        EXPECT_LE(out.at(name), kPiece) << name;
+    }
+}
+
+TEST_F(ActionTest, ALongOperationThatEndsBehindOtherWindowsIsNotified) {
+    const std::string source = MakeFile("data.bin", 5000);
+    const std::string out = Out();
+    const struct {
+        bool inFront;
+        std::chrono::milliseconds after;
+        std::string folder;
+        std::vector<FakeGui::Notification> expected;
+    } cases[] = {
+        {false,
+         std::chrono::milliseconds(0),
+         out,
+         {{"Split finished", "Split into 3 pieces in " + out}}},
+        {true, std::chrono::milliseconds(0), out, {}},
+        {false, std::chrono::hours(1), out, {}},
+        {false,
+         std::chrono::milliseconds(0),
+         dir / "missing",
+         {{"Split failed", "Cannot create file " + dir / "missing/data.s01!"}}},
+    };
+    for (const auto& c : cases) {
+        TfrmMainForm& form = Create({source});
+        form.SetNotifyAfter(c.after);
+        gui.inFront = c.inFront;
+        gui.notifications.clear();
+        gui.folderAnswer = c.folder;
+        QTest::mouseClick(form.cmdBrowseFolderSplit, Qt::LeftButton);
+        form.cmbSplitMethod->setCurrentIndex(0);
+        Retype(form.cmbSplitSize->lineEdit(), "2");
+        QTest::mouseClick(form.cmdAction, Qt::LeftButton);
+        EXPECT_EQ(gui.notifications, c.expected) << c.folder << " " << c.inFront;
+    }
+
+    // A restore says so too; validation that stops before the engine never does.
+    TfrmMainForm& form = Create({out + "/data.bin.split"});
+    form.SetNotifyAfter(std::chrono::milliseconds(0));
+    gui.notifications.clear();
+    gui.folderAnswer = dir / "restored";
+    MakeFolder(dir / "restored");
+    QTest::mouseClick(form.cmdBrowseFolderRestore, Qt::LeftButton);
+    QTest::mouseClick(form.cmdAction, Qt::LeftButton);
+    EXPECT_EQ(gui.notifications,
+              (std::vector<FakeGui::Notification>{
+                  {"Restore finished", "Restored data.bin in " + dir / "restored"}}));
+    gui.notifications.clear();
+    form.pcMain->setCurrentWidget(form.tsSplit);
+    form.cmbSplitMethod->setCurrentIndex(-1);
+    QTest::mouseClick(form.cmdAction, Qt::LeftButton);
+    EXPECT_TRUE(gui.notifications.empty());
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <QUrl>
 #include <fstream>
 
+#include "support/RunProgram.h"
 #include "tests/ui/MainFormFixture.h"
 #include "ui/Application.h"
 #include "ui/UpDown.h"
@@ -95,6 +96,86 @@ TEST_F(StartUpTest, ARelativeFileIsTakenFromTheWorkingFolder) {
     EXPECT_EQ(Text(form.txtFileToSplit), dir / "movie.avi");
     EXPECT_EQ(Text(form.txtSplitTo), dir.Path());
     EXPECT_EQ(Text(form.lblFileSize), "5KB");
+}
+
+TEST_F(StartUpTest, SplitAndRestoreOptionsChooseTheTab) {
+    const std::string descriptor = MakeFile("movie.avi.split", 40);
+    TfrmMainForm& split = Create({"--split", descriptor});
+    EXPECT_EQ(split.pcMain->currentWidget(), split.tsSplit);
+    EXPECT_EQ(Text(split.txtFileToSplit), descriptor);
+    EXPECT_EQ(Text(split.txtSplitFile), "");
+
+    const std::string other = MakeFile("movie.avi.split.old", 40);
+    TfrmMainForm& restore = Create({"--restore", other});
+    EXPECT_EQ(restore.pcMain->currentWidget(), restore.tsRestore);
+    EXPECT_EQ(Text(restore.txtSplitFile), other);
+    EXPECT_EQ(Text(restore.txtRestoreTo), dir.Path());
+    EXPECT_EQ(Text(restore.txtFileToSplit), "");
+}
+
+TEST(CommandLineTest, OptionsAndTheFileTheWindowTakes) {
+    using Action = CommandLine::Action;
+    const struct {
+        std::vector<std::string> given;
+        Action action;
+        std::vector<std::string> window;
+    } cases[] = {
+        {{}, Action::Run, {}},
+        {{"a.bin", "b.bin"}, Action::Run, {"a.bin"}},
+        {{"--restore", "x.split", "y"}, Action::Run, {"--restore", "x.split"}},
+        {{"a.bin", "--split", "b.bin"}, Action::Run, {"a.bin"}},
+        {{"--", "-x.bin"}, Action::Run, {"-x.bin"}},
+        {{"--", "--help"}, Action::Run, {"--help"}},
+        {{"a.bin", "-h"}, Action::Help, {}},
+        {{"--version"}, Action::Version, {}},
+        {{"--split"}, Action::UsageError, {}},
+        {{"-x.bin"}, Action::UsageError, {}},
+    };
+    for (const auto& c : cases) {
+        const CommandLine line = ParseCommandLine(c.given);
+        EXPECT_EQ(line.action, c.action) << ::testing::PrintToString(c.given);
+        EXPECT_EQ(line.windowArguments, c.window) << ::testing::PrintToString(c.given);
+    }
+}
+
+TEST(CommandLineTest, TheProgramAnswersWithoutAWindowWhereItMust) {
+    const std::vector<std::string> noDisplay = {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM="};
+    const std::vector<std::string> offscreen = {"QT_QPA_PLATFORM=offscreen"};
+    const struct {
+        std::vector<std::string> args;
+        std::vector<std::string> env;
+        int exitCode;
+        std::string out, errEnd;
+    } cases[] = {
+        {{"--version"},
+         noDisplay,
+         0,
+         std::string("olvo (Kestrava File Splitter) ") + OLVO_VERSION + "\n",
+         ""},
+        {{"--help"}, noDisplay, 0, HelpText(), ""},
+        {{}, noDisplay, 1, "", std::string(kNoDisplayText) + "\n"},
+        {{"--restore", "x.split"},
+         {"DISPLAY=:999", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM="},
+         1,
+         "",
+         std::string(kNoDisplayText) + "\n"},
+        {{"--bogus"}, offscreen, 2, "", "olvo: unknown option '--bogus'\nTry 'olvo --help'.\n"},
+        {{"--split"},
+         offscreen,
+         2,
+         "",
+         "olvo: option '--split' needs a FILE\nTry 'olvo --help'.\n"},
+    };
+    for (const auto& c : cases) {
+        const ProgramResult result = RunProgram(OLVO_GUI_PATH, c.args, "", "", c.env);
+        const std::string what = ::testing::PrintToString(c.args);
+        EXPECT_EQ(result.exitCode, c.exitCode) << what << result.err;
+        EXPECT_EQ(result.out, c.out) << what;
+        if (c.exitCode == 1) EXPECT_EQ(result.err, c.errEnd) << what;  // one line, nothing else
+        EXPECT_TRUE(result.err.ends_with(c.errEnd)) << what << result.err;
+    }
+    EXPECT_NE(HelpText().find("--split FILE"), std::string::npos);
+    EXPECT_NE(HelpText().find("olvo-cli"), std::string::npos);
 }
 
 TEST_F(StartUpTest, StoredSettingsAreLoadedAndAWrongFirstSizeIsCorrectedSilently) {

@@ -27,6 +27,19 @@ desktop="$prefix/share/applications/olvo.desktop"
 grep -qx "Exec=\"$prefix/bin/olvo\" %f" "$desktop" || fail "the menu entry runs: $(grep ^Exec= "$desktop")"
 grep -qx 'MimeType=application/x-olvo-split;' "$desktop" || fail "the menu entry opens no .split"
 grep -qx 'Icon=olvo' "$desktop" || fail "the menu entry has no icon"
+desktop-file-validate "$desktop" || fail "the menu entry does not validate"
+# Its actions, which launchers and file managers offer on a file.
+grep -qx "Exec=\"$prefix/bin/olvo\" --split %f" "$desktop" || fail "no Split with OLVO action"
+grep -qx "Exec=\"$prefix/bin/olvo\" --restore %f" "$desktop" || fail "no Restore with OLVO action"
+# Dolphin's context menu: splitting any file, restoring .split files.
+menus="$prefix/share/kio/servicemenus"
+grep -qx "Exec=\"$prefix/bin/olvo\" --split %f" "$menus/olvo-split.desktop" ||
+  fail "no Dolphin entry for splitting"
+grep -qx 'MimeType=all/allfiles;' "$menus/olvo-split.desktop" || fail "Split is not offered on every file"
+grep -qx "Exec=\"$prefix/bin/olvo\" --restore %f" "$menus/olvo-restore.desktop" ||
+  fail "no Dolphin entry for restoring"
+grep -qx 'MimeType=application/x-olvo-split;' "$menus/olvo-restore.desktop" ||
+  fail "Restore is not offered on .split files"
 mime="$prefix/share/mime/packages/olvo-split.xml"
 grep -q 'type="application/x-olvo-split"' "$mime" || fail "no file type"
 grep -q '<glob pattern="\*.split"/>' "$mime" || fail "the file type does not cover *.split"
@@ -38,11 +51,20 @@ for f in share/man/man1/olvo.1.gz share/man/man1/olvo-cli.1.gz \
   [ -s "$prefix/$f" ] || fail "$f is not installed"
 done
 
+# The desktop program answers --version without a display, and says in one line that it needs
+# one otherwise.
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/olvo" --version | grep -q '^olvo ' ||
+  fail "olvo --version does not answer without a display"
+status=0
+message=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/olvo" 2>&1 >/dev/null) || status=$?
+[ "$status" -eq 1 ] && [ "$(printf '%s\n' "$message" | wc -l)" -eq 1 ] &&
+  [[ "$message" == *olvo-cli* ]] || fail "without a display olvo ends with $status: $message"
+
 # The terminal tool runs from its link.
 "$prefix/bin/olvo-cli" --version | grep -q 'olvo-cli' || fail "olvo-cli does not run"
 
-# The menu entry's command, as a desktop runs it on a .split file: the program starts and keeps
-# running until it is told to stop.
+# The menu entry's commands (the program, and its Split and Restore actions), as a desktop runs
+# them on a .split file: the program starts and keeps running until it is told to stop.
 work=$(mktemp -d)
 trap 'rm -rf "$prefix" "$work"' EXIT
 # The programs run with a home of their own, never the user's.
@@ -51,9 +73,10 @@ export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_CACHE_HOME="$w
 mkdir -p "$HOME"
 printf 'x%.0s' $(seq 1 4000) >"$work/sample.bin"
 XDG_CONFIG_HOME="$work" "$prefix/bin/olvo-cli" split -q "$work/sample.bin" -s 1 >/dev/null
-command=$(sed -n 's/^Exec=//p' "$desktop")
-command=${command/\%f/\"$work/sample.bin.split\"}
-status=0
-XDG_CONFIG_HOME="$work" QT_QPA_PLATFORM=offscreen timeout 3 bash -c "$command" || status=$?
-[ "$status" -eq 124 ] || fail "the program did not keep running from the menu entry (status $status)"
+while IFS= read -r command; do
+  command=${command/\%f/\"$work/sample.bin.split\"}
+  status=0
+  XDG_CONFIG_HOME="$work" QT_QPA_PLATFORM=offscreen timeout 3 bash -c "$command" || status=$?
+  [ "$status" -eq 124 ] || fail "the program did not keep running from: $command (status $status)"
+done < <(sed -n 's/^Exec=//p' "$desktop")
 echo "installed layout is complete"
