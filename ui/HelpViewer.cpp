@@ -44,20 +44,24 @@ bool SamePage(const QUrl& a, const QUrl& b) {
 }
 
 // The colours of the help pages, from the palette: the pages' own style sheet sets none, so that
-// they read as well on a dark palette as on a light one. Headings and links take the link colour,
-// a table's header row and the examples the alternate base behind the window's text.
+// they read as well on a dark palette as on a light one. Links take the link colour, headings a
+// colour halfway between the text's and the link's (dark blue on white, light blue on black), a
+// table's header row and the examples the alternate base behind the text.
 QString PaletteStyleSheet(const QPalette& palette) {
-    const auto colour = [&](QPalette::ColorRole role) { return palette.color(role).name(); };
+    const QColor text = palette.color(QPalette::Text);
+    const QColor link = palette.color(QPalette::Link);
+    const QColor heading((text.red() + link.red()) / 2, (text.green() + link.green()) / 2,
+                         (text.blue() + link.blue()) / 2);
     return QStringLiteral(
                "body { color: %1; }\n"
                "h1, h2 { color: %2; }\n"
-               "a { color: %2; }\n"
-               "th { background-color: %3; color: %1; }\n"
-               "pre { background-color: %3; color: %1; }\n"
-               ".note { background-color: %4; color: %5; }\n"
-               ".message { color: %6; }\n")
-        .arg(colour(QPalette::Text), colour(QPalette::Link), colour(QPalette::AlternateBase),
-             colour(QPalette::ToolTipBase), colour(QPalette::ToolTipText), colour(QPalette::Text));
+               "a { color: %3; }\n"
+               "th, pre { background-color: %4; color: %1; }\n"
+               ".note { background-color: %5; color: %6; }\n")
+        .arg(text.name(), heading.name(), link.name(),
+             palette.color(QPalette::AlternateBase).name(),
+             palette.color(QPalette::ToolTipBase).name(),
+             palette.color(QPalette::ToolTipText).name());
 }
 
 // The page display reads every page, picture and style sheet from the help file.

@@ -375,6 +375,8 @@ void TfrmMainForm::BuildSplitTab() {
     auto* summary = new QHBoxLayout;
     summary->setSpacing(4);
     lblFileSize = Named(new QLabel(QStringLiteral("-"), page), "lblFileSize");
+    // An em of room after the size, so that a large font does not run it into the details.
+    lblFileSize->setContentsMargins(0, 0, lblFileSize->fontMetrics().horizontalAdvance(u'M'), 0);
     AddDesign(summary, lblFileSize, QSize(110, 17));
     lblSplitDetails = Named(new QLabel(page), "lblSplitDetails");
     AddDesign(summary, lblSplitDetails, QSize(226, 17), Qt::Horizontal);
