@@ -55,7 +55,7 @@ QPixmap DrawProgramPicture(int size) {
     painter.setBrush(QColor(0xc9, 0xd8, 0xe6));
     painter.drawPolygon(QPolygonF({QPointF(40, 9), QPointF(40, 17), QPointF(48, 17)}));
 
-    if (size >= 32) {
+    if (size >= 48) {
         QFont font(QStringLiteral("DejaVu Sans"));
         font.setPixelSize(8);
         font.setBold(true);
