@@ -122,6 +122,28 @@ class DesignLayoutItem final : public QWidgetItem {
     Qt::Orientations m_grow;
 };
 
+// A display-only field's background: the face colour of the palette in use.
+void GreyLikeTheFace(QLineEdit* field) {
+    QPalette palette = QApplication::palette(field);
+    palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+    // Setting it changes the field's palette, which brings this here once more.
+    if (field->palette() != palette) field->setPalette(palette);
+}
+
+// Greys a display-only field afresh when the application's palette changes: a desktop that turns
+// dark while the program runs must not leave a light field with light text.
+class DisplayOnlyColours final : public QObject {
+  public:
+    explicit DisplayOnlyColours(QLineEdit* field) : QObject(field), m_field(field) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == m_field && event->type() == QEvent::PaletteChange) GreyLikeTheFace(m_field);
+        return false;
+    }
+
+  private:
+    QLineEdit* m_field;
+};
+
 }  // namespace
 
 void UseFormFont(QWidget* window) {
@@ -229,9 +251,8 @@ void SetUpClickables(QWidget* root) {
 
 void MakeDisplayOnly(QLineEdit* field) {
     field->setReadOnly(true);
-    QPalette palette = field->palette();
-    palette.setColor(QPalette::Base, palette.color(QPalette::Window));
-    field->setPalette(palette);
+    GreyLikeTheFace(field);
+    field->installEventFilter(new DisplayOnlyColours(field));
 }
 
 void StyleAsLink(QLabel* label) {

@@ -1,7 +1,8 @@
 // The windows at any font size: with the default application font and with fonts of 12, 14 and
 // 18 points (and, run again under QT_SCALE_FACTOR=2, at twice the pixels), every label, check box
 // and button of every window shows its whole text, inside its window; with the default font the
-// windows keep their design sizes.
+// windows keep their design sizes. A palette turned dark reaches what the windows colour
+// themselves.
 
 #include <QAction>
 #include <QCheckBox>
@@ -10,6 +11,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QStyleOptionButton>
+#include <QTextBrowser>
+#include <QTimer>
 #include <fstream>
 #include <functional>
 
@@ -85,7 +88,11 @@ std::vector<std::string> ClippedTexts(QWidget* window) {
 
 class LayoutTest : public MainFormFixture {
   protected:
-    ~LayoutTest() override { QApplication::setFont(m_defaultFont); }
+    ~LayoutTest() override {
+        delete HelpViewerInstance();
+        QApplication::setFont(m_defaultFont);
+        QApplication::setPalette(m_defaultPalette);
+    }
 
     // Shows window as the program would and hands back what does not fit in it.
     static std::vector<std::string> Shown(QWidget* window) {
@@ -95,6 +102,7 @@ class LayoutTest : public MainFormFixture {
     }
 
     QFont m_defaultFont = QApplication::font();
+    QPalette m_defaultPalette = QApplication::palette();
 };
 
 TEST_F(LayoutTest, EveryTextFitsAtEveryFontSize) {
@@ -169,6 +177,38 @@ TEST_F(LayoutTest, EveryTextFitsAtEveryFontSize) {
                                 static_cast<QWidget*>(check), static_cast<QWidget*>(about)})
             EXPECT_FALSE(window->windowIcon().isNull()) << window->objectName().toStdString();
     }
+}
+
+TEST_F(LayoutTest, APaletteTurnedDarkWhileTheWindowsAreOpenReachesFieldsLinksAndHelpPages) {
+    TfrmMainForm& form = Create();
+    auto* about = new TfrmAbout(&form);
+    TfrmHelpViewer help;
+    ASSERT_TRUE(help.OpenHelpFile(OLVO_HELP_FILE));
+    help.show();
+
+    QPalette dark = QApplication::palette();
+    dark.setColor(QPalette::Window, QColor(53, 53, 53));
+    dark.setColor(QPalette::Base, QColor(35, 35, 35));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    dark.setColor(QPalette::Link, QColor(110, 170, 255));
+    // Turned inside the event loop, as a desktop turns it while the program runs.
+    QTimer::singleShot(0, [&] {
+        QApplication::setPalette(dark);
+        QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+    });
+    QApplication::exec();
+
+    // The display-only field greys like the dark face, with light text.
+    EXPECT_EQ(form.txtSplitTo->palette().color(QPalette::Base), QColor(53, 53, 53));
+    EXPECT_EQ(form.txtSplitTo->palette().color(QPalette::Text), QColor(230, 230, 230));
+    EXPECT_EQ(about->lblHomePage->palette().color(about->lblHomePage->foregroundRole()),
+              QColor(110, 170, 255));
+    // The pages: links in the link colour, headings halfway between it and the text.
+    const QString sheet = help.brPage->document()->defaultStyleSheet();
+    EXPECT_TRUE(sheet.contains(QStringLiteral("a { color: #6eaaff; }"))) << sheet.toStdString();
+    EXPECT_TRUE(sheet.contains(QStringLiteral("h1, h2 { color: #aac8f2; }")))
+        << sheet.toStdString();
 }
 
 }  // namespace
