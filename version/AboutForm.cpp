@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <cstdlib>
+#include <vector>
 
 #include "ui/Application.h"
 #include "ui/FormParts.h"
@@ -41,6 +43,35 @@ QPixmap Picture(std::span<const std::uint8_t> jpeg) {
     const QImage borrowed(image->rgb.data(), image->width, image->height, image->width * 3,
                           QImage::Format_RGB888);
     return QPixmap::fromImage(borrowed.copy());
+}
+
+// The donation button is drawn on a dialog's light grey. On a face of another colour (a dark
+// palette) that grey would stand as a box around the button, so it is cut away there: every pixel
+// of about the corners' colour that joins a corner becomes transparent.
+QPixmap OnFace(const QPixmap& picture, const QColor& face) {
+    if (picture.isNull()) return picture;
+    QImage image = picture.toImage().convertToFormat(QImage::Format_ARGB32);
+    const QColor ground = image.pixelColor(0, 0);
+    const auto near = [](const QColor& a, const QColor& b, int distance) {
+        return std::abs(a.red() - b.red()) <= distance &&
+               std::abs(a.green() - b.green()) <= distance &&
+               std::abs(a.blue() - b.blue()) <= distance;
+    };
+    // The picture's grey is a little off after its compression.
+    if (near(ground, face, 16)) return picture;
+    const int right = image.width() - 1, bottom = image.height() - 1;
+    std::vector<QPoint> todo = {{0, 0}, {right, 0}, {0, bottom}, {right, bottom}};
+    while (!todo.empty()) {
+        const QPoint at = todo.back();
+        todo.pop_back();
+        if (!image.rect().contains(at)) continue;
+        const QColor colour = image.pixelColor(at);
+        if (colour.alpha() == 0 || !near(colour, ground, 24)) continue;
+        image.setPixelColor(at, Qt::transparent);
+        for (const QPoint step : {QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1)})
+            todo.push_back(at + step);
+    }
+    return QPixmap::fromImage(image);
 }
 
 QFrame* Separator(QWidget* parent, const char* name) {
@@ -101,7 +132,7 @@ void TfrmAbout::BuildWindow() {
     layout->addSpacing(6);
 
     imgPayPal = Named(new QLabel(this), "imgPayPal");
-    imgPayPal->setPixmap(Picture(AboutDonateJpeg()));
+    imgPayPal->setPixmap(OnFace(Picture(AboutDonateJpeg()), palette().color(QPalette::Window)));
     imgPayPal->setCursor(Qt::PointingHandCursor);
     imgPayPal->setToolTip(QString::fromLatin1(kDonationHint));
     imgPayPal->installEventFilter(this);
