@@ -91,7 +91,7 @@ void TfrmChk4Updt::BuildWindow() {
     lblInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     // Room for five lines of the window's font, whichever font the desktop gave it.
     const int fiveLines = 5 * fontMetrics().lineSpacing() + 2;
-    lblInfo->setMaximumHeight(std::max(80, fiveLines));
+    lblInfo->setMaximumHeight(fiveLines);
     AddDesign(info, lblInfo, QSize(336, std::min(80, fiveLines)), Qt::Horizontal);
     info->addStretch(1);
     AddDesign(layout, grpUpdtInfo, QSize(360, 108), Qt::Horizontal);
