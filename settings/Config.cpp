@@ -2,7 +2,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -10,6 +12,7 @@
 #include <QSignalBlocker>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QVBoxLayout>
 #include <exception>
 #include <tuple>
 
@@ -23,9 +26,6 @@
 
 namespace olvo {
 namespace {
-
-constexpr int kClientWidth = 321;
-constexpr int kClientHeight = 352;
 
 const char* const kSelectFolderTitle = "Select destination folder";
 
@@ -57,20 +57,31 @@ void ReplaceSizeItems(QComboBox* box, const std::vector<std::string>& sizes) {
     box->setEditText(shown);
 }
 
-// A default folder's row: its switch, the folder and the "..." button that chooses it. A folder
-// gets here only through that button, the load or Clear: the field is display-only.
+// A default folder's row: its switch, the folder and the "..." button that chooses it, in row of
+// grid (switches, a gap of 2, the folders, a gap of 4, the buttons). A folder gets here only
+// through that button, the load or Clear: the field is display-only.
 std::tuple<QCheckBox*, QLineEdit*, QPushButton*> AddFolderRow(
-    QWidget* group, int top, const char* caption, const char* switchName, const char* folderName,
+    QGridLayout* grid, int row, const char* caption, const char* switchName, const char* folderName,
     const char* hint, const char* buttonName) {
+    QWidget* group = grid->parentWidget();
     auto* toFolder = Named(new QCheckBox(QString::fromLatin1(caption), group), switchName);
-    toFolder->setGeometry(12, top, 92, 21);
+    AddDesign(grid, toFolder, QSize(92, 21), row, 0, 1, 1, Qt::Horizontal);
     auto* folder = Named(new QLineEdit(group), folderName);
-    folder->setGeometry(106, top, 134, 21);
     folder->setToolTip(QString::fromLatin1(hint));
     MakeDisplayOnly(folder);
+    AddDesign(grid, folder, QSize(134, 21), row, 2, 1, 1, Qt::Horizontal);
     auto* button = Named(new QPushButton(QStringLiteral("..."), group), buttonName);
-    button->setGeometry(244, top, 25, 21);
+    AddDesign(grid, button, QSize(25, 21), row, 4, 1, 1, Qt::Vertical);
     return {toFolder, folder, button};
+}
+
+// A button at the right end of its own row.
+QHBoxLayout* RightAligned(QWidget* button, QSize design) {
+    auto* row = new QHBoxLayout;
+    row->setSpacing(0);
+    row->addStretch(1);
+    AddDesign(row, button, design);
+    return row;
 }
 
 }  // namespace
@@ -95,25 +106,39 @@ TfrmConfig::~TfrmConfig() {
 void TfrmConfig::BuildWindow() {
     setObjectName(QStringLiteral("frmConfig"));
     setWindowTitle(QStringLiteral("Configuration"));
-    SetUpFixedDialog(this, kClientWidth, kClientHeight);
+    SetUpFixedDialog(this);
+
+    // 321 x 352 with the default font: the page, then OK, Cancel and Apply at the bottom right.
+    auto* layout = new QVBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    layout->setContentsMargins(8, 8, 8, 6);
+    layout->setSpacing(8);
 
     PageControl1 = Named(new QTabWidget(this), "PageControl1");
-    PageControl1->setGeometry(8, 8, 305, 305);
     PageControl1->setFocusPolicy(Qt::NoFocus);
     PageControl1->tabBar()->setFocusPolicy(Qt::NoFocus);
     tsGeneral = Named(new QWidget, "tsGeneral");
     PageControl1->addTab(tsGeneral, QStringLiteral("General"));
+    AddDesign(layout, PageControl1, QSize(305, 305), Qt::Horizontal | Qt::Vertical);
+    auto* page = new QVBoxLayout(tsGeneral);
+    page->setContentsMargins(8, 8, 12, 0);
+    page->setSpacing(8);
     BuildFolders();
     BuildSplitSizes();
+    AddDesign(page, grpFolders, QSize(281, 116), Qt::Horizontal);
+    AddDesign(page, grpSplitSizes, QSize(281, 140), Qt::Horizontal);
+    page->addStretch(1);
 
     cmdOK = Named(new QPushButton(QStringLiteral("OK"), this), "cmdOK");
-    cmdOK->setGeometry(76, 321, 75, 25);
     cmdOK->setDefault(true);
     cmdCancel = Named(new QPushButton(QStringLiteral("Cancel"), this), "cmdCancel");
-    cmdCancel->setGeometry(157, 321, 75, 25);
     cmdApply = Named(new QPushButton(QStringLiteral("&Apply"), this), "cmdApply");
-    cmdApply->setGeometry(238, 321, 75, 25);
     cmdApply->setEnabled(false);
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(6);
+    buttons->addStretch(1);
+    for (QPushButton* button : {cmdOK, cmdCancel, cmdApply}) AddDesign(buttons, button, {75, 25});
+    layout->addLayout(buttons);
 
     // A focused button answers Enter itself; elsewhere Enter presses OK.
     SetUpClickables(this);
@@ -129,31 +154,41 @@ void TfrmConfig::BuildWindow() {
     setTabOrder(cmdDefault, cmdOK);
     setTabOrder(cmdOK, cmdCancel);
     setTabOrder(cmdCancel, cmdApply);
+    layout->activate();
 }
 
 void TfrmConfig::BuildFolders() {
     grpFolders = Named(new QGroupBox(QStringLiteral("Default Folders"), tsGeneral), "grpFolders");
-    grpFolders->setGeometry(8, 8, 281, 116);
+    auto* grid = new QGridLayout(grpFolders);
+    SetInnerMargins(grid, grpFolders, 12, 24, 12, 9);
+    grid->setSpacing(0);
+    grid->setColumnMinimumWidth(1, 2);
+    grid->setColumnMinimumWidth(3, 4);
+    grid->setColumnStretch(2, 1);
 
     std::tie(chkSplitTo, txtSplitToDef, cmdSplitTo) =
-        AddFolderRow(grpFolders, 24, "Split to:", "chkSplitTo", "txtSplitToDef",
+        AddFolderRow(grid, 0, "Split to:", "chkSplitTo", "txtSplitToDef",
                      "Press '...' button to select default folder to split to", "cmdSplitTo");
+    grid->setRowMinimumHeight(1, 7);
     std::tie(chkRestoreTo, txtRestoreToDef, cmdRestoreTo) =
-        AddFolderRow(grpFolders, 52, "Restore to:", "chkRestoreTo", "txtRestoreToDef",
+        AddFolderRow(grid, 2, "Restore to:", "chkRestoreTo", "txtRestoreToDef",
                      "Press '...' button to select default folder to restore to", "cmdRestoreTo");
+    grid->setRowMinimumHeight(3, 9);
 
     cmdClear = Named(new QPushButton(QStringLiteral("&Clear"), grpFolders), "cmdClear");
-    cmdClear->setGeometry(194, 82, 75, 25);
+    grid->addLayout(RightAligned(cmdClear, {75, 25}), 4, 0, 1, 5);
+    grid->setRowStretch(5, 1);
 }
 
 void TfrmConfig::BuildSplitSizes() {
     grpSplitSizes =
         Named(new QGroupBox(QStringLiteral("Default Split Sizes (in kilobytes)"), tsGeneral),
               "grpSplitSizes");
-    grpSplitSizes->setGeometry(8, 132, 281, 140);
+    auto* layout = new QVBoxLayout(grpSplitSizes);
+    SetInnerMargins(layout, grpSplitSizes, 12, 22, 12, 9);
+    layout->setSpacing(6);
 
     mmoSplitSizes = Named(new QPlainTextEdit(grpSplitSizes), "mmoSplitSizes");
-    mmoSplitSizes->setGeometry(12, 22, 257, 78);
     mmoSplitSizes->setToolTip(
         QStringLiteral("Add or remove split sizes (in kb), separated by commas (,)"));
     mmoSplitSizes->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -163,9 +198,13 @@ void TfrmConfig::BuildSplitSizes() {
     // Tab moves on, and Enter belongs to the OK button (see eventFilter).
     mmoSplitSizes->setTabChangesFocus(true);
     mmoSplitSizes->installEventFilter(this);
+    // Four lines of sizes, in whatever font.
+    mmoSplitSizes->setMinimumHeight(4 * mmoSplitSizes->fontMetrics().lineSpacing() + 8);
+    AddDesign(layout, mmoSplitSizes, QSize(257, 78), Qt::Horizontal | Qt::Vertical);
 
     cmdDefault = Named(new QPushButton(QStringLiteral("&Default"), grpSplitSizes), "cmdDefault");
-    cmdDefault->setGeometry(194, 106, 75, 25);
+    layout->addLayout(RightAligned(cmdDefault, {75, 25}));
+    layout->addStretch(1);
 }
 
 void TfrmConfig::ConnectHandlers() {

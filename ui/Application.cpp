@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "settings/Config.h"
+#include "ui/FormParts.h"
 #include "ui/GuiService.h"
 #include "ui/Main.h"
 #include "version/AboutForm.h"
@@ -151,6 +152,8 @@ void ReportError(const std::exception& error) {
 
 ProgramWindows StartUp(const std::vector<std::string>& arguments) {
     QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
+    // The icon of every window that has none of its own: message boxes, the file choosers.
+    QApplication::setWindowIcon(ProgramIcon());
     ProgramWindows windows;
     windows.mainForm = new TfrmMainForm(arguments);
     // Owned by the main window, so it goes when the program ends.

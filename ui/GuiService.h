@@ -39,7 +39,8 @@ class GuiService {
     // desktop has no sound for it.
     virtual void PlaySystemSound(const std::string& alias) = 0;
 
-    // Shows the table of contents of a help file; a missing file is not reported.
+    // Shows the table of contents of a help file; one that cannot be opened is reported with its
+    // path.
     virtual void ShowHelpContents(const std::string& helpFile) = 0;
 
     // True while one of the program's windows is the desktop's active window, so that the user

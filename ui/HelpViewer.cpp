@@ -5,8 +5,9 @@
 #include <QIcon>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPixmap>
+#include <QPalette>
 #include <QPointer>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStyle>
 #include <QTabWidget>
@@ -17,11 +18,9 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "ui/FormParts.h"
 #include "ui/GuiService.h"
 #include "ui/HelpFile.h"
-
-// The same picture as the menu item that opens this window.
-#include "resources/HelpIcon.xpm"
 
 namespace olvo {
 namespace {
@@ -44,6 +43,27 @@ bool SamePage(const QUrl& a, const QUrl& b) {
                                                  Qt::CaseInsensitive) == 0;
 }
 
+// The colours of the help pages, from the palette: the pages' own style sheet sets none, so that
+// they read as well on a dark palette as on a light one. Links take the link colour, headings a
+// colour halfway between the text's and the link's (dark blue on white, light blue on black), a
+// table's header row and the examples the alternate base behind the text.
+QString PaletteStyleSheet(const QPalette& palette) {
+    const QColor text = palette.color(QPalette::Text);
+    const QColor link = palette.color(QPalette::Link);
+    const QColor heading((text.red() + link.red()) / 2, (text.green() + link.green()) / 2,
+                         (text.blue() + link.blue()) / 2);
+    return QStringLiteral(
+               "body { color: %1; }\n"
+               "h1, h2 { color: %2; }\n"
+               "a { color: %3; }\n"
+               "th, pre { background-color: %4; color: %1; }\n"
+               ".note { background-color: %5; color: %6; }\n")
+        .arg(text.name(), heading.name(), link.name(),
+             palette.color(QPalette::AlternateBase).name(),
+             palette.color(QPalette::ToolTipBase).name(),
+             palette.color(QPalette::ToolTipText).name());
+}
+
 // The page display reads every page, picture and style sheet from the help file.
 class HelpBrowser final : public QTextBrowser {
   public:
@@ -64,6 +84,14 @@ class HelpBrowser final : public QTextBrowser {
         }
     }
 
+  protected:
+    void changeEvent(QEvent* event) override {
+        QTextBrowser::changeEvent(event);
+        if (event->type() != QEvent::PaletteChange) return;
+        document()->setDefaultStyleSheet(PaletteStyleSheet(palette()));
+        if (!source().isEmpty()) reload();
+    }
+
   private:
     TfrmHelpViewer* m_viewer;
 };
@@ -81,17 +109,31 @@ TfrmHelpViewer::~TfrmHelpViewer() = default;
 void TfrmHelpViewer::BuildWindow() {
     setObjectName(QStringLiteral("frmHelpViewer"));
     setWindowTitle(QStringLiteral("Help"));
-    setWindowIcon(QIcon(QPixmap(HelpIcon_xpm)));
+    setWindowIcon(ProgramIcon());
     resize(780, 540);
+    // Escape and Ctrl+W (and the desktop's own close key) close the window wherever the focus is.
+    QList<QKeySequence> closeKeys = {QKeySequence(Qt::Key_Escape),
+                                     QKeySequence(Qt::CTRL | Qt::Key_W)};
+    for (const QKeySequence& keys : QKeySequence::keyBindings(QKeySequence::Close))
+        if (!closeKeys.contains(keys)) closeKeys.append(keys);
+    for (const QKeySequence& keys : closeKeys) {
+        // One shortcut per key: two on the same key would both stay silent.
+        auto* shortcut = new QShortcut(keys, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, &QWidget::close);
+    }
 
+    // The desktop's icon theme where it has the arrows, the style's own otherwise.
     cmdBack = new QToolButton(this);
     cmdBack->setObjectName(QStringLiteral("cmdBack"));
-    cmdBack->setIcon(style()->standardIcon(QStyle::SP_ArrowBack));
+    cmdBack->setIcon(QIcon::fromTheme(QStringLiteral("go-previous"),
+                                      style()->standardIcon(QStyle::SP_ArrowBack)));
     cmdBack->setToolTip(QStringLiteral("Back"));
     cmdBack->setEnabled(false);
     cmdForward = new QToolButton(this);
     cmdForward->setObjectName(QStringLiteral("cmdForward"));
-    cmdForward->setIcon(style()->standardIcon(QStyle::SP_ArrowForward));
+    cmdForward->setIcon(QIcon::fromTheme(QStringLiteral("go-next"),
+                                         style()->standardIcon(QStyle::SP_ArrowForward)));
     cmdForward->setToolTip(QStringLiteral("Forward"));
     cmdForward->setEnabled(false);
 
@@ -119,6 +161,7 @@ void TfrmHelpViewer::BuildWindow() {
 
     brPage = new HelpBrowser(this, splitter);
     brPage->setObjectName(QStringLiteral("brPage"));
+    brPage->document()->setDefaultStyleSheet(PaletteStyleSheet(brPage->palette()));
     // Every link goes through LinkClicked: pages of the help here, web addresses to the browser.
     brPage->setOpenLinks(false);
     splitter->addWidget(pcNavigation);
@@ -291,6 +334,9 @@ void ShowHelpViewer(const std::string& helpFile) {
     }
     if (!g_viewer->OpenHelpFile(helpFile)) {
         if (created) delete g_viewer.data();
+        // Says where the help was looked for, so that a user can put it there.
+        Gui().MessageBox("Help", "Cannot open the help file " + helpFile + "!", BoxIcon::Error,
+                         BoxButtons::Ok);
         return;
     }
     g_viewer->show();

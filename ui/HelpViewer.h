@@ -71,8 +71,8 @@ class TfrmHelpViewer final : public QWidget {
 
 // Shows the table of contents of helpFile in the program's help window, created on first use and
 // then reused: it is opened on helpFile afresh, shown and brought to the front. When helpFile
-// cannot be opened nothing happens and nothing is reported; a help window already showing another
-// file stays as it was.
+// cannot be opened, a message box names it ("Cannot open the help file PATH!"); a help window
+// already showing another file stays as it was. Escape and Ctrl+W close the window.
 void ShowHelpViewer(const std::string& helpFile);
 
 // The program's help window, or null when none is open.

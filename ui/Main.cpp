@@ -9,6 +9,8 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
@@ -21,6 +23,7 @@
 #include <QTabWidget>
 #include <QToolButton>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <chrono>
 #include <limits>
@@ -48,9 +51,6 @@ namespace {
 
 #include "resources/ConfigIcon.xpm"
 #include "resources/HelpIcon.xpm"
-
-constexpr int kClientWidth = 448;
-constexpr int kClientHeight = 219;
 
 const char* const kSplitFilter = "All Files (*.*)|*.*";
 const char* const kRestoreFilter = "Split Files (*.split)|*.split";
@@ -149,34 +149,62 @@ std::string AbsolutePath(const std::string& path) {
     return WithTrailingDelimiter(FromQPath(QDir::currentPath()), kPathDelimiter) + path;
 }
 
-QLabel* AddLabel(QWidget* parent, const char* text, const QRect& geometry,
-                 Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter) {
-    auto* label = new QLabel(QString::fromLatin1(text), parent);
-    label->setGeometry(geometry);
-    label->setAlignment(alignment);
+// The columns of a tab's grid: the captions, a gap, the fields, a gap, the "..." buttons.
+enum TabColumn {
+    kCaptionColumn = 0,
+    kFieldColumn = 2,
+    kButtonColumn = 4,
+    kLastColumn = kButtonColumn
+};
+
+// The grid of a tab with the design's margins and gaps: captions 66 wide from the left edge 4,
+// fields from 76, buttons 25 wide ending 12 before the right edge; the rows start at 12, and
+// the last one ends at least 8 above the bottom.
+QGridLayout* TabGrid(QWidget* page) {
+    auto* grid = new QGridLayout(page);
+    grid->setContentsMargins(4, 12, 12, 8);
+    grid->setSpacing(0);
+    grid->setColumnMinimumWidth(1, 6);
+    grid->setColumnMinimumWidth(3, 4);
+    grid->setColumnStretch(kFieldColumn, 1);
+    return grid;
+}
+
+// A gap of height pixels before row of grid.
+void RowGap(QGridLayout* grid, int row, int height) {
+    grid->setRowMinimumHeight(row, height);
+}
+
+// The caption in front of a tab's field, right-aligned in the captions' column.
+QLabel* AddCaption(QGridLayout* grid, int row, const char* text, int height = 21) {
+    auto* label = new QLabel(QString::fromLatin1(text), grid->parentWidget());
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    AddDesign(grid, label, QSize(66, height), row, kCaptionColumn, 1, 1, Qt::Horizontal);
     return label;
 }
 
-QFrame* AddEtchedLine(QWidget* parent, const QRect& geometry) {
-    auto* line = new QFrame(parent);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    line->setGeometry(geometry);
-    return line;
-}
-
-// A row of a tab: its caption right-aligned before a path field, and the "..." button that
-// chooses the path.
-std::pair<QLineEdit*, QPushButton*> AddPathRow(QWidget* page, int top, const char* caption,
+// A row of a tab: its caption before a path field, and the "..." button that chooses the path.
+std::pair<QLineEdit*, QPushButton*> AddPathRow(QGridLayout* grid, int row, const char* caption,
                                                const char* fieldName, const char* hint,
                                                const char* buttonName) {
-    AddLabel(page, caption, QRect(4, top, 66, 21), Qt::AlignRight | Qt::AlignVCenter);
+    QWidget* page = grid->parentWidget();
+    AddCaption(grid, row, caption);
     auto* field = Named(new QLineEdit(page), fieldName);
-    field->setGeometry(76, top, 311, 21);
     field->setToolTip(QString::fromLatin1(hint));
+    AddDesign(grid, field, QSize(311, 21), row, kFieldColumn, 1, 1, Qt::Horizontal);
     auto* button = Named(new QPushButton(QStringLiteral("..."), page), buttonName);
-    button->setGeometry(391, top, 25, 21);
+    AddDesign(grid, button, QSize(25, 21), row, kButtonColumn, 1, 1, Qt::Vertical);
     return {field, button};
+}
+
+// A control that is shown only with one split method keeps its place while hidden, so that the
+// window does not change its size with the method.
+template <class Widget>
+Widget* KeepsPlace(Widget* widget) {
+    QSizePolicy policy = widget->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    widget->setSizePolicy(policy);
+    return widget;
 }
 
 // The application-wide hourglass for the lifetime of one action, reset on every path.
@@ -225,6 +253,7 @@ TfrmMainForm::~TfrmMainForm() {
 void TfrmMainForm::BuildWindow() {
     setObjectName(QStringLiteral("frmMainForm"));
     setWindowTitle(QString::fromLatin1(kApplicationTitle));
+    setWindowIcon(ProgramIcon());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
@@ -233,13 +262,21 @@ void TfrmMainForm::BuildWindow() {
 
     BuildMenus();
 
+    // The client area: an etched line under the menu bar, the tabs, and the buttons at the
+    // bottom right; 448 x 219 with the default font.
     auto* client = new QWidget(this);
-    client->setFixedSize(kClientWidth, kClientHeight);
     setCentralWidget(client);
-    AddEtchedLine(client, QRect(0, 0, kClientWidth, 2));
+    auto* clientLayout = new QVBoxLayout(client);
+    clientLayout->setContentsMargins(0, 0, 0, 0);
+    clientLayout->setSpacing(0);
+    clientLayout->addWidget(EtchedLine(client));
+    auto* body = new QVBoxLayout;
+    body->setContentsMargins(8, 6, 8, 8);
+    body->setSpacing(8);
+    clientLayout->addLayout(body);
 
     pcMain = Named(new QTabWidget(client), "pcMain");
-    pcMain->setGeometry(8, 8, 432, 170);
+    AddDesign(body, pcMain, QSize(432, 170), Qt::Horizontal | Qt::Vertical);
     pcMain->tabBar()->setCursor(Qt::PointingHandCursor);
     tsSplit = Named(new QWidget, "tsSplit");
     tsRestore = Named(new QWidget, "tsRestore");
@@ -249,10 +286,21 @@ void TfrmMainForm::BuildWindow() {
     BuildRestoreTab();
 
     cmdAction = Named(new QPushButton(QStringLiteral("&Split"), client), "cmdAction");
-    cmdAction->setGeometry(284, 186, 75, 25);
     cmdAction->setDefault(true);
     cmdClose = Named(new QPushButton(QStringLiteral("&Close"), client), "cmdClose");
-    cmdClose->setGeometry(365, 186, 75, 25);
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(6);
+    BuildStatusLine(client);
+    buttons->addWidget(statusLine, 1);
+    // Both captions fit the wider of the two, whichever tab is active.
+    const QSize buttonSize =
+        QSize(75, 25).expandedTo(TextNeed(cmdAction, {}).expandedTo(TextNeed(cmdClose, {})));
+    cmdAction->setText(QStringLiteral("&Restore"));
+    const QSize restoreSize = buttonSize.expandedTo(TextNeed(cmdAction, {}));
+    cmdAction->setText(QStringLiteral("&Split"));
+    AddDesign(buttons, cmdAction, restoreSize);
+    AddDesign(buttons, cmdClose, restoreSize);
+    body->addLayout(buttons);
     SetUpClickables(client);
 
     setTabOrder(pcMain, txtFileToSplit);
@@ -268,9 +316,10 @@ void TfrmMainForm::BuildWindow() {
     setTabOrder(chkDeletePieces, chkRestoreTime);
     setTabOrder(chkRestoreTime, cmdAction);
     setTabOrder(cmdAction, cmdClose);
-    BuildStatusLine(client);
+    setTabOrder(cmdClose, statusLine->cmdOpenFolder);
 
-    // The menu bar sits above the fixed client area, as a window's menu does.
+    // The window takes the size of its client area with the menu bar above it; the user cannot
+    // resize it.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     adjustSize();
     CentreOnScreen(this);
@@ -279,68 +328,106 @@ void TfrmMainForm::BuildWindow() {
 
 void TfrmMainForm::BuildSplitTab() {
     QWidget* page = tsSplit;
-    const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
+    QGridLayout* grid = TabGrid(page);
     std::tie(txtFileToSplit, cmdBrowseFile) =
-        AddPathRow(page, 12, "File name:", "txtFileToSplit",
+        AddPathRow(grid, 0, "File name:", "txtFileToSplit",
                    "Type or press '...' button to select file you wish to split", "cmdBrowseFile");
+    RowGap(grid, 1, 6);
     std::tie(txtSplitTo, cmdBrowseFolderSplit) = AddPathRow(
-        page, 39, "Split to:", "txtSplitTo",
+        grid, 2, "Split to:", "txtSplitTo",
         "Press '...' button to select destination folder for split files", "cmdBrowseFolderSplit");
+    RowGap(grid, 3, 6);
 
-    AddLabel(page, "Split by:", QRect(4, 66, 66, 21), right);
+    // The method, and beside it either the size with its unit or the count with its note: the
+    // two groups share one place.
+    AddCaption(grid, 4, "Split by:");
+    auto* method = new QGridLayout;
+    method->setSpacing(0);
+    method->setColumnMinimumWidth(1, 8);
+    method->setColumnMinimumWidth(3, 6);
+    method->setColumnStretch(5, 1);
+    grid->addLayout(method, 4, kFieldColumn, 1, kLastColumn - kFieldColumn + 1);
+
     cmbSplitMethod = Named(new QComboBox(page), "cmbSplitMethod");
-    cmbSplitMethod->setGeometry(76, 66, 97, 21);
     cmbSplitMethod->addItems({QStringLiteral("Size"), QStringLiteral("No. Files")});
     cmbSplitMethod->setCurrentIndex(-1);
+    AddDesign(method, cmbSplitMethod, QSize(97, 21), 0, 0, 1, 1, Qt::Vertical);
 
-    cmbSplitSize = Named(new QComboBox(page), "cmbSplitSize");
-    cmbSplitSize->setGeometry(181, 66, 89, 21);
+    cmbSplitSize = KeepsPlace(Named(new QComboBox(page), "cmbSplitSize"));
     cmbSplitSize->setEditable(true);
     cmbSplitSize->setInsertPolicy(QComboBox::NoInsert);
     cmbSplitSize->setCompleter(nullptr);
     cmbSplitSize->lineEdit()->setMaxLength(7);
     cmbSplitSize->setToolTip(QStringLiteral("Select or enter split size in kilobytes"));
     cmbSplitSize->setVisible(false);
-    lblSplitSize = Named(AddLabel(page, "kilobytes", QRect(276, 66, 80, 21)), "lblSplitSize");
+    AddDesign(method, cmbSplitSize, QSize(89, 21), 0, 2, 1, 1, Qt::Vertical);
+    lblSplitSize = KeepsPlace(Named(new QLabel(QStringLiteral("kilobytes"), page), "lblSplitSize"));
     lblSplitSize->setVisible(false);
+    AddDesign(method, lblSplitSize, QSize(80, 21), 0, 4);
 
-    txtNoFiles = Named(new QLineEdit(QStringLiteral("1"), page), "txtNoFiles");
-    txtNoFiles->setGeometry(181, 66, 72, 21);
+    txtNoFiles = KeepsPlace(Named(new QLineEdit(QStringLiteral("1"), page), "txtNoFiles"));
     txtNoFiles->setMaxLength(5);
     txtNoFiles->setVisible(false);
-    udNoFiles = Named(new TUpDown(txtNoFiles, 1, kMaxSplitFiles, page), "udNoFiles");
-    udNoFiles->setGeometry(253, 66, 17, 21);
+    udNoFiles = KeepsPlace(Named(new TUpDown(txtNoFiles, 1, kMaxSplitFiles, page), "udNoFiles"));
     udNoFiles->setCursor(Qt::PointingHandCursor);
     udNoFiles->setVisible(false);
-    lblNoFiles = Named(AddLabel(page, "files (+ 2)", QRect(276, 66, 80, 21)), "lblNoFiles");
+    auto* count = new QHBoxLayout;
+    count->setSpacing(0);
+    AddDesign(count, txtNoFiles, QSize(72, 21), Qt::Vertical);
+    AddDesign(count, udNoFiles, QSize(17, 21), Qt::Vertical);
+    count->addStretch(1);
+    method->addLayout(count, 0, 2);
+    lblNoFiles = KeepsPlace(Named(new QLabel(QStringLiteral("files (+ 2)"), page), "lblNoFiles"));
     lblNoFiles->setVisible(false);
+    AddDesign(method, lblNoFiles, QSize(80, 21), 0, 4);
 
     for (QComboBox* box : {cmbSplitMethod, cmbSplitSize}) box->setCursor(Qt::PointingHandCursor);
     cmbSplitSize->lineEdit()->setCursor(Qt::IBeamCursor);
 
-    AddEtchedLine(page, QRect(8, 100, 408, 2));
-    AddLabel(page, "File size:", QRect(4, 110, 66, 17), right);
-    lblFileSize = Named(AddLabel(page, "-", QRect(76, 110, 110, 17)), "lblFileSize");
-    lblSplitDetails = Named(AddLabel(page, "", QRect(190, 110, 226, 17)), "lblSplitDetails");
+    // The summary at the foot of the tab, below an etched line.
+    RowGap(grid, 5, 13);
+    auto* line = new QHBoxLayout;
+    line->setContentsMargins(4, 0, 0, 0);
+    line->addWidget(EtchedLine(page));
+    grid->addLayout(line, 6, 0, 1, kLastColumn + 1);
+    RowGap(grid, 7, 8);
+    AddCaption(grid, 8, "File size:", 17);
+    auto* summary = new QHBoxLayout;
+    summary->setSpacing(4);
+    lblFileSize = Named(new QLabel(QStringLiteral("-"), page), "lblFileSize");
+    // An em of room after the size, so that a large font does not run it into the details.
+    lblFileSize->setContentsMargins(0, 0, lblFileSize->fontMetrics().horizontalAdvance(u'M'), 0);
+    AddDesign(summary, lblFileSize, QSize(110, 17));
+    lblSplitDetails = Named(new QLabel(page), "lblSplitDetails");
+    AddDesign(summary, lblSplitDetails, QSize(226, 17), Qt::Horizontal);
+    grid->addLayout(summary, 8, kFieldColumn, 1, kLastColumn - kFieldColumn + 1);
+    grid->setRowStretch(9, 1);
 }
 
 void TfrmMainForm::BuildRestoreTab() {
     QWidget* page = tsRestore;
+    QGridLayout* grid = TabGrid(page);
     std::tie(txtSplitFile, cmdBrowseFile2) = AddPathRow(
-        page, 12, "File name:", "txtSplitFile",
+        grid, 0, "File name:", "txtSplitFile",
         "Type or press '...' button to select SPLIT file you wish to restore", "cmdBrowseFile2");
+    RowGap(grid, 1, 6);
     std::tie(txtRestoreTo, cmdBrowseFolderRestore) =
-        AddPathRow(page, 39, "Restore to:", "txtRestoreTo",
+        AddPathRow(grid, 2, "Restore to:", "txtRestoreTo",
                    "Press '...' button to select destination folder for restored file",
                    "cmdBrowseFolderRestore");
 
+    RowGap(grid, 3, 8);
     chkDeletePieces =
         Named(new QCheckBox(QStringLiteral("Delete pieces after successful restore"), page),
               "chkDeletePieces");
-    chkDeletePieces->setGeometry(76, 68, 300, 19);
+    AddDesign(grid, chkDeletePieces, QSize(300, 19), 4, kFieldColumn, 1,
+              kLastColumn - kFieldColumn + 1);
+    RowGap(grid, 5, 4);
     chkRestoreTime =
         Named(new QCheckBox(QStringLiteral("Restore original file time"), page), "chkRestoreTime");
-    chkRestoreTime->setGeometry(76, 91, 300, 19);
+    AddDesign(grid, chkRestoreTime, QSize(300, 19), 6, kFieldColumn, 1,
+              kLastColumn - kFieldColumn + 1);
+    grid->setRowStretch(7, 1);
 
     // The destinations are chosen with their "..." buttons only: read-only, greyed like the
     // window's face, skipped by Tab.
@@ -351,10 +438,11 @@ void TfrmMainForm::BuildRestoreTab() {
 }
 
 void TfrmMainForm::BuildStatusLine(QWidget* client) {
-    // Beside the action buttons, under the tabs; its button comes last in the tab order.
+    // Left of the action buttons, under the tabs, taking the room they leave; it shortens its
+    // own text, so it never widens the window. Its button comes last in the tab order.
     statusLine = Named(new TStatusLine(client), "StatusLine");
-    statusLine->setGeometry(8, 186, 270, 25);
-    setTabOrder(cmdClose, statusLine->cmdOpenFolder);
+    statusLine->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    statusLine->setFixedHeight(25);
 }
 
 void TfrmMainForm::BuildMenus() {

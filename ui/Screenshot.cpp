@@ -1,7 +1,9 @@
-// olvo-screenshot OUTDIR [WINDOW...]: starts the program's windows as the program does and saves
-// PNG pictures of them into OUTDIR: the main window's Split tab (fresh, and with a file and a
-// piece size chosen) and its Restore tab, and every further WINDOW named ("progress", "about",
-// "config", "help", "updates-newer", "updates-latest", "done").
+// olvo-screenshot [--font-size PT] [--dark] OUTDIR [WINDOW...]: starts the program's windows as
+// the program does and saves PNG pictures of them into OUTDIR: the main window's Split tab (fresh,
+// and with a file and a piece size chosen) and its Restore tab, and every further WINDOW named
+// ("progress", "about", "config", "help", "updates-newer", "updates-latest", "done").
+// --font-size gives the application a font of that many points, as a desktop's font setting does;
+// --dark gives it the Fusion style with a dark palette.
 // Dialogs that would wait for a user are answered at once. Run it with QT_QPA_PLATFORM=offscreen
 // where there is no display.
 
@@ -10,12 +12,16 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QPalette>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QWidget>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 
 #include "settings/Config.h"
@@ -65,13 +71,58 @@ bool Save(QWidget* window, const QString& folder, const QString& name) {
 
 }  // namespace
 
+// A dark palette as a desktop's dark theme gives one.
+QPalette DarkPalette() {
+    QPalette palette;
+    const QColor window(53, 53, 53), base(35, 35, 35), text(230, 230, 230);
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Base, base);
+    palette.setColor(QPalette::AlternateBase, window);
+    palette.setColor(QPalette::ToolTipBase, QColor(70, 70, 50));
+    palette.setColor(QPalette::ToolTipText, text);
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::Button, window);
+    palette.setColor(QPalette::ButtonText, text);
+    palette.setColor(QPalette::BrightText, Qt::red);
+    palette.setColor(QPalette::Link, QColor(110, 170, 255));
+    palette.setColor(QPalette::LinkVisited, QColor(180, 140, 255));
+    palette.setColor(QPalette::Highlight, QColor(42, 130, 218));
+    palette.setColor(QPalette::HighlightedText, Qt::black);
+    palette.setColor(QPalette::PlaceholderText, QColor(150, 150, 150));
+    for (const QPalette::ColorRole role :
+         {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(QPalette::Disabled, role, QColor(127, 127, 127));
+    return palette;
+}
+
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: olvo-screenshot [--font-size PT] [--dark] OUTDIR [progress] [about] "
+                 "[config] [help] [updates-newer] [updates-latest]\n");
+    return 2;
+}
+
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     std::setlocale(LC_ALL, "");
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: olvo-screenshot OUTDIR [progress] [about] [config]\n");
-        return 2;
+    int first = 1;
+    for (; first < argc && std::strncmp(argv[first], "--", 2) == 0; ++first) {
+        const std::string option = argv[first];
+        if (option == "--dark") {
+            QApplication::setStyle(QStringLiteral("Fusion"));
+            QApplication::setPalette(DarkPalette());
+        } else if (option == "--font-size" && first + 1 < argc && std::atoi(argv[first + 1]) > 0) {
+            QFont font = QApplication::font();
+            font.setPointSize(std::atoi(argv[++first]));
+            QApplication::setFont(font);
+        } else {
+            return Usage();
+        }
     }
+    if (first >= argc) return Usage();
+    argv += first - 1;
+    argc -= first - 1;
     const QString folder = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(folder);
     SilentGui gui;

@@ -2,6 +2,7 @@
 
 #include <QFrame>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
@@ -9,6 +10,9 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QVBoxLayout>
+#include <cstdlib>
+#include <vector>
 
 #include "ui/Application.h"
 #include "ui/FormParts.h"
@@ -23,8 +27,6 @@
 namespace olvo {
 namespace {
 
-constexpr int kClientWidth = 377;
-constexpr int kClientHeight = 230;
 constexpr int kMargin = 8;
 
 const char* const kDonationHint =
@@ -43,12 +45,37 @@ QPixmap Picture(std::span<const std::uint8_t> jpeg) {
     return QPixmap::fromImage(borrowed.copy());
 }
 
-QFrame* Separator(QWidget* parent, const char* name, int top) {
-    QFrame* line = Named(new QFrame(parent), name);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    line->setGeometry(kMargin, top, kClientWidth - 2 * kMargin, 2);
-    return line;
+// The donation button is drawn on a dialog's light grey. On a face of another colour (a dark
+// palette) that grey would stand as a box around the button, so it is cut away there: every pixel
+// of about the corners' colour that joins a corner becomes transparent.
+QPixmap OnFace(const QPixmap& picture, const QColor& face) {
+    if (picture.isNull()) return picture;
+    QImage image = picture.toImage().convertToFormat(QImage::Format_ARGB32);
+    const QColor ground = image.pixelColor(0, 0);
+    const auto near = [](const QColor& a, const QColor& b, int distance) {
+        return std::abs(a.red() - b.red()) <= distance &&
+               std::abs(a.green() - b.green()) <= distance &&
+               std::abs(a.blue() - b.blue()) <= distance;
+    };
+    // The picture's grey is a little off after its compression.
+    if (near(ground, face, 16)) return picture;
+    const int right = image.width() - 1, bottom = image.height() - 1;
+    std::vector<QPoint> todo = {{0, 0}, {right, 0}, {0, bottom}, {right, bottom}};
+    while (!todo.empty()) {
+        const QPoint at = todo.back();
+        todo.pop_back();
+        if (!image.rect().contains(at)) continue;
+        const QColor colour = image.pixelColor(at);
+        if (colour.alpha() == 0 || !near(colour, ground, 24)) continue;
+        image.setPixelColor(at, Qt::transparent);
+        for (const QPoint step : {QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1)})
+            todo.push_back(at + step);
+    }
+    return QPixmap::fromImage(image);
+}
+
+QFrame* Separator(QWidget* parent, const char* name) {
+    return Named(EtchedLine(parent), name);
 }
 
 }  // namespace
@@ -75,45 +102,67 @@ TfrmAbout::~TfrmAbout() {
 void TfrmAbout::BuildWindow() {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About"));
-    SetUpFixedDialog(this, kClientWidth, kClientHeight);
+    SetUpFixedDialog(this);
+
+    // 377 x 230 with the default font: the logo at the top right, the text between two lines,
+    // the donation button and the home page link on one row, OK at the bottom right.
+    auto* layout = new QVBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    layout->setContentsMargins(kMargin, kMargin, kMargin, 5);
+    layout->setSpacing(0);
 
     imgKestrava = Named(new QLabel(this), "imgKestrava");
-    imgKestrava->setGeometry(kClientWidth - kMargin - 136, kMargin, 136, 40);
     imgKestrava->setScaledContents(true);
     imgKestrava->setPixmap(Picture(AboutLogoJpeg()));
+    auto* logoRow = new QHBoxLayout;
+    logoRow->addStretch(1);
+    AddDesign(logoRow, imgKestrava, QSize(136, 40));
+    layout->addLayout(logoRow);
+    layout->addSpacing(8);
 
-    Bevel2 = Separator(this, "Bevel2", 56);
+    Bevel2 = Separator(this, "Bevel2");
+    AddDesign(layout, Bevel2, QSize(361, 2), Qt::Horizontal);
+    layout->addSpacing(4);
 
     lblInfo = Named(new QLabel(this), "lblInfo");
-    lblInfo->setGeometry(kMargin, 62, 361, 89);
     lblInfo->setTextFormat(Qt::PlainText);
     lblInfo->setWordWrap(false);
     lblInfo->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    AddDesign(layout, lblInfo, QSize(361, 89), Qt::Horizontal);
+    layout->addSpacing(6);
 
-    constexpr int rowTop = 157;
     imgPayPal = Named(new QLabel(this), "imgPayPal");
-    imgPayPal->setGeometry(kMargin, rowTop, 62, 31);
-    imgPayPal->setPixmap(Picture(AboutDonateJpeg()));
+    imgPayPal->setPixmap(OnFace(Picture(AboutDonateJpeg()), palette().color(QPalette::Window)));
     imgPayPal->setCursor(Qt::PointingHandCursor);
     imgPayPal->setToolTip(QString::fromLatin1(kDonationHint));
     imgPayPal->installEventFilter(this);
-
     lblHomePage =
         Named(new QLabel(QStringLiteral("Go to Kestrava home page..."), this), "lblHomePage");
     StyleAsLink(lblHomePage);
-    lblHomePage->adjustSize();
-    lblHomePage->move(kClientWidth - kMargin - lblHomePage->width(),
-                      rowTop + (31 - lblHomePage->height()) / 2);
     lblHomePage->installEventFilter(this);
+    auto* linkRow = new QHBoxLayout;
+    linkRow->setSpacing(0);
+    AddDesign(linkRow, imgPayPal, QSize(62, 31));
+    linkRow->addStretch(1);
+    // As wide as its text: only the text is the link.
+    AddDesign(linkRow, lblHomePage, QSize(0, 0));
+    layout->addLayout(linkRow);
+    layout->addSpacing(6);
 
-    Bevel1 = Separator(this, "Bevel1", 194);
+    Bevel1 = Separator(this, "Bevel1");
+    AddDesign(layout, Bevel1, QSize(361, 2), Qt::Horizontal);
+    layout->addSpacing(4);
 
     cmdOK = Named(new QPushButton(QStringLiteral("OK"), this), "cmdOK");
-    cmdOK->setGeometry(kClientWidth - kMargin - 75, 200, 75, 25);
     cmdOK->setCursor(Qt::PointingHandCursor);
     cmdOK->setDefault(true);
     cmdOK->setAutoDefault(true);
     connect(cmdOK, &QPushButton::clicked, this, [this] { RunHandler([this] { cmdOKClick(); }); });
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->addStretch(1);
+    AddDesign(buttonRow, cmdOK, QSize(75, 25));
+    layout->addLayout(buttonRow);
+    layout->activate();
 
     // Only OK takes the focus: Tab has nowhere else to go.
     for (QWidget* picture : {static_cast<QWidget*>(imgKestrava), static_cast<QWidget*>(lblInfo),
@@ -130,6 +179,8 @@ void TfrmAbout::FormCreate(const std::string& executable) {
     setWindowTitle(ToQ(text.caption));
     // The text breaks its lines with carriage returns alone; Qt lays out line feeds.
     lblInfo->setText(ToQ(text.info).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+    // The window takes the size its text needs now, not only when it is first shown.
+    layout()->activate();
 }
 
 void TfrmAbout::lblHomePageClick() {

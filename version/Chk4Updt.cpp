@@ -1,12 +1,14 @@
 #include "version/Chk4Updt.h"
 
 #include <QApplication>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <utility>
 
@@ -18,9 +20,6 @@
 
 namespace olvo {
 namespace {
-
-constexpr int kClientWidth = 376;
-constexpr int kClientHeight = 342;
 
 const char* const kLinkText = "==>>DOWNLOAD UPDATE!<<==";
 
@@ -76,49 +75,79 @@ void TfrmChk4Updt::CentreOnShow(QWidget* owner) {
 void TfrmChk4Updt::BuildWindow() {
     setObjectName(QStringLiteral("frmChk4Updt"));
     setWindowTitle(QStringLiteral("Check for Updates"));
-    SetUpFixedDialog(this, kClientWidth, kClientHeight);
+    SetUpFixedDialog(this);
+
+    // 376 x 342 with the default font: three groups above each other, Close centred below.
+    auto* layout = new QVBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    layout->setContentsMargins(8, 8, 8, 11);
+    layout->setSpacing(0);
 
     grpUpdtInfo = Named(new QGroupBox(QStringLiteral("Update Information"), this), "grpUpdtInfo");
-    grpUpdtInfo->setGeometry(8, 8, 360, 108);
+    auto* info = new QVBoxLayout(grpUpdtInfo);
+    SetInnerMargins(info, grpUpdtInfo, 12, 22, 12, 6);
     lblInfo = PlainLabel("lblInfo", "", grpUpdtInfo);
     lblInfo->setWordWrap(true);
     lblInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     // Room for five lines of the window's font, whichever font the desktop gave it.
-    lblInfo->setGeometry(12, 22, 336, std::min(80, 5 * fontMetrics().lineSpacing() + 2));
+    const int fiveLines = 5 * fontMetrics().lineSpacing() + 2;
+    lblInfo->setMaximumHeight(fiveLines);
+    AddDesign(info, lblInfo, QSize(336, std::min(80, fiveLines)), Qt::Horizontal);
+    info->addStretch(1);
+    AddDesign(layout, grpUpdtInfo, QSize(360, 108), Qt::Horizontal);
+    layout->addSpacing(8);
 
     grpVersion = Named(new QGroupBox(QStringLiteral("Version"), this), "grpVersion");
-    grpVersion->setGeometry(8, 124, 360, 68);
+    auto* version = new QGridLayout(grpVersion);
+    SetInnerMargins(version, grpVersion, 12, 22, 12, 8);
+    version->setSpacing(0);
+    version->setColumnMinimumWidth(1, 8);
+    version->setColumnStretch(2, 1);
+    version->setRowMinimumHeight(1, 4);
+    version->setRowStretch(3, 1);
     Label2 = PlainLabel("Label2", "Currently installed version:", grpVersion);
     Label3 = PlainLabel("Label3", "Available version:", grpVersion);
-    // The values start right of the longer caption, in whichever font the desktop gave us.
-    const int captionWidth = std::max(Label2->sizeHint().width(), Label3->sizeHint().width());
-    Label2->setGeometry(12, 22, captionWidth, 17);
-    Label3->setGeometry(12, 43, captionWidth, 17);
-    const int valueLeft = 12 + captionWidth + 8;
+    // The values start right of the longer caption.
+    AddDesign(version, Label2, QSize(0, 17), 0, 0, 1, 1, Qt::Horizontal);
+    AddDesign(version, Label3, QSize(0, 17), 2, 0, 1, 1, Qt::Horizontal);
     lblCurVer = PlainLabel("lblCurVer", "", grpVersion);
-    lblCurVer->setGeometry(valueLeft, 22, 348 - valueLeft, 17);
+    AddDesign(version, lblCurVer, QSize(0, 17), 0, 2, 1, 1, Qt::Horizontal);
     lblAvailVer = PlainLabel("lblAvailVer", "", grpVersion);
-    lblAvailVer->setGeometry(valueLeft, 43, 348 - valueLeft, 17);
+    AddDesign(version, lblAvailVer, QSize(0, 17), 2, 2, 1, 1, Qt::Horizontal);
+    AddDesign(layout, grpVersion, QSize(360, 68), Qt::Horizontal);
+    layout->addSpacing(8);
 
     grpDownload = Named(new QGroupBox(QStringLiteral("Download"), this), "grpDownload");
-    grpDownload->setGeometry(8, 200, 360, 96);
+    // Hidden when there is nothing to download, with the window keeping its size.
+    QSizePolicy keepPlace = grpDownload->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    grpDownload->setSizePolicy(keepPlace);
+    auto* download = new QVBoxLayout(grpDownload);
+    SetInnerMargins(download, grpDownload, 12, 22, 12, 14);
+    download->setSpacing(6);
     Label6 = PlainLabel("Label6",
                         "Click on the link below to exit this application and download the update.",
                         grpDownload);
     Label6->setWordWrap(true);
     Label6->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label6->setGeometry(12, 22, 336, 34);
+    AddDesign(download, Label6, QSize(336, 34), Qt::Horizontal);
     lblLink = PlainLabel("lblLink", kLinkText, grpDownload);
-    lblLink->setGeometry(12, 62, 336, 20);
     lblLink->setAlignment(Qt::AlignCenter);
     StyleAsLink(lblLink);
     lblLink->installEventFilter(this);
+    AddDesign(download, lblLink, QSize(336, 20), Qt::Horizontal);
+    download->addStretch(1);
+    AddDesign(layout, grpDownload, QSize(360, 96), Qt::Horizontal);
 
+    layout->addSpacing(10);
     cmdClose = Named(new QPushButton(QStringLiteral("&Close"), this), "cmdClose");
-    cmdClose->setGeometry((kClientWidth - 75) / 2, 306, 75, 25);
     cmdClose->setCursor(Qt::PointingHandCursor);
     cmdClose->setAutoDefault(true);
     cmdClose->setDefault(true);
+    QLayoutItem* close = DesignItem(cmdClose, QSize(75, 25));
+    close->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    layout->addItem(close);
+    layout->activate();
 }
 
 // ---------------------------------------------------------------------------------------------

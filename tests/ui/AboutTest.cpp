@@ -45,7 +45,8 @@ TEST_F(AboutTest, ControlsAsLaidOut) {
 
     EXPECT_EQ(Text(about.lblHomePage), "Go to Kestrava home page...");
     EXPECT_TRUE(about.lblHomePage->font().underline());
-    EXPECT_EQ(about.lblHomePage->palette().color(QPalette::WindowText), QColor(Qt::blue));
+    // The link's colour is the palette's, a dark one's included.
+    EXPECT_EQ(about.lblHomePage->foregroundRole(), QPalette::Link);
     EXPECT_EQ(about.lblHomePage->cursor().shape(), Qt::PointingHandCursor);
     EXPECT_TRUE(about.lblHomePage->toolTip().isEmpty());
     // On the donation button's row, at the right.

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QTabWidget>
 #include <QTest>
@@ -324,12 +325,17 @@ TEST_F(HelpViewerTest, TheIndexFindsAnEntryAsItIsTypedAndOpensItsPage) {
     EXPECT_EQ(viewer.CurrentPage(), "/restoring.html");
 }
 
-TEST_F(HelpViewerTest, AMissingOrForeignFileShowsNothingAndLeavesAnOpenViewerAsItWas) {
+TEST_F(HelpViewerTest, AMissingOrForeignFileIsNamedAndLeavesAnOpenViewerAsItWas) {
     TempDir dir;
     WriteFile(dir / "OLVO.chm", "not a help file");
     for (const std::string& file : {dir / "missing.chm", dir / "OLVO.chm", std::string()}) {
         ShowHelpViewer(file);
         EXPECT_EQ(HelpViewerInstance(), nullptr);
+        ASSERT_EQ(gui.boxes.size(), 1u);
+        EXPECT_EQ(gui.boxes[0].caption, "Help");
+        EXPECT_EQ(gui.boxes[0].text, "Cannot open the help file " + file + "!");
+        EXPECT_EQ(gui.boxes[0].icon, BoxIcon::Error);
+        gui.boxes.clear();
     }
     EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty() ||
                 std::none_of(QApplication::topLevelWidgets().cbegin(),
@@ -353,7 +359,24 @@ TEST_F(HelpViewerTest, AMissingOrForeignFileShowsNothingAndLeavesAnOpenViewerAsI
     EXPECT_EQ(viewer->pcNavigation->currentWidget(), viewer->tvContents);
     EXPECT_EQ(viewer->CurrentPage(), "/getting-started.html");
     EXPECT_FALSE(viewer->testAttribute(Qt::WA_QuitOnClose));
-    EXPECT_TRUE(gui.boxes.empty());
+    EXPECT_EQ(gui.TakeBoxTexts(),
+              std::vector<std::string>{"Cannot open the help file " + dir / "missing.chm" + "!"});
+}
+
+TEST_F(HelpViewerTest, EscapeAndCtrlWCloseTheWindowWhereverTheFocusIs) {
+    for (const QKeyCombination keys :
+         {QKeyCombination(Qt::Key_Escape), QKeyCombination(Qt::ControlModifier, Qt::Key_W)}) {
+        ShowHelpViewer(kBuiltHelpFile);
+        QPointer<TfrmHelpViewer> viewer = HelpViewerInstance();
+        ASSERT_NE(viewer, nullptr);
+        QApplication::setActiveWindow(viewer);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(viewer));
+        viewer->pcNavigation->setCurrentIndex(1);
+        viewer->txtIndexFind->setFocus();
+        QTest::keyClick(viewer->txtIndexFind, keys.key(), keys.keyboardModifiers());
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(viewer.isNull()) << QKeySequence(keys).toString().toStdString();
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
