@@ -442,7 +442,6 @@ void TfrmMainForm::BuildStatusLine(QWidget* client) {
     // own text, so it never widens the window. Its button comes last in the tab order.
     statusLine = Named(new TStatusLine(client), "StatusLine");
     statusLine->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    statusLine->setFixedHeight(25);
 }
 
 void TfrmMainForm::BuildMenus() {
