@@ -128,9 +128,14 @@ std::string DefaultFolder(bool useDefault, const std::string& defaultFolder,
     return useDefault ? defaultFolder : FolderPart(file, kPathDelimiter);
 }
 
+// Warnings about an operation that succeeded, one a line on stderr.
+void PrintWarnings(const EngineContext& context) {
+    for (const auto& warning : context.warnings) PrintFailure("olvo-cli: warning: " + warning);
+}
+
 int RunSplit(const std::string& sourceArg, const std::string& folderArg,
              const std::optional<std::string>& sizeText, const std::optional<std::uint64_t>& count,
-             bool quiet) {
+             bool quiet, const SplitOptions& options) {
     const std::string source = Absolute(sourceArg);
     std::string folder = Absolute(folderArg);
     if (folderArg.empty()) {
@@ -165,11 +170,12 @@ int RunSplit(const std::string& sourceArg, const std::string& folderArg,
 
     Session session(quiet);
     std::string message;
-    if (!SplitFile(session.context, source, folder, message,
-                   static_cast<std::uint32_t>(pieceSize))) {
+    if (!SplitFile(session.context, source, folder, message, static_cast<std::uint32_t>(pieceSize),
+                   options)) {
         PrintFailure(message);
         return kExitFailure;
     }
+    PrintWarnings(session.context);
     const std::uint64_t pieces = fileSize / pieceSize + (fileSize % pieceSize ? 1 : 0);
     std::printf("Split %s into %llu pieces in %s\n", source.c_str(),
                 static_cast<unsigned long long>(pieces), folder.c_str());
@@ -190,11 +196,27 @@ int RunRestore(const std::string& descriptorArg, const std::string& folderArg, b
         PrintFailure(message);
         return kExitFailure;
     }
+    PrintWarnings(session.context);
     const std::string base = descriptor.substr(0, descriptor.size() - 6);
     std::printf("Restored %s\n", (WithTrailingDelimiter(folder, kPathDelimiter) +
                                   FileNamePart(base, true, kPathDelimiter))
                                      .c_str());
     return 0;
+}
+
+// One line per bad or missing piece on stdout; exit 0 only for a whole set.
+int RunVerify(const std::string& descriptorArg, bool quiet) {
+    const std::string descriptor = Absolute(descriptorArg);
+    Session session(quiet);
+    std::string message;
+    std::vector<std::string> problems;
+    if (VerifySet(session.context, descriptor, problems, message)) {
+        std::printf("The split set is whole: %s\n", descriptor.c_str());
+        return 0;
+    }
+    for (const auto& problem : problems) std::printf("%s\n", problem.c_str());
+    if (!message.empty()) PrintFailure(message);
+    return kExitFailure;
 }
 
 int RunChecksum(const std::string& path) {
@@ -289,6 +311,11 @@ int Main(int argc, char** argv) {
     auto* countOption = split->add_option("-n,--count", count, "Number of pieces (1 to 32767)");
     sizeOption->excludes(countOption);
     split->add_flag("-q,--quiet", splitQuiet, "No progress bar");
+    SplitOptions splitOptions;
+    split->add_flag("--no-hash{false}", splitOptions.writeHashes,
+                    "Write no NAME.EXT.sha256 file of the pieces' SHA-256 sums");
+    split->add_flag("--overwrite", splitOptions.overwrite,
+                    "Overwrite the pieces of another split set in the way");
 
     std::string descriptor, restoreFolder;
     bool deletePieces = false, restoreTime = false, restoreQuiet = false;
@@ -301,6 +328,13 @@ int Main(int argc, char** argv) {
                       "Delete the split set after a successful restore");
     restore->add_flag("--restore-time", restoreTime, "Give the file its original time");
     restore->add_flag("-q,--quiet", restoreQuiet, "No progress bar");
+
+    std::string verifyDescriptor;
+    bool verifyQuiet = false;
+    auto* verify = app.add_subcommand(
+        "verify", "Check a split set without writing anything: every piece there, whole and sound");
+    verify->add_option("DESCRIPTOR", verifyDescriptor, "The .split file of the set")->required();
+    verify->add_flag("-q,--quiet", verifyQuiet, "No progress bar");
 
     std::string checksumPath;
     auto* checksum = app.add_subcommand("checksum", "Print the checksum a split records for FILE");
@@ -336,6 +370,7 @@ int Main(int argc, char** argv) {
         std::fprintf(stderr, "olvo-cli: %s\n", e.what());
         CLI::App* shown = split->parsed()      ? split
                           : restore->parsed()  ? restore
+                          : verify->parsed()   ? verify
                           : checksum->parsed() ? checksum
                           : config->parsed()   ? config
                                                : &app;
@@ -344,7 +379,9 @@ int Main(int argc, char** argv) {
     }
     UseKernelCopy(!bufferedCopy);
 
-    if (split->parsed()) return RunSplit(source, splitFolder, sizeText, count, splitQuiet);
+    if (split->parsed())
+        return RunSplit(source, splitFolder, sizeText, count, splitQuiet, splitOptions);
+    if (verify->parsed()) return RunVerify(verifyDescriptor, verifyQuiet);
     if (restore->parsed())
         return RunRestore(descriptor, restoreFolder, deletePieces, restoreTime, restoreQuiet);
     if (config->parsed()) return RunConfig(changes);

@@ -88,6 +88,13 @@ class Win32OutputFile final : public OutputFile {
     void Flush() override {
         if (!::FlushFileBuffers(m_handle.Get())) ThrowWin32Error(::GetLastError());
     }
+    void Truncate(std::uint64_t size) override {
+        LARGE_INTEGER at{};
+        at.QuadPart = static_cast<LONGLONG>(size);
+        if (!::SetFilePointerEx(m_handle.Get(), at, nullptr, FILE_BEGIN) ||
+            !::SetEndOfFile(m_handle.Get()))
+            ThrowWin32Error(::GetLastError());
+    }
     bool SetLastWriteTime(FileTime time) override {
         FILETIME written{};
         return ToWin32FileTime(time, written) &&
