@@ -184,10 +184,11 @@ struct SetFiles {
     }
 };
 
-// Four short lines: anything past the first kilobytes cannot matter.
+// At most limit bytes of one of the set's small files.
 std::string ReadSmallFile(FileSystem& files, const std::string& path, std::size_t limit) {
     auto in = files.OpenRead(path);
-    std::string content(limit, '\0');
+    std::string content(static_cast<std::size_t>(std::min<std::uint64_t>(limit, in->Stamp().size)),
+                        '\0');
     content.resize(in->Read(content.data(), content.size()));
     return content;
 }
