@@ -292,9 +292,10 @@ bool CheckPieceSpace(EngineContext& context, const std::string& destinationFolde
 namespace {
 
 // The set that owns the pieces in the way: NAME.EXT of a descriptor NAME.EXT.split in folder
-// whose pieces have the base name baseName, other than ownDescriptor; else the first piece itself.
-std::string OtherSetName(FileSystem& files, const std::string& folder, const std::string& baseName,
-                         const std::string& ownDescriptor, const std::string& pieceInTheWay) {
+// whose pieces have the base name baseName, other than ownDescriptor.
+std::optional<std::string> OtherSetName(FileSystem& files, const std::string& folder,
+                                        const std::string& baseName,
+                                        const std::string& ownDescriptor) {
     std::vector<std::string> names = files.List(folder.empty() ? "." : folder);
     std::sort(names.begin(), names.end());
     for (const auto& name : names) {
@@ -303,7 +304,7 @@ std::string OtherSetName(FileSystem& files, const std::string& folder, const std
         if (FileNamePart(std::string(1, kPathDelimiter) + set, false, kPathDelimiter) == baseName)
             return set;
     }
-    return pieceInTheWay;
+    return std::nullopt;
 }
 
 // Waits for the lock of one set name in a folder, so that two splits never mix their pieces.
@@ -407,17 +408,18 @@ bool SplitFile(EngineContext& context, const std::string& sourcePath,
             try {
                 earlierCount =
                     ReadDescriptor(ReadSmallFile(files, descriptorPath, 1 << 16)).pieceCount;
-            } catch (const EngineError&) {
+            } catch (const std::exception&) {
             }
         }
         for (std::uint64_t k = earlierCount + 1; k <= pieceCount; ++k) {
             if (!files.Occupied(piecePath(k))) continue;
             if (options.overwrite) break;
+            const auto owner = OtherSetName(files, folder, baseName, descriptorName);
             const std::string text =
-                "The pieces of " +
-                OtherSetName(files, folder, baseName, descriptorName, PieceName(baseName, k)) +
-                " would be overwritten";
-            if (!context.prompt.AskYesNo("Split", text + "!\r\rDo you want to overwrite them?"))
+                owner ? "The pieces of " + *owner + " would be overwritten"
+                      : "The file " + PieceName(baseName, k) + " would be overwritten";
+            if (!context.prompt.AskYesNo(
+                    "Split", text + "!\r\rDo you want to overwrite " + (owner ? "them?" : "it?")))
                 throw EngineError(text);
             break;
         }
@@ -622,12 +624,19 @@ bool RestoreFile(EngineContext& context, const std::string& descriptorPath,
             message = "The restored file would overwrite one of its split files!";
             return false;
         }
+        // Only a file (or a link, which is replaced) makes way for the restored one: a folder,
+        // a pipe or a device under its name stays.
+        const auto there = files.Find(outputPath);
+        if (there && !files.FileExists(outputPath))
+            throw EngineError("Cannot create file " + outputPath);
 
         // The pieces at hand are checked before a byte is written; the others when they come.
         PieceSizes sizes(descriptor.pieceCount, descriptor.fileSize);
         for (std::uint64_t k = 1; k <= descriptor.pieceCount; ++k) {
-            const auto piece = files.Find(set.PiecePath(k));
-            if (!piece || piece->isFolder) break;
+            // What is not a regular file (a pipe, a folder) is asked for like a missing piece.
+            const auto piece =
+                files.FileExists(set.PiecePath(k)) ? files.Find(set.PiecePath(k)) : std::nullopt;
+            if (!piece) break;
             const std::string wrong = sizes.Check(set.PieceName(k), k, piece->size);
             if (!wrong.empty()) throw EngineError(wrong);
         }

@@ -105,6 +105,14 @@ void TfrmConfig::BuildWindow() {
     PageControl1->addTab(tsGeneral, QStringLiteral("General"));
     BuildFolders();
     BuildSplitSizes();
+    tsChecks = Named(new QWidget, "tsChecks");
+    PageControl1->addTab(tsChecks, QStringLiteral("Checks"));
+    chkWriteHashes =
+        Named(new QCheckBox(QStringLiteral("Write SHA-256 checksums of the pieces (.sha256 file)"),
+                            tsChecks),
+              "chkWriteHashes");
+    chkWriteHashes->setGeometry(12, 12, 277, 19);
+    chkWriteHashes->setChecked(true);
 
     cmdOK = Named(new QPushButton(QStringLiteral("OK"), this), "cmdOK");
     cmdOK->setGeometry(76, 321, 75, 25);
@@ -126,7 +134,8 @@ void TfrmConfig::BuildWindow() {
     setTabOrder(cmdRestoreTo, cmdClear);
     setTabOrder(cmdClear, mmoSplitSizes);
     setTabOrder(mmoSplitSizes, cmdDefault);
-    setTabOrder(cmdDefault, cmdOK);
+    setTabOrder(cmdDefault, chkWriteHashes);
+    setTabOrder(chkWriteHashes, cmdOK);
     setTabOrder(cmdOK, cmdCancel);
     setTabOrder(cmdCancel, cmdApply);
 }
@@ -182,6 +191,7 @@ void TfrmConfig::ConnectHandlers() {
     connect(mmoSplitSizes, &QPlainTextEdit::textChanged, this,
             handle(&TfrmConfig::mmoSplitSizesChange));
     connect(cmdDefault, &QPushButton::clicked, this, handle(&TfrmConfig::cmdDefaultClick));
+    connect(chkWriteHashes, &QCheckBox::toggled, this, handle(&TfrmConfig::mmoSplitSizesChange));
     connect(cmdOK, &QPushButton::clicked, this, handle(&TfrmConfig::cmdOKClick));
     connect(cmdCancel, &QPushButton::clicked, this, handle(&TfrmConfig::cmdCancelClick));
     connect(cmdApply, &QPushButton::clicked, this, handle(&TfrmConfig::cmdApplyClick));
@@ -211,6 +221,7 @@ void TfrmConfig::ReadWriteRegistry(char mode) {
     values.restoreToFolder = chkRestoreTo->isChecked();
     values.restoreFolderName = Text(txtRestoreToDef);
     values.splitSizes = Text(mmoSplitSizes);
+    values.writeHashes = chkWriteHashes->isChecked();
     switch (mode) {
         case 'r': {
             // A failing load leaves the values after the failing one as the controls held them.
@@ -229,6 +240,7 @@ void TfrmConfig::ReadWriteRegistry(char mode) {
             SetChecked(chkSplitTo, values.splitToFolder);
             SetChecked(chkRestoreTo, values.restoreToFolder);
             SetText(mmoSplitSizes, values.splitSizes);
+            SetChecked(chkWriteHashes, values.writeHashes);
             if (failure) std::rethrow_exception(failure);
             break;
         }
@@ -249,6 +261,7 @@ void TfrmConfig::cmdApplyClick() {
     settings.RestoreToFolder = chkRestoreTo->isChecked();
     settings.SplitFolderName = Text(txtSplitToDef);
     settings.RestoreFolderName = Text(txtRestoreToDef);
+    settings.WriteHashes = chkWriteHashes->isChecked();
     cmdApply->setEnabled(false);
     cmdOK->setFocus();
 }

@@ -322,6 +322,9 @@ void TfrmMainForm::BuildRestoreTab() {
     chkRestoreTime =
         Named(new QCheckBox(QStringLiteral("Restore original file time"), page), "chkRestoreTime");
     chkRestoreTime->setGeometry(76, 91, 300, 19);
+    cmdVerify = Named(new QPushButton(QStringLiteral("&Verify"), page), "cmdVerify");
+    cmdVerify->setToolTip(QStringLiteral("Check that every piece is there and undamaged"));
+    cmdVerify->setGeometry(341, 88, 75, 25);
 
     // The destinations are chosen with their "..." buttons only: read-only, greyed like the
     // window's face, skipped by Tab.
@@ -360,6 +363,7 @@ void TfrmMainForm::ConnectHandlers() {
     };
     connect(pcMain, &QTabWidget::currentChanged, this, handle(&TfrmMainForm::pcMainChange));
     connect(cmdAction, &QPushButton::clicked, this, handle(&TfrmMainForm::cmdActionClick));
+    connect(cmdVerify, &QPushButton::clicked, this, handle(&TfrmMainForm::cmdVerifyClick));
     connect(cmdClose, &QPushButton::clicked, this, handle(&TfrmMainForm::miExitClick));
     connect(txtFileToSplit, &QLineEdit::textChanged, this,
             handle(&TfrmMainForm::txtFileToSplitChange));
@@ -597,6 +601,7 @@ void TfrmMainForm::cmdActionClick() {
     WaitCursor hourglass;
     std::string failure;
     bool succeeded = false;
+    std::vector<std::string> warnings;
     {
         std::optional<std::uint32_t> pieceSize;
         const bool split = cmdAction->text() == QLatin1String("&Split");
@@ -614,11 +619,14 @@ void TfrmMainForm::cmdActionClick() {
             } idle{this, focused};
             EngineContext context{m_files, m_progress, m_prompt,
                                   DateTimeFormat(CurrentDateTimeConventions())};
+            SplitOptions options;
+            options.writeHashes = ProgramSettings().WriteHashes;
             succeeded =
                 split ? SplitFile(context, Text(txtFileToSplit), Text(txtSplitTo), failure,
-                                  *pieceSize)
+                                  *pieceSize, options)
                       : RestoreFile(context, Text(txtSplitFile), Text(txtRestoreTo), failure,
                                     chkDeletePieces->isChecked(), chkRestoreTime->isChecked());
+            warnings = context.warnings;
         }
     }
     hourglass.Restore();
@@ -626,6 +634,38 @@ void TfrmMainForm::cmdActionClick() {
         Gui().PlaySystemSound("SystemAsterisk");
     else
         Gui().MessageBox("Error", failure, BoxIcon::Error, BoxButtons::Ok);
+    // What succeeded with a flaw (a piece that could not be deleted) is told after it.
+    if (succeeded && !warnings.empty()) {
+        std::string text;
+        for (const auto& warning : warnings) text += (text.empty() ? "" : "\r") + warning;
+        Gui().MessageBox("Warning", text, BoxIcon::Information, BoxButtons::Ok);
+    }
+}
+
+void TfrmMainForm::cmdVerifyClick() {
+    if (m_busy) return;
+    WaitCursor hourglass;
+    std::string failure;
+    std::vector<std::string> problems;
+    bool whole = false;
+    {
+        SetBusy(true);
+        struct Idle {
+            TfrmMainForm* form;
+            ~Idle() { form->SetBusy(false); }
+        } idle{this};
+        EngineContext context{m_files, m_progress, m_prompt,
+                              DateTimeFormat(CurrentDateTimeConventions())};
+        whole = VerifySet(context, Text(txtSplitFile), problems, failure);
+    }
+    hourglass.Restore();
+    if (whole) {
+        Gui().MessageBox("Verify", "The split set is whole: every piece is there and undamaged.",
+                         BoxIcon::Information, BoxButtons::Ok);
+        return;
+    }
+    for (const auto& problem : problems) failure += (failure.empty() ? "" : "\r") + problem;
+    Gui().MessageBox("Verify", failure, BoxIcon::Error, BoxButtons::Ok);
 }
 
 void TfrmMainForm::AddFile(QWidget* tab, const std::string& fileName) {

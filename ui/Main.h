@@ -97,6 +97,7 @@ class TfrmMainForm final : public QMainWindow {
     QPushButton* cmdBrowseFolderRestore;
     QCheckBox* chkDeletePieces;
     QCheckBox* chkRestoreTime;
+    QPushButton* cmdVerify;
 
     QAction* miConfig;
     QAction* miExit;
@@ -118,6 +119,8 @@ class TfrmMainForm final : public QMainWindow {
     void txtFileToSplitChange();
     void UpdateLabels();
     void cmdActionClick();
+    // Checks the split set of txtSplitFile without writing anything and shows the outcome.
+    void cmdVerifyClick();
     // Puts fileName into tab (tsSplit or tsRestore), makes that tab active and fills its
     // destination from the settings or from the file's own folder.
     void AddFile(QWidget* tab, const std::string& fileName);

@@ -59,6 +59,17 @@ class Win32InputFile final : public InputFile {
             ThrowWin32Error(::GetLastError());
         return FromWin32FileTime(written);
     }
+    FileStamp Stamp() override {
+        LARGE_INTEGER size{};
+        FILETIME written{};
+        if (!::GetFileSizeEx(m_handle.Get(), &size) ||
+            !::GetFileTime(m_handle.Get(), nullptr, nullptr, &written))
+            ThrowWin32Error(::GetLastError());
+        const std::uint64_t ticks =
+            (static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+        return FileStamp{static_cast<std::uint64_t>(size.QuadPart), FromWin32FileTime(written),
+                         static_cast<std::uint32_t>(ticks % 10000000u) * 100u};
+    }
     void Seek(std::uint64_t offset) override {
         LARGE_INTEGER to{};
         to.QuadPart = static_cast<LONGLONG>(offset);

@@ -235,6 +235,16 @@ TEST(RestoreFile, ABadPieceIsNamedAndNothingIsDeleted) {
     EXPECT_EQ(h.prompt.asked, std::vector<std::string>(2, asked));
     EXPECT_FALSE(Exists(descriptor));
     EXPECT_FALSE(Exists(dir / "f.bin.sha256"));
+
+    // A piece that cannot be deleted (a read-only medium) is named; the restore stands.
+    const std::string again = MakeSet(dir, "f.bin", bytes, 1024288);
+    EngineHarness readOnly;
+    readOnly.files.refuseDelete.insert(dir / "f.s02");
+    ASSERT_TRUE(readOnly.Restore(again, dir.Path(), true)) << readOnly.message;
+    EXPECT_EQ(readOnly.context.warnings,
+              std::vector<std::string>{"Cannot delete file " + (dir / "f.s02") + "!"});
+    EXPECT_TRUE(Exists(dir / "f.s02"));
+    EXPECT_FALSE(Exists(dir / "f.s01"));
 }
 
 TEST(RestoreFile, GivesBackTheOriginalTimeWhenAsked) {

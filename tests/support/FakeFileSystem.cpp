@@ -122,7 +122,7 @@ std::unique_ptr<OutputFile> FakeFileSystem::Create(const std::string& path) {
 }
 
 bool FakeFileSystem::Delete(const std::string& path) {
-    if (Fails()) return false;
+    if (Fails() || refuseDelete.count(path)) return false;
     return m_real.Delete(path);
 }
 

@@ -28,6 +28,8 @@ class FakeFileSystem : public FileSystem {
     std::uint64_t failReadAfter = 0;
     // Create fails for paths in this set with EACCES.
     std::set<std::string> refuseCreate;
+    // Delete fails for paths in this set, as on a read-only medium.
+    std::set<std::string> refuseDelete;
     // Every call that reaches the system fails from this call index on (0 = the first call).
     std::optional<int> failCallFrom;
     // Only the call of this index fails.
