@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "platform/FileSystem.h"
 #include "platform/Sha256.h"
@@ -46,6 +47,7 @@ class PieceHasher {
     std::uint64_t m_length = 0;
     Result m_result;
     std::exception_ptr m_error;
+    std::vector<char> m_buffer;
 };
 
 // Hashes length bytes of file from its current position on the calling thread.
