@@ -108,8 +108,7 @@ void TfrmConfig::BuildWindow() {
     tsChecks = Named(new QWidget, "tsChecks");
     PageControl1->addTab(tsChecks, QStringLiteral("Checks"));
     chkWriteHashes =
-        Named(new QCheckBox(QStringLiteral("Write SHA-256 checksums of the pieces (.sha256 file)"),
-                            tsChecks),
+        Named(new QCheckBox(QStringLiteral("Write SHA-256 checksums (.sha256 file)"), tsChecks),
               "chkWriteHashes");
     chkWriteHashes->setGeometry(12, 12, 277, 19);
     chkWriteHashes->setChecked(true);
