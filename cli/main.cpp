@@ -144,9 +144,14 @@ std::string DefaultFolder(bool useDefault, const std::string& defaultFolder,
     return useDefault ? defaultFolder : FolderPart(file, kPathDelimiter);
 }
 
+// Warnings about an operation that succeeded, one a line on stderr.
+void PrintWarnings(const EngineContext& context) {
+    for (const auto& warning : context.warnings) PrintMessage("warning: " + warning);
+}
+
 int RunSplit(const std::string& sourceArg, const std::string& folderArg,
              const std::optional<std::string>& sizeText, const std::optional<std::uint64_t>& count,
-             bool quiet) {
+             bool quiet, const SplitOptions& options) {
     const std::string source = Absolute(sourceArg);
     std::string folder = Absolute(folderArg);
 
@@ -189,8 +194,10 @@ int RunSplit(const std::string& sourceArg, const std::string& folderArg,
     CatchInterrupts();
     Session session(quiet);
     std::string message;
-    if (!SplitFile(session.context, source, folder, message, static_cast<std::uint32_t>(pieceSize)))
+    if (!SplitFile(session.context, source, folder, message, static_cast<std::uint32_t>(pieceSize),
+                   options))
         return Failed(message);
+    PrintWarnings(session.context);
     const std::uint64_t pieces = fileSize / pieceSize + (fileSize % pieceSize ? 1 : 0);
     std::printf("Split %s into %llu pieces in %s\n", source.c_str(),
                 static_cast<unsigned long long>(pieces), folder.c_str());
@@ -214,11 +221,29 @@ int RunRestore(const std::string& descriptorArg, const std::string& folderArg, b
     std::string message;
     if (!RestoreFile(session.context, descriptor, folder, message, deletePieces, restoreTime))
         return Failed(message);
+    PrintWarnings(session.context);
     const std::string base = descriptor.substr(0, descriptor.size() - 6);
     std::printf("Restored %s\n", (WithTrailingDelimiter(folder, kPathDelimiter) +
                                   FileNamePart(base, true, kPathDelimiter))
                                      .c_str());
     return 0;
+}
+
+// One line per bad or missing piece on stdout; exit 0 only for a whole set.
+int RunVerify(const std::string& descriptorArg, bool quiet) {
+    const std::string descriptor = Absolute(descriptorArg);
+    if (auto problem = CheckDescriptor(descriptorArg, descriptor)) return Failed(*problem);
+    CatchInterrupts();
+    Session session(quiet);
+    std::string message;
+    std::vector<std::string> problems;
+    if (VerifySet(session.context, descriptor, problems, message)) {
+        std::printf("The split set is whole: %s\n", descriptor.c_str());
+        return 0;
+    }
+    for (const auto& problem : problems) std::printf("%s\n", problem.c_str());
+    if (!message.empty()) return Failed(message);
+    return kExitFailure;
 }
 
 int RunChecksum(const std::string& path) {
@@ -301,6 +326,14 @@ constexpr const char* kRestoreFooter = R"(Examples:
 
 Exit status: 0 the file is rebuilt and its checksum matches; 1 the restore failed (the
 reason is on stderr); 2 usage error; 130 (143) stopped by Ctrl-C (SIGINT) or SIGTERM.)";
+constexpr const char* kVerifyFooter = R"(Examples:
+  olvo-cli verify movie.avi.split         check every piece before carrying the set away
+  olvo-cli verify /media/usb/backup.tar.split -q
+                                          check the set on a medium, without a progress bar
+
+Exit status: 0 the set is whole (every piece there, of the right size, matching its SHA-256);
+1 a piece is missing or damaged (one line each on stdout) or the set cannot be read; 2 usage
+error; 130 (143) stopped by Ctrl-C (SIGINT) or SIGTERM.)";
 constexpr const char* kChecksumFooter = R"(Examples:
   olvo-cli checksum movie.avi             the number a split of movie.avi records
   olvo-cli checksum restored/movie.avi    to compare with line 4 of movie.avi.split
@@ -368,6 +401,11 @@ int Main(int argc, char** argv) {
     sizeOption->excludes(countOption);
     split->add_flag("-q,--quiet", splitQuiet, "No progress bar");
     split->footer(kSplitFooter);
+    SplitOptions splitOptions;
+    split->add_flag("--no-hash{false}", splitOptions.writeHashes,
+                    "Write no NAME.EXT.sha256 file of the pieces' SHA-256 sums");
+    split->add_flag("--overwrite", splitOptions.overwrite,
+                    "Overwrite the pieces of another split set in the way");
 
     std::string descriptor, restoreFolder;
     bool deletePieces = false, restoreTime = false, restoreQuiet = false;
@@ -381,6 +419,14 @@ int Main(int argc, char** argv) {
     restore->add_flag("--restore-time", restoreTime, "Give the file its original time");
     restore->add_flag("-q,--quiet", restoreQuiet, "No progress bar");
     restore->footer(kRestoreFooter);
+
+    std::string verifyDescriptor;
+    bool verifyQuiet = false;
+    auto* verify = app.add_subcommand(
+        "verify", "Check a split set without writing anything: every piece there, whole and sound");
+    verify->add_option("DESCRIPTOR", verifyDescriptor, "The .split file of the set")->required();
+    verify->add_flag("-q,--quiet", verifyQuiet, "No progress bar");
+    verify->footer(kVerifyFooter);
 
     std::string checksumPath;
     auto* checksum = app.add_subcommand("checksum", "Print the checksum a split records for FILE");
@@ -419,7 +465,9 @@ int Main(int argc, char** argv) {
     }
     UseKernelCopy(!bufferedCopy);
 
-    if (split->parsed()) return RunSplit(source, splitFolder, sizeText, count, splitQuiet);
+    if (split->parsed())
+        return RunSplit(source, splitFolder, sizeText, count, splitQuiet, splitOptions);
+    if (verify->parsed()) return RunVerify(verifyDescriptor, verifyQuiet);
     if (restore->parsed())
         return RunRestore(descriptor, restoreFolder, deletePieces, restoreTime, restoreQuiet);
     if (config->parsed()) return RunConfig(changes);

@@ -43,11 +43,16 @@ class ProgressWindow {
 
 enum class PromptAnswer { Retry, Cancel };
 
-// The modal Retry/Cancel questions about media, with the information icon.
+// The modal questions of an operation: Retry/Cancel about media, with the information icon, and
+// Yes/No before files of another split set are overwritten.
 class Prompt {
   public:
     virtual ~Prompt() = default;
     virtual PromptAnswer AskRetryCancel(const std::string& caption, const std::string& text) = 0;
+    // True for Yes. Without a user to ask, the answer is No.
+    virtual bool AskYesNo(const std::string& /*caption*/, const std::string& /*text*/) {
+        return false;
+    }
 };
 
 class NullProgress final : public Progress {

@@ -1,5 +1,6 @@
 #include "engine/SplitSet.h"
 
+#include <cstdio>
 #include <functional>
 #include <limits>
 #include <optional>
@@ -200,6 +201,199 @@ std::string BatchFileText(const std::string& fileName, const std::string& baseNa
     std::string text;
     WriteBatchFile(fileName, baseName, pieceCount, [&](std::string_view part) { text += part; });
     return text;
+}
+
+bool IsValidDescriptor(const SplitDescriptor& d) {
+    if (d.pieceCount == 0 || d.fileSize < d.pieceCount) return false;
+    // The smallest common size that covers the file must leave the last piece at least a byte.
+    const std::uint64_t piece = d.fileSize / d.pieceCount + (d.fileSize % d.pieceCount ? 1 : 0);
+    return static_cast<unsigned __int128>(piece) * (d.pieceCount - 1) < d.fileSize;
+}
+
+namespace {
+
+// Days since 1970-01-01 of a civil date, and back (proleptic Gregorian calendar).
+std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const auto yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+void CivilFromDays(std::int64_t z, std::int64_t& y, unsigned& m, unsigned& d) {
+    z += 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const auto doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    d = doy - (153 * mp + 2) / 5 + 1;
+    m = mp < 10 ? mp + 3 : mp - 9;
+    y = static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2);
+}
+
+bool ReadDigits(std::string_view& text, std::size_t count, std::int64_t& value) {
+    if (text.size() < count) return false;
+    value = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (text[i] < '0' || text[i] > '9') return false;
+        value = value * 10 + (text[i] - '0');
+    }
+    text.remove_prefix(count);
+    return true;
+}
+
+bool Expect(std::string_view& text, char c) {
+    if (text.empty() || text[0] != c) return false;
+    text.remove_prefix(1);
+    return true;
+}
+
+constexpr std::string_view kModified = ", last modified ";
+constexpr std::string_view kBytes = " bytes";
+
+}  // namespace
+
+std::optional<std::string> IsoUtcText(FileTime seconds, std::uint32_t nanoseconds) {
+    const std::int64_t days = (seconds >= 0 ? seconds : seconds - 86399) / 86400;
+    const std::int64_t inDay = seconds - days * 86400;
+    std::int64_t y;
+    unsigned m, d;
+    CivilFromDays(days, y, m, d);
+    if (y < 0 || y > 9999 || nanoseconds > 999999999) return std::nullopt;
+    char text[96];
+    std::snprintf(text, sizeof text, "%04lld-%02u-%02uT%02lld:%02lld:%02lld.%09uZ",
+                  static_cast<long long>(y), m, d, static_cast<long long>(inDay / 3600),
+                  static_cast<long long>(inDay / 60 % 60), static_cast<long long>(inDay % 60),
+                  nanoseconds);
+    return std::string(text);
+}
+
+std::optional<FileStamp> ReadIsoUtc(std::string_view text) {
+    std::int64_t y, mo, d, h, mi, s;
+    if (!ReadDigits(text, 4, y) || !Expect(text, '-') || !ReadDigits(text, 2, mo) ||
+        !Expect(text, '-') || !ReadDigits(text, 2, d) || !Expect(text, 'T') ||
+        !ReadDigits(text, 2, h) || !Expect(text, ':') || !ReadDigits(text, 2, mi) ||
+        !Expect(text, ':') || !ReadDigits(text, 2, s))
+        return std::nullopt;
+    std::uint32_t nanoseconds = 0;
+    if (Expect(text, '.')) {
+        std::size_t digits = 0;
+        while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
+        if (digits == 0 || digits > 9) return std::nullopt;
+        std::int64_t fraction;
+        ReadDigits(text, digits, fraction);
+        for (std::size_t i = digits; i < 9; ++i) fraction *= 10;
+        nanoseconds = static_cast<std::uint32_t>(fraction);
+    }
+    if (!Expect(text, 'Z') || !text.empty()) return std::nullopt;
+    if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 60) return std::nullopt;
+    std::int64_t yy;
+    unsigned mm, dd;
+    const std::int64_t days = DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d));
+    CivilFromDays(days, yy, mm, dd);
+    if (dd != d) return std::nullopt;  // 31 April and the like
+    FileStamp stamp;
+    stamp.seconds = days * 86400 + h * 3600 + mi * 60 + s;
+    stamp.nanoseconds = nanoseconds;
+    return stamp;
+}
+
+std::string HashListText(const HashList& list, const std::vector<std::string>& order) {
+    std::string text;
+    if (!list.fileName.empty()) {
+        text += "# " + list.fileName + ": " + std::to_string(list.fileSize) + std::string(kBytes);
+        if (list.modified) {
+            if (auto when = IsoUtcText(list.modified->seconds, list.modified->nanoseconds))
+                text += std::string(kModified) + *when;
+        }
+        text += '\n';
+    }
+    for (const auto& name : order) {
+        const auto found = list.pieces.find(name);
+        if (found == list.pieces.end()) continue;
+        // sha256sum marks a name with a backslash or a line end by a leading backslash.
+        const bool escaped = name.find_first_of("\\\n") != std::string::npos;
+        std::string shown;
+        for (const char c : name) {
+            if (c == '\\')
+                shown += "\\\\";
+            else if (c == '\n')
+                shown += "\\n";
+            else
+                shown += c;
+        }
+        text += (escaped ? "\\" : "") + HexDigest(found->second) + "  " + shown + "\n";
+    }
+    return text;
+}
+
+HashList ReadHashList(std::string_view content) {
+    HashList list;
+    bool first = true;
+    while (!content.empty()) {
+        const std::size_t end = content.find('\n');
+        std::string_view line = content.substr(0, end);
+        content.remove_prefix(end == std::string_view::npos ? content.size() : end + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (first && line.size() > 2 && line.substr(0, 2) == "# ") {
+            // "# NAME: SIZE bytes[, last modified TIME]", read from the right: names may hold ": ".
+            std::string_view head = line.substr(2);
+            std::optional<FileStamp> modified;
+            const std::size_t at = head.rfind(kModified);
+            if (at != std::string_view::npos) {
+                modified = ReadIsoUtc(head.substr(at + kModified.size()));
+                head = head.substr(0, at);
+            }
+            const std::size_t colon = head.rfind(": ");
+            if (head.size() > kBytes.size() && head.substr(head.size() - kBytes.size()) == kBytes &&
+                colon != std::string_view::npos) {
+                const std::string_view number =
+                    head.substr(colon + 2, head.size() - kBytes.size() - colon - 2);
+                std::uint64_t size = 0;
+                bool digits = !number.empty() && number.size() <= 19;
+                for (const char c : number) {
+                    digits = digits && c >= '0' && c <= '9';
+                    size = size * 10 + static_cast<std::uint64_t>(c - '0');
+                }
+                if (digits) {
+                    list.fileName = std::string(head.substr(0, colon));
+                    list.fileSize = size;
+                    list.modified = modified;
+                }
+            }
+        }
+        first = false;
+        const bool escaped = !line.empty() && line[0] == '\\';
+        if (escaped) line.remove_prefix(1);
+        if (line.size() < 67 || line[64] != ' ' || (line[65] != ' ' && line[65] != '*')) continue;
+        Sha256Digest digest{};
+        bool hex = true;
+        for (std::size_t i = 0; i < 64 && hex; ++i) {
+            const char c = line[i];
+            int v = c >= '0' && c <= '9'   ? c - '0'
+                    : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                    : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                           : -1;
+            hex = v >= 0;
+            if (hex) digest[i / 2] = static_cast<std::uint8_t>(digest[i / 2] << 4 | v);
+        }
+        if (!hex) continue;
+        std::string name;
+        const std::string_view shown = line.substr(66);
+        for (std::size_t i = 0; i < shown.size(); ++i) {
+            if (escaped && shown[i] == '\\' && i + 1 < shown.size()) {
+                ++i;
+                name += shown[i] == 'n' ? '\n' : shown[i];
+            } else {
+                name += shown[i];
+            }
+        }
+        list.pieces[name] = digest;
+    }
+    return list;
 }
 
 }  // namespace olvo

@@ -4,8 +4,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "platform/FileSystem.h"
+#include "platform/Sha256.h"
 
 namespace olvo {
 
@@ -34,6 +40,32 @@ std::string DescriptorTail(const SplitDescriptor& descriptor);
 // count and the checksum keep the low 32 bits; the size keeps all 64. Raises EngineError
 // "Invalid numeric input" for a number that does not convert. Nothing else is checked.
 SplitDescriptor ReadDescriptor(std::string_view content);
+
+// Whether the descriptor can describe a set: one piece or more, and a size that pieces of one
+// common size (the last 1 to that size) can add up to.
+bool IsValidDescriptor(const SplitDescriptor& descriptor);
+
+// The hash list NAME.EXT.sha256 beside the descriptor, in sha256sum's own format: one line
+// "<64 hex digits><two blanks><piece name>" per piece, ended by a line feed (a name holding a
+// backslash is escaped as sha256sum escapes it, the line then begins with a backslash). It may
+// begin with a comment line that sha256sum -c skips:
+//   # Holiday.avi: 3145728 bytes, last modified 2005-03-25T14:03:53.123456789Z
+// with the source's name, its size and its last-write time in UTC to the nanosecond.
+struct HashList {
+    std::string fileName;  // empty: no comment line
+    std::uint64_t fileSize = 0;
+    std::optional<FileStamp> modified;  // size unused
+    std::map<std::string, Sha256Digest> pieces;
+};
+
+std::string HashListText(const HashList& list, const std::vector<std::string>& order);
+// Lines that are not of the form above are skipped, as sha256sum -c skips them.
+HashList ReadHashList(std::string_view content);
+
+// A time as "YYYY-MM-DDTHH:MM:SS.nnnnnnnnnZ" (UTC); nothing for years outside 0 to 9999.
+std::optional<std::string> IsoUtcText(FileTime seconds, std::uint32_t nanoseconds);
+// Reads that form (the fraction may have 0 to 9 digits, or be left out with its point).
+std::optional<FileStamp> ReadIsoUtc(std::string_view text);
 
 // True when name can stand between double quotes in a batch line: no '"', no character below 32.
 bool IsBatchSafeName(const std::string& name);

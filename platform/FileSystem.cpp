@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 namespace olvo {
@@ -52,6 +54,48 @@ std::uint64_t FileSystem::Copy(InputFile& from, OutputFile& to, std::uint64_t li
         if (got < want) break;
     }
     return done;
+}
+
+// Portable defaults; the system's own file systems do better where they can.
+
+void OutputFile::Truncate(std::uint64_t) {
+    ThrowSystemError(ENOSYS);
+}
+
+std::unique_ptr<OutputFile> FileSystem::CreateExclusive(const std::string& path) {
+    if (Occupied(path)) ThrowSystemError(EEXIST);
+    return Create(path);
+}
+
+void FileSystem::Rename(const std::string& from, const std::string& to) {
+    std::error_code error;
+    std::filesystem::rename(std::filesystem::path(from), std::filesystem::path(to), error);
+    if (error) ThrowSystemError(error.value() ? error.value() : EIO);
+}
+
+bool FileSystem::Occupied(const std::string& path) {
+    std::error_code error;
+    return !path.empty() &&
+           std::filesystem::symlink_status(std::filesystem::path(path), error).type() !=
+               std::filesystem::file_type::not_found &&
+           !error;
+}
+
+std::vector<std::string> FileSystem::List(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(std::filesystem::path(folder), error), end;
+         !error && it != end; it.increment(error))
+        names.push_back(it->path().filename().string());
+    return names;
+}
+
+std::size_t FileSystem::MaxNameLength(const std::string&) {
+    return 255;
+}
+
+std::unique_ptr<FileLock> FileSystem::TryLock(const std::string&) {
+    return std::make_unique<FileLock>();
 }
 
 }  // namespace olvo

@@ -9,6 +9,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace olvo {
 
@@ -52,12 +53,22 @@ struct FileIdentity {
     bool operator==(const FileIdentity&) const = default;
 };
 
+// The size and last-write time of an open file, to the precision the file system keeps.
+struct FileStamp {
+    std::uint64_t size = 0;
+    FileTime seconds = 0;
+    std::uint32_t nanoseconds = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
 class InputFile {
   public:
     virtual ~InputFile() = default;
     // Reads up to size bytes; fewer only at the end of the file. Raises on a read failure.
     virtual std::size_t Read(void* buffer, std::size_t size) = 0;
     virtual FileTime LastWriteTime() = 0;
+    // Size and last-write time as they are now. Raises when the system cannot tell.
+    virtual FileStamp Stamp() { return FileStamp{0, LastWriteTime(), 0}; }
     // Moves the read position to offset bytes from the start.
     virtual void Seek(std::uint64_t offset) = 0;
     // The descriptor for kernel copies, or -1 when there is none.
@@ -71,9 +82,23 @@ class OutputFile {
     virtual void Write(const void* data, std::size_t size) = 0;
     // Puts everything written so far on the medium.
     virtual void Flush() = 0;
+    // Cuts the file to size bytes; the next write goes there. Raises on failure.
+    virtual void Truncate(std::uint64_t size);
     // Sets the last-write time; false when the system refused.
     virtual bool SetLastWriteTime(FileTime time) = 0;
+    // Sets the last-write time to the nanosecond; true only when the file now holds exactly that
+    // time (a file system may keep a narrower range or a coarser step, and clamp silently).
+    virtual bool SetExactTime(FileTime seconds, std::uint32_t nanoseconds) {
+        return nanoseconds == 0 && SetLastWriteTime(seconds);
+    }
     virtual int Descriptor() const { return -1; }
+};
+
+// Held while a split writes the pieces of one set name in a folder; released when destroyed, and
+// by the system when the process ends, however it ends.
+class FileLock {
+  public:
+    virtual ~FileLock() = default;
 };
 
 class FileSystem {
@@ -88,8 +113,14 @@ class FileSystem {
     // is refused ("File access denied") rather than waited for.
     virtual std::unique_ptr<InputFile> OpenRead(const std::string& path) = 0;
     // Creates a new file or empties an existing one, for writing. Anything but a regular file
-    // at path (a pipe, a device) is refused ("File access denied") rather than waited for.
+    // at path (a pipe, a device) is refused ("File access denied") rather than waited for. A
+    // symbolic link at path is never followed: it is replaced by the new file.
     virtual std::unique_ptr<OutputFile> Create(const std::string& path) = 0;
+    // Creates a file that did not exist; raises FileError with EEXIST when anything is at path.
+    virtual std::unique_ptr<OutputFile> CreateExclusive(const std::string& path);
+    // Gives the file at from the name to, in one step, replacing what is there (a symbolic link
+    // at to is replaced, not followed). Both names lie in one folder. Raises on failure.
+    virtual void Rename(const std::string& from, const std::string& to);
     // False when the file could not be deleted; never raises.
     virtual bool Delete(const std::string& path) = 0;
     // Bytes available to the user on the volume that holds folder, or -1 when that cannot be told
@@ -99,6 +130,17 @@ class FileSystem {
     virtual std::optional<FileIdentity> Identity(const std::string& path) = 0;
     // Puts everything written to the volume that holds folder on its medium. Raises on failure.
     virtual void SyncVolume(const std::string& folder) = 0;
+    // True when anything is at path, a symbolic link (even a broken one) included.
+    virtual bool Occupied(const std::string& path);
+    // The names in folder (no "." or ".."); empty when it cannot be read.
+    virtual std::vector<std::string> List(const std::string& folder);
+    // The longest file name, in bytes, that folder can hold.
+    virtual std::size_t MaxNameLength(const std::string& folder);
+    // True when folder lies on a medium that can be taken out (a USB stick, a card, a disc).
+    virtual bool IsRemovable(const std::string& /*folder*/) { return false; }
+    // Takes the lock file at path without waiting: nothing when another process holds it. Raises
+    // when the lock file cannot be made (a read-only medium).
+    virtual std::unique_ptr<FileLock> TryLock(const std::string& path);
 
     // Copies from the current position of from to to until limit bytes are copied or from ends,
     // calling progress with the number of bytes copied so far after each step, and returns that

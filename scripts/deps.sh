@@ -7,7 +7,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev
-  libcli11-dev libcurl4-openssl-dev libjpeg-dev
+  libcli11-dev libcurl4-openssl-dev libjpeg-dev libssl-dev
   qt6-base-dev libcanberra-dev xvfb xauth fonts-dejavu-core
   fp-utils libchm-dev
   dbus-daemon desktop-file-utils

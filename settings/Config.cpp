@@ -128,6 +128,16 @@ void TfrmConfig::BuildWindow() {
     AddDesign(page, grpFolders, QSize(281, 116), Qt::Horizontal);
     AddDesign(page, grpSplitSizes, QSize(281, 140), Qt::Horizontal);
     page->addStretch(1);
+    tsChecks = Named(new QWidget, "tsChecks");
+    PageControl1->addTab(tsChecks, QStringLiteral("Checks"));
+    chkWriteHashes =
+        Named(new QCheckBox(QStringLiteral("Write SHA-256 checksums (.sha256 file)"), tsChecks),
+              "chkWriteHashes");
+    chkWriteHashes->setChecked(true);
+    auto* checks = new QVBoxLayout(tsChecks);
+    checks->setContentsMargins(12, 12, 12, 0);
+    AddDesign(checks, chkWriteHashes, QSize(277, 19), Qt::Horizontal);
+    checks->addStretch(1);
 
     cmdOK = Named(new QPushButton(QStringLiteral("OK"), this), "cmdOK");
     cmdOK->setDefault(true);
@@ -151,7 +161,8 @@ void TfrmConfig::BuildWindow() {
     setTabOrder(cmdRestoreTo, cmdClear);
     setTabOrder(cmdClear, mmoSplitSizes);
     setTabOrder(mmoSplitSizes, cmdDefault);
-    setTabOrder(cmdDefault, cmdOK);
+    setTabOrder(cmdDefault, chkWriteHashes);
+    setTabOrder(chkWriteHashes, cmdOK);
     setTabOrder(cmdOK, cmdCancel);
     setTabOrder(cmdCancel, cmdApply);
     layout->activate();
@@ -221,6 +232,7 @@ void TfrmConfig::ConnectHandlers() {
     connect(mmoSplitSizes, &QPlainTextEdit::textChanged, this,
             handle(&TfrmConfig::mmoSplitSizesChange));
     connect(cmdDefault, &QPushButton::clicked, this, handle(&TfrmConfig::cmdDefaultClick));
+    connect(chkWriteHashes, &QCheckBox::toggled, this, handle(&TfrmConfig::mmoSplitSizesChange));
     connect(cmdOK, &QPushButton::clicked, this, handle(&TfrmConfig::cmdOKClick));
     connect(cmdCancel, &QPushButton::clicked, this, handle(&TfrmConfig::cmdCancelClick));
     connect(cmdApply, &QPushButton::clicked, this, handle(&TfrmConfig::cmdApplyClick));
@@ -250,6 +262,7 @@ void TfrmConfig::ReadWriteRegistry(char mode) {
     values.restoreToFolder = chkRestoreTo->isChecked();
     values.restoreFolderName = Text(txtRestoreToDef);
     values.splitSizes = Text(mmoSplitSizes);
+    values.writeHashes = chkWriteHashes->isChecked();
     switch (mode) {
         case 'r': {
             // A failing load leaves the values after the failing one as the controls held them.
@@ -268,6 +281,7 @@ void TfrmConfig::ReadWriteRegistry(char mode) {
             SetChecked(chkSplitTo, values.splitToFolder);
             SetChecked(chkRestoreTo, values.restoreToFolder);
             SetText(mmoSplitSizes, values.splitSizes);
+            SetChecked(chkWriteHashes, values.writeHashes);
             if (failure) std::rethrow_exception(failure);
             break;
         }
@@ -288,6 +302,7 @@ void TfrmConfig::cmdApplyClick() {
     settings.RestoreToFolder = chkRestoreTo->isChecked();
     settings.SplitFolderName = Text(txtSplitToDef);
     settings.RestoreFolderName = Text(txtRestoreToDef);
+    settings.WriteHashes = chkWriteHashes->isChecked();
     cmdApply->setEnabled(false);
     cmdOK->setFocus();
 }

@@ -46,6 +46,8 @@ class TfrmConfig final : public QDialog {
     QPushButton* cmdRestoreTo;
     QPushButton* cmdClear;
     QGroupBox* grpSplitSizes;
+    QWidget* tsChecks;
+    QCheckBox* chkWriteHashes;
     QPlainTextEdit* mmoSplitSizes;
     QPushButton* cmdDefault;
     QPushButton* cmdOK;

@@ -153,6 +153,7 @@ void LoadStartupSettings(Registry& registry, Settings& settings,
     settings.SplitFolderName = store.ReadString(SettingsSection, kSplitFolderNameValue, "");
     settings.RestoreToFolder = store.ReadBool(SettingsSection, kRestoreToFolderValue, false);
     settings.RestoreFolderName = store.ReadString(SettingsSection, kRestoreFolderNameValue, "");
+    settings.WriteHashes = store.ReadBool(SettingsSection, kWriteHashesValue, true);
 }
 
 void LoadConfigValues(Registry& registry, ConfigValues& values) {
@@ -162,6 +163,7 @@ void LoadConfigValues(Registry& registry, ConfigValues& values) {
     values.splitToFolder = store.ReadBool(SettingsSection, kSplitToFolderValue, false);
     values.restoreToFolder = store.ReadBool(SettingsSection, kRestoreToFolderValue, false);
     values.splitSizes = store.ReadString(SettingsSection, kSplitSizesValue, DefaultSplitSizes);
+    values.writeHashes = store.ReadBool(SettingsSection, kWriteHashesValue, true);
 }
 
 void SaveConfigValues(Registry& registry, const ConfigValues& values) {
@@ -171,6 +173,10 @@ void SaveConfigValues(Registry& registry, const ConfigValues& values) {
     store.WriteBool(SettingsSection, kRestoreToFolderValue, values.restoreToFolder);
     store.WriteString(SettingsSection, kRestoreFolderNameValue, values.restoreFolderName);
     store.WriteString(SettingsSection, kSplitSizesValue, values.splitSizes);
+    // Kept only once it was changed, so that a store of the usual five stays as it was.
+    if (!values.writeHashes ||
+        store.ReadString(SettingsSection, kWriteHashesValue, "\x01") != "\x01")
+        store.WriteBool(SettingsSection, kWriteHashesValue, values.writeHashes);
 }
 
 }  // namespace olvo

@@ -7,6 +7,8 @@
 //   "Restore To Folder"    "1" or "0"        default no
 //   "Restore Folder Name"  a folder path     default empty
 //   "Split Sizes"          "1420,663552,..." default DefaultSplitSizes (sizes in KB)
+//   "Write Hashes"         "1" or "0"        default yes: a split writes NAME.EXT.sha256
+//                                             (stored only once it was turned off)
 //
 // A missing key, section or value reads as its default. A value of the wrong type or size, or a
 // write the registry refuses, raises SettingsError with the text the user is shown; a load or
@@ -30,6 +32,7 @@ inline constexpr char kSplitFolderNameValue[] = "Split Folder Name";
 inline constexpr char kRestoreToFolderValue[] = "Restore To Folder";
 inline constexpr char kRestoreFolderNameValue[] = "Restore Folder Name";
 inline constexpr char kSplitSizesValue[] = "Split Sizes";
+inline constexpr char kWriteHashesValue[] = "Write Hashes";
 
 // "Invalid data type for '%s'", "Failed to get data for '%s'", "Failed to create key %s" or
 // "Failed to set data for '%s'", with the value or section name in place of %s.
@@ -78,6 +81,7 @@ struct Settings {
     bool RestoreToFolder = false;
     std::string SplitFolderName;
     std::string RestoreFolderName;
+    bool WriteHashes = true;
 };
 
 // The five values as the configuration window shows them.
@@ -87,6 +91,7 @@ struct ConfigValues {
     std::string splitFolderName;
     std::string restoreFolderName;
     std::string splitSizes;
+    bool writeHashes = true;
 };
 
 // The entries of a split-size list text, as the size box lists them. Entries are separated by
@@ -96,15 +101,18 @@ struct ConfigValues {
 std::vector<std::string> SplitSizeEntries(const std::string& listText);
 
 // The start-up load: "Split Sizes" into splitSizes (its entries), then "Split To Folder",
-// "Split Folder Name", "Restore To Folder", "Restore Folder Name" into settings. Raises
-// SettingsError at a failing value; the values before it stay loaded, the later ones untouched.
+// "Split Folder Name", "Restore To Folder", "Restore Folder Name", "Write Hashes" into settings.
+// Raises SettingsError at a failing value; the values before it stay loaded, the later ones
+// untouched.
 void LoadStartupSettings(Registry& registry, Settings& settings,
                          std::vector<std::string>& splitSizes);
 // The configuration window's load: "Split Folder Name", "Restore Folder Name",
-// "Split To Folder", "Restore To Folder", "Split Sizes", each stored in values as it is read.
+// "Split To Folder", "Restore To Folder", "Split Sizes", "Write Hashes", each stored in values as
+// it is read.
 void LoadConfigValues(Registry& registry, ConfigValues& values);
 // The configuration window's save: all five, changed or not, in the order "Split To Folder",
-// "Split Folder Name", "Restore To Folder", "Restore Folder Name", "Split Sizes".
+// "Split Folder Name", "Restore To Folder", "Restore Folder Name", "Split Sizes"; then "Write
+// Hashes" when it is off or was stored before.
 void SaveConfigValues(Registry& registry, const ConfigValues& values);
 
 }  // namespace olvo

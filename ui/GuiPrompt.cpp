@@ -10,4 +10,9 @@ PromptAnswer GuiPrompt::AskRetryCancel(const std::string& caption, const std::st
     return answer == BoxAnswer::Retry ? PromptAnswer::Retry : PromptAnswer::Cancel;
 }
 
+bool GuiPrompt::AskYesNo(const std::string& caption, const std::string& text) {
+    return Gui().MessageBox(caption, text, BoxIcon::Information, BoxButtons::YesNo) ==
+           BoxAnswer::Yes;
+}
+
 }  // namespace olvo

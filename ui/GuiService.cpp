@@ -69,6 +69,12 @@ class DesktopGuiService final : public GuiService {
             box.setEscapeButton(QMessageBox::Cancel);
             return box.exec() == QMessageBox::Retry ? BoxAnswer::Retry : BoxAnswer::Cancel;
         }
+        if (buttons == BoxButtons::YesNo) {
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setDefaultButton(QMessageBox::No);
+            box.setEscapeButton(QMessageBox::No);
+            return box.exec() == QMessageBox::Yes ? BoxAnswer::Yes : BoxAnswer::No;
+        }
         box.setStandardButtons(QMessageBox::Ok);
         box.exec();
         return BoxAnswer::Ok;

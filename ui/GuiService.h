@@ -10,15 +10,16 @@
 namespace olvo {
 
 enum class BoxIcon { Information, Error };
-enum class BoxButtons { Ok, RetryCancel };
-enum class BoxAnswer { Ok, Retry, Cancel };
+enum class BoxButtons { Ok, RetryCancel, YesNo };
+enum class BoxAnswer { Ok, Retry, Cancel, Yes, No };
 
 class GuiService {
   public:
     virtual ~GuiService() = default;
 
     // A modal message box over the active window. A carriage return in text breaks the line.
-    // Closing the box without a button answers Cancel (Ok for a box that has only Ok).
+    // Closing the box without a button answers Cancel (Ok for a box that has only Ok, No for a
+    // Yes/No box).
     virtual BoxAnswer MessageBox(const std::string& caption, const std::string& text, BoxIcon icon,
                                  BoxButtons buttons) = 0;
 

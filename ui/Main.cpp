@@ -425,8 +425,15 @@ void TfrmMainForm::BuildRestoreTab() {
     RowGap(grid, 5, 4);
     chkRestoreTime =
         Named(new QCheckBox(QStringLiteral("Restore original file time"), page), "chkRestoreTime");
-    AddDesign(grid, chkRestoreTime, QSize(300, 19), 6, kFieldColumn, 1,
-              kLastColumn - kFieldColumn + 1);
+    cmdVerify = Named(new QPushButton(QStringLiteral("&Verify"), page), "cmdVerify");
+    cmdVerify->setToolTip(QStringLiteral("Check that every piece is there and undamaged"));
+    // The time box and, at the tab's right edge, the Verify button, on one line.
+    auto* timeRow = new QHBoxLayout;
+    timeRow->setSpacing(6);
+    AddDesign(timeRow, chkRestoreTime, QSize(300, 19));
+    timeRow->addStretch(1);
+    AddDesign(timeRow, cmdVerify, QSize(75, 25));
+    grid->addLayout(timeRow, 6, kFieldColumn, 1, kLastColumn - kFieldColumn + 1);
     grid->setRowStretch(7, 1);
 
     // The destinations are chosen with their "..." buttons only: read-only, greyed like the
@@ -473,6 +480,7 @@ void TfrmMainForm::ConnectHandlers() {
     };
     connect(pcMain, &QTabWidget::currentChanged, this, handle(&TfrmMainForm::pcMainChange));
     connect(cmdAction, &QPushButton::clicked, this, handle(&TfrmMainForm::cmdActionClick));
+    connect(cmdVerify, &QPushButton::clicked, this, handle(&TfrmMainForm::cmdVerifyClick));
     connect(cmdClose, &QPushButton::clicked, this, handle(&TfrmMainForm::miExitClick));
     connect(txtFileToSplit, &QLineEdit::textChanged, this,
             handle(&TfrmMainForm::txtFileToSplitChange));
@@ -744,7 +752,10 @@ void TfrmMainForm::cmdActionClick() {
                 const std::uint64_t pieces =
                     *pieceSize == 0 ? 0 : (fileSize + *pieceSize - 1) / *pieceSize;
                 m_progress.SetSubject("Splitting " + FileNamePart(source, true, kPathDelimiter));
-                outcome.succeeded = SplitFile(context, source, folder, outcome.failure, *pieceSize);
+                SplitOptions options;
+                options.writeHashes = ProgramSettings().WriteHashes;
+                outcome.succeeded =
+                    SplitFile(context, source, folder, outcome.failure, *pieceSize, options);
                 outcome.folder = WithoutTrailingDelimiter(folder);
                 outcome.done =
                     "Split into " + std::to_string(pieces) + " pieces in " + outcome.folder;
@@ -763,6 +774,7 @@ void TfrmMainForm::cmdActionClick() {
             outcome.duration = std::chrono::duration_cast<std::chrono::milliseconds>(
                 std::chrono::steady_clock::now() - started);
             outcome.ran = true;
+            outcome.warnings = context.warnings;
         }
     }
     hourglass.Restore();
@@ -790,6 +802,41 @@ void TfrmMainForm::ReportOutcome(const Outcome& outcome) {
         Gui().PlaySystemSound("SystemAsterisk");
     else
         Gui().MessageBox("Error", outcome.failure, BoxIcon::Error, BoxButtons::Ok);
+    // What succeeded with a flaw (a piece that could not be deleted) is told after it.
+    if (outcome.succeeded && !outcome.warnings.empty()) {
+        std::string text;
+        for (const auto& warning : outcome.warnings)
+            text += (text.empty() ? "" : "\r") + warning;
+        Gui().MessageBox("Warning", text, BoxIcon::Information, BoxButtons::Ok);
+    }
+}
+
+void TfrmMainForm::cmdVerifyClick() {
+    if (m_busy) return;
+    statusLine->Clear();
+    WaitCursor hourglass;
+    std::string failure;
+    std::vector<std::string> problems;
+    bool whole = false;
+    {
+        SetBusy(true);
+        struct Idle {
+            TfrmMainForm* form;
+            ~Idle() { form->SetBusy(false); }
+        } idle{this};
+        EngineContext context{m_files, m_progress, m_prompt,
+                              DateTimeFormat(CurrentDateTimeConventions())};
+        m_progress.SetSubject("Verifying " + FileNamePart(Text(txtSplitFile), true, kPathDelimiter));
+        whole = VerifySet(context, Text(txtSplitFile), problems, failure);
+    }
+    hourglass.Restore();
+    if (whole) {
+        Gui().MessageBox("Verify", "The split set is whole: every piece is there and undamaged.",
+                         BoxIcon::Information, BoxButtons::Ok);
+        return;
+    }
+    for (const auto& problem : problems) failure += (failure.empty() ? "" : "\r") + problem;
+    Gui().MessageBox("Verify", failure, BoxIcon::Error, BoxButtons::Ok);
 }
 
 void TfrmMainForm::AddFile(QWidget* tab, const std::string& fileName) {

@@ -104,6 +104,7 @@ class TfrmMainForm final : public QMainWindow {
     QPushButton* cmdBrowseFolderRestore;
     QCheckBox* chkDeletePieces;
     QCheckBox* chkRestoreTime;
+    QPushButton* cmdVerify;
 
     // Under the tabs: what the last operation did, with a button that opens its folder.
     TStatusLine* statusLine;
@@ -128,6 +129,8 @@ class TfrmMainForm final : public QMainWindow {
     void txtFileToSplitChange();
     void UpdateLabels();
     void cmdActionClick();
+    // Checks the split set of txtSplitFile without writing anything and shows the outcome.
+    void cmdVerifyClick();
     // Puts fileName into tab (tsSplit or tsRestore), makes that tab active and fills its
     // destination from the settings or from the file's own folder.
     void AddFile(QWidget* tab, const std::string& fileName);
@@ -176,6 +179,7 @@ class TfrmMainForm final : public QMainWindow {
         std::string done;    // the status line's text on success
         std::string folder;  // the folder written to
         std::chrono::milliseconds duration{0};
+        std::vector<std::string> warnings;  // flaws of an operation that succeeded
     };
     void ReportOutcome(const Outcome& outcome);
 

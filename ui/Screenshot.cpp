@@ -44,7 +44,9 @@ class SilentGui final : public GuiService {
     BoxAnswer MessageBox(const std::string& caption, const std::string& text, BoxIcon,
                          BoxButtons buttons) override {
         std::fprintf(stderr, "olvo-screenshot: box \"%s\": %s\n", caption.c_str(), text.c_str());
-        return buttons == BoxButtons::Ok ? BoxAnswer::Ok : BoxAnswer::Cancel;
+        return buttons == BoxButtons::Ok      ? BoxAnswer::Ok
+               : buttons == BoxButtons::YesNo ? BoxAnswer::No
+                                              : BoxAnswer::Cancel;
     }
     std::optional<std::string> OpenFileName(const std::string&, const std::string&) override {
         return std::nullopt;

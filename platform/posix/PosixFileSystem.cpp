@@ -1,13 +1,18 @@
 // The file system seam over POSIX calls. Kernel copies (copy_file_range) where the kernel offers
 // them for the pair of files, the buffered copy of the base class otherwise.
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <ctime>
+#include <fstream>
 
 #include "platform/FileSystem.h"
 
@@ -50,6 +55,12 @@ class PosixInputFile final : public InputFile {
         if (::fstat(m_fd.Get(), &st) != 0) ThrowSystemError(errno);
         return st.st_mtim.tv_sec;
     }
+    FileStamp Stamp() override {
+        struct stat st {};
+        if (::fstat(m_fd.Get(), &st) != 0) ThrowSystemError(errno);
+        return FileStamp{static_cast<std::uint64_t>(st.st_size), st.st_mtim.tv_sec,
+                         static_cast<std::uint32_t>(st.st_mtim.tv_nsec)};
+    }
     void Seek(std::uint64_t offset) override {
         if (::lseek(m_fd.Get(), static_cast<off_t>(offset), SEEK_SET) < 0) ThrowSystemError(errno);
     }
@@ -85,6 +96,23 @@ class PosixOutputFile final : public OutputFile {
         times[1].tv_nsec = 0;
         return ::futimens(m_fd.Get(), times) == 0;
     }
+    void Truncate(std::uint64_t size) override {
+        if (::ftruncate(m_fd.Get(), static_cast<off_t>(size)) != 0 ||
+            ::lseek(m_fd.Get(), static_cast<off_t>(size), SEEK_SET) < 0)
+            ThrowSystemError(errno);
+    }
+    bool SetExactTime(FileTime seconds, std::uint32_t nanoseconds) override {
+        struct timespec times[2];
+        times[0].tv_sec = 0;
+        times[0].tv_nsec = UTIME_OMIT;
+        times[1].tv_sec = static_cast<time_t>(seconds);
+        times[1].tv_nsec = static_cast<long>(nanoseconds);
+        if (static_cast<FileTime>(times[1].tv_sec) != seconds) return false;
+        struct stat st {};
+        // File systems clamp a time they cannot hold without an error: read it back.
+        return ::futimens(m_fd.Get(), times) == 0 && ::fstat(m_fd.Get(), &st) == 0 &&
+               st.st_mtim.tv_sec == times[1].tv_sec && st.st_mtim.tv_nsec == times[1].tv_nsec;
+    }
     int Descriptor() const override { return m_fd.Get(); }
 
   private:
@@ -111,6 +139,44 @@ bool IsFallbackError(int code) {
     return code == EXDEV || code == ENOSYS || code == EINVAL || code == EOPNOTSUPP ||
            code == EBADF || code == ETXTBSY || code == EPERM;
 }
+
+// Opens path for writing without following a symbolic link; -1 with errno on failure.
+int Open(const std::string& path, int mode) {
+    const int fd =
+        ::open(path.c_str(),
+               O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW | mode, 0666);
+    if (fd < 0 && errno == ENXIO) errno = EACCES;
+    return fd;
+}
+
+std::unique_ptr<OutputFile> Opened(int fd) {
+    if (fd < 0) ThrowSystemError(errno);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        ThrowSystemError(EACCES);
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return std::make_unique<PosixOutputFile>(fd);
+}
+
+// The lock file is removed while it is still held, so that no file is left behind; a waiter that
+// opened it before then sees that it was removed and takes a new one.
+class PosixLock final : public FileLock {
+  public:
+    PosixLock(int fd, std::string path) : m_fd(fd), m_path(std::move(path)) {}
+    ~PosixLock() override {
+        struct stat held {
+        }, named{};
+        if (::fstat(m_fd.Get(), &held) == 0 && ::lstat(m_path.c_str(), &named) == 0 &&
+            held.st_dev == named.st_dev && held.st_ino == named.st_ino)
+            ::unlink(m_path.c_str());
+    }
+
+  private:
+    Descriptor m_fd;
+    std::string m_path;
+};
 
 class PosixFileSystem final : public FileSystem {
   public:
@@ -149,17 +215,85 @@ class PosixFileSystem final : public FileSystem {
 
     std::unique_ptr<OutputFile> Create(const std::string& path) override {
         // A pipe without a reader would block the open for ever, and what went into a pipe or a
-        // device would not be there to read back: only regular files are written.
-        const int fd = ::open(
-            path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
-        if (fd < 0) ThrowSystemError(errno == ENXIO ? EACCES : errno);
-        struct stat st {};
-        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-            ::close(fd);
-            ThrowSystemError(EACCES);
+        // device would not be there to read back: only regular files are written. A symbolic
+        // link is not followed into a file the user never named: it makes way for the new file.
+        int fd = Open(path, O_TRUNC);
+        if (fd < 0 && errno == ELOOP) {
+            struct stat st {};
+            if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) &&
+                ::unlink(path.c_str()) != 0)
+                ThrowSystemError(errno);
+            fd = Open(path, O_EXCL);
         }
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-        return std::make_unique<PosixOutputFile>(fd);
+        return Opened(fd);
+    }
+
+    std::unique_ptr<OutputFile> CreateExclusive(const std::string& path) override {
+        return Opened(Open(path, O_EXCL));
+    }
+
+    void Rename(const std::string& from, const std::string& to) override {
+        if (::rename(from.c_str(), to.c_str()) != 0) ThrowSystemError(errno);
+    }
+
+    bool Occupied(const std::string& path) override {
+        struct stat st {};
+        return !path.empty() && ::lstat(path.c_str(), &st) == 0;
+    }
+
+    std::vector<std::string> List(const std::string& folder) override {
+        std::vector<std::string> names;
+        DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+        if (dir == nullptr) return names;
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        ::closedir(dir);
+        return names;
+    }
+
+    std::size_t MaxNameLength(const std::string& folder) override {
+        errno = 0;
+        const long limit = ::pathconf(NearestExisting(folder).c_str(), _PC_NAME_MAX);
+        return limit > 0 ? static_cast<std::size_t>(limit) : NAME_MAX;
+    }
+
+    bool IsRemovable(const std::string& folder) override {
+        struct stat st {};
+        if (::stat(NearestExisting(folder).c_str(), &st) != 0) return false;
+        // The block device behind the folder; a partition's flag sits with its whole disk.
+        const std::string device = "/sys/dev/block/" + std::to_string(major(st.st_dev)) + ":" +
+                                   std::to_string(minor(st.st_dev));
+        char resolved[PATH_MAX];
+        if (::realpath(device.c_str(), resolved) == nullptr) return false;
+        std::string at = resolved;
+        for (int level = 0; level < 2 && !at.empty(); ++level) {
+            std::ifstream flag(at + "/removable");
+            char value = '0';
+            if (flag >> value) return value == '1';
+            at.erase(at.rfind('/'));
+        }
+        return false;
+    }
+
+    std::unique_ptr<FileLock> TryLock(const std::string& path) override {
+        for (;;) {
+            const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+            if (fd < 0) ThrowSystemError(errno);
+            Descriptor guard(fd);
+            if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+                if (errno == EWOULDBLOCK) return nullptr;
+                ThrowSystemError(errno);
+            }
+            // The holder before us may have removed the file after we opened it: a lock on a
+            // name that is gone protects nothing.
+            struct stat held {
+            }, named{};
+            if (::fstat(fd, &held) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+                held.st_dev == named.st_dev && held.st_ino == named.st_ino)
+                return std::make_unique<PosixLock>(::fcntl(fd, F_DUPFD_CLOEXEC, 0), path);
+        }
     }
 
     bool Delete(const std::string& path) override { return ::unlink(path.c_str()) == 0; }

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <set>
 
@@ -59,6 +60,17 @@ class Win32InputFile final : public InputFile {
             ThrowWin32Error(::GetLastError());
         return FromWin32FileTime(written);
     }
+    FileStamp Stamp() override {
+        LARGE_INTEGER size{};
+        FILETIME written{};
+        if (!::GetFileSizeEx(m_handle.Get(), &size) ||
+            !::GetFileTime(m_handle.Get(), nullptr, nullptr, &written))
+            ThrowWin32Error(::GetLastError());
+        const std::uint64_t ticks =
+            (static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+        return FileStamp{static_cast<std::uint64_t>(size.QuadPart), FromWin32FileTime(written),
+                         static_cast<std::uint32_t>(ticks % 10000000u) * 100u};
+    }
     void Seek(std::uint64_t offset) override {
         LARGE_INTEGER to{};
         to.QuadPart = static_cast<LONGLONG>(offset);
@@ -87,6 +99,13 @@ class Win32OutputFile final : public OutputFile {
     }
     void Flush() override {
         if (!::FlushFileBuffers(m_handle.Get())) ThrowWin32Error(::GetLastError());
+    }
+    void Truncate(std::uint64_t size) override {
+        LARGE_INTEGER at{};
+        at.QuadPart = static_cast<LONGLONG>(size);
+        if (!::SetFilePointerEx(m_handle.Get(), at, nullptr, FILE_BEGIN) ||
+            !::SetEndOfFile(m_handle.Get()))
+            ThrowWin32Error(::GetLastError());
     }
     bool SetLastWriteTime(FileTime time) override {
         FILETIME written{};
@@ -167,6 +186,45 @@ class Win32FileSystem final : public FileSystem {
         if (handle == INVALID_HANDLE_VALUE) ThrowWin32Error(::GetLastError());
         m_written.insert(FullPath(path));
         return std::make_unique<Win32OutputFile>(handle);
+    }
+
+    std::unique_ptr<OutputFile> CreateExclusive(const std::string& path) override {
+        const HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            const DWORD code = ::GetLastError();
+            if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) ThrowSystemError(EEXIST);
+            ThrowWin32Error(code);
+        }
+        m_written.insert(FullPath(path));
+        return std::make_unique<Win32OutputFile>(handle);
+    }
+
+    void Rename(const std::string& from, const std::string& to) override {
+        // The name in the system code page, as every other call here; written through, so that
+        // the new name is on the medium when the call returns.
+        if (!::MoveFileExA(from.c_str(), to.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            ThrowWin32Error(::GetLastError());
+        m_written.erase(FullPath(from));
+        m_written.insert(FullPath(to));
+    }
+
+    std::vector<std::string> List(const std::string& folder) override {
+        std::vector<std::string> names;
+        std::string query = folder.empty() ? std::string(".") : folder;
+        if (query.back() != '\\' && query.back() != '/') query += '\\';
+        query += '*';
+        QuietCriticalErrors quiet;
+        WIN32_FIND_DATAA data{};
+        const HANDLE search = ::FindFirstFileA(query.c_str(), &data);
+        if (search == INVALID_HANDLE_VALUE) return names;
+        do {
+            const std::string name = data.cFileName;
+            if (name != "." && name != "..") names.push_back(name);
+        } while (::FindNextFileA(search, &data));
+        ::FindClose(search);
+        return names;
     }
 
     bool Delete(const std::string& path) override {

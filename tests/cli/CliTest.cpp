@@ -44,6 +44,49 @@ TEST(Cli, SplitsAndRestoresWithRelativePaths) {
     EXPECT_FALSE(Exists(dir / "movie file.avi.split"));
 }
 
+// The .sha256 file is sha256sum's own; verify and restore name a damaged piece and delete
+// nothing; another set in the way needs --overwrite.
+TEST(Cli, VerifiedSetsAndSetsInTheWay) {
+    TempDir dir;
+    const std::string bytes = PatternBytes(3000000);
+    WriteFile(dir / "f.bin", bytes);
+    ASSERT_EQ(Cli({"split", "f.bin", "-s", "1M"}, dir.Path()).exitCode, 0);
+    auto check = RunProgram("/usr/bin/sha256sum", {"-c", "--ignore-missing", "f.bin.sha256"}, "",
+                            dir.Path());
+    EXPECT_EQ(check.exitCode, 0) << check.err;
+    EXPECT_EQ(check.out, "f.s01: OK\nf.s02: OK\nf.s03: OK\n");
+    auto r = Cli({"verify", "f.bin.split"}, dir.Path());
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "The split set is whole: " + (dir / "f.bin.split") + "\n");
+
+    std::string piece = ReadFile(dir / "f.s01");
+    piece[100] ^= 1;
+    WriteFile(dir / "f.s01", piece);
+    ::truncate((dir / "f.s03").c_str(), 10);
+    check = RunProgram("/usr/bin/sha256sum", {"-c", "--ignore-missing", "f.bin.sha256"}, "",
+                       dir.Path());
+    EXPECT_NE(check.exitCode, 0);
+    r = Cli({"verify", "f.bin.split"}, dir.Path());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out,
+              "Piece f.s01 is damaged: its SHA-256 does not match f.bin.sha256!\n"
+              "Piece f.s03 has 10 bytes, 902,848 expected!\n");
+    r = Cli({"restore", "f.bin.split", "--delete-pieces"}, dir.Path());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "Piece f.s03 has 10 bytes, 902,848 expected!\n");
+    EXPECT_EQ(ReadFile(dir / "f.bin"), bytes);
+    EXPECT_TRUE(Exists(dir / "f.s01") && Exists(dir / "f.s02") && Exists(dir / "f.bin.split"));
+
+    WriteFile(dir / "f.txt", PatternBytes(5000));
+    r = Cli({"split", "f.txt", "-s", "1", "--no-hash"}, dir.Path());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "The pieces of f.bin would be overwritten!\n");
+    r = Cli({"split", "f.txt", "-s", "1", "--no-hash", "--overwrite"}, dir.Path());
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_FALSE(Exists(dir / "f.txt.sha256"));
+    EXPECT_EQ(Cli({"verify", "f.txt.split"}, dir.Path()).exitCode, 0);
+}
+
 TEST(Cli, SizesWithSuffixesAndCounts) {
     TempDir dir;
     WriteFile(dir / "f.bin", PatternBytes(3 * 1024 * 1024 + 1));
@@ -176,9 +219,9 @@ TEST(Cli, WithoutATerminalAMissingPieceIsCancelled) {
     const auto r = Cli({"restore", dir / "p.bin.split"}, "", "r\nr\nr\n");
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "olvo-cli: Operation aborted!\n");
-    // A claim of 4294967295 pieces ends the same way, at once.
+    // A claim of more pieces than bytes is no set at all.
     WriteFile(dir / "p.bin.split", "4294967295\r\nx\r\n5000\r\n0\r\n");
-    EXPECT_EQ(Cli({"restore", dir / "p.bin.split"}).err, "olvo-cli: Operation aborted!\n");
+    EXPECT_EQ(Cli({"restore", dir / "p.bin.split"}).err, "olvo-cli: Not a valid .split file!\n");
 }
 
 #ifndef _WIN32  // a pseudo-terminal

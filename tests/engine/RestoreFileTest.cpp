@@ -3,6 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "engine/FileSplit.h"
 #include "support/EngineHarness.h"
 
@@ -100,118 +103,244 @@ TEST(RestoreFile, AsksForEachMediumByItsNumber) {
                               }});
     h.prompt.steps.push_back({PromptAnswer::Retry, [&] { move(7, away.Path(), dir.Path()); }});
     ASSERT_TRUE(h.Restore(descriptor, dir / "out")) << h.message;
-    EXPECT_EQ(h.prompt.asked, (std::vector<std::string>{"Restore|Please insert source #2",
-                                                        "Restore|Please insert source #2",
-                                                        "Restore|Please insert source #3"}));
+    auto asked = [&](int source, int piece) {
+        return "Restore|Please insert source #" + std::to_string(source) + "\r\rThe piece " +
+               PieceName("set", piece) + " is looked for in " + dir.Path() + ".";
+    };
+    EXPECT_EQ(h.prompt.asked, (std::vector<std::string>{asked(2, 4), asked(2, 4), asked(3, 7)}));
     EXPECT_EQ(ReadFile(dir / "out/set.bin"), bytes);
 }
 
-TEST(RestoreFile, CancelKeepsThePartialOutputAndTheSet) {
-    TempDir dir;
-    const std::string bytes = PatternBytes(3000);
-    const std::string descriptor = MakeSet(dir, "set.bin", bytes, 1000);
-    ::unlink((dir / "set.s01").c_str());
-    WriteFile(dir / "set.bin", "an older file of that name");
-    EngineHarness h;
-    h.prompt.steps.push_back({PromptAnswer::Cancel, nullptr});
-    EXPECT_FALSE(h.Restore(descriptor, dir.Path(), true));
-    EXPECT_EQ(h.message, "Operation aborted!");
-    EXPECT_EQ(h.prompt.asked, std::vector<std::string>{"Restore|Please insert source #1"});
-    EXPECT_EQ(ReadFile(dir / "set.bin"), "");  // replaced without a question, nothing appended yet
-    EXPECT_TRUE(Exists(dir / "set.s02"));
-    EXPECT_TRUE(Exists(descriptor));
-    EXPECT_EQ(h.progress.shown, 0);
-    EXPECT_EQ(h.files.openFiles, 0);
+// Files in folder whose names say they are unfinished restores.
+std::vector<std::string> Unfinished(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& name : SystemFileSystem().List(folder))
+        if (name.find(".unfinished-") != std::string::npos) names.push_back(name);
+    return names;
 }
 
-TEST(RestoreFile, DeletesTheSetOnlyAfterTheChecksumMatched) {
+// Asks to stop after a number of questions, as a Cancel button or Ctrl-C does.
+class CancellingProgress : public RecordingProgress {
+  public:
+    explicit CancellingProgress(int after) : m_after(after) {}
+    bool CancelRequested() override { return ++m_asked > m_after; }
+
+  private:
+    int m_after;
+    int m_asked = 0;
+};
+
+TEST(RestoreFile, CancelLeavesTheFileOfThatNameAndTheSetAsTheyWere) {
     TempDir dir;
-    const std::string bytes = PatternBytes(3000);
-    const std::string descriptor = MakeSet(dir, "set.bin", bytes, 1000);
+    const std::string bytes = PatternBytes(300000);
+    const std::string descriptor = MakeSet(dir, "set.bin", bytes, 100000);
+    WriteFile(dir / "set.bin", "an older file of that name");
+    // Cancel at the prompt for a missing piece, and Cancel from the progress window at each of
+    // the points where the engine asks (between pieces and between copy steps).
+    for (int cancelAfter = -1; cancelAfter < 9; ++cancelAfter) {
+        const bool atPrompt = cancelAfter < 0;
+        if (atPrompt) ::rename((dir / "set.s03").c_str(), (dir / "away").c_str());
+        CancellingProgress progress(atPrompt ? 1 << 30 : cancelAfter);
+        EngineHarness h;
+        EngineContext context{h.files, progress, h.prompt, h.context.dateFormat};
+        std::string message;
+        EXPECT_FALSE(RestoreFile(context, descriptor, dir.Path(), message, true, true))
+            << cancelAfter;
+        EXPECT_EQ(message, "Operation aborted!");
+        if (atPrompt) {
+            EXPECT_EQ(h.prompt.asked,
+                      std::vector<std::string>{"Restore|Please insert source #2\r\rThe piece "
+                                               "set.s03 is looked for in " +
+                                               dir.Path() + "."});
+            ::rename((dir / "away").c_str(), (dir / "set.s03").c_str());
+        }
+        EXPECT_EQ(ReadFile(dir / "set.bin"), "an older file of that name");
+        EXPECT_TRUE(Unfinished(dir.Path()).empty());
+        EXPECT_TRUE(Exists(descriptor) && Exists(dir / "set.s01") && Exists(dir / "set.s03"));
+        EXPECT_EQ(progress.shown, 0);
+        EXPECT_EQ(h.files.openFiles, 0);
+    }
+}
 
-    // A change inside the checksum window (the middle of the file) is caught, and nothing goes.
-    std::string middle = ReadFile(dir / "set.s02");
-    middle[600] ^= 0x40;
-    WriteFile(dir / "set.s02", middle);
+TEST(RestoreFile, ABadPieceIsNamedAndNothingIsDeleted) {
+    const std::string bytes = PatternBytes(3000000);
+    const std::string damaged = "Piece f.s01 is damaged: its SHA-256 does not match f.bin.sha256!";
+    const std::string checksumOnly = kChecksumError;
+    struct Case {
+        const char* what;
+        std::function<void(const TempDir&)> spoil;
+        std::string message;
+    };
+    auto flip = [](const std::string& path, std::size_t at) {
+        std::string piece = ReadFile(path);
+        piece[at] ^= 1;
+        WriteFile(path, piece);
+    };
+    const std::vector<Case> cases = {
+        {"a byte flipped", [&](const TempDir& d) { flip(d / "f.s01", 100); }, damaged},
+        {"truncated", [](const TempDir& d) { ::truncate((d / "f.s03").c_str(), 10); },
+         "Piece f.s03 has 10 bytes, 951,424 expected!"},
+        {"emptied", [](const TempDir& d) { ::truncate((d / "f.s02").c_str(), 0); },
+         "Piece f.s02 has 0 bytes, 1,024,288 expected!"},
+        {"grown", [](const TempDir& d) { ::truncate((d / "f.s03").c_str(), 951425); },
+         "Piece f.s03 has 951,425 bytes, 951,424 expected!"},
+        {"removed", [](const TempDir& d) { ::unlink((d / "f.s02").c_str()); },
+         "Operation aborted!"},
+        // Without its .sha256 file a set is checked as before: sizes, then the checksum.
+        {"old set, middle byte flipped",
+         [&](const TempDir& d) {
+             ::unlink((d / "f.bin.sha256").c_str());
+             flip(d / "f.s02", 476000);  // inside the checksum window
+         },
+         checksumOnly},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        const std::string descriptor = MakeSet(dir, "f.bin", bytes, 1024288);
+        c.spoil(dir);
+        std::vector<std::string> before;
+        for (const auto& name : SystemFileSystem().List(dir.Path())) before.push_back(name);
+        std::sort(before.begin(), before.end());
+        WriteFile(dir / "f.bin", "the file that was here");
+        EngineHarness h;
+        EXPECT_FALSE(h.Restore(descriptor, dir.Path(), true)) << c.what;
+        EXPECT_EQ(h.message, c.message) << c.what;
+        EXPECT_EQ(ReadFile(dir / "f.bin"), "the file that was here") << c.what;
+        auto after = SystemFileSystem().List(dir.Path());
+        after.erase(std::find(after.begin(), after.end(), "f.bin"));
+        std::sort(after.begin(), after.end());
+        EXPECT_EQ(after, before) << c.what;  // nothing deleted, nothing left behind
+        if (std::string(c.what) == "removed") {
+            EXPECT_EQ(h.prompt.asked.size(), 1u);
+        }
+    }
+
+    // Pieces from removable media: the damaged piece is asked for again, and a good copy is
+    // taken.
+    TempDir dir;
+    const std::string descriptor = MakeSet(dir, "f.bin", bytes, 1024288);
+    const std::string good = ReadFile(dir / "f.s02");
+    flip(dir / "f.s02", 7);
     EngineHarness h;
-    EXPECT_FALSE(h.Restore(descriptor, dir.Path(), true));
-    EXPECT_EQ(h.message, kChecksumError);
-    EXPECT_TRUE(Exists(descriptor));
-    EXPECT_TRUE(Exists(dir / "set.bin.bat"));
-    EXPECT_TRUE(Exists(dir / "set.s01"));
-    EXPECT_EQ(ReadFile(dir / "set.bin").size(), 3000u);  // the complete output stays
-
-    // A change outside it goes unnoticed, by design of the format.
-    middle[600] ^= 0x40;
-    WriteFile(dir / "set.s02", middle);
-    std::string first = ReadFile(dir / "set.s01");
-    first[0] ^= 1;
-    WriteFile(dir / "set.s01", first);
+    h.files.removable = true;
+    h.prompt.steps.push_back({PromptAnswer::Retry, nullptr});  // the same bad piece again
+    h.prompt.steps.push_back({PromptAnswer::Retry, [&] { WriteFile(dir / "f.s02", good); }});
     ASSERT_TRUE(h.Restore(descriptor, dir.Path(), true)) << h.message;
+    EXPECT_EQ(ReadFile(dir / "f.bin"), bytes);
+    const std::string asked =
+        "Restore|Piece f.s02 is damaged: its SHA-256 does not match "
+        "f.bin.sha256!\r\rPlease insert a source with a good copy of "
+        "it. The piece f.s02 is looked for in " +
+        dir.Path() + ".";
+    EXPECT_EQ(h.prompt.asked, std::vector<std::string>(2, asked));
     EXPECT_FALSE(Exists(descriptor));
-    EXPECT_FALSE(Exists(dir / "set.bin.bat"));
-    for (int k = 1; k <= 3; ++k) EXPECT_FALSE(Exists(dir / PieceName("set", k)));
-    EXPECT_TRUE(Exists(dir / "set.bin"));
+    EXPECT_FALSE(Exists(dir / "f.bin.sha256"));
+
+    // A piece that cannot be deleted (a read-only medium) is named; the restore stands.
+    const std::string again = MakeSet(dir, "f.bin", bytes, 1024288);
+    EngineHarness readOnly;
+    readOnly.files.refuseDelete.insert(dir / "f.s02");
+    ASSERT_TRUE(readOnly.Restore(again, dir.Path(), true)) << readOnly.message;
+    EXPECT_EQ(readOnly.context.warnings,
+              std::vector<std::string>{"Cannot delete file " + (dir / "f.s02") + "!"});
+    EXPECT_TRUE(Exists(dir / "f.s02"));
+    EXPECT_FALSE(Exists(dir / "f.s01"));
 }
 
 TEST(RestoreFile, GivesBackTheOriginalTimeWhenAsked) {
+    struct Case {
+        FileTime seconds;
+        std::uint32_t nanoseconds;
+    };
+    // To the nanosecond from the .sha256 file, in any time zone; before 1970 and after 2106 too,
+    // as far as the file system holds them (it warns otherwise).
+    for (const Case c : {Case{1111759433, 123456789}, Case{-1000000000, 5}, Case{5000000000, 0}}) {
+        TempDir dir;
+        WriteFile(dir / "t.bin", PatternBytes(3000));
+        struct timespec times[2] = {
+            {0, UTIME_OMIT}, {static_cast<time_t>(c.seconds), static_cast<long>(c.nanoseconds)}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "t.bin").c_str(), times, 0), 0);
+        EngineHarness h;
+        ASSERT_TRUE(h.Split(dir / "t.bin", dir.Path(), 1000)) << h.message;
+        MakeFolder(dir / "out");
+        ASSERT_TRUE(h.Restore(dir / "t.bin.split", dir / "out", false, true)) << h.message;
+        struct stat st {};
+        ASSERT_EQ(::stat((dir / "out/t.bin").c_str(), &st), 0);
+        if (h.context.warnings.empty()) {
+            EXPECT_EQ(st.st_mtim.tv_sec, c.seconds);
+            EXPECT_EQ(st.st_mtim.tv_nsec, c.nanoseconds);
+        } else {
+            EXPECT_EQ(h.context.warnings[0].rfind("The file system cannot hold the file's original "
+                                                  "time",
+                                                  0),
+                      0u);
+        }
+    }
+
+    // Without a .sha256 file, the descriptor's local date text: even seconds.
     TempDir dir;
     WriteFile(dir / "t.bin", PatternBytes(3000));
     SetModifiedTime(dir / "t.bin", 1111759433);
     EngineHarness h;
+    h.splitOptions.writeHashes = false;
     ASSERT_TRUE(h.Split(dir / "t.bin", dir.Path(), 1000));
     MakeFolder(dir / "out");
     ASSERT_TRUE(h.Restore(dir / "t.bin.split", dir / "out", false, true)) << h.message;
-    EXPECT_EQ(ModifiedTime(dir / "out" + kPathDelimiter + "t.bin"), 1111759432);  // even seconds
+    EXPECT_EQ(ModifiedTime(dir / "out" + kPathDelimiter + "t.bin"), 1111759432);
 
-    // A date line that does not convert ends the restore after the copy; nothing is deleted.
+    // A date text this locale cannot read is found before anything is written; the file is
+    // restored with the time of the restore and a warning.
     std::string text = ReadFile(dir / "t.bin.split");
     text.replace(text.find("\r\n") + 2,
-                 text.find("\r\n", text.find("\r\n") + 2) - text.find("\r\n") - 2, "not a date");
+                 text.find("\r\n", text.find("\r\n") + 2) - text.find("\r\n") - 2,
+                 "07.03.2025 14:05:32");
     WriteFile(dir / "t.bin.split", text);
-    EXPECT_FALSE(h.Restore(dir / "t.bin.split", dir / "out", true, true));
-    EXPECT_EQ(h.message, "'not a date' is not a valid date and time!");
-    EXPECT_EQ(ReadFile(dir / "out/t.bin"),
-              ReadFile(dir / "t.s01") + ReadFile(dir / "t.s02") + ReadFile(dir / "t.s03"));
-    EXPECT_TRUE(Exists(dir / "t.s01"));
-    // Without the time, the same line is never read.
-    EXPECT_TRUE(h.Restore(dir / "t.bin.split", dir / "out")) << h.message;
+    ::unlink((dir / "out/t.bin").c_str());
+    ASSERT_TRUE(h.Restore(dir / "t.bin.split", dir / "out", true, true)) << h.message;
+    EXPECT_EQ(h.context.warnings,
+              std::vector<std::string>{"'07.03.2025 14:05:32' is not a valid date and time! The "
+                                       "file keeps the time of the restore."});
+    EXPECT_EQ(ReadFile(dir / "out/t.bin"), PatternBytes(3000));
+    EXPECT_GT(ModifiedTime(dir / "out/t.bin"), 1700000000);
 }
 
 TEST(RestoreFile, HandWrittenDescriptors) {
     TempDir dir;
     const std::string bytes = PatternBytes(3000);
     MakeSet(dir, "h.bin", bytes, 1000);
+    ::unlink((dir / "h.bin.sha256").c_str());
     const std::string sum = std::to_string(ReadDescriptor(ReadFile(dir / "h.bin.split")).checksum);
     struct Case {
         std::string text;
-        bool ok;
-        std::string message;
+        std::string message;  // empty: restored
     };
+    const std::string invalid = "Not a valid .split file!";
     const std::vector<Case> cases = {
-        {"3 pieces\r\nwhenever\r\n3000 bytes\r\n" + sum + " sum\r\n", true, ""},
-        {"$3\nx\n0xBB8\n+" + sum + "\n", true, ""},
-        {"\r\n01/01/2001 10:00:00\r\n3000\r\n" + sum + "\r\n", false, "Invalid numeric input!"},
-        {"3pieces\r\n\r\n3000\r\n" + sum + "\r\n", false, "Invalid numeric input!"},
-        {"3\r\nx\r\n", false, kChecksumError},  // cut short: size 0, checksum 0
+        {"3 pieces\r\nwhenever\r\n3000 bytes\r\n" + sum + " sum\r\n", ""},
+        {"$3\nx\n0xBB8\n+" + sum + "\n", ""},
+        {"\r\n01/01/2001 10:00:00\r\n3000\r\n" + sum + "\r\n", "Invalid numeric input!"},
+        {"3pieces\r\n\r\n3000\r\n" + sum + "\r\n", "Invalid numeric input!"},
+        // What a split onto a full medium or a hand left behind: never an empty "restore".
+        {"", invalid},
+        {"   \r\n  ", invalid},
+        {"3\r\nx\r\n", invalid},                        // no size
+        {"0\r\nx\r\n0\r\n0\r\n", invalid},              // no pieces
+        {"4294967295\r\nx\r\n3000\r\n0\r\n", invalid},  // more pieces than bytes
+        {"4\r\nx\r\n9\r\n0\r\n", invalid},              // no piece size gives 4 for 9
+        {"3\r\nx\r\n3001\r\n" + sum + "\r\n", "Piece h.s01 has 1,000 bytes, 1,001 expected!"},
+        {"2\r\nx\r\n3000\r\n" + sum + "\r\n", "Piece h.s01 has 1,000 bytes, 1,500 expected!"},
     };
     for (const auto& c : cases) {
         WriteFile(dir / "h.bin.split", c.text);
+        WriteFile(dir / "h.bin", "kept");
         EngineHarness h;
-        EXPECT_EQ(h.Restore(dir / "h.bin.split", dir / ""), c.ok) << c.text;
+        EXPECT_EQ(h.Restore(dir / "h.bin.split", dir / ""), c.message.empty()) << c.text;
         EXPECT_EQ(h.message, c.message) << c.text;
-        if (c.ok) {
-            EXPECT_EQ(ReadFile(dir / "h.bin"), bytes);
-        }
-        if (c.message == "Invalid numeric input!") {
-            EXPECT_TRUE(h.files.created.empty());
+        EXPECT_EQ(ReadFile(dir / "h.bin"), c.message.empty() ? bytes : "kept") << c.text;
+        if (!c.message.empty()) {
+            EXPECT_TRUE(h.files.created.empty()) << c.text;
         }
     }
-    // A count of 0 makes an empty output and asks for nothing; its checksum is 0.
-    WriteFile(dir / "h.bin.split", "0\r\nx\r\n0\r\n0\r\n");
-    EngineHarness h;
-    EXPECT_TRUE(h.Restore(dir / "h.bin.split", dir.Path())) << h.message;
-    EXPECT_EQ(ReadFile(dir / "h.bin"), "");
 }
 
 TEST(RestoreFile, SpaceIsCheckedBeforeAnythingIsCreated) {
@@ -245,17 +374,6 @@ TEST(RestoreFile, SpaceIsCheckedBeforeAnythingIsCreated) {
     EXPECT_EQ(h.message.rfind("The restored file will be too large", 0), 0u);
 }
 
-TEST(RestoreFile, AClaimOfManyPiecesEndsAtTheFirstMissingOneWithoutAUser) {
-    TempDir dir;
-    MakeSet(dir, "m.bin", PatternBytes(3000), 1000);
-    WriteFile(dir / "m.bin.split", "4294967295\r\nx\r\n3000\r\n0\r\n");
-    EngineHarness h;
-    EXPECT_FALSE(h.Restore(dir / "m.bin.split", dir.Path()));
-    EXPECT_EQ(h.message, "Operation aborted!");
-    EXPECT_EQ(h.progress.maximum, 4294967295u);
-    EXPECT_EQ(h.prompt.asked, std::vector<std::string>{"Restore|Please insert source #2"});
-}
-
 TEST(RestoreFile, OutputThatIsAPieceIsRefused) {
     TempDir dir;
     const std::string bytes = PatternBytes(3000);
@@ -280,7 +398,7 @@ TEST(RestoreFile, APieceThatCannotBeReadOrAFullDestination) {
     h.files.failReadAfter = 10;
     EXPECT_FALSE(h.Restore(descriptor, dir.Path(), true));
     EXPECT_EQ(h.message, "Stream read error!");
-    EXPECT_EQ(ReadFile(dir / "r.bin").size(), 1000u);
+    EXPECT_FALSE(Exists(dir / "r.bin"));
     EXPECT_TRUE(Exists(dir / "r.s02"));
     EXPECT_EQ(h.files.openFiles, 0);
 
@@ -292,10 +410,57 @@ TEST(RestoreFile, APieceThatCannotBeReadOrAFullDestination) {
     EXPECT_EQ(full.files.openFiles, 0);
     EXPECT_EQ(full.progress.shown, 0);
 
+    EXPECT_TRUE(Unfinished(dir.Path()).empty());
+
     EngineHarness locked;
-    locked.files.refuseCreate.insert(dir / "r.bin");
-    EXPECT_FALSE(locked.Restore(descriptor, dir.Path()));
-    EXPECT_EQ(locked.message, "Cannot create file " + (dir / "r.bin") + "!");
+    EXPECT_FALSE(locked.Restore(descriptor, dir / "missing"));
+    EXPECT_EQ(locked.message, "Cannot create file " + (dir / "missing/r.bin") + "!");
+}
+
+TEST(VerifySet, NamesEveryBadOrMissingPieceAndWritesNothing) {
+    const std::string bytes = PatternBytes(5000);
+    TempDir dir;
+    const std::string descriptor = MakeSet(dir, "v.bin", bytes, 1000);
+    const std::string damaged = "Piece v.s02 is damaged: its SHA-256 does not match v.bin.sha256!";
+    std::string s02 = ReadFile(dir / "v.s02");
+    s02[0] ^= 1;
+    struct Case {
+        std::function<void()> spoil;
+        std::vector<std::string> problems;
+    };
+    const std::vector<Case> cases = {
+        {nullptr, {}},
+        {[&] { WriteFile(dir / "v.s02", s02); }, {damaged}},
+        {[&] { ::truncate((dir / "v.s04").c_str(), 10); },
+         {damaged, "Piece v.s04 has 10 bytes, 1,000 expected!"}},
+        {[&] { ::unlink((dir / "v.s05").c_str()); },
+         {damaged, "Piece v.s04 has 10 bytes, 1,000 expected!", "Piece v.s05 is missing!"}},
+        // Without the .sha256 file a byte changed outside the checksum window goes unseen.
+        {[&] { ::unlink((dir / "v.bin.sha256").c_str()); },
+         {"Piece v.s04 has 10 bytes, 1,000 expected!", "Piece v.s05 is missing!"}},
+    };
+    for (const auto& c : cases) {
+        if (c.spoil) c.spoil();
+        const auto before = SystemFileSystem().List(dir.Path());
+        EngineHarness h;
+        std::vector<std::string> problems;
+        EXPECT_EQ(VerifySet(h.context, descriptor, problems, h.message), c.problems.empty());
+        EXPECT_EQ(problems, c.problems);
+        EXPECT_EQ(h.message, "");
+        EXPECT_TRUE(h.files.created.empty());
+        EXPECT_EQ(SystemFileSystem().List(dir.Path()), before);
+    }
+    // An old set whose middle changed: its checksum names the damage.
+    WriteFile(dir / "v.s04", ReadFile(dir / "v.s01"));
+    WriteFile(dir / "v.s05", ReadFile(dir / "v.s01"));
+    EngineHarness h;
+    std::vector<std::string> problems;
+    EXPECT_FALSE(VerifySet(h.context, descriptor, problems, h.message));
+    EXPECT_EQ(problems, std::vector<std::string>{"Checksum error! The pieces do not make the file "
+                                                 "that was split."});
+    WriteFile(dir / "v.bin.split", "");
+    EXPECT_FALSE(VerifySet(h.context, descriptor, problems, h.message));
+    EXPECT_EQ(h.message, "Not a valid .split file!");
 }
 
 }  // namespace

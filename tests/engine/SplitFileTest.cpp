@@ -135,7 +135,8 @@ TEST(SplitFile, NeverWritesAPieceOverTheSource) {
 
     // The same file under another name: a hard link in the destination.
     MakeFolder(dir / "out");
-    std::filesystem::create_hard_link(dir / "movie.s03", dir / "out" + kPathDelimiter + "movie.s02");
+    std::filesystem::create_hard_link(dir / "movie.s03",
+                                      dir / "out" + kPathDelimiter + "movie.s02");
     EXPECT_FALSE(h.Split(dir / "movie.s03", dir / "out", 1000));
     EXPECT_EQ(h.message, "A split file would overwrite the source file!");
     EXPECT_EQ(ReadFile(dir / "movie.s03"), bytes);
@@ -169,7 +170,7 @@ TEST(SplitFile, AFullDiskLeavesTheEarlierPiecesAndAPartOfTheCurrentOne) {
     EXPECT_EQ(h.progress.shown, 0);
     EXPECT_EQ(h.files.openFiles, 0);
 
-    // Full while the descriptor is written: all pieces, a partial descriptor, no batch file.
+    // Full while the small files are written: all pieces, and no descriptor at all.
     TempDir dir2;
     WriteFile(dir2 / "data.bin", bytes);
     EngineHarness h2;
@@ -177,8 +178,7 @@ TEST(SplitFile, AFullDiskLeavesTheEarlierPiecesAndAPartOfTheCurrentOne) {
     EXPECT_FALSE(h2.Split(dir2 / "data.bin", dir2.Path(), 1000));
     EXPECT_EQ(h2.message, "Disk full!");
     EXPECT_EQ(Joined(Pieces(dir2.Path(), "data")), bytes);
-    EXPECT_EQ(ReadFile(dir2 / "data.bin.split"), "10\r");
-    EXPECT_FALSE(Exists(dir2 / "data.bin.bat"));
+    EXPECT_FALSE(Exists(dir2 / "data.bin.split"));
     EXPECT_EQ(h2.files.openFiles, 0);
 }
 
@@ -190,7 +190,7 @@ TEST(SplitFile, ASourceThatShrinksIsAReadError) {
     h.files.failReadAfter = 1500;
     EXPECT_FALSE(h.Split(dir / "data.bin", dir.Path(), 1000));
     EXPECT_EQ(h.message, "Stream read error!");
-    EXPECT_EQ(Pieces(dir.Path(), "data").size(), 2u);
+    EXPECT_FALSE(Exists(dir / "data.bin.split"));
 }
 
 TEST(SplitFile, AsksForNewMediaAndFlushesBeforeAsking) {
@@ -203,7 +203,7 @@ TEST(SplitFile, AsksForNewMediaAndFlushesBeforeAsking) {
     // Room for two pieces, then none until the user swaps the medium.
     h.files.freeSpace = [&](const std::string&) -> std::int64_t {
         ++calls;
-        if (swapped) return 1000;
+        if (swapped) return 1 << 20;
         return calls <= 2 ? 1000 : 999;
     };
     int syncsAtPrompt = -1;
@@ -239,7 +239,12 @@ TEST(SplitFile, FreeSpaceExactlyAPieceIsEnoughAndAnUnknownVolumeIsRefused) {
     TempDir dir;
     WriteFile(dir / "data.bin", PatternBytes(2500));
     EngineHarness h;
-    h.files.freeSpace = [](const std::string&) -> std::int64_t { return 1000; };
+    // The last piece's medium also takes the descriptor, the batch file and the .sha256 file, a
+    // block each.
+    int calls = 0;
+    h.files.freeSpace = [&](const std::string&) -> std::int64_t {
+        return ++calls <= 2 ? 1000 : 500 + 3 * 4096;
+    };
     EXPECT_TRUE(h.Split(dir / "data.bin", dir.Path(), 1000)) << h.message;
     EXPECT_TRUE(h.prompt.asked.empty());
 
@@ -261,8 +266,12 @@ TEST(SplitFile, HundredPiecesAndNamesThatShareABase) {
     const std::string bat = ReadFile(dir / "Data.bin.bat");
     EXPECT_NE(bat.find("\"Data.s99\" + \"Data.s100\" \"Data.bin\""), std::string::npos);
 
-    // Data.txt shares the pieces' names, not the descriptor or the batch file.
+    // Data.txt shares the pieces' names, not the descriptor or the batch file: only asked to, it
+    // writes over them.
     WriteFile(dir / "Data.txt", PatternBytes(40, 7));
+    EXPECT_FALSE(h.Split(dir / "Data.txt", dir.Path(), 16));
+    EXPECT_EQ(h.message, "The pieces of Data.bin would be overwritten!");
+    h.splitOptions.overwrite = true;
     ASSERT_TRUE(h.Split(dir / "Data.txt", dir.Path(), 16)) << h.message;
     EXPECT_EQ(ReadFile(dir / "Data.s01"), PatternBytes(40, 7).substr(0, 16));
     EXPECT_TRUE(Exists(dir / "Data.bin.split"));

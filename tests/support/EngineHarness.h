@@ -19,13 +19,14 @@ struct EngineHarness {
     EngineContext context{files, progress, prompt, DateTimeFormat(DateTimeConventions{})};
 
     bool Split(const std::string& source, const std::string& folder, std::uint32_t pieceSize) {
-        return SplitFile(context, source, folder, message, pieceSize);
+        return SplitFile(context, source, folder, message, pieceSize, splitOptions);
     }
     bool Restore(const std::string& descriptor, const std::string& folder,
                  bool deletePieces = false, bool restoreTime = false) {
         return RestoreFile(context, descriptor, folder, message, deletePieces, restoreTime);
     }
     std::string message;
+    SplitOptions splitOptions;
 };
 
 // The contents of base.s01, base.s02, ... in folder, up to the first missing piece.

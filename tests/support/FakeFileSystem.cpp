@@ -25,6 +25,10 @@ class FakeInput final : public InputFile {
         m_owner.CountCall();
         return m_real->LastWriteTime();
     }
+    FileStamp Stamp() override {
+        m_owner.CountCall();
+        return m_real->Stamp();
+    }
     void Seek(std::uint64_t offset) override {
         m_owner.CountCall();
         m_real->Seek(offset);
@@ -65,7 +69,18 @@ class FakeOutput final : public OutputFile {
         m_owner.CountCall();
         m_real->Flush();
     }
-    bool SetLastWriteTime(FileTime time) override { return m_real->SetLastWriteTime(time); }
+    void Truncate(std::uint64_t size) override {
+        m_owner.CountCall();
+        m_real->Truncate(size);
+    }
+    bool SetLastWriteTime(FileTime time) override {
+        m_owner.CountCall();
+        return m_real->SetLastWriteTime(time);
+    }
+    bool SetExactTime(FileTime seconds, std::uint32_t nanoseconds) override {
+        m_owner.CountCall();
+        return m_real->SetExactTime(seconds, nanoseconds);
+    }
 
   private:
     FakeFileSystem& m_owner;
@@ -74,17 +89,22 @@ class FakeOutput final : public OutputFile {
 
 }  // namespace
 
-void FakeFileSystem::CountCall() {
+bool FakeFileSystem::Fails() {
     const int index = calls++;
-    if ((failCallFrom && index >= *failCallFrom) || (failCallAt && index == *failCallAt))
-        ThrowSystemError(failCallError);
+    return (failCallFrom && index >= *failCallFrom) || (failCallAt && index == *failCallAt);
+}
+
+void FakeFileSystem::CountCall() {
+    if (Fails()) ThrowSystemError(failCallError);
 }
 
 std::optional<FileEntry> FakeFileSystem::Find(const std::string& path) {
+    if (Fails()) return std::nullopt;
     return m_real.Find(path);
 }
 
 bool FakeFileSystem::FileExists(const std::string& path) {
+    if (Fails()) return false;
     return m_real.FileExists(path);
 }
 
@@ -102,16 +122,56 @@ std::unique_ptr<OutputFile> FakeFileSystem::Create(const std::string& path) {
 }
 
 bool FakeFileSystem::Delete(const std::string& path) {
+    if (Fails() || refuseDelete.count(path)) return false;
     return m_real.Delete(path);
 }
 
 std::int64_t FakeFileSystem::FreeSpace(const std::string& folder) {
+    if (Fails()) return -1;
     if (freeSpace) return folder.empty() ? -1 : freeSpace(folder);
     return m_real.FreeSpace(folder);
 }
 
 std::optional<FileIdentity> FakeFileSystem::Identity(const std::string& path) {
+    if (Fails()) return std::nullopt;
     return m_real.Identity(path);
+}
+
+std::unique_ptr<OutputFile> FakeFileSystem::CreateExclusive(const std::string& path) {
+    CountCall();
+    if (refuseCreate.count(path)) ThrowSystemError(EACCES);
+    created.push_back(path);
+    return std::make_unique<FakeOutput>(*this, m_real.CreateExclusive(path));
+}
+
+void FakeFileSystem::Rename(const std::string& from, const std::string& to) {
+    CountCall();
+    m_real.Rename(from, to);
+}
+
+bool FakeFileSystem::Occupied(const std::string& path) {
+    if (Fails()) return false;
+    return m_real.Occupied(path);
+}
+
+std::vector<std::string> FakeFileSystem::List(const std::string& folder) {
+    if (Fails()) return {};
+    return m_real.List(folder);
+}
+
+std::size_t FakeFileSystem::MaxNameLength(const std::string& folder) {
+    if (Fails()) return 255;
+    return m_real.MaxNameLength(folder);
+}
+
+bool FakeFileSystem::IsRemovable(const std::string&) {
+    if (Fails()) return false;
+    return removable;
+}
+
+std::unique_ptr<FileLock> FakeFileSystem::TryLock(const std::string& path) {
+    CountCall();
+    return m_real.TryLock(path);
 }
 
 void FakeFileSystem::SyncVolume(const std::string& folder) {

@@ -2,6 +2,7 @@
 // The system's files with faults injected and free space scripted, plus a recording progress
 // window and a scripted prompt, for driving the engine through every ending.
 
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <set>
@@ -27,15 +28,20 @@ class FakeFileSystem : public FileSystem {
     std::uint64_t failReadAfter = 0;
     // Create fails for paths in this set with EACCES.
     std::set<std::string> refuseCreate;
+    // Delete fails for paths in this set, as on a read-only medium.
+    std::set<std::string> refuseDelete;
     // Every call that reaches the system fails from this call index on (0 = the first call).
     std::optional<int> failCallFrom;
     // Only the call of this index fails.
     std::optional<int> failCallAt;
     int failCallError = 5;  // EIO
+    // What IsRemovable answers.
+    bool removable = false;
 
     int syncCount = 0;
-    int openFiles = 0;
-    int calls = 0;
+    std::atomic<int> openFiles = 0;
+    // Every call counts, those of the hashing thread included.
+    std::atomic<int> calls = 0;
     std::vector<std::string> created;
 
     std::optional<FileEntry> Find(const std::string& path) override;
@@ -46,10 +52,19 @@ class FakeFileSystem : public FileSystem {
     std::int64_t FreeSpace(const std::string& folder) override;
     std::optional<FileIdentity> Identity(const std::string& path) override;
     void SyncVolume(const std::string& folder) override;
+    std::unique_ptr<OutputFile> CreateExclusive(const std::string& path) override;
+    void Rename(const std::string& from, const std::string& to) override;
+    bool Occupied(const std::string& path) override;
+    std::vector<std::string> List(const std::string& folder) override;
+    std::size_t MaxNameLength(const std::string& folder) override;
+    bool IsRemovable(const std::string& folder) override;
+    std::unique_ptr<FileLock> TryLock(const std::string& path) override;
 
-    // Called by the files this system opens.
+    // Called by the files this system opens: raises the injected error when this call fails.
     void CountCall();
-    std::uint64_t written = 0;
+    // Counts a call that reports failure by its result rather than by raising: true when it fails.
+    bool Fails();
+    std::atomic<std::uint64_t> written = 0;
 
   private:
     FileSystem& m_real;

@@ -24,7 +24,8 @@ class FakeGui final : public GuiService {
         std::string argument;  // the filter of a file request, the start of a folder request
     };
 
-    // Answers for the boxes, in order; once used up, Ok (Cancel for Retry/Cancel boxes).
+    // Answers for the boxes, in order; once used up, Ok (Cancel for Retry/Cancel boxes, No for
+    // Yes/No boxes).
     std::deque<BoxAnswer> boxAnswers;
     // Runs when a box is shown, before it is answered.
     std::function<void(const Box&)> onBox;
@@ -55,7 +56,9 @@ class FakeGui final : public GuiService {
             boxAnswers.pop_front();
             return answer;
         }
-        return buttons == BoxButtons::Ok ? BoxAnswer::Ok : BoxAnswer::Cancel;
+        return buttons == BoxButtons::Ok      ? BoxAnswer::Ok
+               : buttons == BoxButtons::YesNo ? BoxAnswer::No
+                                              : BoxAnswer::Cancel;
     }
     std::optional<std::string> OpenFileName(const std::string& title,
                                             const std::string& filter) override {

@@ -135,14 +135,18 @@ TEST_F(ActionTest, MediaPromptsAreRetryCancelBoxes) {
     EXPECT_EQ(gui.boxes[1].text, "Operation aborted!");
     EXPECT_EQ(OutFiles().size(), 2u);
 
-    // Retry after a new medium was inserted.
+    // Retry after a new medium was inserted. The pieces the cancelled split left belong to no
+    // set (no descriptor claims them): the window asks before they are replaced.
     gui.boxes.clear();
-    gui.boxAnswers = {BoxAnswer::Retry};
-    gui.onBox = [&](const FakeGui::Box&) { room = std::int64_t(1) << 40; };
+    gui.boxAnswers = {BoxAnswer::Yes, BoxAnswer::Retry};
+    gui.onBox = [&](const FakeGui::Box& box) {
+        if (box.buttons == BoxButtons::RetryCancel) room = std::int64_t(1) << 40;
+    };
     room = 4096 + std::int64_t(files.written);
     QTest::mouseClick(form.cmdAction, Qt::LeftButton);
-    ASSERT_EQ(gui.boxes.size(), 1u);
-    EXPECT_EQ(gui.boxes[0].caption, "Split");
+    ASSERT_EQ(gui.boxes.size(), 2u);
+    EXPECT_EQ(gui.boxes[0].buttons, BoxButtons::YesNo);
+    EXPECT_EQ(gui.boxes[1].caption, "Split");
     EXPECT_EQ(gui.sounds, std::vector<std::string>{"SystemAsterisk"});
     EXPECT_EQ(OutFiles().at("data.s03"), 5000u - 4096u);
 }
@@ -187,6 +191,9 @@ TEST_F(ActionTest, AWholeSplitAndRestoreThroughTheControls) {
         QString caption, subject, piece;
         bool cancellable = false;
     } during;
+    // A file of someone else's in the place of a piece: the window asks before it is replaced.
+    WriteFile(pieces + "/Holiday.s03", "not of this set");
+    gui.boxAnswers.push_back(BoxAnswer::Yes);
     QTimer::singleShot(0, &form, [&] {
         during.busy = form.Busy();
         during.actionEnabled = form.cmdAction->isEnabled();
@@ -201,7 +208,12 @@ TEST_F(ActionTest, AWholeSplitAndRestoreThroughTheControls) {
         }
     });
     QTest::mouseClick(form.cmdAction, Qt::LeftButton);
-    EXPECT_TRUE(gui.boxes.empty());
+    ASSERT_EQ(gui.boxes.size(), 1u);
+    EXPECT_EQ(gui.boxes[0].caption, "Split");
+    EXPECT_EQ(gui.boxes[0].text,
+              "The file Holiday.s03 would be overwritten!\r\rDo you want to overwrite it?");
+    EXPECT_EQ(gui.boxes[0].buttons, BoxButtons::YesNo);
+    gui.boxes.clear();
     EXPECT_EQ(gui.sounds, std::vector<std::string>{"SystemAsterisk"});
     EXPECT_TRUE(during.busy);
     EXPECT_FALSE(during.actionEnabled);
@@ -217,7 +229,7 @@ TEST_F(ActionTest, AWholeSplitAndRestoreThroughTheControls) {
     EXPECT_FALSE(form.Busy());
     EXPECT_TRUE(form.cmdAction->isEnabled());
     EXPECT_TRUE(form.txtFileToSplit->isEnabled());
-    EXPECT_EQ(OutFiles().size(), 6u);
+    EXPECT_EQ(OutFiles().size(), 7u);  // 4 pieces, .split, .bat, .sha256
     EXPECT_EQ(OutFiles().at("Holiday.s01"), 12500u);
     // Seen in the window: what was done, and the way to the pieces.
     EXPECT_EQ(form.statusLine->Message(), "Split into 4 pieces in " + pieces);
@@ -242,6 +254,12 @@ TEST_F(ActionTest, AWholeSplitAndRestoreThroughTheControls) {
     gui.fileAnswer = pieces + "/Holiday.avi.split";
     QTest::mouseClick(form.cmdBrowseFile2, Qt::LeftButton);
     EXPECT_EQ(Text(form.txtRestoreTo), pieces);
+    QTest::mouseClick(form.cmdVerify, Qt::LeftButton);
+    ASSERT_EQ(gui.boxes.size(), 1u);
+    EXPECT_EQ(gui.boxes[0].caption, "Verify");
+    EXPECT_EQ(gui.boxes[0].text, "The split set is whole: every piece is there and undamaged.");
+    EXPECT_EQ(gui.boxes[0].icon, BoxIcon::Information);
+    gui.boxes.clear();
     gui.folderAnswer = restored;
     QTest::mouseClick(form.cmdBrowseFolderRestore, Qt::LeftButton);
     QTest::mouseClick(form.chkDeletePieces, Qt::LeftButton);
