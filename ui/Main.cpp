@@ -430,7 +430,7 @@ void TfrmMainForm::BuildRestoreTab() {
     // The time box and, at the tab's right edge, the Verify button, on one line.
     auto* timeRow = new QHBoxLayout;
     timeRow->setSpacing(6);
-    AddDesign(timeRow, chkRestoreTime, QSize(300, 19));
+    AddDesign(timeRow, chkRestoreTime, QSize(259, 19));
     timeRow->addStretch(1);
     AddDesign(timeRow, cmdVerify, QSize(75, 25));
     grid->addLayout(timeRow, 6, kFieldColumn, 1, kLastColumn - kFieldColumn + 1);
