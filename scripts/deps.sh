@@ -10,7 +10,7 @@ PACKAGES=(
   libcli11-dev libcurl4-openssl-dev libjpeg-dev
   qt6-base-dev libcanberra-dev xvfb xauth fonts-dejavu-core
   fp-utils libchm-dev
-  time
+  time locales
   clang-14 libclang-rt-14-dev llvm-14
 )
 # The Windows build of the core and the terminal tool (./test.sh --windows): cross-compiled with

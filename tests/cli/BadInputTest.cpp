@@ -1,11 +1,10 @@
 // What a new user may throw at the terminal tool: every case ends with a clear message, in
 // time, and harms no file.
 
+#include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include "engine/SplitSet.h"
 #include "support/EngineHarness.h"
@@ -62,7 +61,8 @@ TEST(BadInput, DescriptorsThatAreNotFilesOrHoldRubbish) {
 
 TEST(BadInput, NamesOfEveryKind) {
     TempDir dir, home;
-    for (const std::string name : {"with space.bin", "año – ñandú.bin", "100%.bin", "it's.bin", "semi;colon&amp.bin"}) {
+    for (const std::string name :
+         {"with space.bin", "año – ñandú.bin", "100%.bin", "it's.bin", "semi;colon&amp.bin"}) {
         const std::string bytes = PatternBytes(2500);
         WriteFile(dir / name, bytes);
         auto r = Cli(home, {"split", dir / name, "-s", "1"});
@@ -72,12 +72,13 @@ TEST(BadInput, NamesOfEveryKind) {
         ASSERT_EQ(r.exitCode, 0) << name << r.err;
         EXPECT_EQ(ReadFile(dir / name), bytes) << name;
     }
+    // Names no batch file can carry split all the same; the batch file says so when run.
     for (const std::string name : {"quo\"te.bin", "line\nbreak.bin"}) {
         WriteFile(dir / name, PatternBytes(2500));
         const auto r = Cli(home, {"split", dir / name, "-s", "1"});
-        EXPECT_EQ(r.exitCode, 1);
-        EXPECT_EQ(r.err, "The file name cannot be used in a restore batch file!\n");
-        EXPECT_EQ(ReadFile(dir / name), PatternBytes(2500));
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_NE(ReadFile(dir / (name + ".bat")).find("cannot be written in a batch file"),
+                  std::string::npos);
     }
 }
 

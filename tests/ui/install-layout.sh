@@ -2,7 +2,7 @@
 # install-layout.sh BUILD_DIR: installs the build into a temporary prefix and checks what a user
 # gets: the program's folder PREFIX/lib/olvo with both programs and the help file, the links in
 # PREFIX/bin, the menu entry that opens .split files, the file type and the icon; then starts the
-# programs from there.
+# programs from there; every file and link installed is listed in the install manifest.
 set -euo pipefail
 build=$1
 prefix=$(mktemp -d)
@@ -31,6 +31,11 @@ mime="$prefix/share/mime/packages/olvo-split.xml"
 grep -q 'type="application/x-olvo-split"' "$mime" || fail "no file type"
 grep -q '<glob pattern="\*.split"/>' "$mime" || fail "the file type does not cover *.split"
 grep -q '<svg' "$prefix/share/icons/hicolor/scalable/apps/olvo.svg" || fail "no icon"
+
+# An uninstall from install_manifest.txt removes everything: it lists every file and link made.
+manifest="$build/install_manifest.txt"
+missing=$(comm -23 <(find "$prefix" ! -type d | sort) <(sort "$manifest"))
+[ -z "$missing" ] || fail "not in install_manifest.txt: $missing"
 
 # The terminal tool runs from its link.
 "$prefix/bin/olvo-cli" --version | grep -q 'olvo-cli' || fail "olvo-cli does not run"
