@@ -27,6 +27,7 @@ namespace {
 
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+constexpr std::uint64_t kMaxSplitSizeKB = 2097151;
 constexpr std::uint64_t kMaxSplitCount = 32767;
 
 #ifdef _WIN32

@@ -153,7 +153,7 @@ std::optional<std::string> SplitSizesInKB(const std::string& listText) {
     std::string stored;
     for (const std::string& entry : entries) {
         const std::optional<std::uint64_t> kb = ParseSizeKB(entry);
-        if (!kb || *kb < 1 || *kb > kMaxSplitSizeKB) return std::nullopt;
+        if (!kb || *kb < 1 || *kb > kLargestSplitSizeKB) return std::nullopt;
         if (!stored.empty()) stored += ',';
         stored += std::to_string(*kb);
     }

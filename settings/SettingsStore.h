@@ -97,7 +97,7 @@ struct ConfigValues {
 std::vector<std::string> SplitSizeEntries(const std::string& listText);
 
 // A split-size list as people type it ("1420, 700M,2G") in the stored form, kilobytes
-// ("1420,716800,2097152"): every entry must be what ParseSizeKB reads, 1 to kMaxSplitSizeKB.
+// ("1420,716800,2097152"): every entry must be what ParseSizeKB reads, 1 to kLargestSplitSizeKB.
 // Nothing when an entry is not, or when there is none.
 std::optional<std::string> SplitSizesInKB(const std::string& listText);
 

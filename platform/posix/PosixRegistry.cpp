@@ -29,7 +29,10 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <condition_variable>
 #include <cstdlib>
+#include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -219,27 +222,53 @@ class HiveFileRegistry final : public HiveRegistry {
         m_notices.push_back(text);
     }
 
-    // Takes the lock, waiting kLockWait at most; m_writable tells whether it was taken.
+    // Takes the lock, waiting kLockWait at most; m_writable tells whether it was taken. The wait
+    // is a blocking flock on a thread of its own, so that the kernel hands the lock over in turn
+    // (a poll would lose it to a process that takes it again at once). When the time is up the
+    // thread is left to wait on its own descriptor, and lets the lock go as soon as it gets it.
     void TakeLock() {
         m_writable = false;
         const std::string lockPath = FolderOf(m_path) + "/" + kFileName + ".lock";
         int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         if (fd < 0) fd = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
-        m_lock.Reset(fd);
+        m_lock.Reset();
         if (fd < 0) return;
-        const auto giveUp = std::chrono::steady_clock::now() + kLockWait;
-        while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            if ((errno != EWOULDBLOCK && errno != EINTR) ||
-                std::chrono::steady_clock::now() >= giveUp) {
-                if (errno == EWOULDBLOCK)
-                    Notice("The settings file " + m_path +
-                           " is held by another program; it was read without waiting longer, "
-                           "and nothing can be saved to it now.");
-                m_lock.Reset();
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            if (errno != EWOULDBLOCK) {
+                ::close(fd);
                 return;
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            struct Wait {
+                std::mutex mutex;
+                std::condition_variable done;
+                bool finished = false, locked = false, abandoned = false;
+            };
+            const auto wait = std::make_shared<Wait>();
+            std::thread([wait, fd] {
+                int result;
+                do {
+                    result = ::flock(fd, LOCK_EX);
+                } while (result != 0 && errno == EINTR);
+                const std::lock_guard<std::mutex> guard(wait->mutex);
+                wait->finished = true;
+                wait->locked = result == 0;
+                if (wait->abandoned) ::close(fd);
+                wait->done.notify_all();
+            }).detach();
+            std::unique_lock<std::mutex> lock(wait->mutex);
+            if (!wait->done.wait_for(lock, kLockWait, [&] { return wait->finished; })) {
+                wait->abandoned = true;
+                Notice("The settings file " + m_path +
+                       " is held by another program; it was read without waiting longer, "
+                       "and nothing can be saved to it now.");
+                return;
+            }
+            if (!wait->locked) {
+                ::close(fd);
+                return;
+            }
         }
+        m_lock.Reset(fd);
         m_writable = true;
     }
 

@@ -106,7 +106,8 @@ TEST(HiveText, ReadsEveryEncodingOfTheExportForm) {
     HiveKey* key = expected.Create("Software\\Kestrava\\File Splitter");
     key->Set("Split Folder Name", Text("C:\\\u00e9 \u00fc \u65e5\u672c"));
     Hive withPath = expected;
-    withPath.Find("Software\\Kestrava\\File Splitter")->Set("Path", Text("%\u00e9"));
+    withPath.Find("Software\\Kestrava\\File Splitter")
+        ->Set("Path", {kRegExpandSz, std::string("%\u00e9") + '\0'});
     const struct {
         std::string file;
         const Hive& tree;
@@ -118,7 +119,10 @@ TEST(HiveText, ReadsEveryEncodingOfTheExportForm) {
         {"REGEDIT4\n\n" + utf8, expected},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(ParseHive(c.file), c.tree) << c.file;
+        const auto hive = ParseHive(c.file);
+        ASSERT_TRUE(hive) << c.file;
+        EXPECT_EQ(HiveText(*hive), HiveText(c.tree));
+        EXPECT_EQ(*hive, c.tree) << c.file;
     }
 }
 
@@ -154,7 +158,7 @@ TEST(HiveText, SkipsLinesItDoesNotUnderstand) {
     for (int i = 0; i < 64; ++i) deep += "\\p";
     EXPECT_TRUE(ParseHive(head + "[HKEY_CURRENT_USER" + deep + "]\n")->Find(deep.substr(1)));
     const std::vector<std::string> bad = {
-        "\"a\"=\"before any key\"\n",
+        "[HKEY_CURRENT_USER\\k\n\"a\"=\"after a broken key line\"\n",
         "[HKEY_LOCAL_MACHINE\\k]\n\"a\"=\"1\"\n",
         "[HKEY_CURRENT_USERS\\k]\n\"a\"=\"1\"\n",
         "[HKEY_CURRENT_USER\\a\\\\b]\n",
@@ -188,7 +192,7 @@ TEST(HiveText, SkipsLinesItDoesNotUnderstand) {
         ASSERT_NE(hive->Find("k"), nullptr) << line;
         EXPECT_EQ(hive->Find("k")->Values().size(), 2u) << line;
         EXPECT_EQ(*hive->Find("k")->Find("after"), Text("2")) << line;
-        EXPECT_EQ(hive->Keys().size(), 2u) << line;  // the root and k
+        EXPECT_EQ(hive->Keys().size(), 2u) << line << HiveText(*hive);  // the root and k
     }
 }
 

@@ -17,6 +17,7 @@
 
 #include "platform/Download.h"
 #include "platform/Registry.h"
+#include "platform/RegistryHive.h"
 #include "settings/Config.h"
 #include "support/TestHttpServer.h"
 #include "tests/ui/MainFormFixture.h"
@@ -432,7 +433,7 @@ TEST_F(BadInputGui, AHiveOfRandomBytesGivesTheDefaultsAndIsKeptAsideOnTheNextSav
     QTest::mouseClick(config->cmdOK, Qt::LeftButton);
     EXPECT_EQ(Shown(), std::vector<std::string>{});
     EXPECT_EQ(ReadFile(hive + ".bad"), noise);
-    EXPECT_EQ(ReadFile(hive).rfind("Windows Registry Editor Version 5.00", 0), 0u);
+    EXPECT_TRUE(ParseHive(ReadFile(hive)));
     ConfigValues stored;
     LoadConfigValues(UserRegistry(), stored);
     EXPECT_EQ(stored.splitSizes, "1420,663552,714752");
