@@ -130,7 +130,9 @@ TEST(BatchFile, EachNameReachesCmdOrTheBatchFileSaysItCannot) {
         {"what?.bin", "what?", none},
         {"a:b", "a:b", none},
         {"dot.", "dot", none},
+#ifndef _WIN32  // names there are text in the system code page, not UTF-8
         {"latin1 \xe9t\xe9.bin", "latin1 \xe9t\xe9", none},  // not UTF-8
+#endif
     };
     const std::string plain = BatchFileText("Holiday.avi", "Holiday", 2);
     const std::string head = plain.substr(0, plain.find("COPY"));
