@@ -32,9 +32,12 @@ grep -q 'type="application/x-olvo-split"' "$mime" || fail "no file type"
 grep -q '<glob pattern="\*.split"/>' "$mime" || fail "the file type does not cover *.split"
 grep -q '<svg' "$prefix/share/icons/hicolor/scalable/apps/olvo.svg" || fail "no icon"
 
-# An uninstall from install_manifest.txt removes everything: it lists every file and link made.
+# An uninstall from install_manifest.txt removes everything: it lists every file and link made
+# (not the desktop's shared caches, which the desktop's own tools rebuild).
 manifest="$build/install_manifest.txt"
-missing=$(comm -23 <(find "$prefix" ! -type d | sort) <(sort "$manifest"))
+missing=$(comm -23 <(find "$prefix" ! -type d |
+  grep -v -e "^$prefix/share/mime/[^/]*$" -e "^$prefix/share/mime/application/" \
+          -e "^$prefix/share/applications/mimeinfo.cache$" | sort) <(sort "$manifest"))
 [ -z "$missing" ] || fail "not in install_manifest.txt: $missing"
 
 # The terminal tool runs from its link.
