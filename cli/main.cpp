@@ -78,24 +78,6 @@ std::string Absolute(const std::string& path) {
 }
 #endif
 
-// "1420", "1420K", "700M", "2G" (case-insensitive, an optional trailing B): kilobytes.
-std::optional<std::uint64_t> ParseSizeKB(const std::string& text) {
-    std::size_t digits = 0;
-    std::uint64_t value = 0;
-    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') {
-        if (value > (UINT64_MAX / 10)) return std::nullopt;
-        value = value * 10 + static_cast<std::uint64_t>(text[digits] - '0');
-        ++digits;
-    }
-    if (digits == 0 || digits > 12) return std::nullopt;
-    std::string suffix = LowerCase(text.substr(digits));
-    if (suffix.size() == 2 && suffix[1] == 'b') suffix.pop_back();
-    if (suffix.empty() || suffix == "k") return value;
-    if (suffix == "m") return value * 1024;
-    if (suffix == "g") return value * 1024 * 1024;
-    return std::nullopt;
-}
-
 void PrintFailure(const std::string& message) {
     PrintMessage(message);
 }
@@ -125,6 +107,12 @@ struct Session {
     EngineContext context;
 };
 
+// What the settings store had to say (a damaged hive kept aside, a lock not obtained).
+void PrintSettingsNotices() {
+    for (const std::string& notice : UserRegistry().TakeNotices())
+        PrintMessage(notice);
+}
+
 // The default folders, as the main window takes them when a file is put into a tab. A store
 // that cannot be read is reported and leaves the files' own folders in use.
 Settings LoadSettings() {
@@ -133,9 +121,11 @@ Settings LoadSettings() {
     try {
         LoadStartupSettings(UserRegistry(), settings, sizes);
     } catch (const std::exception& error) {
+        PrintSettingsNotices();
         PrintMessage(error.what());
         return Settings{};
     }
+    PrintSettingsNotices();
     return settings;
 }
 
@@ -283,6 +273,14 @@ int RunConfig(const ConfigChanges& changes) {
         if (*folder && !IsFolder(Absolute(**folder)))
             return UsageError("'" + **folder + "' is not a folder");
     }
+    // The sizes -s takes, stored as kilobytes.
+    const std::optional<std::string> sizes =
+        changes.sizes ? SplitSizesInKB(*changes.sizes) : std::nullopt;
+    if (changes.sizes && !sizes)
+        return UsageError("--sizes takes split sizes between 1 and " +
+                          GroupThousands(kMaxSplitSizeKB, CurrentThousandsSeparator()) +
+                          "KB, separated by commas, each with an optional suffix K, M or G: " +
+                          *changes.sizes);
     try {
         ConfigValues values;
         LoadConfigValues(UserRegistry(), values);
@@ -297,14 +295,16 @@ int RunConfig(const ConfigChanges& changes) {
                 values.restoreToFolder = true;
             }
             if (changes.noRestoreTo) values.restoreToFolder = false;
-            if (changes.sizes) values.splitSizes = *changes.sizes;
+            if (sizes) values.splitSizes = *sizes;
             values.splitToFolder = values.splitToFolder && !values.splitFolderName.empty();
             values.restoreToFolder = values.restoreToFolder && !values.restoreFolderName.empty();
             SaveConfigValues(UserRegistry(), values);
         }
+        PrintSettingsNotices();
         PrintConfig(values);
         return 0;
     } catch (const std::exception& error) {
+        PrintSettingsNotices();
         PrintFailure(error.what());
         return kExitFailure;
     }
@@ -447,7 +447,8 @@ int Main(int argc, char** argv) {
                    "Put rebuilt files beside their descriptor by default")
         ->excludes(restoreTo);
     config->add_option("--sizes", changes.sizes,
-                       "The split sizes offered, in KB, comma-separated (e.g. 1420,663552,714752)");
+                       "The split sizes offered, comma-separated, in KB or with a suffix K, M or G "
+                       "(e.g. 1420,650M,700M)");
     config->footer(kConfigFooter);
 
     try {

@@ -96,16 +96,26 @@ std::optional<LocalDateTime> DateTimeFormat::Parse(const std::string& input) con
     std::string timePart =
         space == std::string::npos ? std::string() : TrimBlanks(text.substr(space));
 
+    // Besides the locale's own separators, '/' and ':' are read, the ones a locale whose own
+    // are not ASCII writes; a first field of four digits is a year whatever the locale's order,
+    // so such a line also reads in a locale that puts the year last (C among them).
     std::vector<int> fields;
-    if (!ReadNumbers(datePart, m_conventions.dateSeparator, fields)) return std::nullopt;
+    char dateSeparator = m_conventions.dateSeparator;
+    if (!ReadNumbers(datePart, dateSeparator, fields)) {
+        dateSeparator = '/';
+        if (!ReadNumbers(datePart, dateSeparator, fields)) return std::nullopt;
+    }
     if (fields.size() != 2 && fields.size() != 3) return std::nullopt;
+    DateTimeConventions::Order order = m_conventions.order;
+    if (fields.size() == 3 && datePart.find(dateSeparator) == 4)
+        order = DateTimeConventions::Order::YearMonthDay;
     LocalDateTime result;
     int yearDigits = 4;
     if (fields.size() == 2) {
         const auto today = ToLocalTime(static_cast<FileTime>(std::time(nullptr)));
         result.year = today ? today->year : 0;
     }
-    switch (m_conventions.order) {
+    switch (order) {
         case DateTimeConventions::Order::DayMonthYear:
             result.day = fields[0];
             result.month = fields[1];
@@ -128,15 +138,13 @@ std::optional<LocalDateTime> DateTimeFormat::Parse(const std::string& input) con
             break;
     }
     if (fields.size() == 3) {
-        const std::size_t yearIndex =
-            m_conventions.order == DateTimeConventions::Order::YearMonthDay ? 0 : 2;
+        const std::size_t yearIndex = order == DateTimeConventions::Order::YearMonthDay ? 0 : 2;
         const std::size_t start = [&] {
             std::size_t at = 0;
-            for (std::size_t n = 0; n < yearIndex; ++n)
-                at = datePart.find(m_conventions.dateSeparator, at) + 1;
+            for (std::size_t n = 0; n < yearIndex; ++n) at = datePart.find(dateSeparator, at) + 1;
             return at;
         }();
-        const std::size_t end = datePart.find(m_conventions.dateSeparator, start);
+        const std::size_t end = datePart.find(dateSeparator, start);
         yearDigits = static_cast<int>((end == std::string::npos ? datePart.size() : end) - start);
     }
     if (yearDigits <= 2) result.year += result.year < 50 ? 2000 : 1900;
@@ -161,7 +169,9 @@ std::optional<LocalDateTime> DateTimeFormat::Parse(const std::string& input) con
             }
         }
     }
-    if (!ReadNumbers(timePart, m_conventions.timeSeparator, fields)) return std::nullopt;
+    if (!ReadNumbers(timePart, m_conventions.timeSeparator, fields) &&
+        !ReadNumbers(timePart, ':', fields))
+        return std::nullopt;
     if (fields.size() < 2 || fields.size() > 3) return std::nullopt;
     result.hour = fields[0];
     result.minute = fields[1];

@@ -352,10 +352,6 @@ bool SplitFile(EngineContext& context, const std::string& sourcePath,
     const auto pieceCount = static_cast<std::uint32_t>(count);
     const std::string fileName = FileNamePart(sourcePath, true, kPathDelimiter);
     const std::string baseName = FileNamePart(sourcePath, false, kPathDelimiter);
-    if (!IsBatchSafeName(fileName) || !IsBatchSafeName(baseName)) {
-        message = "The file name cannot be used in a restore batch file!";
-        return false;
-    }
     // An empty folder names no volume; the space check then refuses before anything is made.
     const std::string folder = destinationFolder.empty()
                                    ? std::string()

@@ -1,5 +1,6 @@
 #include "engine/Format.h"
 
+#include "engine/FileFunctions.h"
 #include "platform/Clock.h"
 
 namespace olvo {
@@ -37,6 +38,23 @@ std::string FormatPieceCount(std::uint64_t fileSize, std::uint32_t pieceSize,
 
 std::string FormatPieceCount(std::uint64_t fileSize, std::uint32_t pieceSize) {
     return FormatPieceCount(fileSize, pieceSize, CurrentThousandsSeparator());
+}
+
+std::optional<std::uint64_t> ParseSizeKB(const std::string& text) {
+    std::size_t digits = 0;
+    std::uint64_t value = 0;
+    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') {
+        if (digits == 12) return std::nullopt;
+        value = value * 10 + static_cast<std::uint64_t>(text[digits] - '0');
+        ++digits;
+    }
+    if (digits == 0) return std::nullopt;
+    std::string suffix = LowerCase(text.substr(digits));
+    if (suffix.size() == 2 && suffix[1] == 'b') suffix.pop_back();
+    if (suffix.empty() || suffix == "k") return value;
+    if (suffix == "m") return value * 1024;
+    if (suffix == "g") return value * 1024 * 1024;
+    return std::nullopt;
 }
 
 }  // namespace olvo

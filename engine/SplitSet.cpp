@@ -1,5 +1,6 @@
 #include "engine/SplitSet.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <limits>
@@ -140,34 +141,141 @@ SplitDescriptor ReadDescriptor(std::string_view content) {
     return d;
 }
 
-bool IsBatchSafeName(const std::string& name) {
-    for (const char c : name) {
-        if (c == '"' || static_cast<unsigned char>(c) < 32) return false;
+namespace {
+
+// How a set's names reach the command interpreter.
+enum class BatchNames {
+    Literal,   // printable ASCII: written out in the copy command itself
+    SelfName,  // other letters: taken at run time from the batch file's own name
+    None,      // a name no Windows file can have: the batch file only says so
+};
+
+bool IsValidUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        std::size_t length = 0;
+        std::uint32_t point = 0;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if ((c & 0xE0) == 0xC0) {
+            length = 2;
+            point = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            length = 3;
+            point = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            length = 4;
+            point = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + length > text.size()) return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) return false;
+            point = point << 6 | (next & 0x3F);
+        }
+        static constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (point < kSmallest[length] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF))
+            return false;
+        i += length;
     }
     return true;
 }
 
+BatchNames NamesFor(const std::string& fileName, const std::string& baseName) {
+    bool ascii = true;
+    for (const std::string* name : {&fileName, &baseName}) {
+        for (const char c : *name) {
+            const auto u = static_cast<unsigned char>(c);
+            if (u < 32 || u == 127 ||
+                std::string_view("\"<>:|?*/\\").find(c) != std::string_view::npos)
+                return BatchNames::None;
+            if (u >= 128) ascii = false;
+        }
+    }
+    // Windows drops a trailing dot or blank from a file name, so such a file cannot be made there.
+    if (fileName.empty() || fileName.back() == '.' || fileName.back() == ' ')
+        return BatchNames::None;
+    if (ascii) return BatchNames::Literal;
+#ifndef _WIN32
+    // Names are Unicode on Windows; bytes that are not UTF-8 have no letter to stand for there.
+    if (!IsValidUtf8(fileName)) return BatchNames::None;
+#endif
+    return BatchNames::SelfName;
+}
+
+constexpr std::string_view kBatchHead =
+    "@ECHO OFF\r\n"
+    "ECHO Kestrava File Splitter\r\n"
+    "ECHO Restore Batch File\r\n"
+    "ECHO Splits large files into pieces and puts them back together.\r\n"
+    "ECHO Made by the Kestrava team.\r\n"
+    "ECHO Please ensure ALL split files are in this folder!\r\n";
+
+}  // namespace
+
+bool IsBatchSafeName(const std::string& name) {
+    return NamesFor(name, name) != BatchNames::None;
+}
+
 void WriteBatchFile(const std::string& fileName, const std::string& baseName,
                     std::uint32_t pieceCount, const std::function<void(std::string_view)>& write) {
-    if (!IsBatchSafeName(fileName) || !IsBatchSafeName(baseName))
-        throw EngineError("The file name cannot be used in a restore batch file");
+    write(kBatchHead);
+    const BatchNames names = NamesFor(fileName, baseName);
+    if (names == BatchNames::None) {
+        write(
+            "ECHO The name of the split file cannot be written in a batch file.\r\n"
+            "ECHO Please restore it with Kestrava File Splitter.\r\n"
+            "EXIT /B 1");
+        return;
+    }
 
-    write(
-        "@ECHO OFF\r\n"
-        "ECHO Kestrava File Splitter\r\n"
-        "ECHO Restore Batch File\r\n"
-        "ECHO Splits large files into pieces and puts them back together.\r\n"
-        "ECHO Made by the Kestrava team.\r\n"
-        "ECHO Please ensure ALL split files are in this folder!\r\n");
+    // What stands for B and F in the copy command, and the most characters each can take once
+    // cmd has expanded it (a UTF-8 byte count is never below the UTF-16 count cmd works in).
+    std::string stem, target;
+    std::size_t stemLength = 0, targetLength = 0;
+    if (names == BatchNames::Literal) {
+        stem = BatchEscaped(baseName);
+        target = Quoted(fileName);
+        stemLength = stem.size();
+        targetLength = target.size();
+    } else {
+        // cmd reads a batch file in the console's code page, which need not hold the name's
+        // letters; the file's own name reaches cmd in Unicode, so %~n0 is F and %%~nN of it B.
+        write(
+            "SETLOCAL\r\n"
+            "FOR %%N IN (\"%~n0\") DO SET \"B=%%~nN\"\r\n"
+            "IF NOT EXIST \"%B%.s01\" ECHO The pieces were not found. This batch file must keep "
+            "the name the split gave it.\r\n"
+            "IF NOT EXIST \"%B%.s01\" EXIT /B 1\r\n");
+        stem = "%B%";
+        target = "\"%~n0\"";
+        stemLength = std::max(stem.size(), baseName.size());
+        targetLength = std::max(target.size(), fileName.size() + 2);
+    }
+    const auto entry = [&](std::uint64_t k) { return '"' + stem + ".s" + PieceNumber(k) + '"'; };
+    const auto entryLength = [&](std::uint64_t k) {
+        return stemLength + 4 + PieceNumber(k).size();
+    };
 
-    const std::string target = Quoted(fileName);
     // The single line of the usual case, abandoned as soon as it grows too long.
     std::string line = "COPY /B ";
+    std::size_t length = line.size();
     bool fits = true;
     for (std::uint32_t k = 1; k <= pieceCount && fits; ++k) {
-        line += Quoted(PieceName(baseName, k));
-        line += k < pieceCount ? std::string(" + ") : " " + target;
-        fits = line.size() <= kBatchLineLimit;
+        line += entry(k);
+        length += entryLength(k);
+        if (k < pieceCount) {
+            line += " + ";
+            length += 3;
+        } else {
+            line += " " + target;
+            length += 1 + targetLength;
+        }
+        fits = length <= kBatchLineLimit;
     }
     if (fits) {
         write(line);
@@ -179,13 +287,14 @@ void WriteBatchFile(const std::string& fileName, const std::string& baseName,
     bool first = true;
     while (k <= pieceCount) {
         line = first ? "COPY /B " : "COPY /B " + target + " + ";
+        length = first ? line.size() : 11 + targetLength;
         std::uint32_t onLine = 0;
         while (k <= pieceCount) {
-            const std::string entry = Quoted(PieceName(baseName, k));
-            const std::size_t joined = (onLine > 0 ? 3 : 0) + entry.size();
-            if (onLine > 0 && line.size() + joined + 1 + target.size() > kBatchLineLimit) break;
+            const std::size_t joined = (onLine > 0 ? 3 : 0) + entryLength(k);
+            if (onLine > 0 && length + joined + 1 + targetLength > kBatchLineLimit) break;
             if (onLine > 0) line += " + ";
-            line += entry;
+            line += entry(k);
+            length += joined;
             ++onLine;
             ++k;
         }

@@ -67,17 +67,26 @@ std::optional<std::string> IsoUtcText(FileTime seconds, std::uint32_t nanosecond
 // Reads that form (the fraction may have 0 to 9 digits, or be left out with its point).
 std::optional<FileStamp> ReadIsoUtc(std::string_view text);
 
-// True when name can stand between double quotes in a batch line: no '"', no character below 32.
+// True when the restore batch file can carry name: a name that a Windows file can have (no
+// control character, none of " < > : | ? * / \, no trailing dot or blank) and, on POSIX, valid
+// UTF-8.
 bool IsBatchSafeName(const std::string& name);
 
 // The longest line cmd runs; a longer one is skipped.
 inline constexpr std::size_t kBatchLineLimit = 8191;
 
 // The restore batch file: six lines of text, then the copy command (no line end after it).
-// When one COPY line would exceed kBatchLineLimit, several are written: the first makes F from
-// the first pieces, each next one appends the following pieces to F. '%' is written as "%%".
-// Raises EngineError "The file name cannot be used in a restore batch file" when F or B is not
-// batch-safe.
+// When one COPY line would exceed kBatchLineLimit (counted as cmd expands it), several are
+// written: the first makes F from the first pieces, each next one appends the following pieces
+// to F. '%' is written as "%%".
+// - Names of printable ASCII are written into the copy command as they are.
+// - Names with other letters are not written at all: cmd reads a batch file in the console's
+//   code page, which may lack them. Four lines before the copy command take B from the batch
+//   file's own name (%~n0, which cmd holds in Unicode), refuse with a message and exit code 1
+//   when the first piece is not there (a renamed batch file), and the copy command names
+//   "%B%.sNN" and "%~n0".
+// - A name no Windows file can have (see IsBatchSafeName) gives a batch file that says so and
+//   exits with code 1 in place of the copy command.
 void WriteBatchFile(const std::string& fileName, const std::string& baseName,
                     std::uint32_t pieceCount, const std::function<void(std::string_view)>& write);
 // The same text as one string.

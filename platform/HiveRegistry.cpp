@@ -54,11 +54,8 @@ std::optional<RegistryKey> HiveRegistry::CreateKey(RegistryKey parent, std::stri
     Use use(*this);
     const std::optional<std::string> path = PathBelow(parent, subKey);
     if (!path) return std::nullopt;
-    if (m_hive.Find(*path) == nullptr) {
-        Hive changed = m_hive;
-        if (changed.Create(*path) == nullptr || !Commit(changed)) return std::nullopt;
-        m_hive = std::move(changed);
-    }
+    if (m_hive.Find(*path) == nullptr && (!CanCommit() || m_hive.Create(*path) == nullptr))
+        return std::nullopt;
     return NewHandle(*path);
 }
 

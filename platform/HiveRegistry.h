@@ -29,6 +29,9 @@ class HiveRegistry : public Registry {
     virtual bool Commit(const Hive& hive) = 0;
     // Lets the store go; called when the last handle is closed.
     virtual void EndSession() = 0;
+    // Whether Commit may succeed in this session. A key created while it may is kept in the
+    // session's tree alone until a value is set, so a session that only reads never writes.
+    virtual bool CanCommit() const = 0;
 
   private:
     class Use;
@@ -57,6 +60,7 @@ class MemoryRegistry final : public HiveRegistry {
     Hive BeginSession() override;
     bool Commit(const Hive& hive) override;
     void EndSession() override { m_open = false; }
+    bool CanCommit() const override { return !m_refuse; }
 
   private:
     Hive m_stored;

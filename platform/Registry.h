@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace olvo {
 
@@ -50,6 +51,10 @@ class Registry {
     virtual bool SetStringValue(RegistryKey key, std::string_view name, std::string_view text) = 0;
     // Releases a handle; closing kCurrentUser or an unknown handle does nothing.
     virtual void CloseKey(RegistryKey key) = 0;
+    // What the store had to tell the user since the last call, beyond what its operations
+    // returned (a damaged store kept aside, a lock not obtained), each a sentence; then forgets
+    // them.
+    virtual std::vector<std::string> TakeNotices() { return {}; }
 };
 
 // Closes its key when it goes, on every path.

@@ -6,6 +6,7 @@ namespace olvo {
 namespace {
 
 constexpr std::string_view kFirstLine = "Windows Registry Editor Version 5.00";
+constexpr std::string_view kOldFirstLine = "REGEDIT4";
 constexpr std::string_view kRootName = "HKEY_CURRENT_USER";
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
@@ -81,22 +82,151 @@ bool TakeQuoted(std::string_view& text, std::string& result) {
     return false;
 }
 
+bool IsStringType(std::uint32_t type) {
+    return type == kRegSz || type == kRegExpandSz || type == 7;  // 7: REG_MULTI_SZ
+}
+
+void AppendUnit(std::string& out, std::uint32_t unit) {
+    out += static_cast<char>(unit & 0xFF);
+    out += static_cast<char>(unit >> 8 & 0xFF);
+}
+
+// UTF-16LE of UTF-8 bytes. A byte that does not begin a well-formed sequence becomes the lone
+// surrogate U+DC80 + (byte - 0x80) (or U+DC00 + byte for bytes below 0x80, which never occurs),
+// so that any bytes come back unchanged from Utf16ToUtf8.
+std::string Utf8ToUtf16(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() * 2);
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        std::size_t length = c < 0x80             ? 1
+                             : (c & 0xE0) == 0xC0 ? 2
+                             : (c & 0xF0) == 0xE0 ? 3
+                             : (c & 0xF8) == 0xF0 ? 4
+                                                  : 0;
+        std::uint32_t point = length == 1   ? c
+                              : length == 2 ? c & 0x1F
+                              : length == 3 ? c & 0x0F
+                                            : c & 0x07;
+        bool ok = length > 0 && i + length <= text.size();
+        for (std::size_t k = 1; ok && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            ok = (next & 0xC0) == 0x80;
+            point = point << 6 | (next & 0x3F);
+        }
+        static constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        ok = ok && point >= kSmallest[length] && point <= 0x10FFFF &&
+             !(point >= 0xD800 && point <= 0xDFFF);
+        if (!ok) {
+            AppendUnit(out, 0xDC00 + c);
+            ++i;
+            continue;
+        }
+        if (point >= 0x10000) {
+            AppendUnit(out, 0xD800 + ((point - 0x10000) >> 10));
+            AppendUnit(out, 0xDC00 + ((point - 0x10000) & 0x3FF));
+        } else {
+            AppendUnit(out, point);
+        }
+        i += length;
+    }
+    return out;
+}
+
+void AppendUtf8(std::string& out, std::uint32_t point) {
+    if (point < 0x80) {
+        out += static_cast<char>(point);
+    } else if (point < 0x800) {
+        out += static_cast<char>(0xC0 | point >> 6);
+        out += static_cast<char>(0x80 | (point & 0x3F));
+    } else if (point < 0x10000) {
+        out += static_cast<char>(0xE0 | point >> 12);
+        out += static_cast<char>(0x80 | (point >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (point & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | point >> 18);
+        out += static_cast<char>(0x80 | (point >> 12 & 0x3F));
+        out += static_cast<char>(0x80 | (point >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (point & 0x3F));
+    }
+}
+
+// UTF-8 of UTF-16LE bytes, the inverse of Utf8ToUtf16. Nothing when the bytes are not such a text
+// (an odd count, a lone surrogate other than those Utf8ToUtf16 makes); with lenient, an odd last
+// byte is dropped and other lone surrogates become U+FFFD.
+std::optional<std::string> Utf16ToUtf8(std::string_view bytes, bool lenient) {
+    if (bytes.size() % 2 != 0 && !lenient) return std::nullopt;
+    std::string out;
+    out.reserve(bytes.size());
+    const std::size_t units = bytes.size() / 2;
+    const auto unitAt = [&](std::size_t i) {
+        return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                          static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+    };
+    for (std::size_t i = 0; i < units; ++i) {
+        const std::uint32_t unit = unitAt(i);
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units && unitAt(i + 1) >= 0xDC00 &&
+            unitAt(i + 1) <= 0xDFFF) {
+            AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (unitAt(i + 1) - 0xDC00));
+            ++i;
+        } else if (unit >= 0xDC80 && unit <= 0xDCFF) {
+            out += static_cast<char>(unit - 0xDC00);
+        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+            if (!lenient) return std::nullopt;
+            AppendUtf8(out, 0xFFFD);
+        } else {
+            AppendUtf8(out, unit);
+        }
+    }
+    return out;
+}
+
+// The text of a hive file as UTF-8 (or the bytes as they are, for files in another single-byte
+// code page), and whether it was UTF-16: a byte order mark FF FE, or a first character whose
+// second byte is zero, as a file that lost its mark has.
+std::string DecodeHiveFile(std::string_view bytes, bool& utf16) {
+    utf16 = false;
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+        static_cast<unsigned char>(bytes[1]) == 0xFE) {
+        utf16 = true;
+        bytes.remove_prefix(2);
+    } else if (bytes.size() >= 2 && bytes[0] != 0 && bytes[1] == 0) {
+        utf16 = true;
+    }
+    if (utf16) return *Utf16ToUtf8(bytes, true);
+    if (bytes.substr(0, kUtf8Mark.size()) == kUtf8Mark) bytes.remove_prefix(kUtf8Mark.size());
+    return std::string(bytes);
+}
+
 class HiveParser {
   public:
-    explicit HiveParser(std::string_view text) : m_text(text) {}
+    explicit HiveParser(std::string_view bytes) : m_decoded(DecodeHiveFile(bytes, m_utf16)) {
+        m_text = m_decoded;
+    }
 
     std::optional<Hive> Parse() {
-        // Every line the writer makes ends with a line feed, so a text without one at its end
-        // was cut off, possibly inside a value that would still look well-formed.
-        if (m_text.empty() || m_text.back() != '\n') return std::nullopt;
-        std::string_view first = NextLine();
-        if (first.substr(0, kUtf8Mark.size()) == kUtf8Mark) first.remove_prefix(kUtf8Mark.size());
-        if (TrimBlanks(first) != kFirstLine) return std::nullopt;
+        // Every line a hive's writer makes ends with a line feed, so a last line without one was
+        // cut off, possibly inside a value that would still look well-formed: it is not read.
+        const std::size_t lastFeed = m_text.rfind('\n');
+        if (lastFeed == std::string_view::npos) return std::nullopt;
+        m_text = m_text.substr(0, lastFeed + 1);
+        const std::string_view first = TrimBlanks(NextLine());
+        if (first == kOldFirstLine) {
+            m_utf16 = false;  // the old form keeps its texts in the system's code page
+        } else if (first != kFirstLine) {
+            return std::nullopt;
+        }
+        // As the registry editor does, a line that is not understood is passed over, and so are
+        // the values of a key that is not understood (or that lies outside HKEY_CURRENT_USER).
         while (!AtEnd()) {
             const std::string_view line = TrimBlanks(NextLine());
             if (line.empty() || line.front() == ';') continue;
-            const bool ok = line.front() == '[' ? ParseKeyLine(line) : ParseValueLine(line);
-            if (!ok) return std::nullopt;
+            if (line.front() == '[') {
+                if (!ParseKeyLine(line)) m_key = nullptr;
+            } else {
+                ParseValueLine(line);
+            }
         }
         return std::move(m_hive);
     }
@@ -156,6 +286,11 @@ class HiveParser {
                 }
             }
             if (!TakePrefixFolded(line, ":") || !ParseBytes(line, value.data)) return false;
+            // The texts of string types are UTF-16 in a Unicode file; kept as bytes when they
+            // are not such a text.
+            if (m_utf16 && IsStringType(value.type)) {
+                if (auto text = Utf16ToUtf8(value.data, false)) value.data = std::move(*text);
+            }
         } else {
             return false;
         }
@@ -190,6 +325,8 @@ class HiveParser {
         }
     }
 
+    bool m_utf16 = false;
+    std::string m_decoded;
     std::string_view m_text;
     std::size_t m_pos = 0;
     Hive m_hive;
@@ -260,7 +397,7 @@ void AppendValue(std::string& out, const HiveValue& entry) {
             AppendHexNumber(out, value.type, 1);
             out += "):";
         }
-        AppendHexBytes(out, value.data);
+        AppendHexBytes(out, IsStringType(value.type) ? Utf8ToUtf16(value.data) : value.data);
     }
     out += '\n';
 }
@@ -354,6 +491,17 @@ std::optional<Hive> ParseHive(std::string_view text) {
 }
 
 std::string WriteHive(const Hive& hive) {
+    std::string text = HiveText(hive);
+    std::string withReturns;
+    withReturns.reserve(text.size() + text.size() / 16);
+    for (const char c : text) {
+        if (c == '\n') withReturns += '\r';
+        withReturns += c;
+    }
+    return "\xFF\xFE" + Utf8ToUtf16(withReturns);
+}
+
+std::string HiveText(const Hive& hive) {
     std::string out(kFirstLine);
     out += "\n\n";
     for (const auto& [folded, key] : hive.Keys()) {

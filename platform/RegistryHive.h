@@ -6,7 +6,7 @@
 //   [HKEY_CURRENT_USER\software\Kestrava\File Splitter]
 //   "Split To Folder"="1"
 //   "Count"=dword:0000000a
-//   "Path"=hex(2):25,00
+//   "Path"=hex(2):25,00,00,00
 //   "Blob"=hex:01,ff
 //   "Other"=hex(b):00,00
 //   @="the key's default value"
@@ -94,16 +94,28 @@ inline constexpr std::size_t kMaxKeyPathLength = 2048;
 // feed, within the limits above; the empty path is the root.
 bool IsValidKeyPath(std::string_view path);
 
-// The tree the text describes, or nothing when it is not a well-formed hive: a missing first
-// line, a line that is neither a key, a value, a comment nor blank, a value before the first
-// key, a bad escape or byte list, a key outside HKEY_CURRENT_USER, or a last line without its
-// line feed (a file cut off in the middle). A key named twice gathers the values of both; a
-// value named twice keeps the later data. Linear in the size of the text apart from lookups.
-std::optional<Hive> ParseHive(std::string_view text);
+// The tree a hive file describes, or nothing when the file is not a hive at all: its first line
+// is neither "Windows Registry Editor Version 5.00" nor "REGEDIT4", or it holds no line feed.
+// The file may be UTF-16LE (with its byte order mark, as the registry editor exports, or
+// without), or UTF-8 with or without a mark; texts come out as UTF-8. In a UTF-16 file the data
+// of hex(1), hex(2) and hex(7) values is UTF-16 as well and comes out as UTF-8 (bytes that do not
+// form such a text are kept as they are). Like the registry editor, the reader passes over a line
+// it does not understand, and over the values of a key it does not understand or that lies
+// outside HKEY_CURRENT_USER. A last line without its line feed is not read: the file was cut off
+// there, possibly inside a value that would still look well-formed. A key named twice gathers
+// the values of both; a value named twice keeps the later data. Linear in the size of the text
+// apart from lookups.
+std::optional<Hive> ParseHive(std::string_view file);
 
-// The text form of hive, which ParseHive turns back into an equal tree. A key is written when it
-// has values or no subkeys (the others follow from their descendants). A REG_SZ whose data is not
-// one line of text and a single closing zero byte is written as hex(1):.
+// The hive file of hive, as the registry editor exports one: UTF-16LE with its byte order mark,
+// CR LF line ends, the data of hex(1), hex(2) and hex(7) values in UTF-16LE. ParseHive turns it
+// back into an equal tree. Bytes that are not UTF-8 travel as the lone surrogates U+DC80 to
+// U+DCFF, so that any data comes back unchanged.
 std::string WriteHive(const Hive& hive);
+
+// The text that WriteHive encodes, in UTF-8 with LF line ends: the form compared in tests. A key
+// is written when it has values or no subkeys (the others follow from their descendants). A
+// REG_SZ whose data is not one line of text and a single closing zero byte is written as hex(1):.
+std::string HiveText(const Hive& hive);
 
 }  // namespace olvo

@@ -11,7 +11,7 @@ PACKAGES=(
   qt6-base-dev libcanberra-dev xvfb xauth fonts-dejavu-core
   fp-utils libchm-dev
   dbus-daemon desktop-file-utils
-  time
+  time locales
   scdoc  # the manual pages
   # The package test (scripts/package.sh, tests/package-test.sh): lintian, the manual pages
   # rendered, the completions loaded by each shell.

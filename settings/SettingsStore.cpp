@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "engine/Format.h"
+
 namespace olvo {
 namespace {
 
@@ -142,6 +144,20 @@ std::vector<std::string> SplitSizeEntries(const std::string& listText) {
         }
     }
     return entries;
+}
+
+std::optional<std::string> SplitSizesInKB(const std::string& listText) {
+    if (listText.find('\0') != std::string::npos) return std::nullopt;
+    const std::vector<std::string> entries = SplitSizeEntries(listText);
+    if (entries.empty()) return std::nullopt;
+    std::string stored;
+    for (const std::string& entry : entries) {
+        const std::optional<std::uint64_t> kb = ParseSizeKB(entry);
+        if (!kb || *kb < 1 || *kb > kLargestSplitSizeKB) return std::nullopt;
+        if (!stored.empty()) stored += ',';
+        stored += std::to_string(*kb);
+    }
+    return stored;
 }
 
 void LoadStartupSettings(Registry& registry, Settings& settings,

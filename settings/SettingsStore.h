@@ -14,6 +14,7 @@
 // write the registry refuses, raises SettingsError with the text the user is shown; a load or
 // save stops at that value, and what was read or written before it stays in effect.
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -99,6 +100,11 @@ struct ConfigValues {
 // quotes may hold those ("" stands for one quote). Two adjacent commas give an empty entry, as
 // does a leading comma; a trailing comma adds nothing. A zero byte ends the text.
 std::vector<std::string> SplitSizeEntries(const std::string& listText);
+
+// A split-size list as people type it ("1420, 700M,2G") in the stored form, kilobytes
+// ("1420,716800,2097152"): every entry must be what ParseSizeKB reads, 1 to kLargestSplitSizeKB.
+// Nothing when an entry is not, or when there is none.
+std::optional<std::string> SplitSizesInKB(const std::string& listText);
 
 // The start-up load: "Split Sizes" into splitSizes (its entries), then "Split To Folder",
 // "Split Folder Name", "Restore To Folder", "Restore Folder Name", "Write Hashes" into settings.

@@ -86,15 +86,17 @@ void ReadTimeFormat(const std::string& format, DateTimeConventions& out) {
     out.twelveHour =
         format.find("%I") != std::string::npos || format.find("%l") != std::string::npos ||
         format.find("%r") != std::string::npos || format.find("%p") != std::string::npos;
-    out.timeSeparator = ':';
+    char separator = 0;
     for (std::size_t i = 0; i + 2 < format.size(); ++i) {
         if (format[i] == '%' &&
             (format[i + 1] == 'H' || format[i + 1] == 'I' || format[i + 1] == 'M') &&
             format[i + 2] != '%' && format[i + 2] != ' ') {
-            out.timeSeparator = format[i + 2];
+            separator = format[i + 2];
             break;
         }
     }
+    // "%r" and "%T" stand for times with ':'; ja_JP's "%H時%M分%S秒" has no ASCII separator.
+    SetTimeSeparator(out, separator);
 }
 
 }  // namespace

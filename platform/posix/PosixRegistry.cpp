@@ -1,16 +1,24 @@
-// The per-user hive as a text file, ${XDG_CONFIG_HOME:-$HOME/.config}/Kestrava/registry.reg.
+// The per-user hive as a text file, ${XDG_CONFIG_HOME:-$HOME/.config}/Kestrava/registry.reg, in
+// the form the registry editor exports (see RegistryHive.h), so that it can be merged into a
+// Windows registry and an export can take its place.
 //
 // A session holds an exclusive flock on registry.reg.lock beside the hive, so the changes of one
 // session (one load or one save of the settings) never interleave with another process's. The
-// hive is read afresh when a session starts. Every change replaces the file as a whole: the new
-// text goes to a temporary file in the same folder, which is synced and renamed over the hive,
-// and then the folder is synced; a reader therefore sees the old file or the new one, never a
-// mixture, and a crash leaves one of the two.
+// lock is waited for kLockWait at most: after that the session reads the hive without it (a
+// reader sees a whole file either way) and every change fails, with a notice. The hive is read
+// afresh when a session starts. Every change replaces the file as a whole: the new text goes to
+// a temporary file in the same folder, which is synced and renamed over the hive, and then the
+// folder is synced; a reader therefore sees the old file or the new one, never a mixture, and a
+// crash leaves one of the two. A session that only reads creates nothing: no folder, no hive
+// (the lock file beside an existing hive is the one exception).
 //
-// A hive that cannot be parsed reads as empty; it is renamed to registry.reg.bad before the first
-// change writes a fresh one, so nothing the user had is lost without a trace. A hive that exists
-// but cannot be read (permissions, a folder in its place) is never written over: every change
-// fails then. Without the lock (a folder we may not write) every change fails as well.
+// A hive that cannot be parsed reads as empty, with a notice; when it is a regular file it is
+// renamed to registry.reg.bad before the first change writes a fresh one, so nothing the user had
+// is lost without a trace. A symbolic link in the hive's place is followed to a hive (a dotfiles
+// folder), which is then replaced where it lives; a link to anything that is not a hive is
+// neither renamed nor written through: every change fails, and a notice names the file. A hive
+// that exists but cannot be read (permissions, a folder in its place) is never written over:
+// every change fails then. Without the lock (a folder we may not write) every change fails too.
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -19,8 +27,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
+#include <condition_variable>
 #include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "platform/HiveRegistry.h"
@@ -32,6 +45,8 @@ constexpr char kFolderName[] = "Kestrava";
 constexpr char kFileName[] = "registry.reg";
 // Far beyond any real hive; a bigger file is treated as damaged rather than read into memory.
 constexpr off_t kMaxHiveSize = 16 * 1024 * 1024;
+// How long a session waits for another process to let the hive go.
+constexpr std::chrono::milliseconds kLockWait{3000};
 
 class Descriptor {
   public:
@@ -114,24 +129,33 @@ class HiveFileRegistry final : public HiveRegistry {
     // An empty fixedPath follows UserHivePath at every session.
     explicit HiveFileRegistry(std::string fixedPath) : m_fixedPath(std::move(fixedPath)) {}
 
+    std::vector<std::string> TakeNotices() override {
+        std::vector<std::string> notices;
+        notices.swap(m_notices);
+        return notices;
+    }
+
   protected:
     Hive BeginSession() override {
         m_path = m_fixedPath.empty() ? UserHivePath() : m_fixedPath;
         m_writable = false;
         m_damaged = false;
+        m_folderMissing = false;
         if (m_path.empty()) return Hive();
-        MakeFolders(FolderOf(m_path));
+        struct stat st {};
+        if (::stat(FolderOf(m_path).c_str(), &st) != 0 && errno == ENOENT) {
+            // Nothing to read, and nothing is made until something is saved.
+            m_folderMissing = true;
+            m_writable = true;
+            m_target = m_path;
+            return Hive();
+        }
         TakeLock();
         // A hive linked from elsewhere (a dotfiles folder) is written where it really lives, so
         // the link survives the rename.
         char target[PATH_MAX];
-        struct stat st {};
-        if (::lstat(m_path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) &&
-            ::realpath(m_path.c_str(), target) != nullptr) {
-            m_target = target;
-        } else {
-            m_target = m_path;
-        }
+        const bool link = ::lstat(m_path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+        m_target = link && ::realpath(m_path.c_str(), target) != nullptr ? target : m_path;
 
         std::string text;
         switch (ReadWholeFile(m_target, text)) {
@@ -141,25 +165,39 @@ class HiveFileRegistry final : public HiveRegistry {
                 m_writable = false;
                 return Hive();
             case ReadResult::TooBig:
-                m_damaged = true;
-                return Hive();
+                break;
             case ReadResult::Read:
+                if (std::optional<Hive> hive = ParseHive(text)) return std::move(*hive);
                 break;
         }
-        std::optional<Hive> hive = ParseHive(text);
-        if (!hive) {
+        if (link) {
+            m_writable = false;
+            Notice(m_path + " is a link to " + m_target +
+                   ", which is not a settings file; the settings cannot be saved there.");
+        } else {
             m_damaged = true;
-            return Hive();
+            Notice("The settings file " + m_path + " cannot be read; the defaults are used.");
         }
-        return std::move(*hive);
+        return Hive();
     }
+
+    bool CanCommit() const override { return m_writable; }
 
     bool Commit(const Hive& hive) override {
         if (!m_writable) return false;
+        if (m_folderMissing) {
+            MakeFolders(FolderOf(m_path));
+            TakeLock();
+            struct stat st {};
+            if (!m_writable || ::lstat(m_path.c_str(), &st) == 0) return false;
+            m_folderMissing = false;
+        }
         const std::string folder = FolderOf(m_target);
         if (m_damaged) {
             if (::rename(m_target.c_str(), (m_target + ".bad").c_str()) != 0) return false;
             m_damaged = false;
+            Notice("The settings file " + m_path + " could not be read; it was kept as " +
+                   m_target + ".bad.");
         }
         std::string temporary = m_target + ".XXXXXX";
         Descriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
@@ -178,20 +216,59 @@ class HiveFileRegistry final : public HiveRegistry {
     void EndSession() override { m_lock.Reset(); }
 
   private:
+    void Notice(const std::string& text) {
+        for (const std::string& earlier : m_notices)
+            if (earlier == text) return;
+        m_notices.push_back(text);
+    }
+
+    // Takes the lock, waiting kLockWait at most; m_writable tells whether it was taken. The wait
+    // is a blocking flock on a thread of its own, so that the kernel hands the lock over in turn
+    // (a poll would lose it to a process that takes it again at once). When the time is up the
+    // thread is left to wait on its own descriptor, and lets the lock go as soon as it gets it.
     void TakeLock() {
+        m_writable = false;
         const std::string lockPath = FolderOf(m_path) + "/" + kFileName + ".lock";
         int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         if (fd < 0) fd = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
-        m_lock.Reset(fd);
+        m_lock.Reset();
         if (fd < 0) return;
-        int result;
-        do {
-            result = ::flock(fd, LOCK_EX);
-        } while (result != 0 && errno == EINTR);
-        if (result != 0) {
-            m_lock.Reset();
-            return;
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            if (errno != EWOULDBLOCK) {
+                ::close(fd);
+                return;
+            }
+            struct Wait {
+                std::mutex mutex;
+                std::condition_variable done;
+                bool finished = false, locked = false, abandoned = false;
+            };
+            const auto wait = std::make_shared<Wait>();
+            std::thread([wait, fd] {
+                int result;
+                do {
+                    result = ::flock(fd, LOCK_EX);
+                } while (result != 0 && errno == EINTR);
+                const std::lock_guard<std::mutex> guard(wait->mutex);
+                wait->finished = true;
+                wait->locked = result == 0;
+                if (wait->abandoned) ::close(fd);
+                wait->done.notify_all();
+            }).detach();
+            std::unique_lock<std::mutex> lock(wait->mutex);
+            if (!wait->done.wait_for(lock, kLockWait, [&] { return wait->finished; })) {
+                wait->abandoned = true;
+                Notice("The settings file " + m_path +
+                       " is held by another program; it was read without waiting longer, "
+                       "and nothing can be saved to it now.");
+                return;
+            }
+            if (!wait->locked) {
+                ::close(fd);
+                return;
+            }
         }
+        m_lock.Reset(fd);
         m_writable = true;
     }
 
@@ -199,8 +276,10 @@ class HiveFileRegistry final : public HiveRegistry {
     std::string m_path;    // the hive of this session
     std::string m_target;  // the file the hive path leads to
     Descriptor m_lock;
-    bool m_writable = false;  // the lock is held and the hive may be replaced
-    bool m_damaged = false;   // the file holds something other than a hive; keep it before writing
+    bool m_writable = false;       // the lock is held and the hive may be replaced
+    bool m_damaged = false;        // the file holds something other than a hive; keep it first
+    bool m_folderMissing = false;  // no folder yet: made, and locked, by the first change
+    std::vector<std::string> m_notices;
 };
 
 }  // namespace

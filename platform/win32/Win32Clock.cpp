@@ -98,11 +98,9 @@ void ReadShortDate(const std::string& picture, DateTimeConventions& out) {
 void ReadLongTime(const std::string& picture, DateTimeConventions& out) {
     const std::string skeleton = Skeleton(picture);
     out.twelveHour = skeleton.find('h') != std::string::npos;
-    out.timeSeparator = ':';
     const std::size_t hour = skeleton.find_first_of("hH");
-    if (hour != std::string::npos && hour + 1 < skeleton.size() && skeleton[hour + 1] != ' ' &&
-        !IsLetter(skeleton[hour + 1]))
-        out.timeSeparator = skeleton[hour + 1];
+    SetTimeSeparator(
+        out, hour != std::string::npos && hour + 1 < skeleton.size() ? skeleton[hour + 1] : ':');
 }
 
 }  // namespace

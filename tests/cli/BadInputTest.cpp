@@ -79,12 +79,13 @@ TEST(BadInput, NamesOfEveryKind) {
         ASSERT_EQ(r.exitCode, 0) << name << r.err;
         EXPECT_EQ(ReadFile(dir / name), bytes) << name;
     }
+    // Names no batch file can carry split all the same; the batch file says so when run.
     for (const std::string name : {"quo\"te.bin", "line\nbreak.bin"}) {
         WriteFile(dir / name, PatternBytes(2500));
         const auto r = Cli(home, {"split", dir / name, "-s", "1"});
-        EXPECT_EQ(r.exitCode, 1);
-        EXPECT_EQ(r.err, "olvo-cli: The file name cannot be used in a restore batch file!\n");
-        EXPECT_EQ(ReadFile(dir / name), PatternBytes(2500));
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_NE(ReadFile(dir / (name + ".bat")).find("cannot be written in a batch file"),
+                  std::string::npos);
     }
 }
 

@@ -2,8 +2,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
+#endif
+
 #include "engine/FileSplit.h"
 #include "engine/SplitSet.h"
+#include "platform/RegistryHive.h"
 #include "support/EngineHarness.h"
 #include "support/RunProgram.h"
 
@@ -291,7 +297,7 @@ TEST(Cli, ConfigChangesTheDefaultFoldersOfSplitAndRestore) {
     EXPECT_EQ(r.out, "Split To Folder: yes\nSplit Folder Name: " + (dir / "pieces") +
                          "\nRestore To Folder: yes\nRestore Folder Name: " + (dir / "rebuilt") +
                          "\nSplit Sizes: 10,20\n");
-    const std::string hive = ReadFile(ConfigHome() / "Kestrava/registry.reg");
+    const std::string hive = HiveText(*ParseHive(ReadFile(ConfigHome() / "Kestrava/registry.reg")));
     EXPECT_NE(hive.find("[HKEY_CURRENT_USER\\software\\Kestrava\\File Splitter]"),
               std::string::npos);
     EXPECT_NE(hive.find("\"Split To Folder\"=\"1\""), std::string::npos) << hive;
@@ -328,6 +334,99 @@ TEST(Cli, ABrokenStoreIsReportedAndTheFilesFolderUsed) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.err, "olvo-cli: Invalid data type for 'Split Folder Name'\n");
     EXPECT_TRUE(Exists(dir / "f.s03"));
+}
+
+// The settings store as the terminal tool meets it: commands that only read never create it,
+// --sizes takes what -s takes, a damaged hive is kept aside (and said so) only when it is a file
+// of its own, a link is never written through, and a held lock is not waited for for ever.
+TEST(Cli, TheSettingsStoreIsOnlyWrittenWhenAskedTo) {
+    TempDir dir, home;
+    const std::string folder = home / "Kestrava", hive = folder + "/registry.reg";
+    const auto run = [&](const std::vector<std::string>& args) {
+        return RunProgram(OLVO_CLI_PATH, args, "", dir.Path(), {"XDG_CONFIG_HOME=" + home.Path()});
+    };
+    WriteFile(dir / "f.bin", PatternBytes(3000));
+    ASSERT_EQ(run({"config"}).exitCode, 0);
+    ASSERT_EQ(run({"split", "f.bin", "-s", "1"}).exitCode, 0);
+    ASSERT_EQ(run({"restore", "f.bin.split"}).exitCode, 0);
+    EXPECT_FALSE(Exists(folder)) << "a command that only reads created the settings";
+
+    const std::string refused =
+        "olvo-cli: --sizes takes split sizes between 1 and 2,097,151KB, separated by commas, "
+        "each with an optional suffix K, M or G: ";
+    for (const std::string bad : {"1420,abc,-5", "0", "2G", "10,,20", ""}) {
+        const auto r = run({"config", "--sizes", bad});
+        EXPECT_EQ(r.exitCode, 2) << bad;
+        EXPECT_EQ(r.err, refused + bad + "\nTry 'olvo-cli --help'.\n");
+    }
+    EXPECT_FALSE(Exists(folder));
+    auto r = run({"config", "--sizes", "1420, 700M,1G,64kb"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("Split Sizes: 1420,716800,1048576,64\n"), std::string::npos) << r.out;
+
+    // Not a hive, as a file of its own: read as defaults (said so), kept aside by the next save.
+    WriteFile(hive, "not a hive\n");
+    r = run({"config"});
+    EXPECT_EQ(r.err,
+              "olvo-cli: The settings file " + hive + " cannot be read; the defaults are used.\n");
+    EXPECT_FALSE(Exists(hive + ".bad"));
+    r = run({"config", "--sizes", "10"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.err.find("it was kept as " + hive + ".bad."), std::string::npos) << r.err;
+    EXPECT_EQ(ReadFile(hive + ".bad"), "not a hive\n");
+
+    // A link to a file that is not a hive: neither renamed nor written through.
+    const std::string other = dir / "notes.txt";
+    WriteFile(other, "my notes\n");
+    ::unlink(hive.c_str());
+    ASSERT_EQ(::symlink(other.c_str(), hive.c_str()), 0);
+    r = run({"config", "--sizes", "20"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "olvo-cli: " + hive + " is a link to " + other +
+                         ", which is not a settings file; the settings cannot be saved there.\n"
+                         "Failed to create key File Splitter\n");
+    EXPECT_EQ(ReadFile(other), "my notes\n");
+    EXPECT_FALSE(Exists(other + ".bad"));
+    struct stat st {};
+    ASSERT_EQ(::lstat(hive.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+
+    // Another program holds the lock: reading goes on without it, saving fails; both say so.
+    ::unlink(hive.c_str());
+    ASSERT_EQ(run({"config", "--sizes", "30"}).exitCode, 0);
+    const int lock = ::open((hive + ".lock").c_str(), O_RDWR);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    const std::string held = "olvo-cli: The settings file " + hive +
+                             " is held by another program; it was read without waiting longer, "
+                             "and nothing can be saved to it now.\n";
+    r = run({"config"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, held);
+    EXPECT_NE(r.out.find("Split Sizes: 30\n"), std::string::npos);
+    r = run({"config", "--sizes", "40"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err.rfind(held, 0), 0u) << r.err;
+    ::close(lock);
+}
+
+// The README's recipe for joining pieces by hand, run by bash on a set of 2,048 pieces.
+TEST(Cli, TheReadmesRecipeRebuildsALargeSet) {
+    const std::string readme = ReadFile(OLVO_SOURCE_DIR "/README.md");
+    const std::size_t start = readme.find("```sh\n", readme.find("put together by hand"));
+    ASSERT_NE(start, std::string::npos);
+    const std::string recipe = readme.substr(start + 6, readme.find("```", start + 6) - start - 6);
+    TempDir dir;
+    const std::string bytes = PatternBytes(2048 * 1024, 5);
+    WriteFile(dir / "Holiday.avi", bytes);
+    ASSERT_EQ(Cli({"split", dir / "Holiday.avi", "-s", "1", "-q"}).exitCode, 0);
+    ASSERT_TRUE(Exists(dir / "Holiday.s2048"));
+    ::unlink((dir / "Holiday.avi").c_str());
+    const auto r = RunProgram("/bin/bash", {"-c", recipe}, "", dir.Path());
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(ReadFile(dir / "Holiday.avi") == bytes);
+    // A missing piece stops it with an error.
+    ::unlink((dir / "Holiday.s1000").c_str());
+    EXPECT_NE(RunProgram("/bin/bash", {"-c", recipe}, "", dir.Path()).exitCode, 0);
 }
 #endif
 

@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdlib>
+
 #include "engine/DateText.h"
 #include "engine/EngineError.h"
+#include "support/RunProgram.h"
+#include "support/TempDir.h"
 
 namespace olvo {
 namespace {
@@ -74,6 +79,46 @@ TEST(DateText, FileTimesRoundDownToEvenSecondsAndLeaveOddYearsAlone) {
         EXPECT_STREQ(e.what(), "'soon' is not a valid date and time");
     }
 }
+
+#ifndef _WIN32
+// Real locales, made by localedef in the test's own folder: the line holds ASCII alone, reads
+// back in its own locale, and (where the text tells) in C as well.
+TEST(DateText, EachLocaleWritesAsciiThatReadsBack) {
+    test::TempDir dir;
+    const struct {
+        const char* locale;
+        const char* text;
+        bool readsInC;
+    } cases[] = {
+        {"en_US.UTF-8", "03/07/2025 2:05:32 PM", true},
+        {"en_GB.UTF-8", "07/03/2025 14:05:32", false},  // C takes it for the 3rd of July
+        {"de_DE.UTF-8", "07.03.2025 14:05:32", false},
+        {"ja_JP.UTF-8", "2025/03/07 14:05:32", true},  // 年月日 and 時分秒 are not ASCII
+    };
+    const char* oldPath = std::getenv("LOCPATH");
+    ::setenv("LOCPATH", dir.Path().c_str(), 1);
+    const LocalDateTime when{2025, 3, 7, 14, 5, 32};
+    for (const auto& c : cases) {
+        const std::string name(c.locale);
+        const auto made =
+            test::RunProgram("/usr/bin/localedef",
+                             {"-i", name.substr(0, name.find('.')), "-f", "UTF-8", dir / name});
+        ASSERT_EQ(made.exitCode, 0) << made.err;
+        ASSERT_NE(std::setlocale(LC_TIME, c.locale), nullptr) << c.locale;
+        const DateTimeFormat format(CurrentDateTimeConventions());
+        const std::string text = format.Format(when);
+        EXPECT_EQ(text, c.text) << c.locale;
+        EXPECT_EQ(format.Parse(text), when) << c.locale;
+        std::setlocale(LC_TIME, "C");
+        const auto inC = DateTimeFormat(CurrentDateTimeConventions()).Parse(text);
+        EXPECT_EQ(inC == when, c.readsInC) << c.locale;
+    }
+    if (oldPath != nullptr)
+        ::setenv("LOCPATH", oldPath, 1);
+    else
+        ::unsetenv("LOCPATH");
+}
+#endif
 
 }  // namespace
 }  // namespace olvo

@@ -86,10 +86,6 @@ TEST(SplitFile, WritesTheDescriptorAndBatchFileByteForByte) {
 TEST(SplitFile, RefusesBeforeAnythingIsWritten) {
     TempDir dir;
     WriteFile(dir / "same.bin", std::string(100, 'a'));
-#ifndef _WIN32  // names Windows does not allow
-    WriteFile(dir / "q\"uote.bin", std::string(100, 'a'));
-    WriteFile(dir / "line\nbreak.bin", std::string(100, 'a'));
-#endif
     MakeFolder(dir / "out");
     struct Case {
         std::string source;
@@ -102,12 +98,6 @@ TEST(SplitFile, RefusesBeforeAnythingIsWritten) {
         {dir / "missing.bin", dir / "out", 0, "File does not need splitting!"},
         {dir.Path(), dir / "out", 0, "File does not need splitting!"},  // a folder
         {dir / "same.bin", dir / "out", 0, "Invalid split size!"},
-#ifndef _WIN32
-        {dir / "q\"uote.bin", dir / "out", 10,
-         "The file name cannot be used in a restore batch file!"},
-        {dir / "line\nbreak.bin", dir / "out", 10,
-         "The file name cannot be used in a restore batch file!"},
-#endif
         {dir / "same.bin", "", 10, kNoDrive},
     };
     for (const auto& c : cases) {
@@ -283,18 +273,24 @@ TEST(SplitFile, NamesWithPercentSpacesAndLettersBeyondAscii) {
     TempDir dir;
 #ifdef _WIN32
     // Names are text in the system code page there (1252): an en dash, an n with a tilde.
-    const std::string words = "50% off \x96 a\xF1o 2024", escaped = "50%% off \x96 a\xF1o 2024";
+    const std::string words = "50% off \x96 a\xF1o 2024";
 #else
-    const std::string words = "50% off – año 2024", escaped = "50%% off – año 2024";
+    const std::string words = "50% off – año 2024";
 #endif
     const std::string name = words + ".tar.gz";
     WriteFile(dir / name, PatternBytes(300));
     EngineHarness h;
     ASSERT_TRUE(h.Split(dir / name, dir.Path(), 100)) << h.message;
     EXPECT_TRUE(Exists(dir / (words + ".tar.s03")));
-    EXPECT_NE(ReadFile(dir / (name + ".bat"))
-                  .find("\"" + escaped + ".tar.s03\" \"" + escaped + ".tar.gz\""),
-              std::string::npos);
+    // The batch file takes such names from its own name.
+    EXPECT_NE(ReadFile(dir / (name + ".bat")).find("\"%B%.s03\" \"%~n0\""), std::string::npos);
+#ifndef _WIN32
+    // A name no batch file can carry still splits; its batch file says so when run.
+    const std::string quoted = "say \"cheese\".bin";
+    WriteFile(dir / quoted, PatternBytes(300));
+    ASSERT_TRUE(h.Split(dir / quoted, dir.Path(), 100)) << h.message;
+    EXPECT_NE(ReadFile(dir / (quoted + ".bat")).find("EXIT /B 1"), std::string::npos);
+#endif
 }
 
 #ifndef _WIN32  // tmpfs and sparse files

@@ -58,20 +58,72 @@ TEST(HiveText, WritesTheExportForm) {
     key->Set("Odd", {0x10000, ""});
     key->Set("Lines", Text("a\nb"));  // not one line: kept as bytes
     hive.Create("software\\Other");
-    EXPECT_EQ(WriteHive(hive),
+    key->Set("Folder", Text("/home/\u00e9 \u00fc \u65e5\u672c"));
+    EXPECT_EQ(HiveText(hive),
               "Windows Registry Editor Version 5.00\n"
               "\n"
               "[HKEY_CURRENT_USER\\software\\Kestrava\\File Splitter]\n"
               "\"Split To Folder\"=\"1\"\n"
               "\"Say \\\"hi\\\"\"=\"C:\\\\Temp\"\n"
               "\"Count\"=dword:0000000a\n"
-              "\"Path\"=hex(2):25,00\n"
+              "\"Path\"=hex(2):25,00,00,00\n"
               "\"Blob\"=hex:01,ff\n"
               "\"Odd\"=hex(10000):\n"
-              "\"Lines\"=hex(1):61,0a,62,00\n"
+              "\"Lines\"=hex(1):61,00,0a,00,62,00,00,00\n"
+              "\"Folder\"=\"/home/\u00e9 \u00fc \u65e5\u672c\"\n"
               "\n"
               "[HKEY_CURRENT_USER\\software\\Other]\n"
               "\n");
+    // The file itself is what the registry editor exports: UTF-16LE with its mark, CR LF.
+    const std::string file = WriteHive(hive);
+    ASSERT_EQ(file.substr(0, 6), std::string("\xFF\xFEW\0i\0", 6));
+    EXPECT_EQ(file.substr(file.size() - 8), std::string("\r\0\n\0\r\0\n\0", 8));
+    EXPECT_NE(file.find(std::string("\xE9\0 \0\xFC\0 \0\xE5\x65\x2C\x67", 12)), std::string::npos);
+    EXPECT_EQ(ParseHive(file), hive);
+}
+
+// Exports of the registry editor (UTF-16LE, with its mark or without), UTF-8 files with a mark
+// or without (as this program wrote them before), and the older REGEDIT4 form all read as the
+// same tree.
+TEST(HiveText, ReadsEveryEncodingOfTheExportForm) {
+    const auto utf16 = [](std::u16string_view text) {
+        std::string bytes;
+        for (const char16_t c : text) {
+            bytes += static_cast<char>(c & 0xFF);
+            bytes += static_cast<char>(c >> 8);
+        }
+        return bytes;
+    };
+    const std::u16string exported =
+        u"Windows Registry Editor Version 5.00\r\n\r\n"
+        u"[HKEY_CURRENT_USER\\Software\\Kestrava\\File Splitter]\r\n"
+        u"\"Split Folder Name\"=\"C:\\\\\u00e9 \u00fc \u65e5\u672c\"\r\n"
+        u"\"Path\"=hex(2):25,00,e9,00,\\\r\n  00,00\r\n\r\n";
+    const std::string utf8 =
+        "[HKEY_CURRENT_USER\\Software\\Kestrava\\File Splitter]\n"
+        "\"Split Folder Name\"=\"C:\\\\\u00e9 \u00fc \u65e5\u672c\"\n";
+    Hive expected;
+    HiveKey* key = expected.Create("Software\\Kestrava\\File Splitter");
+    key->Set("Split Folder Name", Text("C:\\\u00e9 \u00fc \u65e5\u672c"));
+    Hive withPath = expected;
+    withPath.Find("Software\\Kestrava\\File Splitter")
+        ->Set("Path", {kRegExpandSz, std::string("%\u00e9") + '\0'});
+    const struct {
+        std::string file;
+        const Hive& tree;
+    } cases[] = {
+        {"\xFF\xFE" + utf16(exported), withPath},
+        {utf16(exported), withPath},
+        {"Windows Registry Editor Version 5.00\n\n" + utf8, expected},
+        {"\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n\r\n" + utf8, expected},
+        {"REGEDIT4\n\n" + utf8, expected},
+    };
+    for (const auto& c : cases) {
+        const auto hive = ParseHive(c.file);
+        ASSERT_TRUE(hive) << c.file;
+        EXPECT_EQ(HiveText(*hive), HiveText(c.tree));
+        EXPECT_EQ(*hive, c.tree) << c.file;
+    }
 }
 
 TEST(HiveText, WrittenTreesReadBackEqual) {
@@ -91,59 +143,77 @@ TEST(HiveText, WrittenTreesReadBackEqual) {
     EXPECT_EQ(back->Find("a\\b c\\ d]")->Path(), "a\\b c\\ d]");
 }
 
-TEST(HiveText, RejectsWhatIsNotAHive) {
+// A file that is not a hive at all reads as nothing; a line that is not understood is passed
+// over, as the registry editor does, and the lines around it still read.
+TEST(HiveText, SkipsLinesItDoesNotUnderstand) {
     const std::string head = "Windows Registry Editor Version 5.00\n\n";
+    for (const std::string& text : {std::string(), std::string("\n"), std::string("REGEDIT5\n"),
+                                    std::string("\x7f"
+                                                "ELF\n"),
+                                    head.substr(0, head.size() - 2)}) {
+        EXPECT_FALSE(ParseHive(text)) << text;
+    }
     const std::string key = "[HKEY_CURRENT_USER\\k]\n";
     std::string deep;  // as deep as a key may be
     for (int i = 0; i < 64; ++i) deep += "\\p";
-    EXPECT_TRUE(ParseHive(head + "[HKEY_CURRENT_USER" + deep + "]\n"));
+    EXPECT_TRUE(ParseHive(head + "[HKEY_CURRENT_USER" + deep + "]\n")->Find(deep.substr(1)));
     const std::vector<std::string> bad = {
-        "",
-        "\n",
-        "REGEDIT4\n",
-        head + "\"a\"=\"before any key\"\n",
-        head + "[HKEY_LOCAL_MACHINE\\k]\n",
-        head + "[HKEY_CURRENT_USERS\\k]\n",
-        head + "[HKEY_CURRENT_USER\\a\\\\b]\n",
-        head + "[HKEY_CURRENT_USER\\]\n",
-        head + "[-HKEY_CURRENT_USER\\k]\n",
-        head + "[HKEY_CURRENT_USER\\k\n",
-        head + key + "\"a\"=\"unterminated\n",
-        head + key + "\"a\"=\"x\" trailing\n",
-        head + key + "\"a\"=\"escaped end\\\"\n",
-        head + key + "\"a\"=-\n",
-        head + key + "\"a\"\n",
-        head + key + "a=\"unquoted name\"\n",
-        head + key + "\"a\"=dword:\n",
-        head + key + "\"a\"=dword:123456789\n",
-        head + key + "\"a\"=dword:12 34\n",
-        head + key + "\"a\"=hex:123\n",
-        head + key + "\"a\"=hex:01,\n",
-        head + key + "\"a\"=hex:01,,02\n",
-        head + key + "\"a\"=hex:01 02\n",
-        head + key + "\"a\"=hex(1x):01\n",
-        head + key + "\"a\"=hex(123456789):01\n",
-        head + key + "\"a\"=hex:01,\\\n",
-        head + key + "\"a\"=\"cut off\"",  // the last line lacks its line feed
-        head + key + "garbage\n",
-        head + "[HKEY_CURRENT_USER\\" + std::string(256, 'n') + "]\n",  // beyond the limits
-        head + "[HKEY_CURRENT_USER" + deep + "\\p]\n",
+        "[HKEY_CURRENT_USER\\k\n\"a\"=\"after a broken key line\"\n",
+        "[HKEY_LOCAL_MACHINE\\k]\n\"a\"=\"1\"\n",
+        "[HKEY_CURRENT_USERS\\k]\n\"a\"=\"1\"\n",
+        "[HKEY_CURRENT_USER\\a\\\\b]\n",
+        "[HKEY_CURRENT_USER\\]\n",
+        "[-HKEY_CURRENT_USER\\k]\n\"a\"=\"1\"\n",
+        "[HKEY_CURRENT_USER\\k\n",
+        key + "\"a\"=\"unterminated\n",
+        key + "\"a\"=\"x\" trailing\n",
+        key + "\"a\"=\"escaped end\\\"\n",
+        key + "\"a\"=-\n",
+        key + "\"a\"\n",
+        key + "a=\"unquoted name\"\n",
+        key + "\"a\"=dword:\n",
+        key + "\"a\"=dword:123456789\n",
+        key + "\"a\"=dword:12 34\n",
+        key + "\"a\"=hex:123\n",
+        key + "\"a\"=hex:01,\n",
+        key + "\"a\"=hex:01,,02\n",
+        key + "\"a\"=hex:01 02\n",
+        key + "\"a\"=hex(1x):01\n",
+        key + "\"a\"=hex(123456789):01\n",
+        key + "\"a\"=hex:01,\\\n",
+        key + "garbage\n",
+        "[HKEY_CURRENT_USER\\" + std::string(256, 'n') + "]\n\"a\"=\"1\"\n",  // beyond the limits
+        "[HKEY_CURRENT_USER" + deep + "\\p]\n\"a\"=\"1\"\n",
     };
-    for (const std::string& text : bad) {
-        EXPECT_FALSE(ParseHive(text)) << text;
+    for (const std::string& line : bad) {
+        const auto hive =
+            ParseHive(head + key + "\"before\"=\"1\"\n" + line + key + "\"after\"=\"2\"\n");
+        ASSERT_TRUE(hive) << line;
+        ASSERT_NE(hive->Find("k"), nullptr) << line;
+        EXPECT_EQ(hive->Find("k")->Values().size(), 2u) << line;
+        EXPECT_EQ(*hive->Find("k")->Find("after"), Text("2")) << line;
+        EXPECT_EQ(hive->Keys().size(), 2u) << line << HiveText(*hive);  // the root and k
     }
 }
 
-TEST(HiveText, AHiveCutOffInsideALineIsRejected) {
+// Cut off anywhere, a hive never reads a value other than the one written: the cut-off last line
+// is not read, whatever it looks like.
+TEST(HiveText, ACutOffLastLineIsNotRead) {
     Hive hive;
     HiveKey* key = hive.Create("software\\Kestrava\\File Splitter");
     key->Set("Split Sizes", Text("1420,663552"));
     key->Set("Count", {kRegDword, std::string("\x01\0\0\0", 4)});
     key->Set("Blob", {kRegBinary, "\x01\x02\x03"});
-    const std::string text = WriteHive(hive);
-    for (std::size_t size = 0; size < text.size(); ++size) {
-        if (size > 0 && text[size - 1] == '\n') continue;  // whole lines are a hive of their own
-        EXPECT_FALSE(ParseHive(text.substr(0, size))) << size;
+    key->Set("Folder", Text("/home/\u65e5\u672c"));
+    for (const std::string& text : {WriteHive(hive), HiveText(hive)}) {
+        for (std::size_t size = 0; size < text.size(); ++size) {
+            const auto cut = ParseHive(text.substr(0, size));
+            if (!cut) continue;
+            const HiveKey* found = cut->Find("software\\Kestrava\\File Splitter");
+            for (const HiveValue& value : found ? found->Values() : std::vector<HiveValue>{}) {
+                EXPECT_EQ(*key->Find(value.name), value.value) << size;
+            }
+        }
     }
 }
 

@@ -67,7 +67,7 @@ class UserHiveTest : public ::testing::Test {
     bool m_hadConfigHome = false;
 };
 
-TEST_F(UserHiveTest, NoHiveGivesDefaultsAndLeavesTheEmptyKey) {
+TEST_F(UserHiveTest, NoHiveGivesDefaultsAndCreatesNothing) {
     EXPECT_EQ(UserHivePath(), m_hive);
     std::vector<std::string> sizes;
     const Settings settings = LoadStartup(&sizes);
@@ -76,10 +76,9 @@ TEST_F(UserHiveTest, NoHiveGivesDefaultsAndLeavesTheEmptyKey) {
     EXPECT_FALSE(settings.RestoreToFolder);
     EXPECT_EQ(settings.SplitFolderName, "");
     EXPECT_EQ(settings.RestoreFolderName, "");
-    EXPECT_EQ(ReadFile(m_hive), kHead + "[HKEY_CURRENT_USER\\software\\Kestrava]\n\n");
-    struct stat st {};
-    ASSERT_EQ(::stat(m_hive.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    ConfigValues values;
+    LoadConfigValues(UserRegistry(), values);
+    EXPECT_FALSE(Exists(m_configHome)) << "reading the settings created their folder";
 }
 
 TEST_F(UserHiveTest, StoredFormsReadAsTheUserLeftThem) {
@@ -99,13 +98,16 @@ TEST_F(UserHiveTest, ASaveWritesAllFiveAsStrings) {
     ConfigValues values;
     LoadConfigValues(UserRegistry(), values);
     SaveConfigValues(UserRegistry(), values);
-    EXPECT_EQ(ReadFile(m_hive), kHead + kSectionLine +
-                                    "\"Split To Folder\"=\"1\"\n"
-                                    "\"Split Folder Name\"=\"/data/out\"\n"
-                                    "\"Restore To Folder\"=\"0\"\n"
-                                    "\"Restore Folder Name\"=\"\"\n"
-                                    "\"Split Sizes\"=\"1420,663552,714752\"\n"
-                                    "\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(m_hive.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(HiveText(*ParseHive(ReadFile(m_hive))), kHead + kSectionLine +
+                                                          "\"Split To Folder\"=\"1\"\n"
+                                                          "\"Split Folder Name\"=\"/data/out\"\n"
+                                                          "\"Restore To Folder\"=\"0\"\n"
+                                                          "\"Restore Folder Name\"=\"\"\n"
+                                                          "\"Split Sizes\"=\"1420,663552,714752\"\n"
+                                                          "\n");
     EXPECT_FALSE(Exists(m_hive + ".bad"));
 }
 
@@ -125,27 +127,37 @@ TEST_F(UserHiveTest, AFolderNameOfTheWrongTypeStopsTheLoad) {
               "Invalid data type for 'Split Folder Name'");
 }
 
-TEST_F(UserHiveTest, ACutOffHiveIsKeptAsideAndReplaced) {
+TEST_F(UserHiveTest, ACutOffHiveReadsUpToTheCutAndAStrangerIsKeptAside) {
     SaveConfigValues(UserRegistry(), {true, true, "/split", "/restore", "100,200"});
-    const std::string whole = ReadFile(m_hive);
-    const std::string cut = whole.substr(0, whole.find("/restore"));
-    WriteFile(m_hive, cut);
-
+    const std::string whole = HiveText(*ParseHive(ReadFile(m_hive)));
+    WriteFile(m_hive, whole.substr(0, whole.find("/restore") + 4));
     std::vector<std::string> sizes;
-    const Settings settings = LoadStartup(&sizes);
-    EXPECT_FALSE(settings.SplitToFolder);
-    EXPECT_EQ(settings.SplitFolderName, "");
+    Settings settings = LoadStartup(&sizes);
+    EXPECT_TRUE(settings.SplitToFolder);
+    EXPECT_EQ(settings.SplitFolderName, "/split");
+    EXPECT_EQ(settings.RestoreFolderName, "");  // the cut line is not read as "/res"
     EXPECT_EQ(sizes.size(), 3u);
-    ASSERT_TRUE(Exists(m_hive + ".bad"));
-    EXPECT_EQ(ReadFile(m_hive + ".bad"), cut);
+    EXPECT_FALSE(Exists(m_hive + ".bad"));
 
+    // Not a hive at all: the defaults, and the file is kept aside by the first save only.
+    WriteFile(m_hive,
+              "\x7f"
+              "ELF binary");
+    settings = LoadStartup(&sizes);
+    EXPECT_FALSE(settings.SplitToFolder);
+    EXPECT_FALSE(Exists(m_hive + ".bad"));
+    EXPECT_EQ(UserRegistry().TakeNotices(),
+              std::vector<std::string>{"The settings file " + m_hive +
+                                       " cannot be read; the defaults are used."});
     SaveConfigValues(UserRegistry(), {false, true, "/s2", "/r2", "300"});
-    ASSERT_TRUE(ParseHive(ReadFile(m_hive)));
+    EXPECT_EQ(ReadFile(m_hive + ".bad"),
+              "\x7f"
+              "ELF binary");
     ConfigValues values;
     LoadConfigValues(UserRegistry(), values);
     EXPECT_EQ(values.restoreFolderName, "/r2");
     EXPECT_EQ(values.splitSizes, "300");
-    EXPECT_EQ(ReadFile(m_hive + ".bad"), cut);
+    UserRegistry().TakeNotices();
 }
 
 TEST_F(UserHiveTest, AHiveThatCannotBeReadIsNeverWrittenOver) {
@@ -182,7 +194,8 @@ TEST_F(UserHiveTest, ALinkedHiveStaysALink) {
     struct stat st {};
     ASSERT_EQ(::lstat(m_hive.c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
-    EXPECT_NE(ReadFile(real).find("\"Split Sizes\"=\"10\""), std::string::npos);
+    EXPECT_NE(HiveText(*ParseHive(ReadFile(real))).find("\"Split Sizes\"=\"10\""),
+              std::string::npos);
 }
 
 TEST_F(UserHiveTest, ASaveWhereNothingCanBeCreatedFails) {

@@ -2,7 +2,7 @@
 # install-layout.sh BUILD_DIR: installs the build into a temporary prefix and checks what a user
 # gets: the program's folder PREFIX/lib/olvo with both programs and the help file, the links in
 # PREFIX/bin, the menu entry that opens .split files, the file type and the icon; then starts the
-# programs from there.
+# programs from there; every file and link installed is listed in the install manifest.
 set -euo pipefail
 build=$1
 prefix=$(mktemp -d)
@@ -59,6 +59,14 @@ status=0
 message=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/olvo" 2>&1 >/dev/null) || status=$?
 [ "$status" -eq 1 ] && [ "$(printf '%s\n' "$message" | wc -l)" -eq 1 ] &&
   [[ "$message" == *olvo-cli* ]] || fail "without a display olvo ends with $status: $message"
+
+# An uninstall from install_manifest.txt removes everything: it lists every file and link made
+# (not the desktop's shared caches, which the desktop's own tools rebuild).
+manifest="$build/install_manifest.txt"
+missing=$(comm -23 <(find "$prefix" ! -type d |
+  grep -v -e "^$prefix/share/mime/[^/]*$" -e "^$prefix/share/mime/application/" \
+          -e "^$prefix/share/applications/mimeinfo.cache$" | sort) <(sort "$manifest"))
+[ -z "$missing" ] || fail "not in install_manifest.txt: $missing"
 
 # The terminal tool runs from its link.
 "$prefix/bin/olvo-cli" --version | grep -q 'olvo-cli' || fail "olvo-cli does not run"

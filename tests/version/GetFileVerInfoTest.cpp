@@ -72,6 +72,19 @@ TEST(OwnVersionStrings, SingleValuesAndAppending) {
     EXPECT_EQ(list[1], "Kestrava");
 }
 
+// Each program's block names that program's own file (the tests carry the product's OLVO).
+TEST(OwnVersionStrings, EachProgramNamesItsOwnFile) {
+    std::vector<std::pair<std::string, std::string>> programs = {{OLVO_CLI_PATH, "olvo-cli"}};
+#ifdef OLVO_GUI_PATH
+    programs.push_back({OLVO_GUI_PATH, "olvo"});
+#endif
+    for (const auto& [path, name] : programs) {
+        EXPECT_EQ(GetVersionString(path, kVersionInternalName), name);
+        EXPECT_EQ(GetVersionString(path, kVersionOriginalFilename), name + ".exe");
+        EXPECT_EQ(GetVersionString(path, kVersionProductName), "Kestrava File Splitter");
+    }
+}
+
 TEST(OwnVersionStrings, ReleaseIsADecimalInteger) {
     const std::string release = GetVersionString(OwnExecutablePath(), kVersionRelease);
     ASSERT_FALSE(release.empty());

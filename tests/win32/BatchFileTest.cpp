@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "engine/SplitSet.h"
 #include "support/EngineHarness.h"
 #include "support/RunProgram.h"
 
@@ -69,6 +70,46 @@ TEST(BatchFile, RebuildsSixHundredPiecesOverSeveralLines) {
     EXPECT_GT(copies, 1u) << "600 pieces do not fit one line of the command interpreter";
     EXPECT_NE(text.find("\"Holiday video 2024.s600\" \"Holiday video 2024.iso\""),
               std::string::npos);
+}
+
+// name in the process's ANSI code page; empty when that page cannot hold it.
+std::string InCodePage(const wchar_t* name) {
+    BOOL lost = FALSE;
+    const int n =
+        ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, -1, nullptr, 0, nullptr, &lost);
+    std::string text(static_cast<std::size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, -1, text.data(), n, nullptr, &lost);
+    if (lost || n <= 1) return {};
+    text.pop_back();
+    return text;
+}
+
+// Names in three scripts, each tried where the code pages hold its letters (wine takes them from
+// LANG: ctest runs this under en_US, ru_RU and ja_JP as well), at 3 pieces and at 2,048. None of
+// them is written into the batch file, so the console's code page cannot garble it.
+TEST(BatchFile, RebuildsNamesBeyondAscii) {
+    int tried = 0;
+    for (const wchar_t* wide : {L"M\u00fcller fa\u00e7ade.bin",
+                                L"\u0416\u0436\u0436 "
+                                L"\u0434\u0430\u043d\u043d\u044b\u0435.bin",
+                                L"\u65e5\u672c\u8a9e.bin"}) {
+        const std::string name = InCodePage(wide);
+        if (name.empty()) continue;
+        ++tried;
+        const std::string text = SplitAndRebuild(name, 2500, 1000);
+        EXPECT_EQ(text.find(name.substr(0, name.size() - 4)), std::string::npos);
+        SplitAndRebuild(name, 2048 * 16 - 3, 16);
+    }
+    EXPECT_GT(tried, 0) << "the code page holds none of the names";
+
+    // A name no batch file can carry: its batch file says so and fails.
+    TempDir dir;
+    WriteFile(dir / "cannot.bat", BatchFileText("say \"cheese\".bin", "say \"cheese\"", 3));
+    const auto r = RunProgram(CommandInterpreter(), {"/c", "cannot.bat"}, "", dir.Path());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find("The name of the split file cannot be written in a batch file."),
+              std::string::npos)
+        << r.out;
 }
 
 }  // namespace
