@@ -384,7 +384,7 @@ TEST(Cli, TheSettingsStoreIsOnlyWrittenWhenAskedTo) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "olvo-cli: " + hive + " is a link to " + other +
                          ", which is not a settings file; the settings cannot be saved there.\n"
-                         "Failed to create key File Splitter\n");
+                         "olvo-cli: Failed to create key File Splitter\n");
     EXPECT_EQ(ReadFile(other), "my notes\n");
     EXPECT_FALSE(Exists(other + ".bad"));
     struct stat st {};
