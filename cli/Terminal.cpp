@@ -212,8 +212,11 @@ int ReadKey() {
 
 PromptAnswer TerminalPrompt::AskRetryCancel(const std::string& caption, const std::string& text) {
     m_progress.Clear();
-    if (!m_interactive || g_signal != 0) return PromptAnswer::Cancel;
+    if (g_signal != 0) return PromptAnswer::Cancel;
+    // Without a user the answer is Cancel, but the question still tells a script's log what was
+    // missing and where it was looked for.
     PrintMessage(caption + ": " + text);
+    if (!m_interactive) return PromptAnswer::Cancel;
 #ifndef _WIN32
     SingleKeyMode mode;
     std::fputs("[R]etry or [C]ancel? ", stderr);

@@ -41,7 +41,8 @@ class TerminalProgress final : public Progress {
     std::chrono::steady_clock::time_point m_lastDraw;
 };
 
-// Asks on the terminal; with no terminal on standard input every answer is Cancel. On a
+// Asks on the terminal; with no terminal on standard input every answer is Cancel, after the
+// question is written to stderr all the same, so that a log tells what was missing. On a
 // terminal one key answers, without Enter: R (or Enter alone) is Retry; C, Escape, Ctrl-D and
 // an interrupt are Cancel. The terminal's own mode is back whenever the question ends.
 class TerminalPrompt final : public Prompt {

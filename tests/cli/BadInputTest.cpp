@@ -63,7 +63,8 @@ TEST(BadInput, DescriptorsThatAreNotFilesOrHoldRubbish) {
     ASSERT_EQ(::mkfifo((dir / "p.s02").c_str(), 0600), 0);
     ::mkdir((dir / "out").c_str(), 0700);
     r = Cli(home, {"restore", dir / "p.bin.split", "-d", dir / "out"});
-    EXPECT_EQ(r.err, "olvo-cli: Operation aborted!\n");
+    EXPECT_EQ(r.err, "olvo-cli: Restore: Please insert source #2\n\nolvo-cli: The piece p.s02 is "
+                     "looked for in " + dir.Path() + ".\nolvo-cli: Operation aborted!\n");
 }
 
 TEST(BadInput, NamesOfEveryKind) {
@@ -105,7 +106,9 @@ TEST(BadInput, AFullDestination) {
     // Split: the space check finds room for two 100 KB pieces, then asks for a new medium.
     auto r = Cli(home, {"split", dir / "big.bin", "-s", "100", "-d", dir / "small"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "olvo-cli: Operation aborted!\n");
+    EXPECT_EQ(r.err,
+              "olvo-cli: Split: The split file being copied is too large for the destination "
+              "drive.\n\nolvo-cli: Insert new media to continue.\nolvo-cli: Operation aborted!\n");
     EXPECT_EQ(ReadFile(dir / "small/big.s01"), bytes.substr(0, 100 * 1024));
     EXPECT_EQ(ReadFile(dir / "big.bin"), bytes);
 
