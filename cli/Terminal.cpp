@@ -13,6 +13,8 @@
 #include <csignal>
 #include <iostream>
 
+#include "engine/Format.h"
+
 namespace olvo::cli {
 
 namespace {
@@ -87,18 +89,6 @@ int InterruptSignal() {
 
 bool TerminalProgress::CancelRequested() {
     return g_signal != 0;
-}
-
-std::string HumanBytes(double bytes) {
-    static const char* const kUnits[] = {"B", "KiB", "MiB", "GiB", "TiB"};
-    int unit = 0;
-    while (bytes >= 1024 && unit < 4) {
-        bytes /= 1024;
-        ++unit;
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, unit == 0 ? "%.0f %s" : "%.1f %s", bytes, kUnits[unit]);
-    return text;
 }
 
 void TerminalProgress::Begin(const std::string& caption, std::uint32_t maximum) {

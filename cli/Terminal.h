@@ -69,7 +69,4 @@ void CatchInterrupts();
 // The signal that asked to stop (SIGINT, SIGTERM), or 0.
 int InterruptSignal();
 
-// A byte count in the largest unit that keeps it at 1 or more: "512 B", "1.5 MiB".
-std::string HumanBytes(double bytes);
-
 }  // namespace olvo::cli

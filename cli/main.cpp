@@ -109,8 +109,7 @@ struct Session {
 
 // What the settings store had to say (a damaged hive kept aside, a lock not obtained).
 void PrintSettingsNotices() {
-    for (const std::string& notice : UserRegistry().TakeNotices())
-        PrintMessage(notice);
+    for (const std::string& notice : UserRegistry().TakeNotices()) PrintMessage(notice);
 }
 
 // The default folders, as the main window takes them when a file is put into a tab. A store
@@ -277,10 +276,10 @@ int RunConfig(const ConfigChanges& changes) {
     const std::optional<std::string> sizes =
         changes.sizes ? SplitSizesInKB(*changes.sizes) : std::nullopt;
     if (changes.sizes && !sizes)
-        return UsageError("--sizes takes split sizes between 1 and " +
-                          GroupThousands(kMaxSplitSizeKB, CurrentThousandsSeparator()) +
-                          "KB, separated by commas, each with an optional suffix K, M or G: " +
-                          *changes.sizes);
+        return UsageError(
+            "--sizes takes split sizes between 1 and " +
+            GroupThousands(kMaxSplitSizeKB, CurrentThousandsSeparator()) +
+            "KB, separated by commas, each with an optional suffix K, M or G: " + *changes.sizes);
     try {
         ConfigValues values;
         LoadConfigValues(UserRegistry(), values);

@@ -1,5 +1,7 @@
 #include "engine/Format.h"
 
+#include <cstdio>
+
 #include "engine/FileFunctions.h"
 #include "platform/Clock.h"
 
@@ -55,6 +57,18 @@ std::optional<std::uint64_t> ParseSizeKB(const std::string& text) {
     if (suffix == "m") return value * 1024;
     if (suffix == "g") return value * 1024 * 1024;
     return std::nullopt;
+}
+
+std::string HumanBytes(double bytes) {
+    static const char* const kUnits[] = {"B", "KiB", "MiB", "GiB", "TiB"};
+    int unit = 0;
+    while (bytes >= 1024 && unit < 4) {
+        bytes /= 1024;
+        ++unit;
+    }
+    char text[48];
+    std::snprintf(text, sizeof text, unit == 0 ? "%.0f %s" : "%.1f %s", bytes, kUnits[unit]);
+    return text;
 }
 
 }  // namespace olvo

@@ -32,4 +32,8 @@ inline constexpr std::uint64_t kLargestSplitSizeKB = 2097151;
 // an optional trailing B). Nothing for any other text, or for more than 12 digits.
 std::optional<std::uint64_t> ParseSizeKB(const std::string& text);
 
+// A byte count in the largest binary unit that keeps it at 1 or more, as progress displays show
+// it: "512 B", "1.5 MiB" (one decimal from KiB on).
+std::string HumanBytes(double bytes);
+
 }  // namespace olvo

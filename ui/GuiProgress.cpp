@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "engine/Format.h"
 #include "ui/QtText.h"
 
 namespace olvo {
@@ -72,15 +73,7 @@ int GuiProgress::BarValue(std::uint64_t done, std::uint64_t total) {
 }
 
 std::string GuiProgress::SizeText(double bytes) {
-    static const char* const kUnits[] = {"B", "KiB", "MiB", "GiB", "TiB"};
-    int unit = 0;
-    while (bytes >= 1024 && unit < 4) {
-        bytes /= 1024;
-        ++unit;
-    }
-    char text[48];
-    std::snprintf(text, sizeof text, unit == 0 ? "%.0f %s" : "%.1f %s", bytes, kUnits[unit]);
-    return text;
+    return HumanBytes(bytes);
 }
 
 std::string GuiProgress::PieceText(std::uint32_t position, std::uint32_t maximum) {

@@ -805,8 +805,7 @@ void TfrmMainForm::ReportOutcome(const Outcome& outcome) {
     // What succeeded with a flaw (a piece that could not be deleted) is told after it.
     if (outcome.succeeded && !outcome.warnings.empty()) {
         std::string text;
-        for (const auto& warning : outcome.warnings)
-            text += (text.empty() ? "" : "\r") + warning;
+        for (const auto& warning : outcome.warnings) text += (text.empty() ? "" : "\r") + warning;
         Gui().MessageBox("Warning", text, BoxIcon::Information, BoxButtons::Ok);
     }
 }
@@ -826,7 +825,8 @@ void TfrmMainForm::cmdVerifyClick() {
         } idle{this};
         EngineContext context{m_files, m_progress, m_prompt,
                               DateTimeFormat(CurrentDateTimeConventions())};
-        m_progress.SetSubject("Verifying " + FileNamePart(Text(txtSplitFile), true, kPathDelimiter));
+        m_progress.SetSubject("Verifying " +
+                              FileNamePart(Text(txtSplitFile), true, kPathDelimiter));
         whole = VerifySet(context, Text(txtSplitFile), problems, failure);
     }
     hourglass.Restore();

@@ -149,7 +149,9 @@ int Open(const std::string& path, int mode) {
     return fd;
 }
 
-std::unique_ptr<OutputFile> Opened(int fd) {
+// A descriptor opened without waiting (O_NONBLOCK), kept only when it is a regular file and then
+// made blocking again; anything else is closed and refused.
+int RegularFile(int fd) {
     if (fd < 0) ThrowSystemError(errno);
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -157,7 +159,11 @@ std::unique_ptr<OutputFile> Opened(int fd) {
         ThrowSystemError(EACCES);
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return std::make_unique<PosixOutputFile>(fd);
+    return fd;
+}
+
+std::unique_ptr<OutputFile> Opened(int fd) {
+    return std::make_unique<PosixOutputFile>(RegularFile(fd));
 }
 
 // The lock file is removed while it is still held, so that no file is left behind; a waiter that
@@ -202,15 +208,8 @@ class PosixFileSystem final : public FileSystem {
 
     std::unique_ptr<InputFile> OpenRead(const std::string& path) override {
         // Without O_NONBLOCK, opening a pipe that has no writer would wait for ever.
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-        if (fd < 0) ThrowSystemError(errno);
-        struct stat st {};
-        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-            ::close(fd);
-            ThrowSystemError(EACCES);
-        }
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-        return std::make_unique<PosixInputFile>(fd);
+        return std::make_unique<PosixInputFile>(
+            RegularFile(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)));
     }
 
     std::unique_ptr<OutputFile> Create(const std::string& path) override {

@@ -63,8 +63,10 @@ TEST(BadInput, DescriptorsThatAreNotFilesOrHoldRubbish) {
     ASSERT_EQ(::mkfifo((dir / "p.s02").c_str(), 0600), 0);
     ::mkdir((dir / "out").c_str(), 0700);
     r = Cli(home, {"restore", dir / "p.bin.split", "-d", dir / "out"});
-    EXPECT_EQ(r.err, "olvo-cli: Restore: Please insert source #2\n\nolvo-cli: The piece p.s02 is "
-                     "looked for in " + dir.Path() + ".\nolvo-cli: Operation aborted!\n");
+    EXPECT_EQ(r.err,
+              "olvo-cli: Restore: Please insert source #2\n\nolvo-cli: The piece p.s02 is "
+              "looked for in " +
+                  dir.Path() + ".\nolvo-cli: Operation aborted!\n");
 }
 
 TEST(BadInput, NamesOfEveryKind) {

@@ -226,8 +226,10 @@ TEST(Cli, WithoutATerminalAMissingPieceIsCancelled) {
     ::unlink((dir / "p.bin").c_str());
     const auto r = Cli({"restore", dir / "p.bin.split"}, "", "r\nr\nr\n");
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "olvo-cli: Restore: Please insert source #2\n\nolvo-cli: The piece p.s03 is "
-                     "looked for in " + dir.Path() + ".\nolvo-cli: Operation aborted!\n");
+    EXPECT_EQ(r.err,
+              "olvo-cli: Restore: Please insert source #2\n\nolvo-cli: The piece p.s03 is "
+              "looked for in " +
+                  dir.Path() + ".\nolvo-cli: Operation aborted!\n");
     // A claim of more pieces than bytes is no set at all.
     WriteFile(dir / "p.bin.split", "4294967295\r\nx\r\n5000\r\n0\r\n");
     EXPECT_EQ(Cli({"restore", dir / "p.bin.split"}).err, "olvo-cli: Not a valid .split file!\n");
