@@ -248,6 +248,7 @@ TEST(RestoreFile, ABadPieceIsNamedAndNothingIsDeleted) {
 }
 
 TEST(RestoreFile, GivesBackTheOriginalTimeWhenAsked) {
+#ifndef _WIN32  // nanosecond times set by utimensat
     struct Case {
         FileTime seconds;
         std::uint32_t nanoseconds;
@@ -276,6 +277,7 @@ TEST(RestoreFile, GivesBackTheOriginalTimeWhenAsked) {
                       0u);
         }
     }
+#endif
 
     // Without a .sha256 file, the descriptor's local date text: even seconds.
     TempDir dir;
