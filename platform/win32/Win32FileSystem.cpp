@@ -189,8 +189,10 @@ class Win32FileSystem final : public FileSystem {
     }
 
     std::unique_ptr<OutputFile> CreateExclusive(const std::string& path) override {
-        const HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr);
+        // Readers are let in: the engine reads its own unfinished file back (the checksum of a
+        // restore) before the file is closed and renamed.
+        const HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             const DWORD code = ::GetLastError();
             if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) ThrowSystemError(EEXIST);

@@ -57,10 +57,12 @@ TEST(Cli, VerifiedSetsAndSetsInTheWay) {
     const std::string bytes = PatternBytes(3000000);
     WriteFile(dir / "f.bin", bytes);
     ASSERT_EQ(Cli({"split", "f.bin", "-s", "1M"}, dir.Path()).exitCode, 0);
+#ifndef _WIN32  // the system's own sha256sum reads the list
     auto check = RunProgram("/usr/bin/sha256sum", {"-c", "--ignore-missing", "f.bin.sha256"}, "",
                             dir.Path());
     EXPECT_EQ(check.exitCode, 0) << check.err;
     EXPECT_EQ(check.out, "f.s01: OK\nf.s02: OK\nf.s03: OK\n");
+#endif
     auto r = Cli({"verify", "f.bin.split"}, dir.Path());
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "The split set is whole: " + (dir / "f.bin.split") + "\n");
@@ -69,9 +71,11 @@ TEST(Cli, VerifiedSetsAndSetsInTheWay) {
     piece[100] ^= 1;
     WriteFile(dir / "f.s01", piece);
     ::truncate((dir / "f.s03").c_str(), 10);
+#ifndef _WIN32
     check = RunProgram("/usr/bin/sha256sum", {"-c", "--ignore-missing", "f.bin.sha256"}, "",
                        dir.Path());
     EXPECT_NE(check.exitCode, 0);
+#endif
     r = Cli({"verify", "f.bin.split"}, dir.Path());
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out,
