@@ -10,7 +10,7 @@ case "${1:-}" in
   split|restore|checksum|config|--help|-h|--version)
     exec "$root/build/cli/olvo-cli" "$@" ;;
 esac
-if [ -x "$root/build/ui/olvo" ]; then
-  exec "$root/build/ui/olvo" "$@"
+if [ -x "$root/build/gui/olvo" ]; then
+  exec "$root/build/gui/olvo" "$@"
 fi
 exec "$root/build/cli/olvo-cli" --help

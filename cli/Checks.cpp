@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "engine/FileFunctions.h"
+#include "core/engine/FileFunctions.h"
 
 namespace olvo::cli {
 namespace {

@@ -13,7 +13,7 @@
 #include <csignal>
 #include <iostream>
 
-#include "engine/Format.h"
+#include "core/engine/Format.h"
 
 namespace olvo::cli {
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "engine/Seams.h"
+#include "core/engine/Seams.h"
 
 namespace olvo::cli {
 

@@ -17,13 +17,13 @@
 
 #include "cli/Checks.h"
 #include "cli/Terminal.h"
-#include "engine/FileFunctions.h"
-#include "engine/FileSplit.h"
-#include "engine/Format.h"
+#include "core/engine/FileFunctions.h"
+#include "core/engine/FileSplit.h"
+#include "core/engine/Format.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
-#include "settings/SettingsStore.h"
+#include "core/settings/SettingsStore.h"
 
 namespace olvo::cli {
 namespace {

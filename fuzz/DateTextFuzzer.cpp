@@ -8,8 +8,8 @@
 #include <string>
 
 #include "FuzzCheck.h"
-#include "engine/DateText.h"
-#include "engine/EngineError.h"
+#include "core/engine/DateText.h"
+#include "core/engine/EngineError.h"
 
 namespace {
 

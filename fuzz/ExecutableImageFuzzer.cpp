@@ -6,9 +6,9 @@
 #include <span>
 
 #include "FuzzCheck.h"
-#include "version/ByteSource.h"
-#include "version/ExecutableImage.h"
-#include "version/VersionBlock.h"
+#include "core/version/ByteSource.h"
+#include "core/version/ExecutableImage.h"
+#include "core/version/VersionBlock.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace olvo;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "engine/SplitSet.h"
+#include "core/engine/SplitSet.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace olvo;

@@ -5,7 +5,7 @@
 #include <span>
 
 #include "FuzzCheck.h"
-#include "version/JpegImage.h"
+#include "core/version/JpegImage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace olvo;

@@ -9,7 +9,7 @@
 #include "FuzzCheck.h"
 #include "platform/HiveRegistry.h"
 #include "platform/RegistryHive.h"
-#include "settings/SettingsStore.h"
+#include "core/settings/SettingsStore.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "FuzzCheck.h"
-#include "engine/DateText.h"
-#include "engine/EngineError.h"
-#include "engine/SplitSet.h"
+#include "core/engine/DateText.h"
+#include "core/engine/EngineError.h"
+#include "core/engine/SplitSet.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace olvo;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "settings/SettingsStore.h"
+#include "core/settings/SettingsStore.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(AsText(data, size));

@@ -9,8 +9,8 @@
 #include <string_view>
 
 #include "FuzzCheck.h"
-#include "version/ProfileText.h"
-#include "version/UpdateCheck.h"
+#include "core/version/ProfileText.h"
+#include "core/version/UpdateCheck.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "FuzzCheck.h"
-#include "version/GetFileVerInfo.h"
-#include "version/VersionBlock.h"
+#include "core/version/GetFileVerInfo.h"
+#include "core/version/VersionBlock.h"
 
 namespace {
 

@@ -30,4 +30,4 @@ cmake --build "$build" --target olvo-screenshot >/dev/null
 config=$(mktemp -d)
 trap 'rm -rf "$config"' EXIT
 XDG_CONFIG_HOME=$config QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} \
-  "$build/ui/olvo-screenshot" ${options[@]+"${options[@]}"} "$out" "$@"
+  "$build/gui/olvo-screenshot" ${options[@]+"${options[@]}"} "$out" "$@"

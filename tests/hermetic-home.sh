@@ -31,7 +31,7 @@ snapshot() { (cd "$home" && find . -printf '%p %y %s %m %T@\n' | sort && cat .co
 before=$(snapshot)
 
 status=0
-for program in cli/cli_tests settings/settings_tests ui/ui_tests; do
+for program in cli/cli_tests settings/settings_tests gui/gui_tests; do
   [ -x "$build/tests/$program" ] || continue
   # (Less the one slow test of concurrent saves, which keeps its hive in a folder of its own.)
   env -u XDG_CONFIG_HOME -u XDG_CACHE_HOME -u XDG_DATA_HOME -u XDG_RUNTIME_DIR HOME="$home" \

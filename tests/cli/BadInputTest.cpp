@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "engine/SplitSet.h"
+#include "core/engine/SplitSet.h"
 #include "support/EngineHarness.h"
 #include "support/RunProgram.h"
 

@@ -7,8 +7,8 @@
 #include <sys/file.h>
 #endif
 
-#include "engine/FileSplit.h"
-#include "engine/SplitSet.h"
+#include "core/engine/FileSplit.h"
+#include "core/engine/SplitSet.h"
 #include "platform/RegistryHive.h"
 #include "support/EngineHarness.h"
 #include "support/RunProgram.h"

@@ -3,8 +3,8 @@
 #include <clocale>
 #include <cstdlib>
 
-#include "engine/DateText.h"
-#include "engine/EngineError.h"
+#include "core/engine/DateText.h"
+#include "core/engine/EngineError.h"
 #include "support/RunProgram.h"
 #include "support/TempDir.h"
 

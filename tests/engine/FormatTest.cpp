@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "engine/Format.h"
+#include "core/engine/Format.h"
 
 namespace olvo {
 namespace {

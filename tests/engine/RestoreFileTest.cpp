@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <functional>
 
-#include "engine/FileSplit.h"
+#include "core/engine/FileSplit.h"
 #include "support/EngineHarness.h"
 
 namespace olvo {

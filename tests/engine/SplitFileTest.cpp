@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "engine/FileSplit.h"
+#include "core/engine/FileSplit.h"
 #include "support/EngineHarness.h"
 
 namespace olvo {

@@ -11,8 +11,8 @@
 
 #include <algorithm>
 
-#include "engine/FileFunctions.h"
-#include "engine/FileSplit.h"
+#include "core/engine/FileFunctions.h"
+#include "core/engine/FileSplit.h"
 #include "support/EngineHarness.h"
 
 namespace olvo {

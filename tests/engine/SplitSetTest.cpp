@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "engine/EngineError.h"
-#include "engine/FileFunctions.h"
-#include "engine/FileSplit.h"
-#include "engine/SplitSet.h"
+#include "core/engine/EngineError.h"
+#include "core/engine/FileFunctions.h"
+#include "core/engine/FileSplit.h"
+#include "core/engine/SplitSet.h"
 #include "support/TempDir.h"
 
 namespace olvo {

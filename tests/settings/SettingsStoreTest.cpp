@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/HiveRegistry.h"
-#include "settings/SettingsStore.h"
+#include "core/settings/SettingsStore.h"
 
 namespace olvo {
 namespace {

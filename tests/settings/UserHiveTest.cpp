@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "platform/RegistryHive.h"
-#include "settings/SettingsStore.h"
+#include "core/settings/SettingsStore.h"
 #include "support/TempDir.h"
 
 namespace olvo {

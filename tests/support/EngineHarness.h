@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/FileSplit.h"
-#include "engine/SplitSet.h"
+#include "core/engine/FileSplit.h"
+#include "core/engine/SplitSet.h"
 #include "support/FakeFileSystem.h"
 #include "support/TempDir.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/Seams.h"
+#include "core/engine/Seams.h"
 #include "platform/FileSystem.h"
 
 namespace olvo::test {

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "support/TempDir.h"
-#include "version/AboutText.h"
-#include "version/ExecutablePath.h"
-#include "version/ProductUrls.h"
-#include "version/VersionImages.h"
+#include "core/version/AboutText.h"
+#include "core/version/ExecutablePath.h"
+#include "core/version/ProductUrls.h"
+#include "tests/version/VersionImages.h"
 
 namespace olvo {
 namespace {

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "support/TempDir.h"
-#include "version/ExecutablePath.h"
-#include "version/GetFileVerInfo.h"
-#include "version/VersionImages.h"
+#include "core/version/ExecutablePath.h"
+#include "core/version/GetFileVerInfo.h"
+#include "tests/version/VersionImages.h"
 
 namespace olvo {
 namespace {

@@ -6,8 +6,8 @@
 #include <random>
 #include <vector>
 
-#include "version/AboutPictures.h"
-#include "version/JpegImage.h"
+#include "core/version/AboutPictures.h"
+#include "core/version/JpegImage.h"
 
 namespace olvo {
 namespace {

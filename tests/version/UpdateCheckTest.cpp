@@ -21,10 +21,10 @@
 #include "support/RunProgram.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
-#include "version/ExecutablePath.h"
-#include "version/GetFileVerInfo.h"
-#include "version/ProfileText.h"
-#include "version/UpdateCheck.h"
+#include "core/version/ExecutablePath.h"
+#include "core/version/GetFileVerInfo.h"
+#include "core/version/ProfileText.h"
+#include "core/version/UpdateCheck.h"
 
 namespace olvo {
 namespace {

@@ -4,12 +4,12 @@
 #include <string>
 
 #include "support/TempDir.h"
-#include "version/ByteSource.h"
-#include "version/ExecutableImage.h"
-#include "version/ExecutablePath.h"
-#include "version/GetFileVerInfo.h"
-#include "version/VersionBlock.h"
-#include "version/VersionImages.h"
+#include "core/version/ByteSource.h"
+#include "core/version/ExecutableImage.h"
+#include "core/version/ExecutablePath.h"
+#include "core/version/GetFileVerInfo.h"
+#include "core/version/VersionBlock.h"
+#include "tests/version/VersionImages.h"
 
 namespace olvo {
 namespace {

@@ -1,4 +1,4 @@
-#include "version/VersionImages.h"
+#include "tests/version/VersionImages.h"
 
 #include <stdexcept>
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "engine/SplitSet.h"
+#include "core/engine/SplitSet.h"
 #include "support/EngineHarness.h"
 #include "support/RunProgram.h"
 

@@ -8,7 +8,7 @@
 
 #include "platform/HiveRegistry.h"
 #include "platform/RegistryHive.h"
-#include "settings/SettingsStore.h"
+#include "core/settings/SettingsStore.h"
 #include "support/RunProgram.h"
 #include "support/TempDir.h"
 #include "tests/win32/RegistrySnapshot.h"

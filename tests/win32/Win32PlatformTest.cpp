@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "engine/DateText.h"
+#include "core/engine/DateText.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
-#include "settings/SettingsStore.h"
+#include "core/settings/SettingsStore.h"
 #include "support/TempDir.h"
 #include "tests/win32/RegistrySnapshot.h"
 

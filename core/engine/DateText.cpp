@@ -1,0 +1,205 @@
+#include "core/engine/DateText.h"
+
+#include <cctype>
+#include <cstdio>
+#include <ctime>
+#include <stdexcept>
+#include <vector>
+
+#include "core/engine/EngineError.h"
+#include "core/engine/FileFunctions.h"
+
+namespace olvo {
+namespace {
+
+std::string TwoDigits(int value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d", value);
+    return text;
+}
+
+bool IsLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+int DaysInMonth(int year, int month) {
+    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
+}
+
+bool StartsWithNoCase(const std::string& text, std::size_t at, const std::string& prefix) {
+    if (prefix.empty() || text.size() - at < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(text[at + i])) !=
+            std::tolower(static_cast<unsigned char>(prefix[i])))
+            return false;
+    }
+    return true;
+}
+
+// Splits text at separator into runs of 1 to 4 digits; false when anything else is found.
+bool ReadNumbers(const std::string& text, char separator, std::vector<int>& numbers) {
+    numbers.clear();
+    std::size_t i = 0;
+    while (true) {
+        std::size_t digits = 0;
+        int value = 0;
+        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
+            if (++digits > 4) return false;
+            value = value * 10 + (text[i] - '0');
+            ++i;
+        }
+        if (digits == 0) return false;
+        numbers.push_back(value);
+        if (i == text.size()) return true;
+        if (text[i] != separator) return false;
+        ++i;
+    }
+}
+
+}  // namespace
+
+std::string DateTimeFormat::Format(const LocalDateTime& when) const {
+    const std::string sep(1, m_conventions.dateSeparator);
+    const std::string day = TwoDigits(when.day), month = TwoDigits(when.month);
+    const std::string year = std::to_string(when.year);
+    std::string text;
+    switch (m_conventions.order) {
+        case DateTimeConventions::Order::DayMonthYear:
+            text = day + sep + month + sep + year;
+            break;
+        case DateTimeConventions::Order::MonthDayYear:
+            text = month + sep + day + sep + year;
+            break;
+        case DateTimeConventions::Order::YearMonthDay:
+            text = year + sep + month + sep + day;
+            break;
+    }
+    if (when.hour == 0 && when.minute == 0 && when.second == 0) return text;
+    const std::string tsep(1, m_conventions.timeSeparator);
+    if (m_conventions.twelveHour) {
+        const int hour12 = when.hour % 12 == 0 ? 12 : when.hour % 12;
+        text += ' ' + std::to_string(hour12) + tsep + TwoDigits(when.minute) + tsep +
+                TwoDigits(when.second) + ' ' +
+                (when.hour < 12 ? m_conventions.am : m_conventions.pm);
+    } else {
+        text += ' ' + TwoDigits(when.hour) + tsep + TwoDigits(when.minute) + tsep +
+                TwoDigits(when.second);
+    }
+    return text;
+}
+
+std::optional<LocalDateTime> DateTimeFormat::Parse(const std::string& input) const {
+    const std::string text = TrimBlanks(input);
+    const auto space = text.find(' ');
+    const std::string datePart = text.substr(0, space);
+    std::string timePart =
+        space == std::string::npos ? std::string() : TrimBlanks(text.substr(space));
+
+    // Besides the locale's own separators, '/' and ':' are read, the ones a locale whose own
+    // are not ASCII writes; a first field of four digits is a year whatever the locale's order,
+    // so such a line also reads in a locale that puts the year last (C among them).
+    std::vector<int> fields;
+    char dateSeparator = m_conventions.dateSeparator;
+    if (!ReadNumbers(datePart, dateSeparator, fields)) {
+        dateSeparator = '/';
+        if (!ReadNumbers(datePart, dateSeparator, fields)) return std::nullopt;
+    }
+    if (fields.size() != 2 && fields.size() != 3) return std::nullopt;
+    DateTimeConventions::Order order = m_conventions.order;
+    if (fields.size() == 3 && datePart.find(dateSeparator) == 4)
+        order = DateTimeConventions::Order::YearMonthDay;
+    LocalDateTime result;
+    int yearDigits = 4;
+    if (fields.size() == 2) {
+        const auto today = ToLocalTime(static_cast<FileTime>(std::time(nullptr)));
+        result.year = today ? today->year : 0;
+    }
+    switch (order) {
+        case DateTimeConventions::Order::DayMonthYear:
+            result.day = fields[0];
+            result.month = fields[1];
+            if (fields.size() == 3) result.year = fields[2];
+            break;
+        case DateTimeConventions::Order::MonthDayYear:
+            result.month = fields[0];
+            result.day = fields[1];
+            if (fields.size() == 3) result.year = fields[2];
+            break;
+        case DateTimeConventions::Order::YearMonthDay:
+            if (fields.size() == 3) {
+                result.year = fields[0];
+                result.month = fields[1];
+                result.day = fields[2];
+            } else {
+                result.month = fields[0];
+                result.day = fields[1];
+            }
+            break;
+    }
+    if (fields.size() == 3) {
+        const std::size_t yearIndex = order == DateTimeConventions::Order::YearMonthDay ? 0 : 2;
+        const std::size_t start = [&] {
+            std::size_t at = 0;
+            for (std::size_t n = 0; n < yearIndex; ++n) at = datePart.find(dateSeparator, at) + 1;
+            return at;
+        }();
+        const std::size_t end = datePart.find(dateSeparator, start);
+        yearDigits = static_cast<int>((end == std::string::npos ? datePart.size() : end) - start);
+    }
+    if (yearDigits <= 2) result.year += result.year < 50 ? 2000 : 1900;
+    if (result.year < 1 || result.month < 1 || result.month > 12 || result.day < 1 ||
+        result.day > DaysInMonth(result.year, result.month))
+        return std::nullopt;
+
+    if (timePart.empty()) return result;
+
+    // An AM/PM designator, after the time with or without a blank.
+    int meridiem = 0;  // 0 none, 1 morning, 2 afternoon
+    for (int pass = 0; pass < 2 && meridiem == 0; ++pass) {
+        const std::string& word = pass == 0 ? m_conventions.am : m_conventions.pm;
+        const std::string& fallback = pass == 0 ? std::string("AM") : std::string("PM");
+        for (const std::string* candidate : {&word, &fallback}) {
+            if (candidate->empty() || timePart.size() < candidate->size()) continue;
+            const std::size_t at = timePart.size() - candidate->size();
+            if (StartsWithNoCase(timePart, at, *candidate)) {
+                meridiem = pass + 1;
+                timePart = TrimBlanks(timePart.substr(0, at));
+                break;
+            }
+        }
+    }
+    if (!ReadNumbers(timePart, m_conventions.timeSeparator, fields) &&
+        !ReadNumbers(timePart, ':', fields))
+        return std::nullopt;
+    if (fields.size() < 2 || fields.size() > 3) return std::nullopt;
+    result.hour = fields[0];
+    result.minute = fields[1];
+    result.second = fields.size() == 3 ? fields[2] : 0;
+    if (meridiem != 0) {
+        if (result.hour < 1 || result.hour > 12) return std::nullopt;
+        result.hour %= 12;
+        if (meridiem == 2) result.hour += 12;
+    }
+    if (result.hour > 23 || result.minute > 59 || result.second > 59) return std::nullopt;
+    return result;
+}
+
+std::string FileDateText(FileTime time, const DateTimeFormat& format) {
+    auto local = ToLocalTime(time);
+    if (!local) throw EngineError("Invalid argument to date encode");
+    local->second -= local->second % 2;
+    return format.Format(*local);
+}
+
+std::optional<FileTime> FileTimeFromDateText(const std::string& text,
+                                             const DateTimeFormat& format) {
+    const auto local = format.Parse(text);
+    if (!local) throw EngineError("'" + text + "' is not a valid date and time");
+    if (local->year < 1980 || local->year > 2099) return std::nullopt;
+    LocalDateTime even = *local;
+    even.second -= even.second % 2;
+    return FromLocalTime(even);
+}
+
+}  // namespace olvo

@@ -1,0 +1,791 @@
+#include "core/engine/FileSplit.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <limits>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "core/engine/EngineError.h"
+#include "core/engine/FileFunctions.h"
+#include "core/engine/Format.h"
+#include "core/engine/PieceHasher.h"
+#include "core/engine/SplitSet.h"
+#include "platform/Clock.h"
+
+namespace olvo {
+namespace {
+
+constexpr char kNoDriveText[] =
+    "Please ensure media is correctly inserted and drive is not read only.";
+constexpr char kNotASplitFile[] = "Not a valid .split file";
+constexpr char kChecksumError[] =
+    "Checksum error! The restored file may be corrupt. \r\r"
+    "Ensure that you have all split pieces in the same folder and try again. You may need to "
+    "resplit the original file.";
+constexpr char kUnfinished[] = ".unfinished-";
+constexpr std::size_t kRandomLength = 6;
+// What a small file takes on a medium at least: one allocation block.
+constexpr std::uint64_t kBlock = 4096;
+
+std::unique_ptr<InputFile> OpenShared(FileSystem& files, const std::string& path) {
+    try {
+        return files.OpenRead(path);
+    } catch (const FileError&) {
+        throw EngineError("Cannot open file " + path);
+    }
+}
+
+std::unique_ptr<OutputFile> CreateNew(FileSystem& files, const std::string& path) {
+    try {
+        return files.Create(path);
+    } catch (const FileError&) {
+        throw EngineError("Cannot create file " + path);
+    }
+}
+
+// Raised when the user asks to stop in the middle of a copy; caught as "Operation aborted!".
+class Aborted final : public EngineError {
+  public:
+    Aborted() : EngineError("Operation aborted") {}
+};
+
+void ThrowIfCancelled(Progress& progress) {
+    if (progress.CancelRequested()) throw Aborted();
+}
+
+bool SameFile(FileSystem& files, const std::optional<FileIdentity>& identity,
+              const std::string& path) {
+    if (!identity) return false;
+    const auto other = files.Identity(path);
+    return other && *other == *identity;
+}
+
+std::string Grouped(std::uint64_t value) {
+    return GroupThousands(value, CurrentThousandsSeparator());
+}
+
+// A file being written under a name that says it is unfinished, in the folder of its final
+// name; removed unless it was given its final name.
+class UnfinishedFile {
+  public:
+    UnfinishedFile(FileSystem& files, const std::string& folder, const std::string& name)
+        : m_files(files) {
+        // The name must fit where the final one fits: a long name gives up its end.
+        const std::size_t limit = files.MaxNameLength(folder.empty() ? "." : folder);
+        const std::size_t room = limit > sizeof kUnfinished - 1 + kRandomLength
+                                     ? limit - (sizeof kUnfinished - 1) - kRandomLength
+                                     : 1;
+        const std::string stem = name.substr(0, std::min(name.size(), room));
+        static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+        std::random_device seed;
+        std::mt19937 random(seed());
+        for (int attempt = 0;; ++attempt) {
+            std::string suffix;
+            for (std::size_t i = 0; i < kRandomLength; ++i)
+                suffix += kLetters[random() % (sizeof kLetters - 1)];
+            const std::string path = folder + stem + kUnfinished + suffix;
+            try {
+                m_file = files.CreateExclusive(path);
+                m_path = path;
+                return;
+            } catch (const FileError& error) {
+                if (error.Code() != EEXIST || attempt == 20)
+                    throw EngineError("Cannot create file " + folder + name);
+            }
+        }
+    }
+    UnfinishedFile(const UnfinishedFile&) = delete;
+    UnfinishedFile& operator=(const UnfinishedFile&) = delete;
+    ~UnfinishedFile() {
+        m_file.reset();
+        if (!m_done) m_files.Delete(m_path);
+    }
+
+    OutputFile& File() { return *m_file; }
+    const std::string& Path() const { return m_path; }
+
+    // Flushed, closed and renamed to finalPath, replacing what is there.
+    void Finish(const std::string& finalPath) {
+        m_file->Flush();
+        m_file.reset();
+        m_files.Rename(m_path, finalPath);
+        m_done = true;
+    }
+
+  private:
+    FileSystem& m_files;
+    std::unique_ptr<OutputFile> m_file;
+    std::string m_path;
+    bool m_done = false;
+};
+
+// Writes text to path by way of a temporary file: path holds the old content or the new, whole.
+void WriteSmallFile(FileSystem& files, const std::string& folder, const std::string& name,
+                    const std::string& text) {
+    UnfinishedFile file(files, folder, name);
+    file.File().Write(text.data(), text.size());
+    file.Finish(folder + name);
+}
+
+// The sizes the pieces of a set must have: all but the last of one common size, the last 1 to
+// that size, adding up to the file's size. The common size is learnt from the first piece seen.
+class PieceSizes {
+  public:
+    PieceSizes(std::uint32_t count, std::uint64_t total) : m_count(count), m_total(total) {}
+
+    // Empty when size is right for piece k, else the text that names the piece.
+    std::string Check(const std::string& name, std::uint64_t k, std::uint64_t size) {
+        const std::uint64_t expected = Expected(k, size);
+        if (size == expected) return {};
+        return "Piece " + name + " has " + Grouped(size) + " bytes, " + Grouped(expected) +
+               " expected";
+    }
+
+    std::optional<std::uint64_t> Common() const { return m_piece; }
+
+  private:
+    bool Fits(unsigned __int128 piece) const {
+        return piece >= 1 && piece * (m_count - 1) < m_total && piece * m_count >= m_total;
+    }
+    std::uint64_t Expected(std::uint64_t k, std::uint64_t size) {
+        const std::uint64_t natural = m_total / m_count + (m_total % m_count ? 1 : 0);
+        if (m_count == 1) return m_total;
+        if (k < m_count) {
+            if (!m_piece && Fits(size)) m_piece = size;
+            return m_piece ? *m_piece : natural;
+        }
+        if (!m_piece && size >= 1 && size <= m_total && (m_total - size) % (m_count - 1) == 0 &&
+            Fits((m_total - size) / (m_count - 1)))
+            m_piece = (m_total - size) / (m_count - 1);
+        return m_total - (m_count - 1) * (m_piece ? *m_piece : natural);
+    }
+
+    std::uint32_t m_count;
+    std::uint64_t m_total;
+    std::optional<std::uint64_t> m_piece;
+};
+
+// The descriptor, the names of its set and the files beside it.
+struct SetFiles {
+    SplitDescriptor descriptor;
+    std::string base;  // the descriptor's path without ".split"
+    std::string fileName, baseName, pieceFolder, batchPath, hashPath, hashName;
+    std::optional<HashList> hashes;
+
+    std::string PieceName(std::uint64_t k) const { return olvo::PieceName(baseName, k); }
+    std::string PiecePath(std::uint64_t k) const { return pieceFolder + PieceName(k); }
+    const Sha256Digest* HashOf(std::uint64_t k) const {
+        if (!hashes) return nullptr;
+        const auto found = hashes->pieces.find(PieceName(k));
+        return found == hashes->pieces.end() ? nullptr : &found->second;
+    }
+};
+
+// At most limit bytes of one of the set's small files.
+std::string ReadSmallFile(FileSystem& files, const std::string& path, std::size_t limit) {
+    auto in = files.OpenRead(path);
+    std::string content(static_cast<std::size_t>(std::min<std::uint64_t>(limit, in->Stamp().size)),
+                        '\0');
+    content.resize(in->Read(content.data(), content.size()));
+    return content;
+}
+
+SetFiles ReadSet(FileSystem& files, const std::string& descriptorPath) {
+    SetFiles set;
+    set.descriptor = ReadDescriptor(ReadSmallFile(files, descriptorPath, 1 << 16));
+    if (!IsValidDescriptor(set.descriptor)) throw EngineError(kNotASplitFile);
+    set.base = descriptorPath.substr(0, descriptorPath.size() - 6);
+    set.fileName = FileNamePart(set.base, true, kPathDelimiter);
+    set.baseName = FileNamePart(set.base, false, kPathDelimiter);
+    set.pieceFolder = FolderPart(descriptorPath, kPathDelimiter) + kPathDelimiter;
+    set.batchPath = set.base + ".bat";
+    set.hashPath = set.base + ".sha256";
+    set.hashName = set.fileName + ".sha256";
+    if (files.FileExists(set.hashPath)) {
+        // A line per piece: a set of many pieces makes a long list.
+        const std::uint64_t limit = 4096 + static_cast<std::uint64_t>(set.descriptor.pieceCount) *
+                                               (80 + set.baseName.size());
+        set.hashes = ReadHashList(
+            ReadSmallFile(files, set.hashPath,
+                          static_cast<std::size_t>(std::min<std::uint64_t>(limit, 1u << 30))));
+    }
+    return set;
+}
+
+bool IsDescriptorName(const std::string& path) {
+    return LowerCase(ExtensionPart(path, kPathDelimiter)) == ".split";
+}
+
+// The text for a piece that failed its hash.
+std::string DamagedText(const SetFiles& set, std::uint64_t k) {
+    return "Piece " + set.PieceName(k) + " is damaged: its SHA-256 does not match " + set.hashName;
+}
+
+// The checksum window of a file of size bytes: the byte offset and length it sums.
+struct ChecksumWindow {
+    std::uint64_t offset = 0, length = 0;
+};
+
+ChecksumWindow WindowOf(std::uint64_t size) {
+    const std::uint64_t words = size / 4;
+    const std::uint64_t start = words / 2;
+    if (words < start + 2) return {};  // no word between the middle and the last whole word
+    return {start * 4, std::min<std::uint64_t>(words - 1 - start, 500) * 4};
+}
+
+std::uint32_t SumWords(const unsigned char* bytes, std::size_t size) {
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i + 4 <= size; i += 4) {
+        sum += static_cast<std::uint32_t>(bytes[i]) |
+               static_cast<std::uint32_t>(bytes[i + 1]) << 8 |
+               static_cast<std::uint32_t>(bytes[i + 2]) << 16 |
+               static_cast<std::uint32_t>(bytes[i + 3]) << 24;
+    }
+    return sum;
+}
+
+// The checksum of the first size bytes of an open file; leaves it at its start.
+std::uint32_t ChecksumOf(InputFile& file, std::uint64_t size) {
+    const ChecksumWindow window = WindowOf(size);
+    std::vector<unsigned char> buffer(static_cast<std::size_t>(window.length));
+    file.Seek(window.offset);
+    const std::size_t got = file.Read(buffer.data(), buffer.size());
+    file.Seek(0);
+    return SumWords(buffer.data(), got);
+}
+
+}  // namespace
+
+std::uint32_t FileChecksum(FileSystem& files, const std::string& path) {
+    auto file = files.OpenRead(path);
+    const auto entry = files.Find(path);
+    return ChecksumOf(*file, entry ? entry->size : 0);
+}
+
+bool CheckPieceSpace(EngineContext& context, const std::string& destinationFolder,
+                     std::uint64_t bytesNeeded, std::string& message) {
+    message.clear();
+    std::int64_t free = context.files.FreeSpace(destinationFolder);
+    if (free < 0) {
+        message = std::string("Cannot write to the destination drive.\r\r") + kNoDriveText;
+        return false;
+    }
+    while (free < 0 || bytesNeeded > static_cast<std::uint64_t>(free)) {
+        // The user is about to take the medium out: what is written must be on it.
+        context.files.SyncVolume(destinationFolder);
+        const auto answer = context.prompt.AskRetryCancel(
+            "Split",
+            "The split file being copied is too large for the destination drive.\r\r"
+            "Insert new media to continue.");
+        if (answer != PromptAnswer::Retry) {
+            message = "Operation aborted!";
+            return false;
+        }
+        free = context.files.FreeSpace(destinationFolder);
+    }
+    return true;
+}
+
+namespace {
+
+// The set that owns the pieces in the way: NAME.EXT of a descriptor NAME.EXT.split in folder
+// whose pieces have the base name baseName, other than ownDescriptor.
+std::optional<std::string> OtherSetName(FileSystem& files, const std::string& folder,
+                                        const std::string& baseName,
+                                        const std::string& ownDescriptor) {
+    std::vector<std::string> names = files.List(folder.empty() ? "." : folder);
+    std::sort(names.begin(), names.end());
+    for (const auto& name : names) {
+        if (name == ownDescriptor || name.size() <= 6 || !IsDescriptorName(name)) continue;
+        const std::string set = name.substr(0, name.size() - 6);
+        if (FileNamePart(std::string(1, kPathDelimiter) + set, false, kPathDelimiter) == baseName)
+            return set;
+    }
+    return std::nullopt;
+}
+
+// Waits for the lock of one set name in a folder, so that two splits never mix their pieces.
+// Nothing when no lock can be made there: writing the pieces will then fail on its own.
+std::unique_ptr<FileLock> LockSetName(EngineContext& context, const std::string& path) {
+    for (;;) {
+        try {
+            if (auto lock = context.files.TryLock(path)) return lock;
+        } catch (const FileError&) {
+            return nullptr;
+        }
+        ThrowIfCancelled(context.progress);
+        context.progress.ProcessMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+std::uint64_t OnMedium(std::uint64_t bytes) {
+    return (bytes + kBlock - 1) / kBlock * kBlock;
+}
+
+}  // namespace
+
+bool SplitFile(EngineContext& context, const std::string& sourcePath,
+               const std::string& destinationFolder, std::string& message, std::uint32_t pieceSize,
+               const SplitOptions& options) {
+    message.clear();
+    context.warnings.clear();
+    FileSystem& files = context.files;
+    const auto entry = files.Find(sourcePath);
+    const std::uint64_t fileSize = entry && !entry->isFolder ? entry->size : 0;
+    if (fileSize <= pieceSize) {
+        message = "File does not need splitting!";
+        return false;
+    }
+    if (pieceSize == 0 || pieceSize > kMaxPieceSize) {
+        message = "Invalid split size!";
+        return false;
+    }
+    const std::uint64_t count = fileSize / pieceSize + (fileSize % pieceSize ? 1 : 0);
+    if (count > std::numeric_limits<std::uint32_t>::max()) {
+        message = "Too many split files!";
+        return false;
+    }
+    const auto pieceCount = static_cast<std::uint32_t>(count);
+    const std::string fileName = FileNamePart(sourcePath, true, kPathDelimiter);
+    const std::string baseName = FileNamePart(sourcePath, false, kPathDelimiter);
+    // An empty folder names no volume; the space check then refuses before anything is made.
+    const std::string folder = destinationFolder.empty()
+                                   ? std::string()
+                                   : WithTrailingDelimiter(destinationFolder, kPathDelimiter);
+    const std::string descriptorName = fileName + ".split";
+    const std::string descriptorPath = folder + descriptorName;
+    const std::string batchName = fileName + ".bat";
+    const std::string hashName = fileName + ".sha256";
+    auto piecePath = [&](std::uint64_t k) { return folder + PieceName(baseName, k); };
+
+    // Every name must fit before the first byte is written.
+    if (!folder.empty()) {
+        std::string longest =
+            std::max(PieceName(baseName, pieceCount), batchName,
+                     [](const auto& a, const auto& b) { return a.size() < b.size(); });
+        if (descriptorName.size() > longest.size()) longest = descriptorName;
+        if (options.writeHashes && hashName.size() > longest.size()) longest = hashName;
+        const std::size_t limit = files.MaxNameLength(folder);
+        if (longest.size() > limit) {
+            message = "The file name is too long for the destination folder: " + longest + " has " +
+                      std::to_string(longest.size()) + " bytes, at most " + std::to_string(limit) +
+                      " fit!";
+            return false;
+        }
+    }
+
+    // Writing a piece over the source would destroy it before it is read.
+    const auto source = files.Identity(sourcePath);
+    bool overwrites = SameFile(files, source, descriptorPath) ||
+                      SameFile(files, source, folder + batchName) ||
+                      SameFile(files, source, folder + hashName);
+    for (std::uint64_t k = 1; k <= pieceCount && !overwrites; ++k)
+        overwrites = SameFile(files, source, piecePath(k));
+    if (overwrites) {
+        message = "A split file would overwrite the source file!";
+        return false;
+    }
+
+    ProgressWindow window(context.progress, "Splitting File...", pieceCount);
+    std::unique_ptr<InputFile> input;
+    std::optional<FileStamp> before;
+    std::uint64_t piecesMade = 0;
+    try {
+        const auto lock = LockSetName(context, folder + "." + baseName + ".olvo-lock");
+
+        // Pieces of an earlier set of this same file may be replaced; any other file in the place
+        // of a piece belongs to someone else.
+        std::uint64_t earlierCount = 0;
+        if (files.FileExists(descriptorPath)) {
+            try {
+                earlierCount =
+                    ReadDescriptor(ReadSmallFile(files, descriptorPath, 1 << 16)).pieceCount;
+            } catch (const std::exception&) {
+            }
+        }
+        for (std::uint64_t k = earlierCount + 1; k <= pieceCount; ++k) {
+            if (!files.Occupied(piecePath(k))) continue;
+            if (options.overwrite) break;
+            const auto owner = OtherSetName(files, folder, baseName, descriptorName);
+            const std::string text =
+                owner ? "The pieces of " + *owner + " would be overwritten"
+                      : "The file " + PieceName(baseName, k) + " would be overwritten";
+            if (!context.prompt.AskYesNo(
+                    "Split", text + "!\r\rDo you want to overwrite " + (owner ? "them?" : "it?")))
+                throw EngineError(text);
+            break;
+        }
+
+        input = OpenShared(files, sourcePath);
+        before = input->Stamp();
+        if (before->size != fileSize)
+            throw EngineError("The file changed while it was being split");
+        SplitDescriptor descriptor;
+        descriptor.pieceCount = pieceCount;
+        descriptor.fileSize = fileSize;
+        descriptor.dateText = FileDateText(before->seconds, context.dateFormat);
+        // Taken before the copy, from the size the descriptor records; a change afterwards is
+        // caught by the stamp.
+        try {
+            descriptor.checksum = ChecksumOf(*input, fileSize);
+        } catch (const FileError&) {
+            throw EngineError("Stream read error");
+        }
+
+        // From here on the earlier set is being replaced: its descriptor must not outlive it.
+        for (const std::string& name : {descriptorName, hashName}) {
+            if (files.Occupied(folder + name) && !files.Delete(folder + name))
+                throw EngineError("Cannot delete file " + folder + name);
+        }
+
+        std::uint64_t smallFiles = OnMedium(DescriptorHead(descriptor).size() + 12);
+        std::uint64_t batchSize = 0;
+        WriteBatchFile(fileName, baseName, pieceCount,
+                       [&](std::string_view part) { batchSize += part.size(); });
+        smallFiles += OnMedium(batchSize);
+        if (options.writeHashes)
+            smallFiles += OnMedium(fileName.size() + 100 +
+                                   static_cast<std::uint64_t>(pieceCount) *
+                                       (70 + PieceName(baseName, pieceCount).size()));
+
+        std::shared_ptr<InputFile> hashInput;
+        PieceHasher hasher;
+        HashList hashes;
+        std::vector<std::string> order;
+        if (options.writeHashes) hashInput = OpenShared(files, sourcePath);
+
+        std::uint64_t bytesWritten = 0;
+        for (std::uint64_t k = 1; k <= pieceCount; ++k) {
+            const bool last = k == pieceCount;
+            const std::uint64_t bytes = last ? fileSize - bytesWritten : pieceSize;
+            // The small files go where the last piece goes.
+            if (!CheckPieceSpace(context, folder, bytes + (last ? smallFiles : 0), message))
+                return false;
+            ThrowIfCancelled(context.progress);
+            context.progress.SetPosition(static_cast<std::uint32_t>(k));
+            if (!last) context.progress.ProcessMessages();
+
+            auto piece = CreateNew(files, piecePath(k));
+            piecesMade = k;
+            if (hashInput) hasher.Start(hashInput, bytes);
+            const std::uint64_t copied = files.Copy(*input, *piece, bytes, [&](std::uint64_t done) {
+                context.progress.Bytes(bytesWritten + done, fileSize);
+                ThrowIfCancelled(context.progress);
+            });
+            if (hashInput) {
+                const auto hashed = hasher.Wait();
+                if (hashed.bytes < bytes) throw EngineError("Stream read error");
+                hashes.pieces[PieceName(baseName, k)] = hashed.digest;
+                order.push_back(PieceName(baseName, k));
+            }
+            if (copied < bytes) throw EngineError("Stream read error");
+            bytesWritten += bytes;
+        }
+
+        // The set must describe one state of the file: a file written to meanwhile gives pieces
+        // that match neither its old nor its new content.
+        if (!(input->Stamp() == *before))
+            throw EngineError("The file changed while it was being split");
+        input.reset();
+        hashInput.reset();
+
+        // The descriptor comes last: its presence says the set is whole.
+        if (options.writeHashes) {
+            hashes.fileName = fileName;
+            hashes.fileSize = fileSize;
+            hashes.modified = *before;
+            WriteSmallFile(files, folder, hashName, HashListText(hashes, order));
+        }
+        WriteSmallFile(files, folder, batchName, BatchFileText(fileName, baseName, pieceCount));
+        WriteSmallFile(files, folder, descriptorName,
+                       DescriptorHead(descriptor) + DescriptorTail(descriptor));
+
+        // The earlier set's pieces past the new count, so that the folder holds one set.
+        for (std::uint64_t k = pieceCount + 1; k <= earlierCount && files.Occupied(piecePath(k));
+             ++k) {
+            if (!files.Delete(piecePath(k)))
+                context.warnings.push_back("Cannot delete file " + piecePath(k) + "!");
+        }
+        // Success means the set is on the medium, ready to be carried away.
+        files.SyncVolume(folder);
+        return true;
+    } catch (const std::exception& error) {
+        message = TrimBlanks(error.what()) + "!";
+        // A source that shrank ends the copy early, one that grew or was written to ends it
+        // late: either way the pieces hold no one state of the file and go.
+        bool changed = false;
+        try {
+            changed = input && before && !(input->Stamp() == *before);
+        } catch (const std::exception&) {
+        }
+        if (changed) {
+            for (std::uint64_t k = 1; k <= piecesMade; ++k) files.Delete(piecePath(k));
+            message = "The file changed while it was being split!";
+        }
+        return false;
+    }
+}
+
+bool CheckRestoreSpace(EngineContext& context, const std::string& destinationFolder,
+                       std::uint64_t bytesNeeded, std::string& message) {
+    message.clear();
+    const std::int64_t free = context.files.FreeSpace(destinationFolder);
+    if (free < 0) {
+        const char drive = destinationFolder.empty() ? kPathDelimiter : destinationFolder[0];
+        message = std::string("Cannot write to drive ") + drive + ":!\r\r" + kNoDriveText;
+        return false;
+    }
+    if (bytesNeeded > static_cast<std::uint64_t>(free)) {
+        message =
+            "The restored file will be too large for the destination drive.\r\r"
+            "Please select a new drive or insert higher capacity media.";
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+// The time to give the restored file, found before anything is written: the UTC time of the
+// .sha256 file, else the descriptor's local date text. Nothing, with a warning, when the date
+// text cannot be read here.
+std::optional<FileStamp> OriginalTime(EngineContext& context, const SetFiles& set) {
+    if (set.hashes && set.hashes->modified) return set.hashes->modified;
+    try {
+        if (const auto time = FileTimeFromDateText(set.descriptor.dateText, context.dateFormat))
+            return FileStamp{0, *time, 0};
+    } catch (const std::exception& error) {
+        context.warnings.push_back(std::string(error.what()) +
+                                   "! The file keeps the time of the restore.");
+    }
+    return std::nullopt;
+}
+
+void GiveTime(EngineContext& context, OutputFile& out, const FileStamp& time) {
+    if (out.SetExactTime(time.seconds, time.nanoseconds)) return;
+    // A coarser step (two seconds on FAT) is what the medium can do; a year it cannot hold is
+    // worth telling.
+    if (time.seconds >= 0 && time.seconds <= 0xFFFFFFFFll) {
+        out.SetLastWriteTime(time.seconds);
+        return;
+    }
+    const auto text = IsoUtcText(time.seconds, time.nanoseconds);
+    context.warnings.push_back("The file system cannot hold the file's original time" +
+                               (text ? " (" + *text + ")" : std::string()) +
+                               "! The file keeps the time of the restore.");
+}
+
+}  // namespace
+
+bool RestoreFile(EngineContext& context, const std::string& descriptorPath,
+                 const std::string& destinationFolder, std::string& message, bool deletePieces,
+                 bool restoreTime) {
+    message.clear();
+    context.warnings.clear();
+    FileSystem& files = context.files;
+    if (!IsDescriptorName(descriptorPath) || !files.FileExists(descriptorPath)) {
+        message = std::string(kNotASplitFile) + "!";
+        return false;
+    }
+
+    ProgressWindow window(context.progress, "Restoring File...", 0);
+    try {
+        const std::string folder = destinationFolder.empty()
+                                       ? std::string()
+                                       : WithTrailingDelimiter(destinationFolder, kPathDelimiter);
+        const SetFiles set = ReadSet(files, descriptorPath);
+        const SplitDescriptor& descriptor = set.descriptor;
+        const std::string outputFolder = folder.empty() ? std::string(1, kPathDelimiter) : folder;
+        const std::string outputPath = outputFolder + set.fileName;
+        context.progress.SetMaximum(descriptor.pieceCount);
+
+        if (!CheckRestoreSpace(context, folder, descriptor.fileSize, message)) return false;
+
+        // The output must not be a file of the set: renaming over it would destroy it. Pieces not
+        // here yet come on other media and cannot be this file.
+        const auto output = files.Identity(outputPath);
+        bool overwrites = SameFile(files, output, descriptorPath) ||
+                          SameFile(files, output, set.batchPath) ||
+                          SameFile(files, output, set.hashPath);
+        for (std::uint64_t k = 1; k <= descriptor.pieceCount && output && !overwrites; ++k) {
+            const auto piece = files.Identity(set.PiecePath(k));
+            if (!piece) break;
+            overwrites = *piece == *output;
+        }
+        if (overwrites) {
+            message = "The restored file would overwrite one of its split files!";
+            return false;
+        }
+        // Only a file (or a link, which is replaced) makes way for the restored one: a folder,
+        // a pipe or a device under its name stays.
+        const auto there = files.Find(outputPath);
+        if (there && !files.FileExists(outputPath))
+            throw EngineError("Cannot create file " + outputPath);
+
+        // The pieces at hand are checked before a byte is written; the others when they come.
+        PieceSizes sizes(descriptor.pieceCount, descriptor.fileSize);
+        for (std::uint64_t k = 1; k <= descriptor.pieceCount; ++k) {
+            // What is not a regular file (a pipe, a folder) is asked for like a missing piece.
+            const auto piece =
+                files.FileExists(set.PiecePath(k)) ? files.Find(set.PiecePath(k)) : std::nullopt;
+            if (!piece) break;
+            const std::string wrong = sizes.Check(set.PieceName(k), k, piece->size);
+            if (!wrong.empty()) throw EngineError(wrong);
+        }
+        const std::optional<FileStamp> time =
+            restoreTime ? OriginalTime(context, set) : std::nullopt;
+        const bool removable = files.IsRemovable(set.pieceFolder);
+
+        UnfinishedFile out(files, outputFolder, set.fileName);
+        PieceHasher hasher;
+        std::uint64_t restored = 0;
+        std::uint64_t source = 1;
+        for (std::uint64_t k = 1; k <= descriptor.pieceCount; ++k) {
+            context.progress.SetPosition(static_cast<std::uint32_t>(k));
+            context.progress.ProcessMessages();
+            ThrowIfCancelled(context.progress);
+            const std::string path = set.PiecePath(k);
+            const std::string where = "The piece " + set.PieceName(k) + " is looked for in " +
+                                      FolderPart(path, kPathDelimiter) + ".";
+            if (!files.FileExists(path)) {
+                if (k > 1) ++source;
+                out.File().Flush();
+                while (!files.FileExists(path)) {
+                    const auto answer = context.prompt.AskRetryCancel(
+                        "Restore",
+                        "Please insert source #" + std::to_string(source) + "\r\r" + where);
+                    if (answer != PromptAnswer::Retry) throw EngineError("Operation aborted");
+                }
+            }
+
+            auto piece = OpenShared(files, path);
+            const std::uint64_t size = piece->Stamp().size;
+            std::string wrong = sizes.Check(set.PieceName(k), k, size);
+            const Sha256Digest* expected = wrong.empty() ? set.HashOf(k) : nullptr;
+            std::uint64_t copied = 0;
+            if (wrong.empty()) {
+                if (expected) hasher.Start(OpenShared(files, path), size);
+                copied = files.Copy(*piece, out.File(), size, [&](std::uint64_t done) {
+                    context.progress.Bytes(restored + done, descriptor.fileSize);
+                    ThrowIfCancelled(context.progress);
+                });
+                if (expected && hasher.Wait().digest != *expected) wrong = DamagedText(set, k);
+                if (wrong.empty() && copied < size) throw EngineError("Stream read error");
+            }
+            if (!wrong.empty()) {
+                // From removable media a good copy may be at hand: the piece is tried again.
+                if (!removable) throw EngineError(wrong);
+                piece.reset();
+                out.File().Truncate(restored);
+                const auto answer = context.prompt.AskRetryCancel(
+                    "Restore",
+                    wrong + "!\r\rPlease insert a source with a good copy of it. " + where);
+                if (answer != PromptAnswer::Retry) throw EngineError("Operation aborted");
+                --k;
+                continue;
+            }
+            restored += size;
+        }
+
+        // The checksum, and the deletion it allows, must see what is on the medium.
+        out.File().Flush();
+        if (FileChecksum(files, out.Path()) != descriptor.checksum) {
+            message = kChecksumError;
+            return false;
+        }
+        if (time) GiveTime(context, out.File(), *time);
+        out.Finish(outputPath);
+
+        if (deletePieces) {
+            std::vector<std::string> setFiles = {descriptorPath, set.batchPath, set.hashPath};
+            for (std::uint64_t k = 1; k <= descriptor.pieceCount; ++k)
+                setFiles.push_back(set.PiecePath(k));
+            // Pieces on media no longer in the drive are not here to delete; one that is here
+            // and stays (a read-only medium) is named.
+            for (const auto& path : setFiles) {
+                if (!files.Delete(path) && files.Occupied(path))
+                    context.warnings.push_back("Cannot delete file " + path + "!");
+            }
+        }
+        return true;
+    } catch (const std::exception& error) {
+        message = std::string(error.what()) + "!";
+        return false;
+    }
+}
+
+bool VerifySet(EngineContext& context, const std::string& descriptorPath,
+               std::vector<std::string>& problems, std::string& message) {
+    message.clear();
+    problems.clear();
+    context.warnings.clear();
+    FileSystem& files = context.files;
+    if (!IsDescriptorName(descriptorPath) || !files.FileExists(descriptorPath)) {
+        message = std::string(kNotASplitFile) + "!";
+        return false;
+    }
+    ProgressWindow window(context.progress, "Verifying Split Set...", 0);
+    try {
+        const SetFiles set = ReadSet(files, descriptorPath);
+        const SplitDescriptor& descriptor = set.descriptor;
+        context.progress.SetMaximum(descriptor.pieceCount);
+        PieceSizes sizes(descriptor.pieceCount, descriptor.fileSize);
+        // For a set without hashes, the bytes of the checksum window as the pieces hold them.
+        const ChecksumWindow sumWindow = WindowOf(descriptor.fileSize);
+        std::vector<unsigned char> windowBytes;
+        std::uint64_t offset = 0;
+        for (std::uint64_t k = 1; k <= descriptor.pieceCount; ++k) {
+            context.progress.SetPosition(static_cast<std::uint32_t>(k));
+            context.progress.ProcessMessages();
+            ThrowIfCancelled(context.progress);
+            const std::string path = set.PiecePath(k);
+            if (!files.FileExists(path)) {
+                problems.push_back("Piece " + set.PieceName(k) + " is missing!");
+                continue;
+            }
+            try {
+                auto piece = files.OpenRead(path);
+                const std::uint64_t size = piece->Stamp().size;
+                const std::string wrong = sizes.Check(set.PieceName(k), k, size);
+                if (!wrong.empty()) {
+                    problems.push_back(wrong + "!");
+                    continue;
+                }
+                if (const Sha256Digest* expected = set.HashOf(k)) {
+                    const auto hashed = HashFile(*piece, size);
+                    if (hashed.bytes < size) throw FileError("Stream read error", 0);
+                    if (hashed.digest != *expected) problems.push_back(DamagedText(set, k) + "!");
+                } else if (!set.hashes && sizes.Common()) {
+                    offset = (k - 1) * *sizes.Common();
+                    const std::uint64_t from = std::max(offset, sumWindow.offset);
+                    const std::uint64_t to =
+                        std::min(offset + size, sumWindow.offset + sumWindow.length);
+                    if (from < to) {
+                        std::vector<unsigned char> part(static_cast<std::size_t>(to - from));
+                        piece->Seek(from - offset);
+                        part.resize(piece->Read(part.data(), part.size()));
+                        windowBytes.insert(windowBytes.end(), part.begin(), part.end());
+                    }
+                }
+            } catch (const Aborted&) {
+                throw;
+            } catch (const std::exception& error) {
+                problems.push_back("Piece " + set.PieceName(k) +
+                                   " cannot be read: " + error.what() + "!");
+            }
+        }
+        if (problems.empty() && !set.hashes && windowBytes.size() == sumWindow.length &&
+            SumWords(windowBytes.data(), windowBytes.size()) != descriptor.checksum)
+            problems.push_back("Checksum error! The pieces do not make the file that was split.");
+        return problems.empty();
+    } catch (const std::exception& error) {
+        message = std::string(error.what()) + "!";
+        return false;
+    }
+}
+
+}  // namespace olvo

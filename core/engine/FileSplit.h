@@ -1,0 +1,105 @@
+#pragma once
+// Splitting a file into a split set, restoring it and checking it. The operations catch every
+// error and return false with the text in message; warnings about a result that stands (a piece
+// that could not be deleted, a time that could not be given back) are left in context.warnings.
+//
+//  SplitFile ends with                  | left in the destination folder
+//  -------------------------------------+-----------------------------------------------------
+//  a refusal before the window appears  | nothing
+//  another set's pieces in the way, No  | nothing changed
+//  space failure or Cancel before piece k| pieces 1 to k-1, complete; no descriptor
+//  an error while copying piece k       | pieces 1 to k-1 and piece k in part; no descriptor
+//  the source changed meanwhile         | no piece of this split, no descriptor
+//  an error while writing the small files| all pieces, perhaps the .sha256 and .bat; no
+//                                       | descriptor (each small file is there whole or not)
+//  success                              | all pieces, the .sha256 (unless not asked), the
+//                                       | batch file and the descriptor, flushed; pieces of an
+//                                       | earlier set of the same file past the new count gone
+//
+// An earlier descriptor of the same file is removed before the first piece is written, so a
+// descriptor never claims pieces that are not all there. Small files are written to a temporary
+// name and renamed; no file of a set is ever written through a symbolic link.
+//
+//  RestoreFile ends with                | on disk
+//  -------------------------------------+-----------------------------------------------------
+//  any failure, Cancel, a bad piece     | nothing under the output's name changed, no
+//                                       | temporary file; the set untouched
+//  a kill                               | the same, but for a file NAME.unfinished-XXXXXX
+//  success                              | the output, flushed, renamed into place; the set
+//                                       | deleted when asked (a file that cannot be deleted is
+//                                       | a warning)
+//
+// The output is written to NAME.unfinished-XXXXXX in the destination folder and renamed over
+// NAME only once every check passed: piece sizes, SHA-256 of each piece when the set has its
+// .sha256 file, and the descriptor's checksum.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/engine/DateText.h"
+#include "core/engine/Seams.h"
+#include "platform/FileSystem.h"
+
+namespace olvo {
+
+// What an operation works through: the files, the progress window, the media prompts and the
+// date conventions of the descriptor's second line.
+struct EngineContext {
+    FileSystem& files;
+    Progress& progress;
+    Prompt& prompt;
+    DateTimeFormat dateFormat;
+    // What the last operation warned about; emptied when an operation starts.
+    std::vector<std::string> warnings = {};
+};
+
+struct SplitOptions {
+    // Write NAME.EXT.sha256 beside the descriptor.
+    bool writeHashes = true;
+    // Overwrite pieces of another set without asking.
+    bool overwrite = false;
+};
+
+// The largest piece a split writes.
+inline constexpr std::uint32_t kMaxPieceSize = 2147483647u;
+
+// A checksum of the file: the wrapping 32-bit sum of at most 500 little-endian words from the
+// middle of the file (from word W/2, W = size/4, never the last whole word); 0 for a file of
+// fewer than 12 bytes. Raises FileError when the file cannot be opened or read.
+std::uint32_t FileChecksum(FileSystem& files, const std::string& path);
+
+// Cuts sourcePath into pieces of pieceSize bytes in destinationFolder, then writes the .sha256
+// file, the batch file and the descriptor. Message is emptied, and set only on failure. When a
+// piece name it writes is taken by a file that is not of an earlier set of the same file, it asks
+// the prompt (Yes/No) unless options.overwrite; No fails with "The pieces of NAME would be
+// overwritten!". Two splits of one set name into one folder take turns.
+bool SplitFile(EngineContext& context, const std::string& sourcePath,
+               const std::string& destinationFolder, std::string& message, std::uint32_t pieceSize,
+               const SplitOptions& options = {});
+
+// True once the destination volume has bytesNeeded bytes free, after as many "Insert new media"
+// prompts as it takes; false with message set on a volume that cannot tell or on Cancel.
+// Everything written to the volume is flushed before a prompt is shown.
+bool CheckPieceSpace(EngineContext& context, const std::string& destinationFolder,
+                     std::uint64_t bytesNeeded, std::string& message);
+
+// Rebuilds the file of a split set from its descriptor into destinationFolder; restores its
+// time (the UTC time of the .sha256 file when there is one) and deletes the set on request, the
+// latter only once the file is in place.
+bool RestoreFile(EngineContext& context, const std::string& descriptorPath,
+                 const std::string& destinationFolder, std::string& message, bool deletePieces,
+                 bool restoreTime);
+
+// Checks a split set without writing anything: the descriptor, each piece present and of its
+// size, and its SHA-256 when the set has a .sha256 file (the descriptor's checksum when it has
+// none). True when the set is whole; otherwise false, with one line per bad or missing piece in
+// problems, or message set when the set cannot be checked at all ("Not a valid .split file!").
+bool VerifySet(EngineContext& context, const std::string& descriptorPath,
+               std::vector<std::string>& problems, std::string& message);
+
+// True when the destination volume has bytesNeeded bytes free; never prompts.
+bool CheckRestoreSpace(EngineContext& context, const std::string& destinationFolder,
+                       std::uint64_t bytesNeeded, std::string& message);
+
+}  // namespace olvo

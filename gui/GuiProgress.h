@@ -1,0 +1,103 @@
+#pragma once
+// The engine's progress seam shown as the ProgressWindow: a small modeless window of its own
+// (no owner) with a dialog frame and no title-bar buttons, centred on the screen. It tells what
+// is being done ("Splitting Holiday.avi"), the piece being worked on, the bytes done of the
+// total, the rate and the time left, with a bar that moves with the bytes; its Cancel button
+// (and Escape) asks the engine to stop, which then ends the operation as Cancel at a media
+// prompt does. The window exists from Begin to End; its texts change at most ten times a second.
+
+#include <QElapsedTimer>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+
+#include "core/engine/Seams.h"
+
+class QDialog;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QWidget;
+
+namespace olvo {
+
+class GuiProgress final : public Progress {
+  public:
+    GuiProgress();
+    ~GuiProgress() override;
+
+    // What the next operation does, in words ("Splitting Holiday.avi"), shown above the bar from
+    // the next Begin to its End; without one the window shows the caption.
+    void SetSubject(const std::string& subject);
+
+    void Begin(const std::string& caption, std::uint32_t maximum) override;
+    void SetMaximum(std::uint32_t maximum) override;
+    void SetPosition(std::uint32_t position) override;
+    // Processes the pending events of every window.
+    void ProcessMessages() override;
+    // At most every 100 ms, moves the bar, updates the texts and processes pending events, so
+    // that the windows repaint and the Cancel button works during a long piece as well.
+    void Bytes(std::uint64_t done, std::uint64_t total) override;
+    void End() override;
+    // True from a press of Cancel (or Escape, or an attempt to close the window) to the next
+    // Begin.
+    bool CancelRequested() override { return m_cancelRequested; }
+
+    // What the Cancel button does.
+    void Cancel();
+
+    // The window while an operation runs, otherwise null; its parts likewise.
+    QWidget* Window() const;
+    QProgressBar* Bar() const { return m_bar; }
+    QLabel* SubjectLabel() const { return m_subjectLabel; }
+    QLabel* PieceLabel() const { return m_pieceLabel; }
+    QLabel* BytesLabel() const { return m_bytesLabel; }
+    QLabel* RateLabel() const { return m_rateLabel; }
+    QPushButton* CancelButton() const { return m_cancelButton; }
+
+    // The bar's value, 0 to BarRange, for done bytes of total; a total smaller than done (a
+    // claim of outside data) counts as done.
+    static constexpr int kBarRange = 1000;
+    static int BarValue(std::uint64_t done, std::uint64_t total);
+
+    // The texts of the window: "Piece 3 of 37"; "1.2 GiB of 2.0 GiB"; "48.3 MiB/s, 0:17 left"
+    // (the rate alone once nothing is left, nothing while the rate is unknown).
+    static std::string PieceText(std::uint32_t position, std::uint32_t maximum);
+    static std::string BytesText(std::uint64_t done, std::uint64_t total);
+    static std::string RateText(double bytesPerSecond, std::uint64_t bytesLeft);
+    // 1023 bytes "1023 B", then KiB, MiB, GiB and TiB with one decimal.
+    static std::string SizeText(double bytes);
+
+  private:
+    // Shows the current state; unless forced, at most every 100 ms.
+    void Refresh(bool force);
+    // Bytes per second over the last few seconds, so that a pause at a media prompt is soon
+    // forgotten; 0 while unknown.
+    double Rate();
+
+    std::unique_ptr<QDialog> m_window;
+    QProgressBar* m_bar = nullptr;
+    QLabel* m_subjectLabel = nullptr;
+    QLabel* m_pieceLabel = nullptr;
+    QLabel* m_bytesLabel = nullptr;
+    QLabel* m_rateLabel = nullptr;
+    QPushButton* m_cancelButton = nullptr;
+
+    std::string m_subject;
+    std::uint32_t m_maximum = 0;
+    std::uint32_t m_position = 0;
+    std::uint64_t m_done = 0;
+    std::uint64_t m_total = 0;
+    bool m_cancelRequested = false;
+    QElapsedTimer m_sinceBegin;
+    QElapsedTimer m_sinceRefresh;
+    QElapsedTimer m_sincePump;
+    struct Sample {
+        qint64 ms;
+        std::uint64_t done;
+    };
+    std::deque<Sample> m_samples;
+};
+
+}  // namespace olvo

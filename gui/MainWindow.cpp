@@ -1,0 +1,965 @@
+#include "gui/MainWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <chrono>
+#include <limits>
+#include <tuple>
+
+#include "core/engine/FileFunctions.h"
+#include "core/engine/FileSplit.h"
+#include "core/engine/Format.h"
+#include "platform/Clock.h"
+#include "gui/FolderPicker.h"
+#include "gui/ConfigWindow.h"
+#include "gui/Application.h"
+#include "gui/FormParts.h"
+#include "gui/GuiService.h"
+#include "gui/QtKeys.h"
+#include "gui/QtText.h"
+#include "gui/StatusLine.h"
+#include "gui/UpDownButtons.h"
+#include "gui/AboutWindow.h"
+#include "gui/UpdateCheckWindow.h"
+#include "core/version/ProductUrls.h"
+
+namespace olvo {
+namespace {
+
+#include "resources/ConfigIcon.xpm"
+#include "resources/HelpIcon.xpm"
+
+const char* const kSplitFilter = "All Files (*.*)|*.*";
+const char* const kRestoreFilter = "Split Files (*.split)|*.split";
+const char* const kSelectFolderTitle = "Select destination folder";
+
+MainWindow* g_instance = nullptr;
+
+// The integer value of a text as the size and count fields hold it: blanks before it, a sign,
+// decimal digits, within the range of an int. Anything else raises.
+int ParseInteger(const std::string& text) {
+    const auto fail = [&]() -> int {
+        throw std::runtime_error("'" + text + "' is not a valid integer value");
+    };
+    std::size_t at = text.find_first_not_of(' ');
+    if (at == std::string::npos) return fail();
+    bool negative = false;
+    if (text[at] == '+' || text[at] == '-') negative = text[at++] == '-';
+    if (at == text.size()) return fail();
+    long long value = 0;
+    for (; at < text.size(); ++at) {
+        if (text[at] < '0' || text[at] > '9') return fail();
+        value = value * 10 + (text[at] - '0');
+        if (value > static_cast<long long>(std::numeric_limits<int>::max()) + 1) return fail();
+    }
+    value = negative ? -value : value;
+    if (value > std::numeric_limits<int>::max()) return fail();
+    return static_cast<int>(value);
+}
+
+// The text a size or count field is corrected to when it is out of range: empty and values below
+// 1 become "1", values above maximum become maximum. Text that is not a number becomes "1".
+std::string CorrectedNumber(const std::string& text, int maximum) {
+    if (!text.empty() && text.find_first_not_of("0123456789") == std::string::npos) {
+        const auto first = text.find_first_not_of('0');
+        if (first == std::string::npos) return "1";
+        const std::string digits = text.substr(first);
+        const std::string top = std::to_string(maximum);
+        if (digits.size() > top.size() || (digits.size() == top.size() && digits > top)) return top;
+        return digits == text ? text : digits;
+    }
+    return "1";
+}
+
+// The piece size the size box names, in bytes; raises when its text is not an integer.
+long long PieceSizeBytes(const QComboBox* sizeBox) {
+    return static_cast<long long>(ParseInteger(FromQ(sizeBox->currentText()))) * 1024;
+}
+
+// The number of pieces the count field names; raises when its text is not an integer, and below
+// 1 as the division by it would.
+int PieceCount(const QLineEdit* countField) {
+    const int count = ParseInteger(Text(countField));
+    if (count < 1) throw std::domain_error("Division by zero");
+    return count;
+}
+
+bool InRange(const std::string& text, int maximum, int& value) {
+    if (text.empty()) return false;
+    value = ParseInteger(text);
+    return value >= 1 && value <= maximum;
+}
+
+// Everything up to and including the last delimiter of a path: where the stored name goes.
+std::string DirectoryPart(const std::string& path) {
+#ifdef _WIN32
+    const auto at = path.find_last_of("\\:");
+#else
+    const auto at = path.rfind(kPathDelimiter);
+#endif
+    return at == std::string::npos ? std::string() : path.substr(0, at + 1);
+}
+
+bool IsSplitDescriptorName(const std::string& path) {
+    return LowerCase(ExtensionPart(path, kPathDelimiter)) == ".split";
+}
+
+// The name of the file a descriptor restores: its own name without ".split".
+std::string RestoredName(const std::string& descriptor) {
+    std::string name = FileNamePart(descriptor, true, kPathDelimiter);
+    if (IsSplitDescriptorName(name)) name.resize(name.size() - 6);
+    return name;
+}
+
+// A folder as the user reads it in a sentence: without a trailing delimiter, unless it is the
+// root.
+std::string WithoutTrailingDelimiter(std::string folder) {
+    while (folder.size() > 1 && folder.back() == kPathDelimiter) folder.pop_back();
+    return folder;
+}
+
+// A path named relative to the program's working folder, as one given on the command line, made
+// absolute: the window shows it long after that folder stopped meaning anything to the user,
+// and the split names its pieces after the text behind the last delimiter.
+std::string AbsolutePath(const std::string& path) {
+    if (path.empty() || path.front() == kPathDelimiter) return path;
+    return WithTrailingDelimiter(FromQPath(QDir::currentPath()), kPathDelimiter) + path;
+}
+
+// The columns of a tab's grid: the captions, a gap, the fields, a gap, the "..." buttons.
+enum TabColumn {
+    kCaptionColumn = 0,
+    kFieldColumn = 2,
+    kButtonColumn = 4,
+    kLastColumn = kButtonColumn
+};
+
+// The grid of a tab with the design's margins and gaps: captions 66 wide from the left edge 4,
+// fields from 76, buttons 25 wide ending 12 before the right edge; the rows start at 12, and
+// the last one ends at least 8 above the bottom.
+QGridLayout* TabGrid(QWidget* page) {
+    auto* grid = new QGridLayout(page);
+    grid->setContentsMargins(4, 12, 12, 8);
+    grid->setSpacing(0);
+    grid->setColumnMinimumWidth(1, 6);
+    grid->setColumnMinimumWidth(3, 4);
+    grid->setColumnStretch(kFieldColumn, 1);
+    return grid;
+}
+
+// A gap of height pixels before row of grid.
+void RowGap(QGridLayout* grid, int row, int height) {
+    grid->setRowMinimumHeight(row, height);
+}
+
+// The caption in front of a tab's field, right-aligned in the captions' column.
+QLabel* AddCaption(QGridLayout* grid, int row, const char* text, int height = 21) {
+    auto* label = new QLabel(QString::fromLatin1(text), grid->parentWidget());
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    AddDesign(grid, label, QSize(66, height), row, kCaptionColumn, 1, 1, Qt::Horizontal);
+    return label;
+}
+
+// A row of a tab: its caption before a path field, and the "..." button that chooses the path.
+std::pair<QLineEdit*, QPushButton*> AddPathRow(QGridLayout* grid, int row, const char* caption,
+                                               const char* fieldName, const char* hint,
+                                               const char* buttonName) {
+    QWidget* page = grid->parentWidget();
+    AddCaption(grid, row, caption);
+    auto* field = Named(new QLineEdit(page), fieldName);
+    field->setToolTip(QString::fromLatin1(hint));
+    AddDesign(grid, field, QSize(311, 21), row, kFieldColumn, 1, 1, Qt::Horizontal);
+    auto* button = Named(new QPushButton(QStringLiteral("..."), page), buttonName);
+    AddDesign(grid, button, QSize(25, 21), row, kButtonColumn, 1, 1, Qt::Vertical);
+    return {field, button};
+}
+
+// A control that is shown only with one split method keeps its place while hidden, so that the
+// window does not change its size with the method.
+template <class Widget>
+Widget* KeepsPlace(Widget* widget) {
+    QSizePolicy policy = widget->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    widget->setSizePolicy(policy);
+    return widget;
+}
+
+// The application-wide hourglass for the lifetime of one action, reset on every path.
+class WaitCursor {
+  public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { Restore(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+    void Restore() {
+        if (m_active) QApplication::restoreOverrideCursor();
+        m_active = false;
+    }
+
+  private:
+    bool m_active = true;
+};
+
+}  // namespace
+
+Settings& ProgramSettings() {
+    static Settings settings;
+    return settings;
+}
+
+MainWindow* MainWindow::Instance() {
+    return g_instance;
+}
+
+MainWindow::MainWindow(const std::vector<std::string>& arguments, FileSystem& files,
+                           QWidget* parent)
+    : QMainWindow(parent), m_files(files) {
+    if (!g_instance) g_instance = this;
+    BuildWindow();
+    ConnectHandlers();
+    RunHandler([&] { FormCreate(arguments); });
+}
+
+MainWindow::~MainWindow() {
+    if (g_instance == this) g_instance = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The window's make-up
+
+void MainWindow::BuildWindow() {
+    setObjectName(QStringLiteral("frmMainForm"));
+    setWindowTitle(QString::fromLatin1(kApplicationTitle));
+    setWindowIcon(ProgramIcon());
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    UseFormFont(this);
+    setAcceptDrops(true);
+
+    BuildMenus();
+
+    // The client area: an etched line under the menu bar, the tabs, and the buttons at the
+    // bottom right; 448 x 219 with the default font.
+    auto* client = new QWidget(this);
+    setCentralWidget(client);
+    auto* clientLayout = new QVBoxLayout(client);
+    clientLayout->setContentsMargins(0, 0, 0, 0);
+    clientLayout->setSpacing(0);
+    clientLayout->addWidget(EtchedLine(client));
+    auto* body = new QVBoxLayout;
+    body->setContentsMargins(8, 6, 8, 8);
+    body->setSpacing(8);
+    clientLayout->addLayout(body);
+
+    pcMain = Named(new QTabWidget(client), "pcMain");
+    AddDesign(body, pcMain, QSize(432, 170), Qt::Horizontal | Qt::Vertical);
+    pcMain->tabBar()->setCursor(Qt::PointingHandCursor);
+    tsSplit = Named(new QWidget, "tsSplit");
+    tsRestore = Named(new QWidget, "tsRestore");
+    pcMain->addTab(tsSplit, QStringLiteral("Split"));
+    pcMain->addTab(tsRestore, QStringLiteral("Restore"));
+    BuildSplitTab();
+    BuildRestoreTab();
+
+    cmdAction = Named(new QPushButton(QStringLiteral("&Split"), client), "cmdAction");
+    cmdAction->setDefault(true);
+    cmdClose = Named(new QPushButton(QStringLiteral("&Close"), client), "cmdClose");
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(6);
+    BuildStatusLine(client);
+    buttons->addWidget(statusLine, 1);
+    // Both captions fit the wider of the two, whichever tab is active.
+    const QSize buttonSize =
+        QSize(75, 25).expandedTo(TextNeed(cmdAction, {}).expandedTo(TextNeed(cmdClose, {})));
+    cmdAction->setText(QStringLiteral("&Restore"));
+    const QSize restoreSize = buttonSize.expandedTo(TextNeed(cmdAction, {}));
+    cmdAction->setText(QStringLiteral("&Split"));
+    AddDesign(buttons, cmdAction, restoreSize);
+    AddDesign(buttons, cmdClose, restoreSize);
+    body->addLayout(buttons);
+    SetUpClickables(client);
+
+    setTabOrder(pcMain, txtFileToSplit);
+    setTabOrder(txtFileToSplit, cmdBrowseFile);
+    setTabOrder(cmdBrowseFile, cmdBrowseFolderSplit);
+    setTabOrder(cmdBrowseFolderSplit, cmbSplitMethod);
+    setTabOrder(cmbSplitMethod, cmbSplitSize);
+    setTabOrder(cmbSplitSize, txtNoFiles);
+    setTabOrder(txtNoFiles, txtSplitFile);
+    setTabOrder(txtSplitFile, cmdBrowseFile2);
+    setTabOrder(cmdBrowseFile2, cmdBrowseFolderRestore);
+    setTabOrder(cmdBrowseFolderRestore, chkDeletePieces);
+    setTabOrder(chkDeletePieces, chkRestoreTime);
+    setTabOrder(chkRestoreTime, cmdAction);
+    setTabOrder(cmdAction, cmdClose);
+    setTabOrder(cmdClose, statusLine->cmdOpenFolder);
+
+    // The window takes the size of its client area with the menu bar above it; the user cannot
+    // resize it.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    adjustSize();
+    CentreOnScreen(this);
+    txtFileToSplit->setFocus();
+}
+
+void MainWindow::BuildSplitTab() {
+    QWidget* page = tsSplit;
+    QGridLayout* grid = TabGrid(page);
+    std::tie(txtFileToSplit, cmdBrowseFile) =
+        AddPathRow(grid, 0, "File name:", "txtFileToSplit",
+                   "Type or press '...' button to select file you wish to split", "cmdBrowseFile");
+    RowGap(grid, 1, 6);
+    std::tie(txtSplitTo, cmdBrowseFolderSplit) = AddPathRow(
+        grid, 2, "Split to:", "txtSplitTo",
+        "Press '...' button to select destination folder for split files", "cmdBrowseFolderSplit");
+    RowGap(grid, 3, 6);
+
+    // The method, and beside it either the size with its unit or the count with its note: the
+    // two groups share one place.
+    AddCaption(grid, 4, "Split by:");
+    auto* method = new QGridLayout;
+    method->setSpacing(0);
+    method->setColumnMinimumWidth(1, 8);
+    method->setColumnMinimumWidth(3, 6);
+    method->setColumnStretch(5, 1);
+    grid->addLayout(method, 4, kFieldColumn, 1, kLastColumn - kFieldColumn + 1);
+
+    cmbSplitMethod = Named(new QComboBox(page), "cmbSplitMethod");
+    cmbSplitMethod->addItems({QStringLiteral("Size"), QStringLiteral("No. Files")});
+    cmbSplitMethod->setCurrentIndex(-1);
+    AddDesign(method, cmbSplitMethod, QSize(97, 21), 0, 0, 1, 1, Qt::Vertical);
+
+    cmbSplitSize = KeepsPlace(Named(new QComboBox(page), "cmbSplitSize"));
+    cmbSplitSize->setEditable(true);
+    cmbSplitSize->setInsertPolicy(QComboBox::NoInsert);
+    cmbSplitSize->setCompleter(nullptr);
+    cmbSplitSize->lineEdit()->setMaxLength(7);
+    cmbSplitSize->setToolTip(QStringLiteral("Select or enter split size in kilobytes"));
+    cmbSplitSize->setVisible(false);
+    AddDesign(method, cmbSplitSize, QSize(89, 21), 0, 2, 1, 1, Qt::Vertical);
+    lblSplitSize = KeepsPlace(Named(new QLabel(QStringLiteral("kilobytes"), page), "lblSplitSize"));
+    lblSplitSize->setVisible(false);
+    AddDesign(method, lblSplitSize, QSize(80, 21), 0, 4);
+
+    txtNoFiles = KeepsPlace(Named(new QLineEdit(QStringLiteral("1"), page), "txtNoFiles"));
+    txtNoFiles->setMaxLength(5);
+    txtNoFiles->setVisible(false);
+    udNoFiles = KeepsPlace(Named(new UpDownButtons(txtNoFiles, 1, kMaxSplitFiles, page), "udNoFiles"));
+    udNoFiles->setCursor(Qt::PointingHandCursor);
+    udNoFiles->setVisible(false);
+    auto* count = new QHBoxLayout;
+    count->setSpacing(0);
+    AddDesign(count, txtNoFiles, QSize(72, 21), Qt::Vertical);
+    AddDesign(count, udNoFiles, QSize(17, 21), Qt::Vertical);
+    count->addStretch(1);
+    method->addLayout(count, 0, 2);
+    lblNoFiles = KeepsPlace(Named(new QLabel(QStringLiteral("files (+ 2)"), page), "lblNoFiles"));
+    lblNoFiles->setVisible(false);
+    AddDesign(method, lblNoFiles, QSize(80, 21), 0, 4);
+
+    for (QComboBox* box : {cmbSplitMethod, cmbSplitSize}) box->setCursor(Qt::PointingHandCursor);
+    cmbSplitSize->lineEdit()->setCursor(Qt::IBeamCursor);
+
+    // The summary at the foot of the tab, below an etched line.
+    RowGap(grid, 5, 13);
+    auto* line = new QHBoxLayout;
+    line->setContentsMargins(4, 0, 0, 0);
+    line->addWidget(EtchedLine(page));
+    grid->addLayout(line, 6, 0, 1, kLastColumn + 1);
+    RowGap(grid, 7, 8);
+    AddCaption(grid, 8, "File size:", 17);
+    auto* summary = new QHBoxLayout;
+    summary->setSpacing(4);
+    lblFileSize = Named(new QLabel(QStringLiteral("-"), page), "lblFileSize");
+    // An em of room after the size, so that a large font does not run it into the details.
+    lblFileSize->setContentsMargins(0, 0, lblFileSize->fontMetrics().horizontalAdvance(u'M'), 0);
+    AddDesign(summary, lblFileSize, QSize(110, 17));
+    lblSplitDetails = Named(new QLabel(page), "lblSplitDetails");
+    AddDesign(summary, lblSplitDetails, QSize(226, 17), Qt::Horizontal);
+    grid->addLayout(summary, 8, kFieldColumn, 1, kLastColumn - kFieldColumn + 1);
+    grid->setRowStretch(9, 1);
+}
+
+void MainWindow::BuildRestoreTab() {
+    QWidget* page = tsRestore;
+    QGridLayout* grid = TabGrid(page);
+    std::tie(txtSplitFile, cmdBrowseFile2) = AddPathRow(
+        grid, 0, "File name:", "txtSplitFile",
+        "Type or press '...' button to select SPLIT file you wish to restore", "cmdBrowseFile2");
+    RowGap(grid, 1, 6);
+    std::tie(txtRestoreTo, cmdBrowseFolderRestore) =
+        AddPathRow(grid, 2, "Restore to:", "txtRestoreTo",
+                   "Press '...' button to select destination folder for restored file",
+                   "cmdBrowseFolderRestore");
+
+    RowGap(grid, 3, 8);
+    chkDeletePieces =
+        Named(new QCheckBox(QStringLiteral("Delete pieces after successful restore"), page),
+              "chkDeletePieces");
+    AddDesign(grid, chkDeletePieces, QSize(300, 19), 4, kFieldColumn, 1,
+              kLastColumn - kFieldColumn + 1);
+    RowGap(grid, 5, 4);
+    chkRestoreTime =
+        Named(new QCheckBox(QStringLiteral("Restore original file time"), page), "chkRestoreTime");
+    cmdVerify = Named(new QPushButton(QStringLiteral("&Verify"), page), "cmdVerify");
+    cmdVerify->setToolTip(QStringLiteral("Check that every piece is there and undamaged"));
+    // The time box and, at the tab's right edge, the Verify button, on one line.
+    auto* timeRow = new QHBoxLayout;
+    timeRow->setSpacing(6);
+    AddDesign(timeRow, chkRestoreTime, QSize(259, 19));
+    timeRow->addStretch(1);
+    AddDesign(timeRow, cmdVerify, QSize(75, 25));
+    grid->addLayout(timeRow, 6, kFieldColumn, 1, kLastColumn - kFieldColumn + 1);
+    grid->setRowStretch(7, 1);
+
+    // The destinations are chosen with their "..." buttons only: read-only, greyed like the
+    // window's face, skipped by Tab.
+    for (QLineEdit* field : {txtSplitTo, txtRestoreTo}) {
+        MakeDisplayOnly(field);
+        field->setFocusPolicy(Qt::ClickFocus);
+    }
+}
+
+void MainWindow::BuildStatusLine(QWidget* client) {
+    // Left of the action buttons, under the tabs, taking the room they leave; it shortens its
+    // own text, so it never widens the window. Its button comes last in the tab order.
+    statusLine = Named(new StatusLine(client), "StatusLine");
+    statusLine->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+}
+
+void MainWindow::BuildMenus() {
+    const QIcon configIcon{QPixmap(ConfigIcon_xpm)};
+    const QIcon helpIcon{QPixmap(HelpIcon_xpm)};
+
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    miConfig = Named(file->addAction(configIcon, QStringLiteral("&Configuration...")), "miConfig");
+    file->addSeparator();
+    miExit = Named(file->addAction(QStringLiteral("E&xit")), "miExit");
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("mnuHelp"));
+    miHelp = Named(help->addAction(helpIcon, QStringLiteral("&Contents and Index")), "miHelp");
+    miHelp->setShortcut(QKeySequence(Qt::Key_F1));
+    miHelp->setShortcutContext(Qt::WindowShortcut);
+    help->addSeparator();
+    miChk4Updt = Named(help->addAction(QStringLiteral("Check for &Updates...")), "miChk4Updt");
+    miDonate = Named(help->addAction(QStringLiteral("&Make a Donation")), "miDonate");
+    miHomePage = Named(help->addAction(QStringLiteral("&Kestrava Home Page")), "miHomePage");
+    help->addSeparator();
+    miAbout = Named(help->addAction(QStringLiteral("&About")), "miAbout");
+}
+
+void MainWindow::ConnectHandlers() {
+    const auto handle = [this](void (MainWindow::*handler)()) {
+        return [this, handler] { RunHandler([&] { (this->*handler)(); }); };
+    };
+    connect(pcMain, &QTabWidget::currentChanged, this, handle(&MainWindow::pcMainChange));
+    connect(cmdAction, &QPushButton::clicked, this, handle(&MainWindow::cmdActionClick));
+    connect(cmdVerify, &QPushButton::clicked, this, handle(&MainWindow::cmdVerifyClick));
+    connect(cmdClose, &QPushButton::clicked, this, handle(&MainWindow::miExitClick));
+    connect(txtFileToSplit, &QLineEdit::textChanged, this,
+            handle(&MainWindow::txtFileToSplitChange));
+    connect(cmdBrowseFile, &QPushButton::clicked, this, handle(&MainWindow::cmdBrowseFileClick));
+    connect(cmdBrowseFile2, &QPushButton::clicked, this, handle(&MainWindow::cmdBrowseFileClick));
+    connect(cmdBrowseFolderSplit, &QPushButton::clicked, this,
+            handle(&MainWindow::cmdBrowseFolderSplitClick));
+    connect(cmdBrowseFolderRestore, &QPushButton::clicked, this,
+            handle(&MainWindow::cmdBrowseFolderRestoreClick));
+    connect(cmbSplitMethod, &QComboBox::currentIndexChanged, this,
+            handle(&MainWindow::cmbSplitMethodChange));
+    connect(cmbSplitSize, &QComboBox::editTextChanged, this,
+            handle(&MainWindow::cmbSplitSizeChange));
+    connect(txtNoFiles, &QLineEdit::textChanged, this, handle(&MainWindow::txtNoFilesChange));
+    connect(txtSplitFile, &QLineEdit::textChanged, this, handle(&MainWindow::txtSplitFileChange));
+    connect(miConfig, &QAction::triggered, this, handle(&MainWindow::miConfigClick));
+    connect(miExit, &QAction::triggered, this, handle(&MainWindow::miExitClick));
+    connect(miHelp, &QAction::triggered, this, handle(&MainWindow::miHelpClick));
+    connect(miChk4Updt, &QAction::triggered, this, handle(&MainWindow::miChk4UpdtClick));
+    connect(miDonate, &QAction::triggered, this, handle(&MainWindow::miDonateClick));
+    connect(miHomePage, &QAction::triggered, this, handle(&MainWindow::miHomePageClick));
+    connect(miAbout, &QAction::triggered, this, handle(&MainWindow::miAboutClick));
+
+    for (QObject* field :
+         {static_cast<QObject*>(cmbSplitSize), static_cast<QObject*>(cmbSplitSize->lineEdit()),
+          static_cast<QObject*>(txtNoFiles)})
+        field->installEventFilter(this);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Creation and closing
+
+void MainWindow::FormCreate(const std::vector<std::string>& arguments) {
+    std::vector<std::string> sizes;
+    try {
+        LoadStartupSettings(UserRegistry(), ProgramSettings(), sizes);
+    } catch (...) {
+        // What was read before the failing value stays in effect; the rest of the creation is
+        // skipped.
+        SetSplitSizes(sizes);
+        throw;
+    }
+    SetSplitSizes(sizes);
+
+    if (!arguments.empty()) {
+        // "--split FILE" and "--restore FILE" (the file managers' entries) choose the tab;
+        // a file alone goes to the tab of its kind.
+        const bool split = arguments.front() == "--split";
+        const bool chosen = arguments.size() > 1 && (split || arguments.front() == "--restore");
+        const std::string file = AbsolutePath(arguments[chosen ? 1 : 0]);
+        QWidget* tab = chosen ? (split ? tsSplit : tsRestore)
+                              : (IsSplitDescriptorName(file) ? tsRestore : tsSplit);
+        AddFile(tab, file);
+    }
+
+    m_helpFilePath =
+        WithTrailingDelimiter(FromQPath(QCoreApplication::applicationDirPath()), kPathDelimiter) +
+        "OLVO.chm";
+}
+
+void MainWindow::FormClose() {
+    setAttribute(Qt::WA_DeleteOnClose);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // The operation runs inside this window's handler; it ends before the window may go.
+    if (m_busy) {
+        event->ignore();
+        return;
+    }
+    FormClose();
+    event->accept();
+}
+
+std::vector<std::string> MainWindow::SplitSizes() const {
+    std::vector<std::string> sizes;
+    for (int i = 0; i < cmbSplitSize->count(); ++i)
+        sizes.push_back(FromQ(cmbSplitSize->itemText(i)));
+    return sizes;
+}
+
+void MainWindow::SetSplitSizes(const std::vector<std::string>& sizes) {
+    {
+        const QSignalBlocker blocker(cmbSplitSize);
+        cmbSplitSize->clear();
+        for (const std::string& size : sizes) cmbSplitSize->addItem(ToQ(size));
+        if (!sizes.empty()) cmbSplitSize->setCurrentIndex(0);
+        // The first size is never validated by its change handler here; a wrong one would
+        // otherwise fail the summary and the action until the user picked another.
+        const std::string shown = FromQ(cmbSplitSize->currentText());
+        const std::string corrected = CorrectedNumber(shown, kMaxSplitSizeKB);
+        if (corrected != shown) cmbSplitSize->setEditText(ToQ(corrected));
+    }
+    if (cmbSplitMethod->currentIndex() == 0) UpdateLabels();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Split options and summary
+
+void MainWindow::cmbSplitSizeKeyPress(char& key) {
+    if (key != '\b' && (key < '0' || key > '9')) key = 0;
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) return QMainWindow::eventFilter(watched, event);
+    const auto* press = static_cast<QKeyEvent*>(event);
+    if (watched == txtNoFiles && (press->key() == Qt::Key_Up || press->key() == Qt::Key_Down)) {
+        RunHandler([&] { udNoFiles->Step(press->key() == Qt::Key_Up ? +1 : -1); });
+        return true;
+    }
+    return KeyDiscarded(*press, [this](char& key) { cmbSplitSizeKeyPress(key); });
+}
+
+void MainWindow::cmbSplitMethodChange() {
+    const int method = cmbSplitMethod->currentIndex();
+    txtNoFiles->setVisible(method == 1);
+    udNoFiles->setVisible(method == 1);
+    lblNoFiles->setVisible(method == 1);
+    cmbSplitSize->setVisible(method == 0);
+    lblSplitSize->setVisible(method == 0);
+    UpdateLabels();
+}
+
+void MainWindow::cmbSplitSizeChange() {
+    const std::string text = FromQ(cmbSplitSize->currentText());
+    int value = 0;
+    if (InRange(text, kMaxSplitSizeKB, value)) {
+        UpdateLabels();
+        return;
+    }
+    Gui().MessageBox("Error",
+                     "Split size must be between 1 and " +
+                         GroupThousands(kMaxSplitSizeKB, CurrentThousandsSeparator()) + "KB!",
+                     BoxIcon::Error, BoxButtons::Ok);
+    cmbSplitSize->setEditText(ToQ(CorrectedNumber(text, kMaxSplitSizeKB)));
+    UpdateLabels();
+}
+
+void MainWindow::txtNoFilesChange() {
+    const std::string text = Text(txtNoFiles);
+    int value = 0;
+    if (InRange(text, kMaxSplitFiles, value)) {
+        udNoFiles->SetPosition(value);
+        UpdateLabels();
+        return;
+    }
+    Gui().MessageBox("Error", "No. of split files must be between 1 and 32,767", BoxIcon::Error,
+                     BoxButtons::Ok);
+    SetText(txtNoFiles, CorrectedNumber(text, kMaxSplitFiles));
+    UpdateLabels();
+}
+
+void MainWindow::txtFileToSplitChange() {
+    // One directory search per keystroke serves the whole chain below.
+    const std::string name = Text(txtFileToSplit);
+    const auto entry = m_files.Find(name);
+    if (entry && !entry->isFolder) {
+        AddSplitFile(name, entry);
+        return;
+    }
+    lblFileSize->setText(QStringLiteral("-"));
+    lblSplitDetails->clear();
+}
+
+void MainWindow::UpdateLabels() {
+    UpdateLabels(m_files.Find(Text(txtFileToSplit)));
+}
+
+void MainWindow::UpdateLabels(const std::optional<FileEntry>& entry) {
+    if (!entry || entry->isFolder) {
+        lblFileSize->setText(QStringLiteral("-"));
+        lblSplitDetails->clear();
+        return;
+    }
+    const std::uint64_t fileSize = entry->size;
+    lblFileSize->setText(ToQ(FormatKB(fileSize)));
+    switch (cmbSplitMethod->currentIndex()) {
+        case 0: {
+            const long long pieceSize = PieceSizeBytes(cmbSplitSize);
+            if (pieceSize < 0 || pieceSize > std::numeric_limits<std::int32_t>::max())
+                throw std::overflow_error("Integer overflow");
+            lblSplitDetails->setText(
+                ToQ("Split files created:  " +
+                    FormatPieceCount(fileSize, static_cast<std::uint32_t>(pieceSize))));
+            break;
+        }
+        case 1: {
+            const int count = PieceCount(txtNoFiles);
+            lblSplitDetails->setText(
+                ToQ("Split file size:  " + FormatKB(fileSize / static_cast<unsigned>(count))));
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Actions and file selection
+
+std::optional<std::uint32_t> MainWindow::PieceSizeForSplit(std::string& failure) {
+    switch (cmbSplitMethod->currentIndex()) {
+        case 0: {
+            const long long bytes = PieceSizeBytes(cmbSplitSize);
+            if (bytes < 0 || bytes > std::numeric_limits<std::uint32_t>::max())
+                throw std::range_error("Range check error");
+            return static_cast<std::uint32_t>(bytes);
+        }
+        case 1: {
+            const auto entry = m_files.Find(Text(txtFileToSplit));
+            const std::uint64_t fileSize = entry && !entry->isFolder ? entry->size : 0;
+            const int count = PieceCount(txtNoFiles);
+            const std::uint64_t pieces = static_cast<std::uint64_t>(count);
+            const std::uint64_t pieceSize = fileSize / pieces + (fileSize % pieces != 0 ? 1 : 0);
+            if (pieceSize > kMaxPieceSize) {
+                failure =
+                    "Split file size is too large! Increase the number of split files to be "
+                    "created.";
+                return std::nullopt;
+            }
+            return static_cast<std::uint32_t>(pieceSize);
+        }
+        default:
+            failure = "Required details are missing!";
+            return std::nullopt;
+    }
+}
+
+void MainWindow::SetBusy(bool busy) {
+    m_busy = busy;
+    pcMain->setEnabled(!busy);
+    cmdAction->setEnabled(!busy);
+    cmdClose->setEnabled(!busy);
+    menuBar()->setEnabled(!busy);
+    for (QAction* item : {miConfig, miExit, miHelp, miChk4Updt, miDonate, miHomePage, miAbout})
+        item->setEnabled(!busy);
+}
+
+void MainWindow::cmdActionClick() {
+    if (m_busy) return;
+    statusLine->Clear();
+    WaitCursor hourglass;
+    Outcome outcome;
+    bool splitFileExisted = false;
+    {
+        std::optional<std::uint32_t> pieceSize;
+        const bool split = cmdAction->text() == QLatin1String("&Split");
+        outcome.split = split;
+        if (split) pieceSize = PieceSizeForSplit(outcome.failure);
+        if (!split || pieceSize) {
+            QWidget* focused = QApplication::focusWidget();
+            SetBusy(true);
+            struct Idle {
+                MainWindow* form;
+                QWidget* focused;
+                ~Idle() {
+                    form->SetBusy(false);
+                    if (focused) focused->setFocus();
+                }
+            } idle{this, focused};
+            EngineContext context{m_files, m_progress, m_prompt,
+                                  DateTimeFormat(CurrentDateTimeConventions())};
+            const auto started = std::chrono::steady_clock::now();
+            if (split) {
+                const std::string source = Text(txtFileToSplit);
+                const std::string folder = Text(txtSplitTo);
+                const auto entry = m_files.Find(source);
+                const std::uint64_t fileSize = entry && !entry->isFolder ? entry->size : 0;
+                const std::uint64_t pieces =
+                    *pieceSize == 0 ? 0 : (fileSize + *pieceSize - 1) / *pieceSize;
+                m_progress.SetSubject("Splitting " + FileNamePart(source, true, kPathDelimiter));
+                SplitOptions options;
+                options.writeHashes = ProgramSettings().WriteHashes;
+                outcome.succeeded =
+                    SplitFile(context, source, folder, outcome.failure, *pieceSize, options);
+                outcome.folder = WithoutTrailingDelimiter(folder);
+                outcome.done =
+                    "Split into " + std::to_string(pieces) + " pieces in " + outcome.folder;
+            } else {
+                const std::string descriptor = Text(txtSplitFile);
+                const std::string folder = Text(txtRestoreTo);
+                const std::string restored = RestoredName(descriptor);
+                splitFileExisted = m_files.FileExists(Text(txtFileToSplit));
+                m_progress.SetSubject("Restoring " + restored);
+                outcome.succeeded =
+                    RestoreFile(context, descriptor, folder, outcome.failure,
+                                chkDeletePieces->isChecked(), chkRestoreTime->isChecked());
+                outcome.folder = WithoutTrailingDelimiter(folder);
+                outcome.done = "Restored " + restored + " in " + outcome.folder;
+            }
+            outcome.duration = std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::chrono::steady_clock::now() - started);
+            outcome.ran = true;
+            outcome.warnings = context.warnings;
+        }
+    }
+    hourglass.Restore();
+    if (outcome.succeeded && !outcome.split && chkDeletePieces->isChecked()) {
+        // The set is gone: a field that still named one of its files would only lead to
+        // "Not a valid .split file!" on the next press.
+        SetText(txtSplitFile, "");
+        if (splitFileExisted && !m_files.FileExists(Text(txtFileToSplit)))
+            SetText(txtFileToSplit, "");
+    }
+    ReportOutcome(outcome);
+}
+
+void MainWindow::ReportOutcome(const Outcome& outcome) {
+    if (outcome.succeeded) statusLine->ShowDone(outcome.done, outcome.folder);
+    // A long operation may have been left to itself: when it ends behind another program's
+    // window, the desktop tells.
+    if (outcome.ran && outcome.duration >= m_notifyAfter && !Gui().ProgramInFront()) {
+        const std::string what = outcome.split ? "Split" : "Restore";
+        std::string body = outcome.succeeded ? outcome.done : outcome.failure;
+        std::replace(body.begin(), body.end(), '\r', '\n');
+        Gui().Notify(what + (outcome.succeeded ? " finished" : " failed"), body);
+    }
+    if (outcome.succeeded)
+        Gui().PlaySystemSound("SystemAsterisk");
+    else
+        Gui().MessageBox("Error", outcome.failure, BoxIcon::Error, BoxButtons::Ok);
+    // What succeeded with a flaw (a piece that could not be deleted) is told after it.
+    if (outcome.succeeded && !outcome.warnings.empty()) {
+        std::string text;
+        for (const auto& warning : outcome.warnings) text += (text.empty() ? "" : "\r") + warning;
+        Gui().MessageBox("Warning", text, BoxIcon::Information, BoxButtons::Ok);
+    }
+}
+
+void MainWindow::cmdVerifyClick() {
+    if (m_busy) return;
+    statusLine->Clear();
+    WaitCursor hourglass;
+    std::string failure;
+    std::vector<std::string> problems;
+    bool whole = false;
+    {
+        SetBusy(true);
+        struct Idle {
+            MainWindow* form;
+            ~Idle() { form->SetBusy(false); }
+        } idle{this};
+        EngineContext context{m_files, m_progress, m_prompt,
+                              DateTimeFormat(CurrentDateTimeConventions())};
+        m_progress.SetSubject("Verifying " +
+                              FileNamePart(Text(txtSplitFile), true, kPathDelimiter));
+        whole = VerifySet(context, Text(txtSplitFile), problems, failure);
+    }
+    hourglass.Restore();
+    if (whole) {
+        Gui().MessageBox("Verify", "The split set is whole: every piece is there and undamaged.",
+                         BoxIcon::Information, BoxButtons::Ok);
+        return;
+    }
+    for (const auto& problem : problems) failure += (failure.empty() ? "" : "\r") + problem;
+    Gui().MessageBox("Verify", failure, BoxIcon::Error, BoxButtons::Ok);
+}
+
+void MainWindow::AddFile(QWidget* tab, const std::string& fileName) {
+    if (tab != tsRestore) {
+        AddSplitFile(fileName, m_files.Find(fileName));
+        return;
+    }
+    pcMain->setCurrentWidget(tsRestore);
+    pcMainChange();
+    SetText(txtSplitFile, fileName);
+    const Settings& settings = ProgramSettings();
+    SetText(txtRestoreTo,
+            settings.RestoreToFolder ? settings.RestoreFolderName : OwnFolder(Text(txtSplitFile)));
+}
+
+void MainWindow::AddSplitFile(const std::string& fileName,
+                                const std::optional<FileEntry>& entry) {
+    pcMain->setCurrentWidget(tsSplit);
+    pcMainChange();
+    // The name as it is stored; a name that is not found stays as given.
+    SetText(txtFileToSplit, entry ? DirectoryPart(fileName) + entry->storedName : fileName);
+    const Settings& settings = ProgramSettings();
+    SetText(txtSplitTo,
+            settings.SplitToFolder ? settings.SplitFolderName : OwnFolder(Text(txtFileToSplit)));
+    UpdateLabels(entry);
+}
+
+std::string MainWindow::OwnFolder(const std::string& fileName) const {
+    const std::string folder = FolderPart(fileName, kPathDelimiter);
+    // A file in the root folder: the root, rather than a destination that names no volume.
+    if (folder.empty() && !fileName.empty() && fileName.front() == kPathDelimiter)
+        return std::string(1, kPathDelimiter);
+    return folder;
+}
+
+void MainWindow::pcMainChange() {
+    cmdAction->setText(QLatin1Char('&') + pcMain->tabText(pcMain->currentIndex()));
+}
+
+void MainWindow::txtSplitFileChange() {
+    const std::string name = Text(txtSplitFile);
+    if (IsSplitDescriptorName(name) && m_files.FileExists(name)) AddFile(tsRestore, name);
+}
+
+void MainWindow::cmdBrowseFileClick() {
+    QWidget* tab = pcMain->currentWidget();
+    const std::string filter = tab == tsSplit ? kSplitFilter : kRestoreFilter;
+    const std::string title =
+        "Select file to " + LowerCase(FromQ(pcMain->tabText(pcMain->currentIndex())));
+    if (const auto chosen = Gui().OpenFileName(title, filter)) AddFile(tab, *chosen);
+}
+
+void MainWindow::cmdBrowseFolderSplitClick() {
+    const std::string folder = SelectFolder(kSelectFolderTitle, Text(txtSplitTo));
+    if (!folder.empty()) SetText(txtSplitTo, folder);
+}
+
+void MainWindow::cmdBrowseFolderRestoreClick() {
+    const std::string folder = SelectFolder(kSelectFolderTitle, Text(txtRestoreTo));
+    if (!folder.empty()) SetText(txtRestoreTo, folder);
+}
+
+void MainWindow::miExitClick() {
+    close();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    // Enter presses the default button wherever the focus is, unless a button has the focus.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        cmdAction->isEnabled()) {
+        cmdAction->click();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (m_busy || !event->mimeData()->hasUrls()) return;
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!urls.isEmpty() && urls.constFirst().isLocalFile()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    if (m_busy || !event->mimeData()->hasUrls()) return;
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty() || !urls.constFirst().isLocalFile()) return;
+    const std::string file = FromQPath(urls.constFirst().toLocalFile());
+    event->acceptProposedAction();
+    RunHandler([&] { AddFile(IsSplitDescriptorName(file) ? tsRestore : tsSplit, file); });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Menu commands whose windows are not part of the program yet. Each becomes: show that single
+// window (or the help contents, or the browser) and return when it has closed.
+
+void MainWindow::miConfigClick() {
+    if (ConfigWindow* config = ConfigWindow::Instance()) config->exec();
+}
+
+void MainWindow::miHelpClick() {
+    Gui().ShowHelpContents(m_helpFilePath);
+}
+
+void MainWindow::miChk4UpdtClick() {
+    UpdateCheckWindow* check = UpdateCheckWindow::Instance();
+    if (!check) return;
+    // The window's own check sets the default cursor once it is done; this one covers the
+    // showing before it, and the default again on the way out, however the window ended.
+    const HourglassScope hourglass;
+    check->CentreOnShow(this);
+    check->exec();
+}
+
+void MainWindow::miDonateClick() {
+    Gui().OpenUrl(std::string(DonationUrl));
+}
+
+void MainWindow::miHomePageClick() {
+    Gui().OpenUrl(std::string(HomePageUrl));
+}
+
+void MainWindow::miAboutClick() {
+    if (AboutWindow* about = AboutWindow::Instance()) about->ShowModal(this);
+}
+
+}  // namespace olvo

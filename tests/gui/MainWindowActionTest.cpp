@@ -1,0 +1,393 @@
+// The action button: validation, the piece size handed to the engine, whole splits and restores
+// driven through the window's own controls, the reports and the busy state.
+
+#include <QProgressBar>
+#include <QThread>
+#include <QTimer>
+#include <QToolButton>
+
+#include "tests/gui/MainWindowFixture.h"
+#include "gui/StatusLine.h"
+
+namespace olvo::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ActionTest : public MainWindowFixture {
+  protected:
+    std::string Out() {
+        const std::string out = dir / "out";
+        fs::create_directories(out);
+        return out;
+    }
+    // The files of the output folder, with their sizes.
+    std::map<std::string, std::uintmax_t> OutFiles() {
+        std::map<std::string, std::uintmax_t> found;
+        for (const auto& entry : fs::directory_iterator(dir / "out"))
+            found[entry.path().filename().string()] = entry.file_size();
+        return found;
+    }
+    void SplitBy(int method, const QString& value, const std::string& file) {
+        MainWindow& form = Create({file});
+        gui.folderAnswer = Out();
+        QTest::mouseClick(form.cmdBrowseFolderSplit, Qt::LeftButton);
+        form.cmbSplitMethod->setCurrentIndex(method);
+        Retype(method == 0 ? form.cmbSplitSize->lineEdit() : form.txtNoFiles, value);
+        QTest::mouseClick(form.cmdAction, Qt::LeftButton);
+    }
+};
+
+TEST_F(ActionTest, EnterWithoutAMethodReportsMissingDetails) {
+    MainWindow& form = Create({MakeFile("data.bin", 5000)});
+    QTest::keyClick(form.txtFileToSplit, Qt::Key_Return);
+    ASSERT_EQ(gui.boxes.size(), 1u);
+    EXPECT_EQ(gui.boxes[0].caption, "Error");
+    EXPECT_EQ(gui.boxes[0].text, "Required details are missing!");
+    EXPECT_EQ(gui.boxes[0].icon, BoxIcon::Error);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 1);
+    EXPECT_TRUE(gui.sounds.empty());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(ActionTest, SizeInKilobytesBecomesThePieceSize) {
+    SplitBy(0, "1420", MakeFile("data.bin", 10 << 20));
+    EXPECT_TRUE(gui.boxes.empty());
+    EXPECT_EQ(gui.sounds, std::vector<std::string>{"SystemAsterisk"});
+    const auto out = OutFiles();
+    EXPECT_EQ(out.at("data.s01"), 1454080u);
+    EXPECT_EQ(out.at("data.s08"), (10u << 20) - 7 * 1454080u);
+    EXPECT_EQ(out.count("data.s09"), 0u);
+    EXPECT_EQ(out.count("data.bin.split"), 1u);
+    EXPECT_EQ(out.count("data.bin.bat"), 1u);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(ActionTest, NumberOfFilesGivesTheRoundedUpPieceSize) {
+    SplitBy(1, "3", MakeFile("data.bin", 10000));
+    EXPECT_EQ(Text(Form().lblSplitDetails), "Split file size:  4KB");
+    EXPECT_TRUE(gui.boxes.empty());
+    const auto out = OutFiles();
+    EXPECT_EQ(out.at("data.s01"), 3334u);
+    EXPECT_EQ(out.at("data.s02"), 3334u);
+    EXPECT_EQ(out.at("data.s03"), 3332u);
+    // The fields keep their contents, ready for the same action again.
+    EXPECT_EQ(Text(Form().txtNoFiles), "3");
+    EXPECT_EQ(Text(Form().txtSplitTo), dir / "out");
+}
+
+TEST_F(ActionTest, APieceAbove2GiBIsRefusedBeforeTheEngineRuns) {
+    SplitBy(1, "1", MakeFile("big.iso", 3000000000ull));
+    ASSERT_EQ(gui.boxes.size(), 1u);
+    EXPECT_EQ(gui.boxes[0].text,
+              "Split file size is too large! Increase the number of split files to be created.");
+    EXPECT_TRUE(OutFiles().empty());
+
+    gui.boxes.clear();
+    SplitBy(1, "2", MakeFile("odd.iso", 4294967295ull));
+    ASSERT_EQ(gui.boxes.size(), 1u);
+    EXPECT_EQ(gui.boxes[0].text,
+              "Split file size is too large! Increase the number of split files to be created.");
+    EXPECT_TRUE(OutFiles().empty());
+}
+
+TEST_F(ActionTest, AnEmptyFileNeedsNoSplitting) {
+    SplitBy(1, "2", MakeFile("empty.bin", 0));
+    ASSERT_EQ(gui.boxes.size(), 1u);
+    EXPECT_EQ(gui.boxes[0].caption, "Error");
+    EXPECT_EQ(gui.boxes[0].text, "File does not need splitting!");
+    EXPECT_TRUE(gui.sounds.empty());
+}
+
+TEST_F(ActionTest, EngineFailuresAreShownInTheErrorBox) {
+    MainWindow& form = Create({MakeFile("data.bin", 5000)});
+    gui.folderAnswer = dir / "missing";
+    QTest::mouseClick(form.cmdBrowseFolderSplit, Qt::LeftButton);
+    form.cmbSplitMethod->setCurrentIndex(0);
+    Retype(form.cmbSplitSize->lineEdit(), "1");
+    QTest::mouseClick(form.cmdAction, Qt::LeftButton);
+    ASSERT_EQ(gui.boxes.size(), 1u);
+    EXPECT_EQ(gui.boxes[0].caption, "Error");
+    EXPECT_EQ(gui.boxes[0].text, "Cannot create file " + dir / "missing/data.s01!");
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(form.cmdAction->isEnabled());
+}
+
+TEST_F(ActionTest, MediaPromptsAreRetryCancelBoxes) {
+    MainWindow& form = Create({MakeFile("data.bin", 5000)});
+    gui.folderAnswer = Out();
+    QTest::mouseClick(form.cmdBrowseFolderSplit, Qt::LeftButton);
+    form.cmbSplitMethod->setCurrentIndex(0);
+    Retype(form.cmbSplitSize->lineEdit(), "2");
+
+    // Room for two pieces; then the user cancels.
+    std::int64_t room = 4096;
+    files.freeSpace = [&](const std::string&) { return room - std::int64_t(files.written); };
+    QTest::mouseClick(form.cmdAction, Qt::LeftButton);
+    ASSERT_EQ(gui.boxes.size(), 2u);
+    EXPECT_EQ(gui.boxes[0].caption, "Split");
+    EXPECT_EQ(gui.boxes[0].buttons, BoxButtons::RetryCancel);
+    EXPECT_EQ(gui.boxes[0].icon, BoxIcon::Information);
+    EXPECT_EQ(gui.boxes[0].text,
+              "The split file being copied is too large for the destination drive.\r\r"
+              "Insert new media to continue.");
+    EXPECT_EQ(gui.boxes[1].caption, "Error");
+    EXPECT_EQ(gui.boxes[1].text, "Operation aborted!");
+    EXPECT_EQ(OutFiles().size(), 2u);
+
+    // Retry after a new medium was inserted. The pieces the cancelled split left belong to no
+    // set (no descriptor claims them): the window asks before they are replaced.
+    gui.boxes.clear();
+    gui.boxAnswers = {BoxAnswer::Yes, BoxAnswer::Retry};
+    gui.onBox = [&](const FakeGui::Box& box) {
+        if (box.buttons == BoxButtons::RetryCancel) room = std::int64_t(1) << 40;
+    };
+    room = 4096 + std::int64_t(files.written);
+    QTest::mouseClick(form.cmdAction, Qt::LeftButton);
+    ASSERT_EQ(gui.boxes.size(), 2u);
+    EXPECT_EQ(gui.boxes[0].buttons, BoxButtons::YesNo);
+    EXPECT_EQ(gui.boxes[1].caption, "Split");
+    EXPECT_EQ(gui.sounds, std::vector<std::string>{"SystemAsterisk"});
+    EXPECT_EQ(OutFiles().at("data.s03"), 5000u - 4096u);
+}
+
+TEST_F(ActionTest, AnErrorThatEscapesResetsTheHourglassAndTheInputs) {
+    MainWindow& form = Create({MakeFile("data.bin", 5000)});
+    form.cmbSplitMethod->setCurrentIndex(1);
+    form.txtNoFiles->setText(QStringLiteral("x"));  // as a paste through the context menu
+    ASSERT_EQ(gui.boxes.size(), 1u);
+    gui.boxes.clear();
+    QTest::mouseClick(form.cmdAction, Qt::LeftButton);
+    ASSERT_EQ(gui.boxes.size(), 1u);
+    EXPECT_EQ(gui.boxes[0].caption, "Kestrava File Splitter");
+    EXPECT_EQ(gui.boxes[0].text, "'x' is not a valid integer value.");
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_FALSE(form.Busy());
+    EXPECT_TRUE(form.cmdAction->isEnabled());
+}
+
+TEST_F(ActionTest, AWholeSplitAndRestoreThroughTheControls) {
+    const std::string original = PatternBytes(50000, 7);
+    const std::string source = dir / "Holiday.avi";
+    WriteFile(source, original);
+    const std::string pieces = Out();
+    const std::string restored = dir / "restored";
+    fs::create_directories(restored);
+
+    MainWindow& form = Create();
+    form.show();
+    QTest::keyClicks(form.txtFileToSplit, ToQPath(source));
+    EXPECT_EQ(Text(form.lblFileSize), "49KB");
+    gui.folderAnswer = pieces;
+    QTest::mouseClick(form.cmdBrowseFolderSplit, Qt::LeftButton);
+    form.cmbSplitMethod->setCurrentIndex(1);
+    Retype(form.txtNoFiles, "4");
+    EXPECT_EQ(Text(form.lblSplitDetails), "Split file size:  13KB");
+
+    // Seen from inside the operation, at its first pumping point.
+    struct During {
+        bool busy = false, actionEnabled = true, inputsEnabled = true, menusEnabled = true;
+        bool closed = true;
+        QString caption, subject, piece;
+        bool cancellable = false;
+    } during;
+    // A file of someone else's in the place of a piece: the window asks before it is replaced.
+    WriteFile(pieces + "/Holiday.s03", "not of this set");
+    gui.boxAnswers.push_back(BoxAnswer::Yes);
+    QTimer::singleShot(0, &form, [&] {
+        during.busy = form.Busy();
+        during.actionEnabled = form.cmdAction->isEnabled();
+        during.inputsEnabled = form.txtFileToSplit->isEnabled();
+        during.menusEnabled = form.miConfig->isEnabled() && form.miExit->isEnabled();
+        during.closed = form.close();
+        if (QWidget* window = form.ProgressDisplay().Window()) {
+            during.caption = window->windowTitle();
+            during.subject = form.ProgressDisplay().SubjectLabel()->text();
+            during.piece = form.ProgressDisplay().PieceLabel()->text();
+            during.cancellable = form.ProgressDisplay().CancelButton()->isEnabled();
+        }
+    });
+    QTest::mouseClick(form.cmdAction, Qt::LeftButton);
+    ASSERT_EQ(gui.boxes.size(), 1u);
+    EXPECT_EQ(gui.boxes[0].caption, "Split");
+    EXPECT_EQ(gui.boxes[0].text,
+              "The file Holiday.s03 would be overwritten!\r\rDo you want to overwrite it?");
+    EXPECT_EQ(gui.boxes[0].buttons, BoxButtons::YesNo);
+    gui.boxes.clear();
+    EXPECT_EQ(gui.sounds, std::vector<std::string>{"SystemAsterisk"});
+    EXPECT_TRUE(during.busy);
+    EXPECT_FALSE(during.actionEnabled);
+    EXPECT_FALSE(during.inputsEnabled);
+    EXPECT_FALSE(during.menusEnabled);
+    EXPECT_FALSE(during.closed);
+    EXPECT_EQ(during.caption, QStringLiteral("Splitting File..."));
+    EXPECT_EQ(during.subject, QStringLiteral("Splitting Holiday.avi"));
+    EXPECT_EQ(during.piece, QStringLiteral("Piece 1 of 4"));
+    EXPECT_TRUE(during.cancellable);
+    EXPECT_EQ(form.ProgressDisplay().Window(), nullptr);
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_FALSE(form.Busy());
+    EXPECT_TRUE(form.cmdAction->isEnabled());
+    EXPECT_TRUE(form.txtFileToSplit->isEnabled());
+    EXPECT_EQ(OutFiles().size(), 7u);  // 4 pieces, .split, .bat, .sha256
+    EXPECT_EQ(OutFiles().at("Holiday.s01"), 12500u);
+    // Seen in the window: what was done, and the way to the pieces.
+    EXPECT_EQ(form.statusLine->Message(), "Split into 4 pieces in " + pieces);
+    // The folder is the button that opens it; a folder too long for the line is shortened in
+    // the middle.
+    const QString head = form.statusLine->lblStatus->text();
+    const QString folder = form.statusLine->cmdOpenFolder->text();
+    EXPECT_EQ(head, QStringLiteral("Split into 4 pieces in")) << FromQ(head);
+    EXPECT_TRUE(folder.startsWith(QLatin1Char('/')) && folder.endsWith(QStringLiteral("out")))
+        << FromQ(folder);
+    EXPECT_LE(form.statusLine->cmdOpenFolder->geometry().right(),
+              form.statusLine->contentsRect().right());
+    EXPECT_EQ(FromQ(form.statusLine->lblStatus->toolTip()), form.statusLine->Message());
+    ASSERT_TRUE(form.statusLine->cmdOpenFolder->isVisible());
+    QTest::mouseClick(form.statusLine->cmdOpenFolder, Qt::LeftButton);
+    EXPECT_EQ(gui.urls, std::vector<std::string>{"file://" + pieces});
+
+    // Restore: the descriptor chosen with the Restore tab's "...", both options ticked.
+    QTest::mouseClick(form.pcMain->tabBar(), Qt::LeftButton, Qt::NoModifier,
+                      form.pcMain->tabBar()->tabRect(1).center());
+    EXPECT_EQ(form.cmdAction->text(), QStringLiteral("&Restore"));
+    gui.fileAnswer = pieces + "/Holiday.avi.split";
+    QTest::mouseClick(form.cmdBrowseFile2, Qt::LeftButton);
+    EXPECT_EQ(Text(form.txtRestoreTo), pieces);
+    QTest::mouseClick(form.cmdVerify, Qt::LeftButton);
+    ASSERT_EQ(gui.boxes.size(), 1u);
+    EXPECT_EQ(gui.boxes[0].caption, "Verify");
+    EXPECT_EQ(gui.boxes[0].text, "The split set is whole: every piece is there and undamaged.");
+    EXPECT_EQ(gui.boxes[0].icon, BoxIcon::Information);
+    gui.boxes.clear();
+    gui.folderAnswer = restored;
+    QTest::mouseClick(form.cmdBrowseFolderRestore, Qt::LeftButton);
+    QTest::mouseClick(form.chkDeletePieces, Qt::LeftButton);
+    QTest::mouseClick(form.chkRestoreTime, Qt::LeftButton);
+    ASSERT_TRUE(form.chkDeletePieces->isChecked());
+    ASSERT_TRUE(form.chkRestoreTime->isChecked());
+    fs::last_write_time(source, fs::last_write_time(source));  // unchanged since the split
+    QTest::keyClick(form.cmdAction, Qt::Key_Return);
+
+    EXPECT_TRUE(gui.boxes.empty()) << (gui.boxes.empty() ? "" : gui.boxes[0].text);
+    EXPECT_EQ(gui.sounds.size(), 2u);
+    EXPECT_EQ(ReadFile(restored + "/Holiday.avi"), original);
+    EXPECT_TRUE(OutFiles().empty());
+    EXPECT_EQ(form.statusLine->Message(), "Restored Holiday.avi in " + restored);
+    QTest::mouseClick(form.statusLine->cmdOpenFolder, Qt::LeftButton);
+    EXPECT_EQ(gui.urls.back(), "file://" + restored);
+    // The descriptor it named is gone; the source that was split is still there.
+    EXPECT_EQ(Text(form.txtSplitFile), "");
+    EXPECT_EQ(Text(form.txtFileToSplit), source);
+    EXPECT_TRUE(gui.notifications.empty());  // quick, and in front
+    const auto difference =
+        fs::last_write_time(source) - fs::last_write_time(restored + "/Holiday.avi");
+    EXPECT_LE(std::chrono::abs(difference), std::chrono::seconds(2));
+}
+
+TEST_F(ActionTest, CancelInTheProgressWindowEndsASplitAsCancelAtAPromptDoes) {
+    // Big enough to be stopped part-way: 64 MiB in pieces of 4 MiB.
+    constexpr std::uint64_t kPiece = 4u << 20;
+    const std::string source = MakeFile("big.bin", 16 * kPiece);
+    MainWindow& form = Create({source});
+    gui.folderAnswer = Out();
+    QTest::mouseClick(form.cmdBrowseFolderSplit, Qt::LeftButton);
+    form.cmbSplitMethod->setCurrentIndex(0);
+    Retype(form.cmbSplitSize->lineEdit(), "4096");
+
+    // The user watches a few pieces go by, reads the window a tenth of a second later (its
+    // texts change no more often), then presses Cancel.
+    int updates = 0;
+    QString subject, bytes;
+    QTimer user;
+    user.setInterval(0);
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        GuiProgress& progress = form.ProgressDisplay();
+        if (!progress.Window() || ++updates < 3) return;
+        if (updates == 3) {
+            QThread::msleep(110);
+            return;
+        }
+        subject = progress.SubjectLabel()->text();
+        bytes = progress.BytesLabel()->text();
+        QTest::mouseClick(progress.CancelButton(), Qt::LeftButton);
+        user.stop();
+    });
+    user.start();
+    QTest::mouseClick(form.cmdAction, Qt::LeftButton);
+
+    EXPECT_EQ(subject, QStringLiteral("Splitting big.bin"));
+    EXPECT_TRUE(bytes.endsWith(QStringLiteral(" of 64.0 MiB"))) << bytes.toStdString();
+    EXPECT_EQ(gui.TakeBoxTexts(), std::vector<std::string>{"Operation aborted!"});
+    EXPECT_TRUE(gui.sounds.empty());
+    EXPECT_EQ(form.statusLine->Message(), "");
+    EXPECT_EQ(form.ProgressDisplay().Window(), nullptr);
+    EXPECT_FALSE(form.Busy());
+    // Whole pieces up to the one it was working on, that one perhaps in part, and nothing that
+    // would pass for a finished set.
+    auto out = OutFiles();
+    EXPECT_EQ(out.count("big.bin.split"), 0u);
+    EXPECT_EQ(out.count("big.bin.bat"), 0u);
+    ASSERT_FALSE(out.empty());
+    ASSERT_LT(out.size(), 16u);
+    for (std::size_t k = 1; k <= out.size(); ++k) {
+        const std::string name = "big.s" + std::string(k < 10 ? "0" : "") + std::to_string(k);
+        ASSERT_EQ(out.count(name), 1u) << name;
+        if (k < out.size()) EXPECT_EQ(out.at(name), kPiece) << name;
+        EXPECT_LE(out.at(name), kPiece) << name;
+    }
+}
+
+TEST_F(ActionTest, ALongOperationThatEndsBehindOtherWindowsIsNotified) {
+    const std::string source = MakeFile("data.bin", 5000);
+    const std::string out = Out();
+    const struct {
+        bool inFront;
+        std::chrono::milliseconds after;
+        std::string folder;
+        std::vector<FakeGui::Notification> expected;
+    } cases[] = {
+        {false,
+         std::chrono::milliseconds(0),
+         out,
+         {{"Split finished", "Split into 3 pieces in " + out}}},
+        {true, std::chrono::milliseconds(0), out, {}},
+        {false, std::chrono::hours(1), out, {}},
+        {false,
+         std::chrono::milliseconds(0),
+         dir / "missing",
+         {{"Split failed", "Cannot create file " + dir / "missing/data.s01!"}}},
+    };
+    for (const auto& c : cases) {
+        MainWindow& form = Create({source});
+        form.SetNotifyAfter(c.after);
+        gui.inFront = c.inFront;
+        gui.notifications.clear();
+        gui.folderAnswer = c.folder;
+        QTest::mouseClick(form.cmdBrowseFolderSplit, Qt::LeftButton);
+        form.cmbSplitMethod->setCurrentIndex(0);
+        Retype(form.cmbSplitSize->lineEdit(), "2");
+        QTest::mouseClick(form.cmdAction, Qt::LeftButton);
+        EXPECT_EQ(gui.notifications, c.expected) << c.folder << " " << c.inFront;
+    }
+
+    // A restore says so too; validation that stops before the engine never does.
+    MainWindow& form = Create({out + "/data.bin.split"});
+    form.SetNotifyAfter(std::chrono::milliseconds(0));
+    gui.notifications.clear();
+    gui.folderAnswer = dir / "restored";
+    MakeFolder(dir / "restored");
+    QTest::mouseClick(form.cmdBrowseFolderRestore, Qt::LeftButton);
+    QTest::mouseClick(form.cmdAction, Qt::LeftButton);
+    EXPECT_EQ(gui.notifications,
+              (std::vector<FakeGui::Notification>{
+                  {"Restore finished", "Restored data.bin in " + dir / "restored"}}));
+    gui.notifications.clear();
+    form.pcMain->setCurrentWidget(form.tsSplit);
+    form.cmbSplitMethod->setCurrentIndex(-1);
+    QTest::mouseClick(form.cmdAction, Qt::LeftButton);
+    EXPECT_TRUE(gui.notifications.empty());
+}
+
+}  // namespace
+}  // namespace olvo::test

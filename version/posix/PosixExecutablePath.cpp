@@ -1,9 +1,0 @@
-#include "version/ExecutablePath.h"
-
-namespace olvo {
-
-std::string OwnExecutablePath() {
-    return "/proc/self/exe";
-}
-
-}  // namespace olvo
