@@ -168,6 +168,14 @@ class CopyError : public std::runtime_error {
 
 inline constexpr std::size_t kCopyBufferSize = 61440;
 
+// How the file system of this machine copies: in the kernel where both files allow it, or always
+// through the buffer (the benchmark measures both; where the kernel cannot, the buffer takes over).
+enum class CopyMethod { KernelWherePossible, Buffered };
+
+// The file system of this machine. The program makes one at start-up and hands it down.
+std::unique_ptr<FileSystem> MakeSystemFileSystem(
+    CopyMethod method = CopyMethod::KernelWherePossible);
+
 // The file system of this machine.
 FileSystem& SystemFileSystem();
 // Whether SystemFileSystem copies in the kernel where it can (the default) or always through the

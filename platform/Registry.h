@@ -10,6 +10,7 @@
 // One thread at a time.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -76,6 +77,12 @@ class ScopedRegistryKey {
     Registry* m_registry = nullptr;
     RegistryKey m_key = 0;
 };
+
+// The current user's settings hive, made once by the program at start-up and handed down.
+// On POSIX a text file in the form of a registry export,
+// ${XDG_CONFIG_HOME:-$HOME/.config}/Kestrava/registry.reg (see posix/PosixRegistry.cpp); the
+// location is worked out again at every first open.
+std::unique_ptr<Registry> OpenUserRegistry();
 
 // The current user's hive. On POSIX a text file in the form of a registry export,
 // ${XDG_CONFIG_HOME:-$HOME/.config}/Kestrava/registry.reg (see posix/PosixRegistry.cpp); the

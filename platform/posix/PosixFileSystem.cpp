@@ -133,8 +133,6 @@ std::string NearestExisting(std::string path) {
     return ".";
 }
 
-bool g_kernelCopy = true;
-
 bool IsFallbackError(int code) {
     return code == EXDEV || code == ENOSYS || code == EINVAL || code == EOPNOTSUPP ||
            code == EBADF || code == ETXTBSY || code == EPERM;
@@ -186,6 +184,9 @@ class PosixLock final : public FileLock {
 
 class PosixFileSystem final : public FileSystem {
   public:
+    explicit PosixFileSystem(CopyMethod method) : m_method(method) {}
+    void SetCopyMethod(CopyMethod method) { m_method = method; }
+
     std::optional<FileEntry> Find(const std::string& path) override {
         struct stat st {};
         if (path.empty() || ::stat(path.c_str(), &st) != 0) return std::nullopt;
@@ -326,7 +327,7 @@ class PosixFileSystem final : public FileSystem {
         const int in = from.Descriptor();
         const int out = to.Descriptor();
         std::uint64_t done = 0;
-        if (g_kernelCopy && in >= 0 && out >= 0) {
+        if (m_method == CopyMethod::KernelWherePossible && in >= 0 && out >= 0) {
             constexpr std::uint64_t kChunk = 16u << 20;
             while (done < limit) {
                 const auto want = static_cast<std::size_t>(std::min(kChunk, limit - done));
@@ -353,17 +354,31 @@ class PosixFileSystem final : public FileSystem {
                    if (progress) progress(done + step);
                });
     }
+
+  private:
+    CopyMethod m_method;
 };
 
 }  // namespace
 
+namespace {
+PosixFileSystem& SharedFileSystem() {
+    static PosixFileSystem system(CopyMethod::KernelWherePossible);
+    return system;
+}
+}  // namespace
+
+std::unique_ptr<FileSystem> MakeSystemFileSystem(CopyMethod method) {
+    return std::make_unique<PosixFileSystem>(method);
+}
+
 void UseKernelCopy(bool enabled) {
-    g_kernelCopy = enabled;
+    SharedFileSystem().SetCopyMethod(enabled ? CopyMethod::KernelWherePossible
+                                             : CopyMethod::Buffered);
 }
 
 FileSystem& SystemFileSystem() {
-    static PosixFileSystem system;
-    return system;
+    return SharedFileSystem();
 }
 
 }  // namespace olvo

@@ -309,6 +309,10 @@ std::string UserHivePath() {
     return config + "/" + kFolderName + "/" + kFileName;
 }
 
+std::unique_ptr<Registry> OpenUserRegistry() {
+    return std::make_unique<HiveFileRegistry>(std::string());
+}
+
 Registry& UserRegistry() {
     static HiveFileRegistry registry{std::string()};
     return registry;

@@ -318,6 +318,11 @@ class Win32FileSystem final : public FileSystem {
 
 }  // namespace
 
+std::unique_ptr<FileSystem> MakeSystemFileSystem(CopyMethod) {
+    // Nothing to choose: every copy goes through the buffer here.
+    return std::make_unique<Win32FileSystem>();
+}
+
 void UseKernelCopy(bool) {
     // Nothing to choose: every copy goes through the buffer here.
 }

@@ -114,6 +114,10 @@ class Win32Registry final : public Registry {
 
 }  // namespace
 
+std::unique_ptr<Registry> OpenUserRegistry() {
+    return std::make_unique<Win32Registry>();
+}
+
 Registry& UserRegistry() {
     static Win32Registry registry;
     return registry;
