@@ -34,8 +34,9 @@ status=0
 for program in cli/cli_tests settings/settings_tests gui/gui_tests; do
   [ -x "$build/tests/$program" ] || continue
   # (Less the one slow test of concurrent saves, which keeps its hive in a folder of its own.)
+  # A program that hangs is stopped, and fails, well before ctest would stop the whole check.
   env -u XDG_CONFIG_HOME -u XDG_CACHE_HOME -u XDG_DATA_HOME -u XDG_RUNTIME_DIR HOME="$home" \
-    QT_QPA_PLATFORM=offscreen "$build/tests/$program" --gtest_brief=1 \
+    QT_QPA_PLATFORM=offscreen timeout -k 10 280 "$build/tests/$program" --gtest_brief=1 \
     --gtest_filter=-UserHiveTest.ConcurrentSavesNeverMixOrCorrupt >"$home.log" 2>&1 || {
     status=1
     cat "$home.log" >&2

@@ -47,17 +47,17 @@ for page in olvo olvo-cli; do
 done
 manual=$(LC_ALL=C.UTF-8 man -l "$usr/share/man/man1/olvo-cli.1.gz" 2>/dev/null)
 for command in split restore checksum config; do
-  for option in $("$usr/bin/olvo-cli" "$command" --help | grep -o -- '--[a-z-]*' | sort -u); do
+  for option in $(timeout 60 "$usr/bin/olvo-cli" "$command" --help | grep -o -- '--[a-z-]*' | sort -u); do
     grep -q -- "$option" <<<"$manual" || fail "olvo-cli $command $option is not in the manual page"
   done
 done
 
 # The terminal tool works from there: a split and a restore.
-"$usr/bin/olvo-cli" --version | grep -q '^olvo-cli (Kestrava File Splitter) ' || fail "--version"
+timeout 60 "$usr/bin/olvo-cli" --version | grep -q '^olvo-cli (Kestrava File Splitter) ' || fail "--version"
 head -c 300000 /dev/urandom >"$work/file.bin"
-"$usr/bin/olvo-cli" split "$work/file.bin" -s 100 -q >/dev/null || fail "split"
+timeout 60 "$usr/bin/olvo-cli" split "$work/file.bin" -s 100 -q >/dev/null || fail "split"
 mkdir "$work/out"
-"$usr/bin/olvo-cli" restore "$work/file.bin.split" -d "$work/out" -q >/dev/null || fail "restore"
+timeout 60 "$usr/bin/olvo-cli" restore "$work/file.bin.split" -d "$work/out" -q >/dev/null || fail "restore"
 cmp -s "$work/file.bin" "$work/out/file.bin" || fail "the restored file differs"
 
 # The completions load in their shells; bash's completes what each place wants.

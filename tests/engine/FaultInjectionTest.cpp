@@ -9,6 +9,8 @@
 #include <unistd.h>
 #endif
 
+#include <chrono>
+
 #include "support/EngineHarness.h"
 
 namespace olvo {
@@ -16,13 +18,24 @@ namespace {
 
 using namespace test;
 
-TEST(FaultInjection, EveryFailedCallOfASplitIsReported) {
+// The calls differ with the way the pieces are copied: in the kernel, the copy makes no Read or
+// Write calls of its own; through the buffer, each of them can fail.
+class FaultInjection : public ::testing::TestWithParam<CopyMethod> {};
+
+INSTANTIATE_TEST_SUITE_P(EachCopyMethod, FaultInjection,
+                         ::testing::Values(CopyMethod::KernelWherePossible, CopyMethod::Buffered),
+                         [](const auto& info) {
+                             return info.param == CopyMethod::Buffered ? "Buffered" : "Kernel";
+                         });
+
+TEST_P(FaultInjection, EveryFailedCallOfASplitIsReported) {
     const std::string bytes = PatternBytes(2500);
+    auto system = MakeSystemFileSystem();
     int calls = 0;
     TempDir good;
     {
         WriteFile(good / "s.bin", bytes);
-        EngineHarness h;
+        EngineHarness h(GetParam());
         ASSERT_TRUE(h.Split(good / "s.bin", good.Path(), 1000));
         calls = h.files.calls;
     }
@@ -31,7 +44,7 @@ TEST(FaultInjection, EveryFailedCallOfASplitIsReported) {
         for (int k = 0; k < calls; ++k) {
             TempDir dir;
             WriteFile(dir / "s.bin", bytes);
-            EngineHarness h;
+            EngineHarness h(GetParam());
             h.files.failCallAt = k;
             h.files.failCallError = error;
             // A failed call that the split can do without (deleting what is not there, telling
@@ -60,14 +73,15 @@ TEST(FaultInjection, EveryFailedCallOfASplitIsReported) {
                           goodHashes.substr(goodHashes.find('\n')));
                 EXPECT_EQ(ReadFile(dir / "s.bin.bat"), ReadFile(good / "s.bin.bat"));
             }
-            for (const auto& name : SystemFileSystem().List(dir.Path()))
+            for (const auto& name : system->List(dir.Path()))
                 EXPECT_EQ(name.find(".unfinished-"), std::string::npos) << name;
         }
     }
 }
 
-TEST(FaultInjection, EveryFailedCallOfARestoreKeepsTheSetAndTheFileOfThatName) {
+TEST_P(FaultInjection, EveryFailedCallOfARestoreKeepsTheSetAndTheFileOfThatName) {
     const std::string bytes = PatternBytes(2500);
+    auto system = MakeSystemFileSystem();
     TempDir set;
     WriteFile(set / "r.bin", bytes);
     {
@@ -82,7 +96,7 @@ TEST(FaultInjection, EveryFailedCallOfARestoreKeepsTheSetAndTheFileOfThatName) {
     int calls = 0;
     {
         TempDir out;
-        EngineHarness h;
+        EngineHarness h(GetParam());
         ASSERT_TRUE(h.Restore(set / "r.bin.split", out.Path(), false, true));
         calls = h.files.calls;
     }
@@ -90,14 +104,13 @@ TEST(FaultInjection, EveryFailedCallOfARestoreKeepsTheSetAndTheFileOfThatName) {
     for (int k = 0; k < calls; ++k) {
         TempDir out;
         WriteFile(out / "r.bin", "the file that was here");
-        EngineHarness h;
+        EngineHarness h(GetParam());
         h.files.failCallAt = k;
         const bool restored = h.Restore(set / "r.bin.split", out.Path(), false, true);
         // Either the whole file is in place, or the one that was there is, byte for byte.
         EXPECT_EQ(ReadFile(out / "r.bin"), restored ? bytes : "the file that was here")
             << "call " << k << ": " << h.message;
-        EXPECT_EQ(SystemFileSystem().List(out.Path()), std::vector<std::string>{"r.bin"})
-            << "call " << k;
+        EXPECT_EQ(system->List(out.Path()), std::vector<std::string>{"r.bin"}) << "call " << k;
         if (!restored) {
             EXPECT_FALSE(h.message.empty());
         }
@@ -113,6 +126,7 @@ TEST(FaultInjection, EveryFailedCallOfARestoreKeepsTheSetAndTheFileOfThatName) {
 // other file is the restore's own, named as unfinished.
 TEST(FaultInjection, ARestoreKilledMidwayLeavesTheFileOfThatName) {
     const std::string bytes = PatternBytes(64 << 20);
+    auto system = MakeSystemFileSystem();
     TempDir set;
     WriteFile(set / "big.bin", bytes);
     {
@@ -127,24 +141,27 @@ TEST(FaultInjection, ARestoreKilledMidwayLeavesTheFileOfThatName) {
         if (child == 0) {
             NullProgress progress;
             CancelPrompt prompt;
-            EngineContext context{SystemFileSystem(), progress, prompt,
-                                  DateTimeFormat(DateTimeConventions{})};
+            EngineContext context{*system, progress, prompt, DateTimeFormat(DateTimeConventions{})};
             std::string message;
             for (;;) RestoreFile(context, set / "big.bin.split", out.Path(), message, false, true);
         }
-        // Once the copy has begun (or at once), then a little later.
-        for (int i = 0; i < 2000 && delayMs > 0; ++i) {
-            const auto names = SystemFileSystem().List(out.Path());
-            if (names.size() > 1) break;
-            ::usleep(1000);
+        // Killed at once, or once the copy has begun (its unfinished file is there) and then a
+        // little later: the second pause only picks the moment of the kill.
+        if (delayMs > 0) {
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+            bool begun = false;
+            while (!(begun = system->List(out.Path()).size() > 1) &&
+                   std::chrono::steady_clock::now() < until)
+                ::usleep(1000);
+            EXPECT_TRUE(begun) << "the restore did not begin within 30 s";
+            ::usleep(static_cast<useconds_t>(delayMs) * 1000);
         }
-        ::usleep(static_cast<useconds_t>(delayMs) * 1000);
         ::kill(child, SIGKILL);
         int status = 0;
         ::waitpid(child, &status, 0);
         const std::string now = ReadFile(out / "big.bin");
         EXPECT_TRUE(now == "the file that was here" || now == bytes) << delayMs;
-        for (const auto& name : SystemFileSystem().List(out.Path())) {
+        for (const auto& name : system->List(out.Path())) {
             if (name != "big.bin") {
                 EXPECT_EQ(name.rfind("big.bin.unfinished-", 0), 0u) << name;
             }

@@ -183,11 +183,12 @@ TEST(SplitFile, ASourceThatShrinksIsAReadError) {
     EXPECT_FALSE(Exists(dir / "data.bin.split"));
 }
 
-TEST(SplitFile, AsksForNewMediaAndFlushesBeforeAsking) {
+TEST(SplitFile, AsksForNewMediaOnlyOnceThePiecesSoFarAreOnTheMedium) {
     TempDir dir;
     const std::string bytes = PatternBytes(5000);
     WriteFile(dir / "data.bin", bytes);
     EngineHarness h;
+    h.files.trackUnsynced = true;
     int calls = 0;
     bool swapped = false;
     // Room for two pieces, then none until the user swaps the medium.
@@ -196,15 +197,27 @@ TEST(SplitFile, AsksForNewMediaAndFlushesBeforeAsking) {
         if (swapped) return 1 << 20;
         return calls <= 2 ? 1000 : 999;
     };
-    int syncsAtPrompt = -1;
-    h.prompt.steps.push_back({PromptAnswer::Retry, nullptr});  // nothing changed: asked again
+    // At each question the user takes the medium out: whatever was not yet on it is lost, and
+    // the pieces written so far must still be whole.
+    std::vector<std::vector<std::string>> piecesAtPrompt;
+    auto takeOut = [&] {
+        h.files.DropUnsynced();
+        piecesAtPrompt.push_back(Pieces(dir.Path(), "data"));
+    };
+    h.prompt.steps.push_back({PromptAnswer::Retry, takeOut});  // nothing changed: asked again
     h.prompt.steps.push_back({PromptAnswer::Retry, [&] {
-                                  syncsAtPrompt = h.files.syncCount;
+                                  takeOut();
                                   swapped = true;
                               }});
     ASSERT_TRUE(h.Split(dir / "data.bin", dir.Path(), 1000)) << h.message;
     EXPECT_EQ(h.prompt.asked, std::vector<std::string>(2, kMediaPrompt));
-    EXPECT_GE(syncsAtPrompt, 1);
+    const std::vector<std::string> firstTwo = {bytes.substr(0, 1000), bytes.substr(1000, 1000)};
+    ASSERT_EQ(piecesAtPrompt.size(), 2u);
+    for (const auto& pieces : piecesAtPrompt) {
+        EXPECT_TRUE(pieces == firstTwo)
+            << pieces.size() << " pieces of " << (pieces.empty() ? 0 : pieces[0].size()) << ", "
+            << (pieces.size() < 2 ? 0 : pieces[1].size()) << " bytes";
+    }
     EXPECT_EQ(Joined(Pieces(dir.Path(), "data")), bytes);
 }
 

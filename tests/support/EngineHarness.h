@@ -13,6 +13,9 @@
 namespace olvo::test {
 
 struct EngineHarness {
+    EngineHarness() = default;
+    explicit EngineHarness(CopyMethod method) : files(method) {}
+
     FakeFileSystem files;
     RecordingProgress progress;
     ScriptedPrompt prompt;

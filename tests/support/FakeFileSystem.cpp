@@ -34,6 +34,8 @@ class FakeInput final : public InputFile {
         m_real->Seek(offset);
         m_read = offset;
     }
+    // A read fault counts the bytes: they must pass through Read.
+    int Descriptor() const override { return m_failing ? -1 : m_real->Descriptor(); }
 
   private:
     FakeFileSystem& m_owner;
@@ -45,8 +47,8 @@ class FakeInput final : public InputFile {
 
 class FakeOutput final : public OutputFile {
   public:
-    FakeOutput(FakeFileSystem& owner, std::unique_ptr<OutputFile> real)
-        : m_owner(owner), m_real(std::move(real)) {
+    FakeOutput(FakeFileSystem& owner, std::unique_ptr<OutputFile> real, std::string path)
+        : m_owner(owner), m_real(std::move(real)), m_path(std::move(path)) {
         ++m_owner.openFiles;
     }
     ~FakeOutput() override { --m_owner.openFiles; }
@@ -68,6 +70,7 @@ class FakeOutput final : public OutputFile {
     void Flush() override {
         m_owner.CountCall();
         m_real->Flush();
+        m_owner.Synced(m_path);
     }
     void Truncate(std::uint64_t size) override {
         m_owner.CountCall();
@@ -81,13 +84,32 @@ class FakeOutput final : public OutputFile {
         m_owner.CountCall();
         return m_real->SetExactTime(seconds, nanoseconds);
     }
+    // A disk that fills up counts the bytes: they must pass through Write.
+    int Descriptor() const override { return m_owner.failWritesAfter ? -1 : m_real->Descriptor(); }
 
   private:
     FakeFileSystem& m_owner;
     std::unique_ptr<OutputFile> m_real;
+    std::string m_path;
 };
 
+// Everything in the file at path, read past the fake; nothing when it cannot be read.
+std::optional<std::string> Contents(FileSystem& files, const std::string& path) {
+    try {
+        auto file = files.OpenRead(path);
+        std::string bytes;
+        char buffer[65536];
+        while (const std::size_t got = file->Read(buffer, sizeof buffer)) bytes.append(buffer, got);
+        return bytes;
+    } catch (const FileError&) {
+        return std::nullopt;
+    }
+}
+
 }  // namespace
+
+FakeFileSystem::FakeFileSystem(CopyMethod method)
+    : m_owned(MakeSystemFileSystem(method)), m_real(*m_owned) {}
 
 bool FakeFileSystem::Fails() {
     const int index = calls++;
@@ -118,12 +140,20 @@ std::unique_ptr<OutputFile> FakeFileSystem::Create(const std::string& path) {
     CountCall();
     if (refuseCreate.count(path)) ThrowSystemError(EACCES);
     created.push_back(path);
-    return std::make_unique<FakeOutput>(*this, m_real.Create(path));
+    auto file = std::make_unique<FakeOutput>(*this, m_real.Create(path), path);
+    if (trackUnsynced) {
+        std::lock_guard lock(m_syncedLock);
+        m_synced[path].clear();
+    }
+    return file;
 }
 
 bool FakeFileSystem::Delete(const std::string& path) {
     if (Fails() || refuseDelete.count(path)) return false;
-    return m_real.Delete(path);
+    if (!m_real.Delete(path)) return false;
+    std::lock_guard lock(m_syncedLock);
+    m_synced.erase(path);
+    return true;
 }
 
 std::int64_t FakeFileSystem::FreeSpace(const std::string& folder) {
@@ -141,12 +171,26 @@ std::unique_ptr<OutputFile> FakeFileSystem::CreateExclusive(const std::string& p
     CountCall();
     if (refuseCreate.count(path)) ThrowSystemError(EACCES);
     created.push_back(path);
-    return std::make_unique<FakeOutput>(*this, m_real.CreateExclusive(path));
+    auto file = std::make_unique<FakeOutput>(*this, m_real.CreateExclusive(path), path);
+    if (trackUnsynced) {
+        std::lock_guard lock(m_syncedLock);
+        m_synced[path].clear();
+    }
+    return file;
 }
 
 void FakeFileSystem::Rename(const std::string& from, const std::string& to) {
     CountCall();
     m_real.Rename(from, to);
+    // The new name is kept (a journal keeps names); what the file holds is as synced as before.
+    std::lock_guard lock(m_syncedLock);
+    const auto tracked = m_synced.find(from);
+    if (tracked != m_synced.end()) {
+        m_synced[to] = std::move(tracked->second);
+        m_synced.erase(from);
+    } else {
+        m_synced.erase(to);
+    }
 }
 
 bool FakeFileSystem::Occupied(const std::string& path) {
@@ -178,6 +222,46 @@ void FakeFileSystem::SyncVolume(const std::string& folder) {
     CountCall();
     ++syncCount;
     m_real.SyncVolume(folder);
+    const auto volume = m_real.Identity(folder.empty() ? "." : folder);
+    std::lock_guard lock(m_syncedLock);
+    for (auto& [path, synced] : m_synced) {
+        const auto identity = m_real.Identity(path);
+        if (!volume || !identity || identity->device != volume->device) continue;
+        if (auto now = Contents(m_real, path)) synced = std::move(*now);
+    }
+}
+
+void FakeFileSystem::Synced(const std::string& path) {
+    std::lock_guard lock(m_syncedLock);
+    const auto tracked = m_synced.find(path);
+    if (tracked == m_synced.end()) return;
+    if (auto now = Contents(m_real, path)) tracked->second = std::move(*now);
+}
+
+void FakeFileSystem::DropUnsynced() {
+    std::lock_guard lock(m_syncedLock);
+    for (const auto& [path, synced] : m_synced) {
+        if (!m_real.FileExists(path)) continue;
+        auto file = m_real.Create(path);
+        file->Write(synced.data(), synced.size());
+        file->Flush();
+    }
+}
+
+std::uint64_t FakeFileSystem::Copy(InputFile& from, OutputFile& to, std::uint64_t limit,
+                                   const std::function<void(std::uint64_t)>& progress) {
+    const std::uint64_t before = written;
+    // Write has counted what went through the buffer; the rest went through the kernel.
+    auto count = [&](std::uint64_t done) {
+        const std::uint64_t counted = written - before;
+        if (done > counted) written += done - counted;
+    };
+    const std::uint64_t copied = m_real.Copy(from, to, limit, [&](std::uint64_t done) {
+        count(done);
+        if (progress) progress(done);
+    });
+    count(copied);
+    return copied;
 }
 
 }  // namespace olvo::test

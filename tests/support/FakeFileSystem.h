@@ -1,9 +1,13 @@
 #pragma once
-// The system's files with faults injected and free space scripted, plus a recording progress
-// window and a scripted prompt, for driving the engine through every ending.
+// The system's files with faults injected, free space scripted and unsynced data lost on demand,
+// plus a recording progress window and a scripted prompt, for driving the engine through every
+// ending.
 
 #include <atomic>
 #include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -16,7 +20,12 @@ namespace olvo::test {
 
 class FakeFileSystem : public FileSystem {
   public:
-    explicit FakeFileSystem(FileSystem& real = SystemFileSystem()) : m_real(real) {}
+    // Over this machine's files, copied as method says: by default in the kernel where both
+    // files allow it, the path real use takes. The files hand out their descriptors unless a
+    // fault below must see every byte (failReadPath, failWritesAfter).
+    explicit FakeFileSystem(CopyMethod method = CopyMethod::KernelWherePossible);
+    // Over real, which outlives this.
+    explicit FakeFileSystem(FileSystem& real) : m_real(real) {}
 
     // Free space: a fixed answer, or a function of the folder. Unset: the real volume's.
     std::function<std::int64_t(const std::string&)> freeSpace;
@@ -44,6 +53,13 @@ class FakeFileSystem : public FileSystem {
     std::atomic<int> calls = 0;
     std::vector<std::string> created;
 
+    // Keeps, for every file created from now on, what it held when it was last put on the medium
+    // (its own Flush, or a SyncVolume of its volume), for DropUnsynced.
+    bool trackUnsynced = false;
+    // What a medium taken out or a power cut leaves: every file created while trackUnsynced was
+    // set goes back to what it held when it was last synced; one never synced is left empty.
+    void DropUnsynced();
+
     std::optional<FileEntry> Find(const std::string& path) override;
     bool FileExists(const std::string& path) override;
     std::unique_ptr<InputFile> OpenRead(const std::string& path) override;
@@ -59,15 +75,25 @@ class FakeFileSystem : public FileSystem {
     std::size_t MaxNameLength(const std::string& folder) override;
     bool IsRemovable(const std::string& folder) override;
     std::unique_ptr<FileLock> TryLock(const std::string& path) override;
+    // The real system's copy: in the kernel when both files hand out their descriptors, through
+    // their Read and Write (and so their faults) otherwise. What the kernel moved counts as
+    // written.
+    std::uint64_t Copy(InputFile& from, OutputFile& to, std::uint64_t limit,
+                       const std::function<void(std::uint64_t)>& progress) override;
 
     // Called by the files this system opens: raises the injected error when this call fails.
     void CountCall();
     // Counts a call that reports failure by its result rather than by raising: true when it fails.
     bool Fails();
     std::atomic<std::uint64_t> written = 0;
+    // Called by a file opened for writing when it was flushed.
+    void Synced(const std::string& path);
 
   private:
+    std::unique_ptr<FileSystem> m_owned;
     FileSystem& m_real;
+    std::mutex m_syncedLock;
+    std::map<std::string, std::string> m_synced;  // path: what it held when last synced
 };
 
 class RecordingProgress : public Progress {

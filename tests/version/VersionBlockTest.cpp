@@ -3,12 +3,12 @@
 #include <random>
 #include <string>
 
-#include "support/TempDir.h"
 #include "core/version/ByteSource.h"
 #include "core/version/ExecutableImage.h"
 #include "core/version/ExecutablePath.h"
 #include "core/version/GetFileVerInfo.h"
 #include "core/version/VersionBlock.h"
+#include "support/TempDir.h"
 #include "tests/version/VersionImages.h"
 
 namespace olvo {
@@ -161,8 +161,33 @@ TEST(VersionBlock, Utf16TextBecomesUtf8) {
     EXPECT_EQ(Utf16ToUtf8(Bytes{'A', 0, 'B'}), "A");  // an odd last byte
 }
 
+// True when text is well-formed UTF-8 (no stray continuation, overlong form or surrogate).
+bool IsUtf8(const std::string& text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<std::uint8_t>(text[i]);
+        const std::size_t length = lead < 0x80                   ? 1
+                                   : lead >= 0xC2 && lead < 0xE0 ? 2
+                                   : lead >= 0xE0 && lead < 0xF0 ? 3
+                                   : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                                 : 0;
+        if (length == 0 || i + length > text.size()) return false;
+        std::uint32_t code = length == 1 ? lead : lead & (0x7F >> length);
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<std::uint8_t>(text[i + k]);
+            if ((next & 0xC0) != 0x80) return false;
+            code = (code << 6) | (next & 0x3F);
+        }
+        const std::uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (code < least[length] || code > 0x10FFFF || (code >= 0xD800 && code < 0xE000))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
 // Random damage to real blocks and files: nothing may crash, hang or read out of bounds (the
-// sanitizer build checks the last), and whatever is found must still be answerable.
+// sanitizer build checks the last), and whatever is found must still be answerable: text a
+// window can show, no longer than the block could hold.
 TEST(VersionBlock, SurvivesRandomDamage) {
     std::mt19937 random(20260101);
     // Damages bytes[from, to) in place and returns a way to undo it, so that large files are not
@@ -179,42 +204,68 @@ TEST(VersionBlock, SurvivesRandomDamage) {
             for (auto it = undo.rbegin(); it != undo.rend(); ++it) bytes[it->first] = it->second;
         };
     };
+    // The number of keys the block answers.
     const auto exercise = [](const Bytes& block) {
+        int answered = 0;
         if (const auto root = ParseVersionBlock(block)) {
-            for (const auto key : VersionKeys)
-                QueryVersionText(*root, std::string(kVersionQueryPrefix) + std::string(key));
+            for (const auto key : VersionKeys) {
+                const auto text =
+                    QueryVersionText(*root, std::string(kVersionQueryPrefix) + std::string(key));
+                if (!text) continue;
+                ++answered;
+                EXPECT_TRUE(IsUtf8(*text)) << key;
+                EXPECT_LE(text->size(), block.size() * 3 / 2) << key;
+            }
         }
+        return answered;
     };
 
-    Bytes block = test::VersionBlock("040904E4", kThree);
+    // Every key the program reads, so that damage reaches the texts and not only the tree.
+    Bytes block = test::VersionBlock("040904E4", test::FullStringTable());
     Bytes pe = test::PeFile({true, block});
+    ASSERT_EQ(exercise(block), static_cast<int>(VersionKeys.size()));
+    ASSERT_EQ(exercise(FindVersionBlock(MemoryByteSource(pe))),
+              static_cast<int>(VersionKeys.size()));
+    // Rounds in which the damaged block or file still answered: the damage must leave enough
+    // for the parser's deeper paths to be walked, not only its first refusals.
+    int blockAnswers = 0, peAnswers = 0, elfAnswers = 0;
     for (int round = 0; round < 3000; ++round) {
         auto restoreBlock = damage(block, 0, block.size());
-        exercise(block);
+        blockAnswers += exercise(block) > 0;
         restoreBlock();
         auto restorePe = damage(pe, 0, pe.size());
-        exercise(FindVersionBlock(MemoryByteSource(pe)));
+        peAnswers += exercise(FindVersionBlock(MemoryByteSource(pe))) > 0;
         restorePe();
     }
     for (int round = 0; round < 300; ++round) {
         Bytes garbage(random() % 512);
         for (auto& byte : garbage) byte = static_cast<std::uint8_t>(random());
         if (garbage.size() >= 2) garbage[0] = 'M', garbage[1] = 'Z';
-        exercise(FindVersionBlock(MemoryByteSource(garbage)));
-        exercise(garbage);
+        EXPECT_EQ(exercise(FindVersionBlock(MemoryByteSource(garbage))), 0);
+        EXPECT_EQ(exercise(garbage), 0);  // no "VS_VERSION_INFO" at its start
     }
 
     // The ELF path, through damage to the headers and section table of our own executable.
     const std::string self = test::ReadFile(OwnExecutablePath());
     Bytes elf(self.begin(), self.end());
+    const int ownKeys = exercise(FindVersionBlock(MemoryByteSource(elf)));
+    ASSERT_GT(ownKeys, 0);
     std::uint64_t tableAt = 0;
     for (int i = 7; i >= 0; --i) tableAt = (tableAt << 8) | elf[0x28 + i];
     ASSERT_LT(tableAt, elf.size());
     for (int round = 0; round < 300; ++round) {
         auto restore = round % 2 ? damage(elf, 0, 64) : damage(elf, tableAt, elf.size());
-        exercise(FindVersionBlock(MemoryByteSource(elf)));
+        elfAnswers += exercise(FindVersionBlock(MemoryByteSource(elf))) > 0;
         restore();
     }
+    EXPECT_GT(blockAnswers, 300);
+    EXPECT_GT(peAnswers, 300);
+    EXPECT_GT(elfAnswers, 30);
+    // The damage was undone each time: the same bytes answer in full again.
+    EXPECT_EQ(exercise(block), static_cast<int>(VersionKeys.size()));
+    EXPECT_EQ(exercise(FindVersionBlock(MemoryByteSource(pe))),
+              static_cast<int>(VersionKeys.size()));
+    EXPECT_EQ(exercise(FindVersionBlock(MemoryByteSource(elf))), ownKeys);
 }
 
 }  // namespace

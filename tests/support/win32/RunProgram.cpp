@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <future>
 #include <map>
 #include <stdexcept>
 #include <thread>
@@ -121,7 +122,8 @@ std::string WindowsPath(const std::string& path) {
 
 ProgramResult RunProgram(const std::string& path, const std::vector<std::string>& args,
                          const std::string& input, const std::string& workDir,
-                         const std::vector<std::string>& extraEnv) {
+                         const std::vector<std::string>& extraEnv, std::chrono::seconds timeLimit) {
+    const auto deadline = std::chrono::steady_clock::now() + timeLimit;
     const std::string program = WindowsPath(path);
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     Handle inRead, inWrite, outRead, outWrite, errRead, errWrite;
@@ -145,28 +147,80 @@ ProgramResult RunProgram(const std::string& path, const std::vector<std::string>
     startup.hStdOutput = outWrite.Get();
     startup.hStdError = errWrite.Get();
     PROCESS_INFORMATION process{};
+    // Started held, so that it is in the job before it can start anything of its own.
     if (!::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                          CREATE_NO_WINDOW, environment.data(),
+                          CREATE_NO_WINDOW | CREATE_SUSPENDED, environment.data(),
                           workDir.empty() ? nullptr : workDir.c_str(), &startup, &process))
         throw std::runtime_error("cannot start " + path + ": error " +
                                  std::to_string(::GetLastError()));
     Handle processHandle(process.hProcess);
     Handle threadHandle(process.hThread);
+    // The job holds the program and whatever it starts: a hung program goes with all of them.
+    // Without a job (the system refused one), the program alone is ended.
+    Handle job(::CreateJobObjectA(nullptr, nullptr));
+    if (job.Get() != nullptr && !::AssignProcessToJobObject(job.Get(), processHandle.Get()))
+        job.Close();
+    ::ResumeThread(threadHandle.Get());
     inRead.Close();
     outWrite.Close();
     errWrite.Close();
 
+    // Nothing below raises until every thread is joined.
     ProgramResult result;
-    std::thread outReader([&] { ReadAll(outRead.Get(), result.out); });
-    std::thread errReader([&] { ReadAll(errRead.Get(), result.err); });
-    DWORD written = 0;
-    if (!input.empty())
-        ::WriteFile(inWrite.Get(), input.data(), static_cast<DWORD>(input.size()), &written,
-                    nullptr);
-    inWrite.Close();
+    std::promise<void> outDone, errDone;
+    std::future<void> outEnded = outDone.get_future(), errEnded = errDone.get_future();
+    std::thread outReader([&] {
+        ReadAll(outRead.Get(), result.out);
+        outDone.set_value();
+    });
+    std::thread errReader([&] {
+        ReadAll(errRead.Get(), result.err);
+        errDone.set_value();
+    });
+    // The input goes in on a thread of its own: a program that does not read it must not hold
+    // us up. The writer ends when all is written or the program's end of the pipe is gone.
+    std::thread inputWriter([&] {
+        std::size_t sent = 0;
+        while (sent < input.size()) {
+            DWORD written = 0;
+            const std::size_t rest = input.size() - sent;
+            const DWORD chunk = static_cast<DWORD>(rest < 65536 ? rest : 65536);
+            if (!::WriteFile(inWrite.Get(), input.data() + sent, chunk, &written, nullptr)) break;
+            sent += written;
+        }
+        inWrite.Close();
+    });
+    auto millisecondsLeft = [&]() -> DWORD {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        return left <= 0 ? 0 : static_cast<DWORD>(left);
+    };
+    // The program ends and its output is closed (by it and by all it started) in time, or
+    // everything is ended.
+    bool hung = ::WaitForSingleObject(processHandle.Get(), millisecondsLeft()) != WAIT_OBJECT_0;
+    if (!hung) {
+        const auto left = std::chrono::milliseconds(millisecondsLeft());
+        hung = outEnded.wait_for(left) != std::future_status::ready ||
+               errEnded.wait_for(std::chrono::milliseconds(millisecondsLeft())) !=
+                   std::future_status::ready;
+    }
+    if (hung) {
+        if (job.Get() != nullptr) ::TerminateJobObject(job.Get(), 1);
+        ::TerminateProcess(processHandle.Get(), 1);
+        ::WaitForSingleObject(processHandle.Get(), INFINITE);
+    }
+    inputWriter.join();
     outReader.join();
     errReader.join();
-    ::WaitForSingleObject(processHandle.Get(), INFINITE);
+    if (hung) {
+        std::string command = path;
+        for (const auto& arg : args) command += " " + arg;
+        throw std::runtime_error(command + " did not end within " +
+                                 std::to_string(timeLimit.count()) +
+                                 " s and was killed.\nIt wrote to its output:\n" + result.out +
+                                 "\nand to its errors:\n" + result.err);
+    }
     DWORD code = 0;
     ::GetExitCodeProcess(processHandle.Get(), &code);
     result.exitCode = static_cast<int>(code);
