@@ -45,7 +45,8 @@ esac
 if [ "$mode" = plain ]; then
   "$root/scripts/fuzz.sh" --regress
 fi
-ctest --output-on-failure -j"$(nproc)"
+# Every test carries its own time limit; --timeout covers one that was added without.
+ctest --output-on-failure -j"$(nproc)" --timeout 300
 # The Debian package, made and checked by lintian, then installed into a throwaway root, used
 # and removed.
 if [ "$mode" = plain ]; then
