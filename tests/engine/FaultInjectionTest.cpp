@@ -14,6 +14,12 @@
 #include "support/EngineHarness.h"
 
 namespace olvo {
+
+// How a test's name shows a copy method.
+static void PrintTo(CopyMethod method, std::ostream* out) {
+    *out << (method == CopyMethod::Buffered ? "buffered" : "in the kernel where possible");
+}
+
 namespace {
 
 using namespace test;
