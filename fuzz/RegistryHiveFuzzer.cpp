@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "platform/HiveRegistry.h"
+#include "tests/support/MemoryRegistry.h"
 #include "platform/RegistryHive.h"
 #include "core/settings/SettingsStore.h"
 

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "platform/Download.h"
+#include "platform/Text.h"
 
 namespace olvo {
 namespace {
@@ -26,15 +27,6 @@ class InternetHandle {
   private:
     HINTERNET m_handle;
 };
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        const char a = text[i] >= 'A' && text[i] <= 'Z' ? static_cast<char>(text[i] + 32) : text[i];
-        if (a != prefix[i]) return false;
-    }
-    return true;
-}
 
 bool WriteAll(HANDLE file, const char* data, DWORD size) {
     while (size > 0) {

@@ -83,7 +83,7 @@ TEST(FaultInjection, EveryFailedCallOfARestoreKeepsTheSetAndTheFileOfThatName) {
     {
         TempDir out;
         EngineHarness h;
-        ASSERT_TRUE(h.Restore(set / "r.bin.split", out.Path(), false, true));
+        ASSERT_TRUE(h.Restore(set / "r.bin.split", out.Path(), {.restoreTime = true}));
         calls = h.files.calls;
     }
     ASSERT_GT(calls, 20);
@@ -92,7 +92,7 @@ TEST(FaultInjection, EveryFailedCallOfARestoreKeepsTheSetAndTheFileOfThatName) {
         WriteFile(out / "r.bin", "the file that was here");
         EngineHarness h;
         h.files.failCallAt = k;
-        const bool restored = h.Restore(set / "r.bin.split", out.Path(), false, true);
+        const bool restored = h.Restore(set / "r.bin.split", out.Path(), {.restoreTime = true});
         // Either the whole file is in place, or the one that was there is, byte for byte.
         EXPECT_EQ(ReadFile(out / "r.bin"), restored ? bytes : "the file that was here")
             << "call " << k << ": " << h.message;
@@ -130,7 +130,7 @@ TEST(FaultInjection, ARestoreKilledMidwayLeavesTheFileOfThatName) {
             EngineContext context{SystemFileSystem(), progress, prompt,
                                   DateTimeFormat(DateTimeConventions{})};
             std::string message;
-            for (;;) RestoreFile(context, set / "big.bin.split", out.Path(), message, false, true);
+            for (;;) RestoreFile(context, set / "big.bin.split", out.Path(), message, {.restoreTime = true});
         }
         // Once the copy has begun (or at once), then a little later.
         for (int i = 0; i < 2000 && delayMs > 0; ++i) {

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "platform/HiveRegistry.h"
+#include "support/MemoryRegistry.h"
 #include "platform/RegistryHive.h"
 #include "core/settings/SettingsStore.h"
 #include "support/RunProgram.h"
