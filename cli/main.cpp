@@ -393,6 +393,16 @@ std::string UsageText(const CLI::App& app, const CLI::ParseError& error,
     return error.what();
 }
 
+// A command on one file, named by its required argument, with the footer of its help.
+CLI::App* AddFileCommand(CLI::App& app, const std::string& name, const std::string& description,
+                         const std::string& argument, std::string& file,
+                         const std::string& argumentHelp, const char* footer) {
+    CLI::App* command = app.add_subcommand(name, description);
+    command->add_option(argument, file, argumentHelp)->required();
+    command->footer(footer);
+    return command;
+}
+
 int Main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     CLI::App app{
@@ -410,9 +420,8 @@ int Main(int argc, char** argv) {
     std::optional<std::string> sizeText;
     std::optional<std::uint64_t> count;
     bool splitQuiet = false;
-    auto* split =
-        app.add_subcommand("split", "Cut SOURCE into pieces of SIZE or into COUNT pieces");
-    split->add_option("SOURCE", source, "The file to split")->required();
+    auto* split = AddFileCommand(app, "split", "Cut SOURCE into pieces of SIZE or into COUNT pieces",
+                                 "SOURCE", source, "The file to split", kSplitFooter);
     split->add_option("-d,--destination", splitFolder,
                       "Folder for the pieces (default: the source's folder)");
     auto* sizeOption = split->add_option(
@@ -422,7 +431,6 @@ int Main(int argc, char** argv) {
     auto* countOption = split->add_option("-n,--count", count, "Number of pieces (1 to " + std::to_string(kMaxSplitCount) + ")");
     sizeOption->excludes(countOption);
     split->add_flag("-q,--quiet", splitQuiet, "No progress bar");
-    split->footer(kSplitFooter);
     SplitOptions splitOptions;
     split->add_flag("--no-hash{false}", splitOptions.writeHashes,
                     "Write no NAME.EXT.sha256 file of the pieces' SHA-256 sums");
@@ -432,29 +440,26 @@ int Main(int argc, char** argv) {
     std::string descriptor, restoreFolder;
     RestoreOptions restoreOptions;
     bool restoreQuiet = false;
-    auto* restore =
-        app.add_subcommand("restore", "Rebuild a file from its split descriptor (.split)");
-    restore->add_option("DESCRIPTOR", descriptor, "The .split file of the set")->required();
+    auto* restore = AddFileCommand(app, "restore", "Rebuild a file from its split descriptor (.split)",
+                                   "DESCRIPTOR", descriptor, "The .split file of the set",
+                                   kRestoreFooter);
     restore->add_option("-d,--destination", restoreFolder,
                         "Folder for the rebuilt file (default: the descriptor's folder)");
     restore->add_flag("--delete-pieces", restoreOptions.deletePieces,
                       "Delete the split set after a successful restore");
     restore->add_flag("--restore-time", restoreOptions.restoreTime, "Give the file its original time");
     restore->add_flag("-q,--quiet", restoreQuiet, "No progress bar");
-    restore->footer(kRestoreFooter);
 
     std::string verifyDescriptor;
     bool verifyQuiet = false;
-    auto* verify = app.add_subcommand(
-        "verify", "Check a split set without writing anything: every piece there, whole and sound");
-    verify->add_option("DESCRIPTOR", verifyDescriptor, "The .split file of the set")->required();
+    auto* verify = AddFileCommand(
+        app, "verify", "Check a split set without writing anything: every piece there, whole and sound",
+        "DESCRIPTOR", verifyDescriptor, "The .split file of the set", kVerifyFooter);
     verify->add_flag("-q,--quiet", verifyQuiet, "No progress bar");
-    verify->footer(kVerifyFooter);
 
     std::string checksumPath;
-    auto* checksum = app.add_subcommand("checksum", "Print the checksum a split records for FILE");
-    checksum->add_option("FILE", checksumPath, "The file")->required();
-    checksum->footer(kChecksumFooter);
+    AddFileCommand(app, "checksum", "Print the checksum a split records for FILE", "FILE",
+                   checksumPath, "The file", kChecksumFooter);
 
     ConfigChanges changes;
     auto* config =

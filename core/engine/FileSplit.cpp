@@ -217,7 +217,19 @@ SetFiles ReadSet(FileSystem& files, const std::string& descriptorPath) {
 }
 
 bool IsDescriptorName(const std::string& path) {
-    return ToLowerAscii(ExtensionPart(path)) == ".split";
+    return ToLowerAscii(ExtensionPart(path)) == kDescriptorSuffix;
+}
+
+// The start of an operation on the set of descriptorPath: the message and the warnings emptied.
+// False, with the message, when descriptorPath is not a descriptor that is there.
+bool BeginOnSet(EngineContext& context, const std::string& descriptorPath, std::string& message) {
+    message.clear();
+    context.warnings.clear();
+    if (!IsDescriptorName(descriptorPath) || !context.files.FileExists(descriptorPath)) {
+        message = std::string(kNotASplitFile) + "!";
+        return false;
+    }
+    return true;
 }
 
 // The text for a piece that failed its hash.
@@ -584,14 +596,8 @@ void GiveTime(EngineContext& context, OutputFile& out, const FileStamp& time) {
 bool RestoreFile(EngineContext& context, const std::string& descriptorPath,
                  const std::string& destinationFolder, std::string& message,
                  const RestoreOptions& options) {
-    message.clear();
-    context.warnings.clear();
+    if (!BeginOnSet(context, descriptorPath, message)) return false;
     FileSystem& files = context.files;
-    if (!IsDescriptorName(descriptorPath) || !files.FileExists(descriptorPath)) {
-        message = std::string(kNotASplitFile) + "!";
-        return false;
-    }
-
     ProgressWindow window(context.progress, "Restoring File...", 0);
     try {
         const std::string folder = destinationFolder.empty()
@@ -720,14 +726,9 @@ bool RestoreFile(EngineContext& context, const std::string& descriptorPath,
 
 bool VerifySet(EngineContext& context, const std::string& descriptorPath,
                std::vector<std::string>& problems, std::string& message) {
-    message.clear();
     problems.clear();
-    context.warnings.clear();
+    if (!BeginOnSet(context, descriptorPath, message)) return false;
     FileSystem& files = context.files;
-    if (!IsDescriptorName(descriptorPath) || !files.FileExists(descriptorPath)) {
-        message = std::string(kNotASplitFile) + "!";
-        return false;
-    }
     ProgressWindow window(context.progress, "Verifying Split Set...", 0);
     try {
         const SetFiles set = ReadSet(files, descriptorPath);

@@ -9,24 +9,14 @@
 #include <string_view>
 
 #include "platform/Download.h"
+#include "platform/OwnedHandle.h"
 #include "platform/Text.h"
 
 namespace olvo {
 namespace {
 
-class InternetHandle {
-  public:
-    explicit InternetHandle(HINTERNET handle) : m_handle(handle) {}
-    InternetHandle(const InternetHandle&) = delete;
-    InternetHandle& operator=(const InternetHandle&) = delete;
-    ~InternetHandle() {
-        if (m_handle != nullptr) ::InternetCloseHandle(m_handle);
-    }
-    HINTERNET Get() const { return m_handle; }
-
-  private:
-    HINTERNET m_handle;
-};
+// An Internet session or request, closed when it goes.
+using InternetHandle = OwnedHandle<HINTERNET, nullptr, ::InternetCloseHandle>;
 
 bool WriteAll(HANDLE file, const char* data, DWORD size) {
     while (size > 0) {
