@@ -57,6 +57,13 @@ void ThrowIfCancelled(Progress& progress) {
     if (progress.CancelRequested()) throw Aborted();
 }
 
+// Shows piece k as the one being read, lets the windows repaint, and stops when asked to.
+void StartPiece(Progress& progress, std::uint64_t k) {
+    progress.SetPosition(static_cast<std::uint32_t>(k));
+    progress.ProcessMessages();
+    ThrowIfCancelled(progress);
+}
+
 bool SameFile(FileSystem& files, const std::optional<FileIdentity>& identity,
               const std::string& path) {
     if (!identity) return false;
@@ -651,9 +658,7 @@ bool RestoreFile(EngineContext& context, const std::string& descriptorPath,
         std::uint64_t restored = 0;
         std::uint64_t source = 1;
         for (std::uint64_t k = 1; k <= descriptor.pieceCount; ++k) {
-            context.progress.SetPosition(static_cast<std::uint32_t>(k));
-            context.progress.ProcessMessages();
-            ThrowIfCancelled(context.progress);
+            StartPiece(context.progress, k);
             const std::string path = set.PiecePath(k);
             const std::string where = "The piece " + set.PieceName(k) + " is looked for in " +
                                       FolderPart(path) + ".";
@@ -740,9 +745,7 @@ bool VerifySet(EngineContext& context, const std::string& descriptorPath,
         std::vector<unsigned char> windowBytes;
         std::uint64_t offset = 0;
         for (std::uint64_t k = 1; k <= descriptor.pieceCount; ++k) {
-            context.progress.SetPosition(static_cast<std::uint32_t>(k));
-            context.progress.ProcessMessages();
-            ThrowIfCancelled(context.progress);
+            StartPiece(context.progress, k);
             const std::string path = set.PiecePath(k);
             if (!files.FileExists(path)) {
                 problems.push_back("Piece " + set.PieceName(k) + " is missing!");
