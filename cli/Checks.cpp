@@ -91,7 +91,8 @@ std::optional<std::string> CheckInputFile(const std::string& shown, const std::s
 std::optional<std::string> CheckDescriptor(const std::string& shown, const std::string& path) {
     if (auto problem = CheckInputFile(shown, path)) return problem;
     const std::string name = fs::path(path).filename().string();
-    if (name.size() > 6 && ToLowerAscii(name.substr(name.size() - 6)) == ".split") return std::nullopt;
+    if (name.size() > 6 && ToLowerAscii(name.substr(name.size() - 6)) == ".split")
+        return std::nullopt;
 
     const std::string folder = fs::path(path).parent_path().string();
     std::optional<std::string> descriptor;

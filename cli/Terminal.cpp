@@ -128,9 +128,10 @@ void TerminalProgress::Draw(bool force) {
 
     // The descriptor's size is outside data: the bar never runs past full, whatever it claims.
     const double total = static_cast<double>(std::max(m_counts.total, m_counts.done));
-    const double fraction = total > 0       ? static_cast<double>(m_counts.done) / total
-                            : m_counts.maximum > 0 ? static_cast<double>(m_counts.position) / m_counts.maximum
-                                            : 0.0;
+    const double fraction = total > 0 ? static_cast<double>(m_counts.done) / total
+                            : m_counts.maximum > 0
+                                ? static_cast<double>(m_counts.position) / m_counts.maximum
+                                : 0.0;
     constexpr int kWidth = 24;
     const int filled = static_cast<int>(std::clamp(fraction, 0.0, 1.0) * kWidth);
     std::string bar(static_cast<std::size_t>(filled), '#');
@@ -138,13 +139,16 @@ void TerminalProgress::Draw(bool force) {
 
     const double seconds = std::chrono::duration<double>(now - m_start).count();
     const double rate = seconds > 0.2 ? static_cast<double>(m_counts.done) / seconds : 0.0;
-    std::string line = m_caption + " [" + bar + "] " + HumanBytes(static_cast<double>(m_counts.done));
+    std::string line =
+        m_caption + " [" + bar + "] " + HumanBytes(static_cast<double>(m_counts.done));
     if (m_counts.total > 0) line += " / " + HumanBytes(static_cast<double>(m_counts.total));
-    line += "  piece " + std::to_string(m_counts.position) + " of " + std::to_string(m_counts.maximum);
+    line +=
+        "  piece " + std::to_string(m_counts.position) + " of " + std::to_string(m_counts.maximum);
     if (rate > 0) {
         line += "  " + HumanBytes(rate) + "/s";
         if (m_counts.BytesLeft() > 0) {
-            const auto left = static_cast<long long>(static_cast<double>(m_counts.BytesLeft()) / rate);
+            const auto left =
+                static_cast<long long>(static_cast<double>(m_counts.BytesLeft()) / rate);
             char eta[32];
             std::snprintf(eta, sizeof eta, "  %lld:%02lld left", left / 60, left % 60);
             line += eta;

@@ -22,11 +22,11 @@
 #include "core/engine/FileSplit.h"
 #include "core/engine/Format.h"
 #include "core/engine/SplitPlan.h"
+#include "core/settings/HiveNames.h"
+#include "core/settings/SettingsStore.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
-#include "core/settings/HiveNames.h"
-#include "core/settings/SettingsStore.h"
 
 namespace olvo::cli {
 namespace {
@@ -420,15 +420,17 @@ int Main(int argc, char** argv) {
     std::optional<std::string> sizeText;
     std::optional<std::uint64_t> count;
     bool splitQuiet = false;
-    auto* split = AddFileCommand(app, "split", "Cut SOURCE into pieces of SIZE or into COUNT pieces",
-                                 "SOURCE", source, "The file to split", kSplitFooter);
+    auto* split =
+        AddFileCommand(app, "split", "Cut SOURCE into pieces of SIZE or into COUNT pieces",
+                       "SOURCE", source, "The file to split", kSplitFooter);
     split->add_option("-d,--destination", splitFolder,
                       "Folder for the pieces (default: the source's folder)");
-    auto* sizeOption = split->add_option(
-        "-s,--size", sizeText,
-        "Piece size in KB of 1024 bytes, or with a suffix K, M or G (1 to " +
-            std::to_string(kMaxSplitSizeKB) + " KB)");
-    auto* countOption = split->add_option("-n,--count", count, "Number of pieces (1 to " + std::to_string(kMaxSplitCount) + ")");
+    auto* sizeOption =
+        split->add_option("-s,--size", sizeText,
+                          "Piece size in KB of 1024 bytes, or with a suffix K, M or G (1 to " +
+                              std::to_string(kMaxSplitSizeKB) + " KB)");
+    auto* countOption = split->add_option(
+        "-n,--count", count, "Number of pieces (1 to " + std::to_string(kMaxSplitCount) + ")");
     sizeOption->excludes(countOption);
     split->add_flag("-q,--quiet", splitQuiet, "No progress bar");
     SplitOptions splitOptions;
@@ -440,20 +442,22 @@ int Main(int argc, char** argv) {
     std::string descriptor, restoreFolder;
     RestoreOptions restoreOptions;
     bool restoreQuiet = false;
-    auto* restore = AddFileCommand(app, "restore", "Rebuild a file from its split descriptor (.split)",
-                                   "DESCRIPTOR", descriptor, "The .split file of the set",
-                                   kRestoreFooter);
+    auto* restore =
+        AddFileCommand(app, "restore", "Rebuild a file from its split descriptor (.split)",
+                       "DESCRIPTOR", descriptor, "The .split file of the set", kRestoreFooter);
     restore->add_option("-d,--destination", restoreFolder,
                         "Folder for the rebuilt file (default: the descriptor's folder)");
     restore->add_flag("--delete-pieces", restoreOptions.deletePieces,
                       "Delete the split set after a successful restore");
-    restore->add_flag("--restore-time", restoreOptions.restoreTime, "Give the file its original time");
+    restore->add_flag("--restore-time", restoreOptions.restoreTime,
+                      "Give the file its original time");
     restore->add_flag("-q,--quiet", restoreQuiet, "No progress bar");
 
     std::string verifyDescriptor;
     bool verifyQuiet = false;
     auto* verify = AddFileCommand(
-        app, "verify", "Check a split set without writing anything: every piece there, whole and sound",
+        app, "verify",
+        "Check a split set without writing anything: every piece there, whole and sound",
         "DESCRIPTOR", verifyDescriptor, "The .split file of the set", kVerifyFooter);
     verify->add_flag("-q,--quiet", verifyQuiet, "No progress bar");
 

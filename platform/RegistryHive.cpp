@@ -1,8 +1,8 @@
 #include "platform/RegistryHive.h"
 
-#include "platform/Text.h"
-
 #include <algorithm>
+
+#include "platform/Text.h"
 
 namespace olvo {
 namespace {

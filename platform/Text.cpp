@@ -38,7 +38,8 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
 }
 
 std::optional<std::uint64_t> ParseSignedNumber(std::string_view text, const NumberRules& rules) {
-    if (rules.skipLeadingSpaces) text.remove_prefix(std::min(text.find_first_not_of(' '), text.size()));
+    if (rules.skipLeadingSpaces)
+        text.remove_prefix(std::min(text.find_first_not_of(' '), text.size()));
     bool negative = false;
     if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
         negative = text.front() == '-';
@@ -56,11 +57,10 @@ std::optional<std::uint64_t> ParseSignedNumber(std::string_view text, const Numb
     if (text.empty()) return std::nullopt;
 
     // The largest magnitude: all the bits, or the signed range (one more below zero).
-    const std::uint64_t allBits = rules.bits >= 64 ? ~std::uint64_t{0}
-                                                   : (std::uint64_t{1} << rules.bits) - 1;
-    const std::uint64_t limit = base == 16 && rules.hexFillsAllBits
-                                    ? allBits
-                                    : (allBits >> 1) + (negative ? 1 : 0);
+    const std::uint64_t allBits =
+        rules.bits >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << rules.bits) - 1;
+    const std::uint64_t limit =
+        base == 16 && rules.hexFillsAllBits ? allBits : (allBits >> 1) + (negative ? 1 : 0);
     std::uint64_t magnitude = 0;
     for (const char c : text) {
         unsigned digit;

@@ -83,8 +83,9 @@ std::optional<LocalDateTime> DateTimeFormat::Parse(const std::string& input) con
     const std::string text = std::string(Trim(input));
     const auto space = text.find(' ');
     const std::string datePart = text.substr(0, space);
-    std::string timePart =
-        space == std::string::npos ? std::string() : std::string(Trim(std::string_view(text).substr(space)));
+    std::string timePart = space == std::string::npos
+                               ? std::string()
+                               : std::string(Trim(std::string_view(text).substr(space)));
 
     // Besides the locale's own separators, '/' and ':' are read, the ones a locale whose own
     // are not ASCII writes; a first field of four digits is a year whatever the locale's order,

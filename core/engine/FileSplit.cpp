@@ -372,9 +372,8 @@ bool SplitFile(EngineContext& context, const std::string& sourcePath,
     const std::string fileName = FileNamePart(sourcePath, Extension::Keep);
     const std::string baseName = FileNamePart(sourcePath, Extension::Drop);
     // An empty folder names no volume; the space check then refuses before anything is made.
-    const std::string folder = destinationFolder.empty()
-                                   ? std::string()
-                                   : WithTrailingDelimiter(destinationFolder);
+    const std::string folder =
+        destinationFolder.empty() ? std::string() : WithTrailingDelimiter(destinationFolder);
     const std::string descriptorName = DescriptorName(fileName);
     const std::string descriptorPath = folder + descriptorName;
     const std::string batchName = fileName + ".bat";
@@ -607,9 +606,8 @@ bool RestoreFile(EngineContext& context, const std::string& descriptorPath,
     FileSystem& files = context.files;
     ProgressWindow window(context.progress, "Restoring File...", 0);
     try {
-        const std::string folder = destinationFolder.empty()
-                                       ? std::string()
-                                       : WithTrailingDelimiter(destinationFolder);
+        const std::string folder =
+            destinationFolder.empty() ? std::string() : WithTrailingDelimiter(destinationFolder);
         const SetFiles set = ReadSet(files, descriptorPath);
         const SplitDescriptor& descriptor = set.descriptor;
         const std::string outputFolder = folder.empty() ? std::string(1, kPathDelimiter) : folder;
@@ -660,8 +658,8 @@ bool RestoreFile(EngineContext& context, const std::string& descriptorPath,
         for (std::uint64_t k = 1; k <= descriptor.pieceCount; ++k) {
             StartPiece(context.progress, k);
             const std::string path = set.PiecePath(k);
-            const std::string where = "The piece " + set.PieceName(k) + " is looked for in " +
-                                      FolderPart(path) + ".";
+            const std::string where =
+                "The piece " + set.PieceName(k) + " is looked for in " + FolderPart(path) + ".";
             if (!files.FileExists(path)) {
                 if (k > 1) ++source;
                 out.File().Flush();

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "platform/Text.h"
 #include "platform/Clock.h"
+#include "platform/Text.h"
 
 namespace olvo {
 

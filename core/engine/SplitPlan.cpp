@@ -37,8 +37,8 @@ bool HasDescriptorSuffix(std::string_view name) {
 
 std::string WithoutDescriptorSuffix(const std::string& descriptorPath) {
     if (descriptorPath.size() < kDescriptorSuffix.size() ||
-        !EqualsNoCase(std::string_view(descriptorPath).substr(descriptorPath.size() -
-                                                               kDescriptorSuffix.size()),
+        !EqualsNoCase(std::string_view(descriptorPath)
+                          .substr(descriptorPath.size() - kDescriptorSuffix.size()),
                       kDescriptorSuffix))
         return descriptorPath;
     return descriptorPath.substr(0, descriptorPath.size() - kDescriptorSuffix.size());

@@ -24,7 +24,8 @@ std::string_view UpToZero(std::string_view data) {
 // so the 32-bit pattern is returned.
 std::optional<std::uint32_t> TextToNumber(std::string_view text) {
     const auto number = ParseSignedNumber(
-        text, {.bits = 32, .hexFillsAllBits = true, .bareXMeansHex = true, .skipLeadingSpaces = true});
+        text,
+        {.bits = 32, .hexFillsAllBits = true, .bareXMeansHex = true, .skipLeadingSpaces = true});
     if (!number) return std::nullopt;
     return static_cast<std::uint32_t>(*number);
 }

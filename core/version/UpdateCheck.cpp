@@ -7,12 +7,12 @@
 #include <stdexcept>
 
 #include "core/engine/FileFunctions.h"
-#include "platform/FileSystem.h"
-#include "platform/ProgramLocation.h"
-#include "platform/Text.h"
 #include "core/version/ExecutablePath.h"
 #include "core/version/GetFileVerInfo.h"
 #include "core/version/ProfileText.h"
+#include "platform/FileSystem.h"
+#include "platform/ProgramLocation.h"
+#include "platform/Text.h"
 
 namespace olvo {
 namespace {

@@ -144,7 +144,8 @@ TEST(RestoreFile, CancelLeavesTheFileOfThatNameAndTheSetAsTheyWere) {
         EngineHarness h;
         EngineContext context{h.files, progress, h.prompt, h.context.dateFormat};
         std::string message;
-        EXPECT_FALSE(RestoreFile(context, descriptor, dir.Path(), message, {.deletePieces = true, .restoreTime = true}))
+        EXPECT_FALSE(RestoreFile(context, descriptor, dir.Path(), message,
+                                 {.deletePieces = true, .restoreTime = true}))
             << cancelAfter;
         EXPECT_EQ(message, "Operation aborted!");
         if (atPrompt) {
@@ -264,7 +265,8 @@ TEST(RestoreFile, GivesBackTheOriginalTimeWhenAsked) {
         EngineHarness h;
         ASSERT_TRUE(h.Split(dir / "t.bin", dir.Path(), 1000)) << h.message;
         MakeFolder(dir / "out");
-        ASSERT_TRUE(h.Restore(dir / "t.bin.split", dir / "out", {.restoreTime = true})) << h.message;
+        ASSERT_TRUE(h.Restore(dir / "t.bin.split", dir / "out", {.restoreTime = true}))
+            << h.message;
         struct stat st {};
         ASSERT_EQ(::stat((dir / "out/t.bin").c_str(), &st), 0);
         if (h.context.warnings.empty()) {
@@ -298,7 +300,9 @@ TEST(RestoreFile, GivesBackTheOriginalTimeWhenAsked) {
                  "07.03.2025 14:05:32");
     WriteFile(dir / "t.bin.split", text);
     ::unlink((dir / "out/t.bin").c_str());
-    ASSERT_TRUE(h.Restore(dir / "t.bin.split", dir / "out", {.deletePieces = true, .restoreTime = true})) << h.message;
+    ASSERT_TRUE(
+        h.Restore(dir / "t.bin.split", dir / "out", {.deletePieces = true, .restoreTime = true}))
+        << h.message;
     EXPECT_EQ(h.context.warnings,
               std::vector<std::string>{"'07.03.2025 14:05:32' is not a valid date and time! The "
                                        "file keeps the time of the restore."});

@@ -315,8 +315,7 @@ TEST(SplitFile, SourcesAbove4GiBAreSplitWhole) {
     NullProgress progress;
     CancelPrompt prompt;
     const auto files = MakeSystemFileSystem();
-    EngineContext context{*files, progress, prompt,
-                          DateTimeFormat(DateTimeConventions{})};
+    EngineContext context{*files, progress, prompt, DateTimeFormat(DateTimeConventions{})};
     std::string message;
     ASSERT_TRUE(SplitFile(context, source, dir.Path(), message, kMaxPieceSize)) << message;
     const auto d = ReadDescriptor(ReadFile(dir / "big.img.split"));
@@ -339,7 +338,8 @@ TEST(SplitFile, SourcesAbove4GiBAreSplitWhole) {
     // And back, with the full size checked.
     ::unlink(source.c_str());
     MakeFolder(dir / "out");
-    ASSERT_TRUE(RestoreFile(context, dir / "big.img.split", dir / "out", message, {.deletePieces = true}))
+    ASSERT_TRUE(
+        RestoreFile(context, dir / "big.img.split", dir / "out", message, {.deletePieces = true}))
         << message;
     ASSERT_EQ(::stat((dir / "out/big.img").c_str(), &st), 0);
     EXPECT_EQ(static_cast<std::uint64_t>(st.st_size), size);

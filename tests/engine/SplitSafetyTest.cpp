@@ -31,8 +31,8 @@ std::string Restored(const std::string& descriptor) {
     TempDir out;
     EngineHarness h;
     if (!h.Restore(descriptor, out.Path())) return h.message;
-    return ReadFile(
-        out / FileNamePart(descriptor.substr(0, descriptor.size() - 6), Extension::Keep));
+    return ReadFile(out /
+                    FileNamePart(descriptor.substr(0, descriptor.size() - 6), Extension::Keep));
 }
 
 TEST(SplitSafety, PiecesInTheWay) {

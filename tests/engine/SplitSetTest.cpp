@@ -209,12 +209,10 @@ TEST(Checksum, SumsHalfTheWordsFromTheMiddleWithWrapAround) {
     big[0] ^= 1;
     big[99999] ^= 1;
     WriteFile(dir / "b", big);
-    EXPECT_EQ(FileChecksum(*files, dir / "a"),
-              FileChecksum(*files, dir / "b"));
+    EXPECT_EQ(FileChecksum(*files, dir / "a"), FileChecksum(*files, dir / "b"));
     big[50000] ^= 1;
     WriteFile(dir / "c", big);
-    EXPECT_NE(FileChecksum(*files, dir / "a"),
-              FileChecksum(*files, dir / "c"));
+    EXPECT_NE(FileChecksum(*files, dir / "a"), FileChecksum(*files, dir / "c"));
 }
 
 TEST(Checksum, ShortFilesSumToZeroAndMissingOnesRaise) {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "support/MemoryRegistry.h"
 #include "core/settings/SettingsStore.h"
+#include "support/MemoryRegistry.h"
 
 namespace olvo {
 namespace {

@@ -7,8 +7,8 @@
 #include <functional>
 #include <memory>
 
-#include "platform/RegistryHive.h"
 #include "core/settings/SettingsStore.h"
+#include "platform/RegistryHive.h"
 #include "support/TempDir.h"
 
 namespace olvo {

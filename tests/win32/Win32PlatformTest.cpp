@@ -5,10 +5,10 @@
 #include <windows.h>
 
 #include "core/engine/DateText.h"
+#include "core/settings/SettingsStore.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
-#include "core/settings/SettingsStore.h"
 #include "support/TempDir.h"
 #include "tests/win32/RegistrySnapshot.h"
 
