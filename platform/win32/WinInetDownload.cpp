@@ -15,8 +15,12 @@
 namespace olvo {
 namespace {
 
+void CloseInternetHandle(HINTERNET handle) {
+    ::InternetCloseHandle(handle);
+}
+
 // An Internet session or request, closed when it goes.
-using InternetHandle = OwnedHandle<HINTERNET, nullptr, ::InternetCloseHandle>;
+using InternetHandle = OwnedHandle<HINTERNET, nullptr, CloseInternetHandle>;
 
 bool WriteAll(HANDLE file, const char* data, DWORD size) {
     while (size > 0) {
