@@ -46,8 +46,10 @@ std::optional<std::uint64_t> ParseSignedNumber(std::string_view text, const Numb
         text.remove_prefix(1);
     }
     unsigned base = 10;
-    if (text.starts_with('$') ||
-        (rules.bareXMeansHex && (text.starts_with('x') || text.starts_with('X')))) {
+    if (rules.decimalOnly) {
+        // No prefix: "$" and "x" are not digits.
+    } else if (text.starts_with('$') ||
+               (rules.bareXMeansHex && (text.starts_with('x') || text.starts_with('X')))) {
         base = 16;
         text.remove_prefix(1);
     } else if (text.starts_with("0x") || text.starts_with("0X")) {

@@ -24,9 +24,9 @@ bool EqualsNoCase(std::string_view a, std::string_view b);
 // Whether text begins with prefix, ASCII letters compared without their case.
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 
-// How a stored text spells a whole number: an optional "+" or "-", then decimal digits, or
-// hexadecimal digits after "$" or "0x" (and "x" where bareXMeansHex); nothing before the sign but
-// the spaces skipped with skipLeadingSpaces, nothing after the digits.
+// How a text spells a whole number: an optional "+" or "-", then decimal digits, or hexadecimal
+// digits after "$" or "0x" (and "x" where bareXMeansHex; none of them where decimalOnly); nothing
+// before the sign but the spaces skipped with skipLeadingSpaces, nothing after the digits.
 struct NumberRules {
     // Width of the number: 32 or 64 bits.
     int bits = 64;
@@ -35,6 +35,7 @@ struct NumberRules {
     bool hexFillsAllBits = false;
     bool bareXMeansHex = false;
     bool skipLeadingSpaces = false;
+    bool decimalOnly = false;
 };
 
 // The number's two's complement pattern in 64 bits (the low `bits` of it are the number), or

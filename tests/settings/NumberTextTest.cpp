@@ -14,6 +14,8 @@ constexpr NumberRules kDescriptor{.bits = 64, .hexFillsAllBits = true};
 constexpr NumberRules kSetting{
     .bits = 32, .hexFillsAllBits = true, .bareXMeansHex = true, .skipLeadingSpaces = true};
 constexpr NumberRules kProfile{.bits = 32};
+// A number typed into a field.
+constexpr NumberRules kTyped{.bits = 32, .skipLeadingSpaces = true, .decimalOnly = true};
 
 constexpr std::uint64_t kAllOnes = ~std::uint64_t{0};
 constexpr auto kNone = std::nullopt;
@@ -22,16 +24,18 @@ TEST(NumberText, EachSpellingByItsRules) {
     struct Case {
         const char* text;
         std::optional<std::uint64_t> descriptor, setting, profile;
+        std::optional<std::uint64_t> typed = kNone;
     };
     const Case cases[] = {
-        {"123", 123, 123, 123},
-        {"+7", 7, 7, 7},
-        {"-1", kAllOnes, kAllOnes, kAllOnes},
+        {"123", 123, 123, 123, 123},
+        {"+7", 7, 7, 7, 7},
+        {"-1", kAllOnes, kAllOnes, kAllOnes, kAllOnes},
         {"$1F", 31, 31, 31},
         {"0x1f", 31, 31, 31},
         {"-0X10", kAllOnes - 15, kAllOnes - 15, kAllOnes - 15},
         {"x1F", kNone, 31, kNone},
-        {"  7", kNone, 7, kNone},
+        {"  7", kNone, 7, kNone, 7},
+        {"  ", kNone, kNone, kNone},
         {"7 ", kNone, kNone, kNone},
         {"12a", kNone, kNone, kNone},
         {"$1G", kNone, kNone, kNone},
@@ -42,14 +46,15 @@ TEST(NumberText, EachSpellingByItsRules) {
         {"--1", kNone, kNone, kNone},
         // 32 bits: decimal numbers keep to the signed range; hexadecimal ones may fill all 32
         // bits in a setting, not in a profile value.
-        {"2147483647", 2147483647, 2147483647, 2147483647},
+        {"2147483647", 2147483647, 2147483647, 2147483647, 2147483647},
         {"2147483648", 2147483648, kNone, kNone},
-        {"-2147483648", kAllOnes - 2147483647, kAllOnes - 2147483647, kAllOnes - 2147483647},
+        {"-2147483648", kAllOnes - 2147483647, kAllOnes - 2147483647, kAllOnes - 2147483647,
+         kAllOnes - 2147483647},
         {"-2147483649", kAllOnes - 2147483648, kNone, kNone},
         {"$FFFFFFFF", 0xFFFFFFFF, 0xFFFFFFFF, kNone},
         {"-$FFFFFFFF", kAllOnes - 0xFFFFFFFE, kAllOnes - 0xFFFFFFFE, kNone},
         {"$100000000", 0x100000000, kNone, kNone},
-        {"0000000000000000000000000042", 42, 42, 42},
+        {"0000000000000000000000000042", 42, 42, 42, 42},
         // 64 bits.
         {"9223372036854775807", 0x7FFFFFFFFFFFFFFF, kNone, kNone},
         {"9223372036854775808", kNone, kNone, kNone},
@@ -62,6 +67,7 @@ TEST(NumberText, EachSpellingByItsRules) {
         EXPECT_EQ(ParseSignedNumber(c.text, kDescriptor), c.descriptor) << c.text;
         EXPECT_EQ(ParseSignedNumber(c.text, kSetting), c.setting) << c.text;
         EXPECT_EQ(ParseSignedNumber(c.text, kProfile), c.profile) << c.text;
+        EXPECT_EQ(ParseSignedNumber(c.text, kTyped), c.typed) << c.text;
     }
 }
 
