@@ -393,13 +393,26 @@ std::string UsageText(const CLI::App& app, const CLI::ParseError& error,
     return error.what();
 }
 
-// A command on one file, named by its required argument, with the footer of its help.
-CLI::App* AddFileCommand(CLI::App& app, const std::string& name, const std::string& description,
-                         const std::string& argument, std::string& file,
-                         const std::string& argumentHelp, const char* footer) {
-    CLI::App* command = app.add_subcommand(name, description);
-    command->add_option(argument, file, argumentHelp)->required();
-    command->footer(footer);
+// A command on one file: its name and help, the file's argument and its help, and for a command
+// that writes, the help of its folder option.
+struct FileCommand {
+    const char* name;
+    const char* description;
+    const char* argument;
+    const char* argumentHelp;
+    const char* footer;
+    const char* destinationHelp = nullptr;
+};
+
+// Adds the command, with the file's required argument and, when it has one, the folder option
+// -d into destination.
+CLI::App* AddFileCommand(CLI::App& app, const FileCommand& what, std::string& file,
+                         std::string* destination = nullptr) {
+    CLI::App* command = app.add_subcommand(what.name, what.description);
+    command->add_option(what.argument, file, what.argumentHelp)->required();
+    if (destination != nullptr)
+        command->add_option("-d,--destination", *destination, what.destinationHelp);
+    command->footer(what.footer);
     return command;
 }
 
@@ -421,10 +434,14 @@ int Main(int argc, char** argv) {
     std::optional<std::uint64_t> count;
     bool splitQuiet = false;
     auto* split =
-        AddFileCommand(app, "split", "Cut SOURCE into pieces of SIZE or into COUNT pieces",
-                       "SOURCE", source, "The file to split", kSplitFooter);
-    split->add_option("-d,--destination", splitFolder,
-                      "Folder for the pieces (default: the source's folder)");
+        AddFileCommand(app,
+                       {.name = "split",
+                        .description = "Cut SOURCE into pieces of SIZE or into COUNT pieces",
+                        .argument = "SOURCE",
+                        .argumentHelp = "The file to split",
+                        .footer = kSplitFooter,
+                        .destinationHelp = "Folder for the pieces (default: the source's folder)"},
+                       source, &splitFolder);
     auto* sizeOption =
         split->add_option("-s,--size", sizeText,
                           "Piece size in KB of 1024 bytes, or with a suffix K, M or G (1 to " +
@@ -442,11 +459,15 @@ int Main(int argc, char** argv) {
     std::string descriptor, restoreFolder;
     RestoreOptions restoreOptions;
     bool restoreQuiet = false;
-    auto* restore =
-        AddFileCommand(app, "restore", "Rebuild a file from its split descriptor (.split)",
-                       "DESCRIPTOR", descriptor, "The .split file of the set", kRestoreFooter);
-    restore->add_option("-d,--destination", restoreFolder,
-                        "Folder for the rebuilt file (default: the descriptor's folder)");
+    auto* restore = AddFileCommand(
+        app,
+        {.name = "restore",
+         .description = "Rebuild a file from its split descriptor (.split)",
+         .argument = "DESCRIPTOR",
+         .argumentHelp = "The .split file of the set",
+         .footer = kRestoreFooter,
+         .destinationHelp = "Folder for the rebuilt file (default: the descriptor's folder)"},
+        descriptor, &restoreFolder);
     restore->add_flag("--delete-pieces", restoreOptions.deletePieces,
                       "Delete the split set after a successful restore");
     restore->add_flag("--restore-time", restoreOptions.restoreTime,
@@ -456,14 +477,24 @@ int Main(int argc, char** argv) {
     std::string verifyDescriptor;
     bool verifyQuiet = false;
     auto* verify = AddFileCommand(
-        app, "verify",
-        "Check a split set without writing anything: every piece there, whole and sound",
-        "DESCRIPTOR", verifyDescriptor, "The .split file of the set", kVerifyFooter);
+        app,
+        {.name = "verify",
+         .description =
+             "Check a split set without writing anything: every piece there, whole and sound",
+         .argument = "DESCRIPTOR",
+         .argumentHelp = "The .split file of the set",
+         .footer = kVerifyFooter},
+        verifyDescriptor);
     verify->add_flag("-q,--quiet", verifyQuiet, "No progress bar");
 
     std::string checksumPath;
-    AddFileCommand(app, "checksum", "Print the checksum a split records for FILE", "FILE",
-                   checksumPath, "The file", kChecksumFooter);
+    AddFileCommand(app,
+                   {.name = "checksum",
+                    .description = "Print the checksum a split records for FILE",
+                    .argument = "FILE",
+                    .argumentHelp = "The file",
+                    .footer = kChecksumFooter},
+                   checksumPath);
 
     ConfigChanges changes;
     auto* config =
