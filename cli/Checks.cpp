@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "core/engine/FileFunctions.h"
+#include "platform/Text.h"
 
 namespace olvo::cli {
 namespace {
@@ -61,7 +61,7 @@ std::optional<std::string> DescriptorForPieces(const std::string& folder, const 
     for (fs::directory_iterator it(folder.empty() ? fs::path(".") : fs::path(folder), error), end;
          !error && it != end; it.increment(error)) {
         const std::string name = it->path().filename().string();
-        if (name.size() <= 6 || LowerCase(name.substr(name.size() - 6)) != ".split") continue;
+        if (name.size() <= 6 || ToLowerAscii(name.substr(name.size() - 6)) != ".split") continue;
         const std::string base = name.substr(0, name.size() - 6);
         const auto dot = base.rfind('.');
         if (base != stem && (dot == std::string::npos || base.substr(0, dot) != stem)) continue;
@@ -91,7 +91,8 @@ std::optional<std::string> CheckInputFile(const std::string& shown, const std::s
 std::optional<std::string> CheckDescriptor(const std::string& shown, const std::string& path) {
     if (auto problem = CheckInputFile(shown, path)) return problem;
     const std::string name = fs::path(path).filename().string();
-    if (name.size() > 6 && LowerCase(name.substr(name.size() - 6)) == ".split") return std::nullopt;
+    if (name.size() > 6 && ToLowerAscii(name.substr(name.size() - 6)) == ".split")
+        return std::nullopt;
 
     const std::string folder = fs::path(path).parent_path().string();
     std::optional<std::string> descriptor;
@@ -99,7 +100,7 @@ std::optional<std::string> CheckDescriptor(const std::string& shown, const std::
     if (const auto stem = PieceStem(name)) {
         descriptor = DescriptorForPieces(folder, *stem);
         kind = "a piece";
-    } else if (name.size() > 4 && LowerCase(name.substr(name.size() - 4)) == ".bat") {
+    } else if (name.size() > 4 && ToLowerAscii(name.substr(name.size() - 4)) == ".bat") {
         const std::string candidate = name.substr(0, name.size() - 4) + ".split";
         if (IsRegularFile((fs::path(folder) / candidate).string())) descriptor = candidate;
         kind = "a restore batch file";
@@ -127,7 +128,7 @@ bool IsSizeText(const std::string& text) {
     std::size_t at = 0;
     while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;
     if (at == 0) return false;
-    const std::string suffix = LowerCase(text.substr(at));
+    const std::string suffix = ToLowerAscii(text.substr(at));
     return suffix.empty() || suffix == "k" || suffix == "m" || suffix == "g" || suffix == "kb" ||
            suffix == "mb" || suffix == "gb";
 }

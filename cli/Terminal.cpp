@@ -93,21 +93,19 @@ bool TerminalProgress::CancelRequested() {
 
 void TerminalProgress::Begin(const std::string& caption, std::uint32_t maximum) {
     m_caption = caption;
-    m_maximum = maximum;
-    m_position = 0;
-    m_done = m_total = 0;
+    m_counts = ProgressCounts{.maximum = maximum};
     m_start = m_lastDraw = std::chrono::steady_clock::now();
     Draw(true);
 }
 
 void TerminalProgress::SetPosition(std::uint32_t position) {
-    m_position = position;
+    m_counts.position = position;
     Draw(false);
 }
 
 void TerminalProgress::Bytes(std::uint64_t done, std::uint64_t total) {
-    m_done = done;
-    m_total = total;
+    m_counts.done = done;
+    m_counts.total = total;
     Draw(false);
 }
 
@@ -129,24 +127,28 @@ void TerminalProgress::Draw(bool force) {
     m_lastDraw = now;
 
     // The descriptor's size is outside data: the bar never runs past full, whatever it claims.
-    const double total = static_cast<double>(std::max(m_total, m_done));
-    const double fraction = total > 0       ? static_cast<double>(m_done) / total
-                            : m_maximum > 0 ? static_cast<double>(m_position) / m_maximum
-                                            : 0.0;
+    const double total = static_cast<double>(std::max(m_counts.total, m_counts.done));
+    const double fraction = total > 0 ? static_cast<double>(m_counts.done) / total
+                            : m_counts.maximum > 0
+                                ? static_cast<double>(m_counts.position) / m_counts.maximum
+                                : 0.0;
     constexpr int kWidth = 24;
     const int filled = static_cast<int>(std::clamp(fraction, 0.0, 1.0) * kWidth);
     std::string bar(static_cast<std::size_t>(filled), '#');
     bar.append(static_cast<std::size_t>(kWidth - filled), '.');
 
     const double seconds = std::chrono::duration<double>(now - m_start).count();
-    const double rate = seconds > 0.2 ? static_cast<double>(m_done) / seconds : 0.0;
-    std::string line = m_caption + " [" + bar + "] " + HumanBytes(static_cast<double>(m_done));
-    if (m_total > 0) line += " / " + HumanBytes(static_cast<double>(m_total));
-    line += "  piece " + std::to_string(m_position) + " of " + std::to_string(m_maximum);
+    const double rate = seconds > 0.2 ? static_cast<double>(m_counts.done) / seconds : 0.0;
+    std::string line =
+        m_caption + " [" + bar + "] " + HumanBytes(static_cast<double>(m_counts.done));
+    if (m_counts.total > 0) line += " / " + HumanBytes(static_cast<double>(m_counts.total));
+    line +=
+        "  piece " + std::to_string(m_counts.position) + " of " + std::to_string(m_counts.maximum);
     if (rate > 0) {
         line += "  " + HumanBytes(rate) + "/s";
-        if (m_total > m_done) {
-            const auto left = static_cast<long long>(static_cast<double>(m_total - m_done) / rate);
+        if (m_counts.BytesLeft() > 0) {
+            const auto left =
+                static_cast<long long>(static_cast<double>(m_counts.BytesLeft()) / rate);
             char eta[32];
             std::snprintf(eta, sizeof eta, "  %lld:%02lld left", left / 60, left % 60);
             line += eta;

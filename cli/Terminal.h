@@ -16,7 +16,7 @@ class TerminalProgress final : public Progress {
     explicit TerminalProgress(bool enabled, std::FILE* out = stderr)
         : m_enabled(enabled), m_out(out) {}
     void Begin(const std::string& caption, std::uint32_t maximum) override;
-    void SetMaximum(std::uint32_t maximum) override { m_maximum = maximum; }
+    void SetMaximum(std::uint32_t maximum) override { m_counts.maximum = maximum; }
     void SetPosition(std::uint32_t position) override;
     void ProcessMessages() override {}
     void Bytes(std::uint64_t done, std::uint64_t total) override;
@@ -32,10 +32,7 @@ class TerminalProgress final : public Progress {
     bool m_enabled;
     std::FILE* m_out;
     std::string m_caption;
-    std::uint32_t m_maximum = 0;
-    std::uint32_t m_position = 0;
-    std::uint64_t m_done = 0;
-    std::uint64_t m_total = 0;
+    ProgressCounts m_counts;
     bool m_drawn = false;
     std::chrono::steady_clock::time_point m_start;
     std::chrono::steady_clock::time_point m_lastDraw;

@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -20,18 +21,18 @@
 #include "core/engine/FileFunctions.h"
 #include "core/engine/FileSplit.h"
 #include "core/engine/Format.h"
+#include "core/engine/SplitPlan.h"
+#include "core/settings/HiveNames.h"
+#include "core/settings/SettingsStore.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
-#include "core/settings/SettingsStore.h"
 
 namespace olvo::cli {
 namespace {
 
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
-constexpr std::uint64_t kMaxSplitSizeKB = 2097151;
-constexpr std::uint64_t kMaxSplitCount = 32767;
 
 #ifdef _WIN32
 // A path made absolute against the current folder of its drive, as the system resolves it:
@@ -96,41 +97,62 @@ int Failed(const std::string& message) {
     return signal != 0 ? 128 + signal : kExitFailure;
 }
 
+// What every command works with: the program's file system and its settings hive, made once at
+// start-up.
+struct Tool {
+    FileSystem& files;
+    Registry& hive;
+};
+
 struct Session {
-    explicit Session(bool quiet)
+    Session(FileSystem& files, bool quiet)
         : progress(!quiet && ::isatty(STDERR_FILENO)),
           prompt(progress, ::isatty(STDIN_FILENO)),
-          context{SystemFileSystem(), progress, prompt,
-                  DateTimeFormat(CurrentDateTimeConventions())} {}
+          context{files, progress, prompt, DateTimeFormat(CurrentDateTimeConventions())} {}
     TerminalProgress progress;
     TerminalPrompt prompt;
     EngineContext context;
 };
 
 // What the settings store had to say (a damaged hive kept aside, a lock not obtained).
-void PrintSettingsNotices() {
-    for (const std::string& notice : UserRegistry().TakeNotices()) PrintMessage(notice);
+void PrintSettingsNotices(Registry& hive) {
+    for (const std::string& notice : hive.TakeNotices()) PrintMessage(notice);
 }
 
 // The default folders, as the main window takes them when a file is put into a tab. A store
 // that cannot be read is reported and leaves the files' own folders in use.
-Settings LoadSettings() {
+Settings LoadSettings(Registry& hive) {
     Settings settings;
     std::vector<std::string> sizes;
     try {
-        LoadStartupSettings(UserRegistry(), settings, sizes);
+        LoadStartupSettings(hive, settings, sizes);
     } catch (const std::exception& error) {
-        PrintSettingsNotices();
+        PrintSettingsNotices(hive);
         PrintMessage(error.what());
         return Settings{};
     }
-    PrintSettingsNotices();
+    PrintSettingsNotices(hive);
     return settings;
 }
 
-std::string DefaultFolder(bool useDefault, const std::string& defaultFolder,
-                          const std::string& file) {
-    return useDefault ? defaultFolder : FolderPart(file, kPathDelimiter);
+// Where an operation on file writes: folderArg made absolute; when none is given, the default
+// folder of the settings when useDefault is on in them, else file's own folder. Nothing, with
+// the failure's exit status, when that is no folder to write to.
+std::optional<std::string> OutputFolder(Registry& hive, const std::string& folderArg,
+                                        const std::string& file, bool Settings::*useDefault,
+                                        std::string Settings::*defaultFolder, int& failure) {
+    std::string folder = Absolute(folderArg);
+    std::string shownFolder = folderArg;
+    if (folderArg.empty()) {
+        const Settings settings = LoadSettings(hive);
+        folder = settings.*useDefault ? settings.*defaultFolder : FolderPart(file);
+        shownFolder = folder;
+    }
+    if (auto problem = CheckOutputFolder(shownFolder, folder)) {
+        failure = Failed(*problem);
+        return std::nullopt;
+    }
+    return folder;
 }
 
 // Warnings about an operation that succeeded, one a line on stderr.
@@ -138,11 +160,25 @@ void PrintWarnings(const EngineContext& context) {
     for (const auto& warning : context.warnings) PrintMessage("warning: " + warning);
 }
 
-int RunSplit(const std::string& sourceArg, const std::string& folderArg,
+// Runs an engine operation that writes, with Ctrl-C caught, and prints its warnings. False,
+// with the failure's exit status, when the operation returns false with its message.
+template <typename Operation>
+bool RunOperation(const Tool& tool, bool quiet, Operation operation, int& failure) {
+    CatchInterrupts();
+    Session session(tool.files, quiet);
+    std::string message;
+    if (!operation(session.context, message)) {
+        failure = Failed(message);
+        return false;
+    }
+    PrintWarnings(session.context);
+    return true;
+}
+
+int RunSplit(const Tool& tool, const std::string& sourceArg, const std::string& folderArg,
              const std::optional<std::string>& sizeText, const std::optional<std::uint64_t>& count,
              bool quiet, const SplitOptions& options) {
     const std::string source = Absolute(sourceArg);
-    std::string folder = Absolute(folderArg);
 
     std::uint64_t pieceSize = 0;
     if (sizeText) {
@@ -161,69 +197,55 @@ int RunSplit(const std::string& sourceArg, const std::string& folderArg,
     }
 
     if (auto problem = CheckInputFile(sourceArg, source)) return Failed(*problem);
-    std::string shownFolder = folderArg;
-    if (folderArg.empty()) {
-        const Settings settings = LoadSettings();
-        folder = DefaultFolder(settings.SplitToFolder, settings.SplitFolderName, source);
-        shownFolder = folder;
-    }
-    if (auto problem = CheckOutputFolder(shownFolder, folder)) return Failed(*problem);
+    int failure = 0;
+    const auto folder = OutputFolder(tool.hive, folderArg, source, &Settings::SplitToFolder,
+                                     &Settings::SplitFolderName, failure);
+    if (!folder) return failure;
 
-    const auto entry = SystemFileSystem().Find(source);
-    const std::uint64_t fileSize = entry && !entry->isFolder ? entry->size : 0;
+    const std::uint64_t fileSize = SourceFileSize(tool.files, source);
     if (!sizeText) {
-        pieceSize = fileSize / *count + (fileSize % *count ? 1 : 0);
-        if (pieceSize > kMaxPieceSize) {
-            PrintFailure(
-                "Split file size is too large! Increase the number of split files to be created.");
+        const auto sizeForCount = PieceSizeForCount(fileSize, *count);
+        if (!sizeForCount) {
+            PrintFailure(kPieceSizeTooLarge);
             return kExitFailure;
         }
+        pieceSize = *sizeForCount;
     }
 
-    CatchInterrupts();
-    Session session(quiet);
-    std::string message;
-    if (!SplitFile(session.context, source, folder, message, static_cast<std::uint32_t>(pieceSize),
-                   options))
-        return Failed(message);
-    PrintWarnings(session.context);
-    const std::uint64_t pieces = fileSize / pieceSize + (fileSize % pieceSize ? 1 : 0);
+    const auto split = [&](EngineContext& context, std::string& message) {
+        return SplitFile(context, source, *folder, message, static_cast<std::uint32_t>(pieceSize),
+                         options);
+    };
+    if (!RunOperation(tool, quiet, split, failure)) return failure;
     std::printf("Split %s into %llu pieces in %s\n", source.c_str(),
-                static_cast<unsigned long long>(pieces), folder.c_str());
+                static_cast<unsigned long long>(PieceCountFor(fileSize, pieceSize)),
+                folder->c_str());
     return 0;
 }
 
-int RunRestore(const std::string& descriptorArg, const std::string& folderArg, bool deletePieces,
-               bool restoreTime, bool quiet) {
+int RunRestore(const Tool& tool, const std::string& descriptorArg, const std::string& folderArg,
+               const RestoreOptions& options, bool quiet) {
     const std::string descriptor = Absolute(descriptorArg);
-    std::string folder = Absolute(folderArg);
     if (auto problem = CheckDescriptor(descriptorArg, descriptor)) return Failed(*problem);
-    std::string shownFolder = folderArg;
-    if (folderArg.empty()) {
-        const Settings settings = LoadSettings();
-        folder = DefaultFolder(settings.RestoreToFolder, settings.RestoreFolderName, descriptor);
-        shownFolder = folder;
-    }
-    if (auto problem = CheckOutputFolder(shownFolder, folder)) return Failed(*problem);
-    CatchInterrupts();
-    Session session(quiet);
-    std::string message;
-    if (!RestoreFile(session.context, descriptor, folder, message, deletePieces, restoreTime))
-        return Failed(message);
-    PrintWarnings(session.context);
-    const std::string base = descriptor.substr(0, descriptor.size() - 6);
-    std::printf("Restored %s\n", (WithTrailingDelimiter(folder, kPathDelimiter) +
-                                  FileNamePart(base, true, kPathDelimiter))
-                                     .c_str());
+    int failure = 0;
+    const auto folder = OutputFolder(tool.hive, folderArg, descriptor, &Settings::RestoreToFolder,
+                                     &Settings::RestoreFolderName, failure);
+    if (!folder) return failure;
+    const auto restore = [&](EngineContext& context, std::string& message) {
+        return RestoreFile(context, descriptor, *folder, message, options);
+    };
+    if (!RunOperation(tool, quiet, restore, failure)) return failure;
+    const std::string restored = FileNamePart(WithoutDescriptorSuffix(descriptor), Extension::Keep);
+    std::printf("Restored %s\n", (WithTrailingDelimiter(*folder) + restored).c_str());
     return 0;
 }
 
 // One line per bad or missing piece on stdout; exit 0 only for a whole set.
-int RunVerify(const std::string& descriptorArg, bool quiet) {
+int RunVerify(const Tool& tool, const std::string& descriptorArg, bool quiet) {
     const std::string descriptor = Absolute(descriptorArg);
     if (auto problem = CheckDescriptor(descriptorArg, descriptor)) return Failed(*problem);
     CatchInterrupts();
-    Session session(quiet);
+    Session session(tool.files, quiet);
     std::string message;
     std::vector<std::string> problems;
     if (VerifySet(session.context, descriptor, problems, message)) {
@@ -235,10 +257,10 @@ int RunVerify(const std::string& descriptorArg, bool quiet) {
     return kExitFailure;
 }
 
-int RunChecksum(const std::string& path) {
+int RunChecksum(const Tool& tool, const std::string& path) {
     if (auto problem = CheckInputFile(path, Absolute(path))) return Failed(*problem);
     try {
-        std::printf("%u\n", FileChecksum(SystemFileSystem(), Absolute(path)));
+        std::printf("%u\n", FileChecksum(tool.files, Absolute(path)));
         return 0;
     } catch (const std::exception& error) {
         PrintFailure(error.what());
@@ -252,8 +274,8 @@ struct ConfigChanges {
     bool Any() const { return splitTo || restoreTo || sizes || noSplitTo || noRestoreTo; }
 };
 
-bool IsFolder(const std::string& path) {
-    const auto entry = SystemFileSystem().Find(path);
+bool IsFolder(FileSystem& files, const std::string& path) {
+    const auto entry = files.Find(path);
     return entry && entry->isFolder;
 }
 
@@ -267,9 +289,9 @@ void PrintConfig(const ConfigValues& values) {
 
 // Shows the settings, or changes them through the same load and save as the configuration
 // window: all five values are written, and a switch stays on only while its folder is set.
-int RunConfig(const ConfigChanges& changes) {
+int RunConfig(const Tool& tool, const ConfigChanges& changes) {
     for (const auto* folder : {&changes.splitTo, &changes.restoreTo}) {
-        if (*folder && !IsFolder(Absolute(**folder)))
+        if (*folder && !IsFolder(tool.files, Absolute(**folder)))
             return UsageError("'" + **folder + "' is not a folder");
     }
     // The sizes -s takes, stored as kilobytes.
@@ -282,7 +304,7 @@ int RunConfig(const ConfigChanges& changes) {
             "KB, separated by commas, each with an optional suffix K, M or G: " + *changes.sizes);
     try {
         ConfigValues values;
-        LoadConfigValues(UserRegistry(), values);
+        LoadConfigValues(tool.hive, values);
         if (changes.Any()) {
             if (changes.splitTo) {
                 values.splitFolderName = Absolute(*changes.splitTo);
@@ -297,13 +319,13 @@ int RunConfig(const ConfigChanges& changes) {
             if (sizes) values.splitSizes = *sizes;
             values.splitToFolder = values.splitToFolder && !values.splitFolderName.empty();
             values.restoreToFolder = values.restoreToFolder && !values.restoreFolderName.empty();
-            SaveConfigValues(UserRegistry(), values);
+            SaveConfigValues(tool.hive, values);
         }
-        PrintSettingsNotices();
+        PrintSettingsNotices(tool.hive);
         PrintConfig(values);
         return 0;
     } catch (const std::exception& error) {
-        PrintSettingsNotices();
+        PrintSettingsNotices(tool.hive);
         PrintFailure(error.what());
         return kExitFailure;
     }
@@ -371,6 +393,29 @@ std::string UsageText(const CLI::App& app, const CLI::ParseError& error,
     return error.what();
 }
 
+// A command on one file: its name and help, the file's argument and its help, and for a command
+// that writes, the help of its folder option.
+struct FileCommand {
+    const char* name;
+    const char* description;
+    const char* argument;
+    const char* argumentHelp;
+    const char* footer;
+    const char* destinationHelp = nullptr;
+};
+
+// Adds the command, with the file's required argument and, when it has one, the folder option
+// -d into destination.
+CLI::App* AddFileCommand(CLI::App& app, const FileCommand& what, std::string& file,
+                         std::string* destination = nullptr) {
+    CLI::App* command = app.add_subcommand(what.name, what.description);
+    command->add_option(what.argument, file, what.argumentHelp)->required();
+    if (destination != nullptr)
+        command->add_option("-d,--destination", *destination, what.destinationHelp);
+    command->footer(what.footer);
+    return command;
+}
+
 int Main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     CLI::App app{
@@ -389,17 +434,22 @@ int Main(int argc, char** argv) {
     std::optional<std::uint64_t> count;
     bool splitQuiet = false;
     auto* split =
-        app.add_subcommand("split", "Cut SOURCE into pieces of SIZE or into COUNT pieces");
-    split->add_option("SOURCE", source, "The file to split")->required();
-    split->add_option("-d,--destination", splitFolder,
-                      "Folder for the pieces (default: the source's folder)");
-    auto* sizeOption = split->add_option(
-        "-s,--size", sizeText,
-        "Piece size in KB of 1024 bytes, or with a suffix K, M or G (1 to 2097151 KB)");
-    auto* countOption = split->add_option("-n,--count", count, "Number of pieces (1 to 32767)");
+        AddFileCommand(app,
+                       {.name = "split",
+                        .description = "Cut SOURCE into pieces of SIZE or into COUNT pieces",
+                        .argument = "SOURCE",
+                        .argumentHelp = "The file to split",
+                        .footer = kSplitFooter,
+                        .destinationHelp = "Folder for the pieces (default: the source's folder)"},
+                       source, &splitFolder);
+    auto* sizeOption =
+        split->add_option("-s,--size", sizeText,
+                          "Piece size in KB of 1024 bytes, or with a suffix K, M or G (1 to " +
+                              std::to_string(kMaxSplitSizeKB) + " KB)");
+    auto* countOption = split->add_option(
+        "-n,--count", count, "Number of pieces (1 to " + std::to_string(kMaxSplitCount) + ")");
     sizeOption->excludes(countOption);
     split->add_flag("-q,--quiet", splitQuiet, "No progress bar");
-    split->footer(kSplitFooter);
     SplitOptions splitOptions;
     split->add_flag("--no-hash{false}", splitOptions.writeHashes,
                     "Write no NAME.EXT.sha256 file of the pieces' SHA-256 sums");
@@ -407,30 +457,44 @@ int Main(int argc, char** argv) {
                     "Overwrite the pieces of another split set in the way");
 
     std::string descriptor, restoreFolder;
-    bool deletePieces = false, restoreTime = false, restoreQuiet = false;
-    auto* restore =
-        app.add_subcommand("restore", "Rebuild a file from its split descriptor (.split)");
-    restore->add_option("DESCRIPTOR", descriptor, "The .split file of the set")->required();
-    restore->add_option("-d,--destination", restoreFolder,
-                        "Folder for the rebuilt file (default: the descriptor's folder)");
-    restore->add_flag("--delete-pieces", deletePieces,
+    RestoreOptions restoreOptions;
+    bool restoreQuiet = false;
+    auto* restore = AddFileCommand(
+        app,
+        {.name = "restore",
+         .description = "Rebuild a file from its split descriptor (.split)",
+         .argument = "DESCRIPTOR",
+         .argumentHelp = "The .split file of the set",
+         .footer = kRestoreFooter,
+         .destinationHelp = "Folder for the rebuilt file (default: the descriptor's folder)"},
+        descriptor, &restoreFolder);
+    restore->add_flag("--delete-pieces", restoreOptions.deletePieces,
                       "Delete the split set after a successful restore");
-    restore->add_flag("--restore-time", restoreTime, "Give the file its original time");
+    restore->add_flag("--restore-time", restoreOptions.restoreTime,
+                      "Give the file its original time");
     restore->add_flag("-q,--quiet", restoreQuiet, "No progress bar");
-    restore->footer(kRestoreFooter);
 
     std::string verifyDescriptor;
     bool verifyQuiet = false;
-    auto* verify = app.add_subcommand(
-        "verify", "Check a split set without writing anything: every piece there, whole and sound");
-    verify->add_option("DESCRIPTOR", verifyDescriptor, "The .split file of the set")->required();
+    auto* verify = AddFileCommand(
+        app,
+        {.name = "verify",
+         .description =
+             "Check a split set without writing anything: every piece there, whole and sound",
+         .argument = "DESCRIPTOR",
+         .argumentHelp = "The .split file of the set",
+         .footer = kVerifyFooter},
+        verifyDescriptor);
     verify->add_flag("-q,--quiet", verifyQuiet, "No progress bar");
-    verify->footer(kVerifyFooter);
 
     std::string checksumPath;
-    auto* checksum = app.add_subcommand("checksum", "Print the checksum a split records for FILE");
-    checksum->add_option("FILE", checksumPath, "The file")->required();
-    checksum->footer(kChecksumFooter);
+    AddFileCommand(app,
+                   {.name = "checksum",
+                    .description = "Print the checksum a split records for FILE",
+                    .argument = "FILE",
+                    .argumentHelp = "The file",
+                    .footer = kChecksumFooter},
+                   checksumPath);
 
     ConfigChanges changes;
     auto* config =
@@ -463,15 +527,18 @@ int Main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         return UsageError(UsageText(app, e, std::vector<std::string>(argv + 1, argv + argc)));
     }
-    UseKernelCopy(!bufferedCopy);
+    const std::unique_ptr<FileSystem> files =
+        MakeSystemFileSystem(bufferedCopy ? CopyMethod::Buffered : CopyMethod::KernelWherePossible);
+    const std::unique_ptr<Registry> hive = OpenUserRegistry();
+    const Tool tool{*files, *hive};
 
     if (split->parsed())
-        return RunSplit(source, splitFolder, sizeText, count, splitQuiet, splitOptions);
-    if (verify->parsed()) return RunVerify(verifyDescriptor, verifyQuiet);
+        return RunSplit(tool, source, splitFolder, sizeText, count, splitQuiet, splitOptions);
+    if (verify->parsed()) return RunVerify(tool, verifyDescriptor, verifyQuiet);
     if (restore->parsed())
-        return RunRestore(descriptor, restoreFolder, deletePieces, restoreTime, restoreQuiet);
-    if (config->parsed()) return RunConfig(changes);
-    return RunChecksum(checksumPath);
+        return RunRestore(tool, descriptor, restoreFolder, restoreOptions, restoreQuiet);
+    if (config->parsed()) return RunConfig(tool, changes);
+    return RunChecksum(tool, checksumPath);
 }
 
 }  // namespace

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "platform/HiveRegistry.h"
-#include "platform/RegistryHive.h"
 #include "core/settings/SettingsStore.h"
+#include "platform/RegistryHive.h"
+#include "tests/support/MemoryRegistry.h"
 
 namespace {
 

@@ -11,21 +11,13 @@
 #include "FuzzCheck.h"
 #include "core/version/ProfileText.h"
 #include "core/version/UpdateCheck.h"
+#include "platform/Text.h"
 
 namespace {
 
 void CheckValue(const std::string& value) {
     FUZZ_CHECK(value.size() <= olvo::kProfileValueLimit);
     FUZZ_CHECK(value.find_first_of(std::string("\r\n\0", 3)) == std::string::npos);
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        const char c = text[i] >= 'A' && text[i] <= 'Z' ? static_cast<char>(text[i] + 32) : text[i];
-        if (c != prefix[i]) return false;
-    }
-    return true;
 }
 
 }  // namespace

@@ -33,6 +33,7 @@
 #include "core/engine/FileSplit.h"
 #include "core/engine/Format.h"
 #include "platform/Clock.h"
+#include "platform/Text.h"
 #include "gui/FolderPicker.h"
 #include "gui/ConfigWindow.h"
 #include "gui/Application.h"
@@ -124,12 +125,12 @@ std::string DirectoryPart(const std::string& path) {
 }
 
 bool IsSplitDescriptorName(const std::string& path) {
-    return LowerCase(ExtensionPart(path, kPathDelimiter)) == ".split";
+    return ToLowerAscii(ExtensionPart(path)) == ".split";
 }
 
 // The name of the file a descriptor restores: its own name without ".split".
 std::string RestoredName(const std::string& descriptor) {
-    std::string name = FileNamePart(descriptor, true, kPathDelimiter);
+    std::string name = FileNamePart(descriptor, Extension::Keep);
     if (IsSplitDescriptorName(name)) name.resize(name.size() - 6);
     return name;
 }
@@ -146,7 +147,7 @@ std::string WithoutTrailingDelimiter(std::string folder) {
 // and the split names its pieces after the text behind the last delimiter.
 std::string AbsolutePath(const std::string& path) {
     if (path.empty() || path.front() == kPathDelimiter) return path;
-    return WithTrailingDelimiter(FromQPath(QDir::currentPath()), kPathDelimiter) + path;
+    return WithTrailingDelimiter(FromQPath(QDir::currentPath())) + path;
 }
 
 // The columns of a tab's grid: the captions, a gap, the fields, a gap, the "..." buttons.
@@ -537,7 +538,7 @@ void MainWindow::FormCreate(const std::vector<std::string>& arguments) {
     }
 
     m_helpFilePath =
-        WithTrailingDelimiter(FromQPath(QCoreApplication::applicationDirPath()), kPathDelimiter) +
+        WithTrailingDelimiter(FromQPath(QCoreApplication::applicationDirPath())) +
         "OLVO.chm";
 }
 
@@ -751,7 +752,7 @@ void MainWindow::cmdActionClick() {
                 const std::uint64_t fileSize = entry && !entry->isFolder ? entry->size : 0;
                 const std::uint64_t pieces =
                     *pieceSize == 0 ? 0 : (fileSize + *pieceSize - 1) / *pieceSize;
-                m_progress.SetSubject("Splitting " + FileNamePart(source, true, kPathDelimiter));
+                m_progress.SetSubject("Splitting " + FileNamePart(source, Extension::Keep));
                 SplitOptions options;
                 options.writeHashes = ProgramSettings().WriteHashes;
                 outcome.succeeded =
@@ -767,7 +768,8 @@ void MainWindow::cmdActionClick() {
                 m_progress.SetSubject("Restoring " + restored);
                 outcome.succeeded =
                     RestoreFile(context, descriptor, folder, outcome.failure,
-                                chkDeletePieces->isChecked(), chkRestoreTime->isChecked());
+                                {.deletePieces = chkDeletePieces->isChecked(),
+                                 .restoreTime = chkRestoreTime->isChecked()});
                 outcome.folder = WithoutTrailingDelimiter(folder);
                 outcome.done = "Restored " + restored + " in " + outcome.folder;
             }
@@ -826,7 +828,7 @@ void MainWindow::cmdVerifyClick() {
         EngineContext context{m_files, m_progress, m_prompt,
                               DateTimeFormat(CurrentDateTimeConventions())};
         m_progress.SetSubject("Verifying " +
-                              FileNamePart(Text(txtSplitFile), true, kPathDelimiter));
+                              FileNamePart(Text(txtSplitFile), Extension::Keep));
         whole = VerifySet(context, Text(txtSplitFile), problems, failure);
     }
     hourglass.Restore();
@@ -865,7 +867,7 @@ void MainWindow::AddSplitFile(const std::string& fileName,
 }
 
 std::string MainWindow::OwnFolder(const std::string& fileName) const {
-    const std::string folder = FolderPart(fileName, kPathDelimiter);
+    const std::string folder = FolderPart(fileName);
     // A file in the root folder: the root, rather than a destination that names no volume.
     if (folder.empty() && !fileName.empty() && fileName.front() == kPathDelimiter)
         return std::string(1, kPathDelimiter);
@@ -885,7 +887,7 @@ void MainWindow::cmdBrowseFileClick() {
     QWidget* tab = pcMain->currentWidget();
     const std::string filter = tab == tsSplit ? kSplitFilter : kRestoreFilter;
     const std::string title =
-        "Select file to " + LowerCase(FromQ(pcMain->tabText(pcMain->currentIndex())));
+        "Select file to " + ToLowerAscii(FromQ(pcMain->tabText(pcMain->currentIndex())));
     if (const auto chosen = Gui().OpenFileName(title, filter)) AddFile(tab, *chosen);
 }
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "core/engine/Seams.h"
+#include "core/engine/SplitPlan.h"
 #include "platform/FileSystem.h"
 #include "core/settings/SettingsStore.h"
 #include "gui/GuiProgress.h"
@@ -36,11 +37,8 @@ namespace olvo {
 class StatusLine;
 class UpDownButtons;
 
-// The largest piece size in kilobytes: 2,147,482,624 bytes, the largest multiple of 1024 that is
-// a valid piece size.
-inline constexpr int kMaxSplitSizeKB = 2097151;
-// The range of the number of pieces.
-inline constexpr int kMaxSplitFiles = 32767;
+// The range of the number of pieces (kMaxSplitSizeKB, the size box's limit, is the split plan's).
+inline constexpr int kMaxSplitFiles = kMaxSplitCount;
 
 // The settings of this run: loaded by the main window's creation, replaced by the configuration
 // window's Apply.

@@ -99,16 +99,4 @@ void HiveRegistry::CloseKey(RegistryKey key) {
     }
 }
 
-Hive MemoryRegistry::BeginSession() {
-    ++m_sessions;
-    m_open = true;
-    return m_stored;
-}
-
-bool MemoryRegistry::Commit(const Hive& hive) {
-    if (m_refuse) return false;
-    m_stored = hive;
-    return true;
-}
-
 }  // namespace olvo

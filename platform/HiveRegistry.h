@@ -46,29 +46,6 @@ class HiveRegistry : public Registry {
     RegistryKey m_nextHandle = kCurrentUser + 1;
 };
 
-// A registry held in memory, for tests: its tree can be arranged and inspected directly, and it
-// can be told to refuse every change.
-class MemoryRegistry final : public HiveRegistry {
-  public:
-    Hive& Contents() { return m_stored; }
-    void RefuseChanges(bool refuse) { m_refuse = refuse; }
-    // How many sessions have started and how many handles are open now.
-    int Sessions() const { return m_sessions; }
-    bool InSession() const { return m_open; }
-
-  protected:
-    Hive BeginSession() override;
-    bool Commit(const Hive& hive) override;
-    void EndSession() override { m_open = false; }
-    bool CanCommit() const override { return !m_refuse; }
-
-  private:
-    Hive m_stored;
-    bool m_refuse = false;
-    bool m_open = false;
-    int m_sessions = 0;
-};
-
 // A registry kept in a hive file at path (see posix/PosixRegistry.cpp for how it is read, locked
 // and saved). Use one such object per file in a process: two of them on one file, both in a
 // session, would wait for each other's lock.

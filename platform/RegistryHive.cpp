@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/Text.h"
+
 namespace olvo {
 namespace {
 
@@ -18,16 +20,6 @@ bool EqualsFolded(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return FoldChar(x) == FoldChar(y);
            });
-}
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-    return text;
 }
 
 int HexDigit(char c) {
@@ -211,7 +203,7 @@ class HiveParser {
         const std::size_t lastFeed = m_text.rfind('\n');
         if (lastFeed == std::string_view::npos) return std::nullopt;
         m_text = m_text.substr(0, lastFeed + 1);
-        const std::string_view first = TrimBlanks(NextLine());
+        const std::string_view first = Trim(NextLine(), kSpaceAndTab);
         if (first == kOldFirstLine) {
             m_utf16 = false;  // the old form keeps its texts in the system's code page
         } else if (first != kFirstLine) {
@@ -220,7 +212,7 @@ class HiveParser {
         // As the registry editor does, a line that is not understood is passed over, and so are
         // the values of a key that is not understood (or that lies outside HKEY_CURRENT_USER).
         while (!AtEnd()) {
-            const std::string_view line = TrimBlanks(NextLine());
+            const std::string_view line = Trim(NextLine(), kSpaceAndTab);
             if (line.empty() || line.front() == ';') continue;
             if (line.front() == '[') {
                 if (!ParseKeyLine(line)) m_key = nullptr;
@@ -264,18 +256,18 @@ class HiveParser {
         } else if (line.front() != '"' || !TakeQuoted(line, name)) {
             return false;
         }
-        line = TrimBlanks(line);
+        line = Trim(line, kSpaceAndTab);
         if (line.empty() || line.front() != '=') return false;
-        line = TrimBlanks(line.substr(1));
+        line = Trim(line.substr(1), kSpaceAndTab);
 
         RegistryValue value;
         if (!line.empty() && line.front() == '"') {
-            if (!TakeQuoted(line, value.data) || !TrimBlanks(line).empty()) return false;
+            if (!TakeQuoted(line, value.data) || !Trim(line, kSpaceAndTab).empty()) return false;
             value.type = kRegSz;
             value.data += '\0';
         } else if (TakePrefixFolded(line, "dword:")) {
             std::uint32_t number = 0;
-            if (!TakeHexNumber(line, 8, number) || !TrimBlanks(line).empty()) return false;
+            if (!TakeHexNumber(line, 8, number) || !Trim(line, kSpaceAndTab).empty()) return false;
             value.type = kRegDword;
             for (int i = 0; i < 4; ++i) value.data += static_cast<char>(number >> (8 * i) & 0xFF);
         } else if (TakePrefixFolded(line, "hex")) {
@@ -304,7 +296,7 @@ class HiveParser {
         bool expectByte = true;  // at the start, or after a comma
         bool first = true;
         for (;;) {
-            line = TrimBlanks(line);
+            line = Trim(line, kSpaceAndTab);
             if (line.empty()) return first || !expectByte;
             if (expectByte && line == "\\") {
                 if (AtEnd()) return false;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/engine/EngineError.h"
-#include "core/engine/FileFunctions.h"
+#include "platform/Text.h"
 
 namespace olvo {
 namespace {
@@ -25,16 +25,6 @@ bool IsLeapYear(int year) {
 int DaysInMonth(int year, int month) {
     static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
-}
-
-bool StartsWithNoCase(const std::string& text, std::size_t at, const std::string& prefix) {
-    if (prefix.empty() || text.size() - at < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[at + i])) !=
-            std::tolower(static_cast<unsigned char>(prefix[i])))
-            return false;
-    }
-    return true;
 }
 
 // Splits text at separator into runs of 1 to 4 digits; false when anything else is found.
@@ -90,11 +80,12 @@ std::string DateTimeFormat::Format(const LocalDateTime& when) const {
 }
 
 std::optional<LocalDateTime> DateTimeFormat::Parse(const std::string& input) const {
-    const std::string text = TrimBlanks(input);
+    const std::string text = std::string(Trim(input));
     const auto space = text.find(' ');
     const std::string datePart = text.substr(0, space);
-    std::string timePart =
-        space == std::string::npos ? std::string() : TrimBlanks(text.substr(space));
+    std::string timePart = space == std::string::npos
+                               ? std::string()
+                               : std::string(Trim(std::string_view(text).substr(space)));
 
     // Besides the locale's own separators, '/' and ':' are read, the ones a locale whose own
     // are not ASCII writes; a first field of four digits is a year whatever the locale's order,
@@ -162,9 +153,9 @@ std::optional<LocalDateTime> DateTimeFormat::Parse(const std::string& input) con
         for (const std::string* candidate : {&word, &fallback}) {
             if (candidate->empty() || timePart.size() < candidate->size()) continue;
             const std::size_t at = timePart.size() - candidate->size();
-            if (StartsWithNoCase(timePart, at, *candidate)) {
+            if (StartsWithNoCase(std::string_view(timePart).substr(at), *candidate)) {
                 meridiem = pass + 1;
-                timePart = TrimBlanks(timePart.substr(0, at));
+                timePart = std::string(Trim(std::string_view(timePart).substr(0, at)));
                 break;
             }
         }

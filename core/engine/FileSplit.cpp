@@ -14,6 +14,7 @@
 #include "core/engine/PieceHasher.h"
 #include "core/engine/SplitSet.h"
 #include "platform/Clock.h"
+#include "platform/Text.h"
 
 namespace olvo {
 namespace {
@@ -54,6 +55,13 @@ class Aborted final : public EngineError {
 
 void ThrowIfCancelled(Progress& progress) {
     if (progress.CancelRequested()) throw Aborted();
+}
+
+// Shows piece k as the one being read, lets the windows repaint, and stops when asked to.
+void StartPiece(Progress& progress, std::uint64_t k) {
+    progress.SetPosition(static_cast<std::uint32_t>(k));
+    progress.ProcessMessages();
+    ThrowIfCancelled(progress);
 }
 
 bool SameFile(FileSystem& files, const std::optional<FileIdentity>& identity,
@@ -197,10 +205,10 @@ SetFiles ReadSet(FileSystem& files, const std::string& descriptorPath) {
     SetFiles set;
     set.descriptor = ReadDescriptor(ReadSmallFile(files, descriptorPath, 1 << 16));
     if (!IsValidDescriptor(set.descriptor)) throw EngineError(kNotASplitFile);
-    set.base = descriptorPath.substr(0, descriptorPath.size() - 6);
-    set.fileName = FileNamePart(set.base, true, kPathDelimiter);
-    set.baseName = FileNamePart(set.base, false, kPathDelimiter);
-    set.pieceFolder = FolderPart(descriptorPath, kPathDelimiter) + kPathDelimiter;
+    set.base = WithoutDescriptorSuffix(descriptorPath);
+    set.fileName = FileNamePart(set.base, Extension::Keep);
+    set.baseName = FileNamePart(set.base, Extension::Drop);
+    set.pieceFolder = FolderPart(descriptorPath) + kPathDelimiter;
     set.batchPath = set.base + ".bat";
     set.hashPath = set.base + ".sha256";
     set.hashName = set.fileName + ".sha256";
@@ -216,7 +224,19 @@ SetFiles ReadSet(FileSystem& files, const std::string& descriptorPath) {
 }
 
 bool IsDescriptorName(const std::string& path) {
-    return LowerCase(ExtensionPart(path, kPathDelimiter)) == ".split";
+    return ToLowerAscii(ExtensionPart(path)) == kDescriptorSuffix;
+}
+
+// The start of an operation on the set of descriptorPath: the message and the warnings emptied.
+// False, with the message, when descriptorPath is not a descriptor that is there.
+bool BeginOnSet(EngineContext& context, const std::string& descriptorPath, std::string& message) {
+    message.clear();
+    context.warnings.clear();
+    if (!IsDescriptorName(descriptorPath) || !context.files.FileExists(descriptorPath)) {
+        message = std::string(kNotASplitFile) + "!";
+        return false;
+    }
+    return true;
 }
 
 // The text for a piece that failed its hash.
@@ -299,9 +319,9 @@ std::optional<std::string> OtherSetName(FileSystem& files, const std::string& fo
     std::vector<std::string> names = files.List(folder.empty() ? "." : folder);
     std::sort(names.begin(), names.end());
     for (const auto& name : names) {
-        if (name == ownDescriptor || name.size() <= 6 || !IsDescriptorName(name)) continue;
-        const std::string set = name.substr(0, name.size() - 6);
-        if (FileNamePart(std::string(1, kPathDelimiter) + set, false, kPathDelimiter) == baseName)
+        if (name == ownDescriptor || !HasDescriptorSuffix(name)) continue;
+        const std::string set = WithoutDescriptorSuffix(name);
+        if (FileNamePart(std::string(1, kPathDelimiter) + set, Extension::Drop) == baseName)
             return set;
     }
     return std::nullopt;
@@ -334,8 +354,7 @@ bool SplitFile(EngineContext& context, const std::string& sourcePath,
     message.clear();
     context.warnings.clear();
     FileSystem& files = context.files;
-    const auto entry = files.Find(sourcePath);
-    const std::uint64_t fileSize = entry && !entry->isFolder ? entry->size : 0;
+    const std::uint64_t fileSize = SourceFileSize(files, sourcePath);
     if (fileSize <= pieceSize) {
         message = "File does not need splitting!";
         return false;
@@ -344,19 +363,18 @@ bool SplitFile(EngineContext& context, const std::string& sourcePath,
         message = "Invalid split size!";
         return false;
     }
-    const std::uint64_t count = fileSize / pieceSize + (fileSize % pieceSize ? 1 : 0);
+    const std::uint64_t count = PieceCountFor(fileSize, pieceSize);
     if (count > std::numeric_limits<std::uint32_t>::max()) {
         message = "Too many split files!";
         return false;
     }
     const auto pieceCount = static_cast<std::uint32_t>(count);
-    const std::string fileName = FileNamePart(sourcePath, true, kPathDelimiter);
-    const std::string baseName = FileNamePart(sourcePath, false, kPathDelimiter);
+    const std::string fileName = FileNamePart(sourcePath, Extension::Keep);
+    const std::string baseName = FileNamePart(sourcePath, Extension::Drop);
     // An empty folder names no volume; the space check then refuses before anything is made.
-    const std::string folder = destinationFolder.empty()
-                                   ? std::string()
-                                   : WithTrailingDelimiter(destinationFolder, kPathDelimiter);
-    const std::string descriptorName = fileName + ".split";
+    const std::string folder =
+        destinationFolder.empty() ? std::string() : WithTrailingDelimiter(destinationFolder);
+    const std::string descriptorName = DescriptorName(fileName);
     const std::string descriptorPath = folder + descriptorName;
     const std::string batchName = fileName + ".bat";
     const std::string hashName = fileName + ".sha256";
@@ -514,7 +532,7 @@ bool SplitFile(EngineContext& context, const std::string& sourcePath,
         files.SyncVolume(folder);
         return true;
     } catch (const std::exception& error) {
-        message = TrimBlanks(error.what()) + "!";
+        message = std::string(Trim(error.what())) + "!";
         // A source that shrank ends the copy early, one that grew or was written to ends it
         // late: either way the pieces hold no one state of the file and go.
         bool changed = false;
@@ -582,21 +600,14 @@ void GiveTime(EngineContext& context, OutputFile& out, const FileStamp& time) {
 }  // namespace
 
 bool RestoreFile(EngineContext& context, const std::string& descriptorPath,
-                 const std::string& destinationFolder, std::string& message, bool deletePieces,
-                 bool restoreTime) {
-    message.clear();
-    context.warnings.clear();
+                 const std::string& destinationFolder, std::string& message,
+                 const RestoreOptions& options) {
+    if (!BeginOnSet(context, descriptorPath, message)) return false;
     FileSystem& files = context.files;
-    if (!IsDescriptorName(descriptorPath) || !files.FileExists(descriptorPath)) {
-        message = std::string(kNotASplitFile) + "!";
-        return false;
-    }
-
     ProgressWindow window(context.progress, "Restoring File...", 0);
     try {
-        const std::string folder = destinationFolder.empty()
-                                       ? std::string()
-                                       : WithTrailingDelimiter(destinationFolder, kPathDelimiter);
+        const std::string folder =
+            destinationFolder.empty() ? std::string() : WithTrailingDelimiter(destinationFolder);
         const SetFiles set = ReadSet(files, descriptorPath);
         const SplitDescriptor& descriptor = set.descriptor;
         const std::string outputFolder = folder.empty() ? std::string(1, kPathDelimiter) : folder;
@@ -637,7 +648,7 @@ bool RestoreFile(EngineContext& context, const std::string& descriptorPath,
             if (!wrong.empty()) throw EngineError(wrong);
         }
         const std::optional<FileStamp> time =
-            restoreTime ? OriginalTime(context, set) : std::nullopt;
+            options.restoreTime ? OriginalTime(context, set) : std::nullopt;
         const bool removable = files.IsRemovable(set.pieceFolder);
 
         UnfinishedFile out(files, outputFolder, set.fileName);
@@ -645,12 +656,10 @@ bool RestoreFile(EngineContext& context, const std::string& descriptorPath,
         std::uint64_t restored = 0;
         std::uint64_t source = 1;
         for (std::uint64_t k = 1; k <= descriptor.pieceCount; ++k) {
-            context.progress.SetPosition(static_cast<std::uint32_t>(k));
-            context.progress.ProcessMessages();
-            ThrowIfCancelled(context.progress);
+            StartPiece(context.progress, k);
             const std::string path = set.PiecePath(k);
-            const std::string where = "The piece " + set.PieceName(k) + " is looked for in " +
-                                      FolderPart(path, kPathDelimiter) + ".";
+            const std::string where =
+                "The piece " + set.PieceName(k) + " is looked for in " + FolderPart(path) + ".";
             if (!files.FileExists(path)) {
                 if (k > 1) ++source;
                 out.File().Flush();
@@ -700,7 +709,7 @@ bool RestoreFile(EngineContext& context, const std::string& descriptorPath,
         if (time) GiveTime(context, out.File(), *time);
         out.Finish(outputPath);
 
-        if (deletePieces) {
+        if (options.deletePieces) {
             std::vector<std::string> setFiles = {descriptorPath, set.batchPath, set.hashPath};
             for (std::uint64_t k = 1; k <= descriptor.pieceCount; ++k)
                 setFiles.push_back(set.PiecePath(k));
@@ -720,14 +729,9 @@ bool RestoreFile(EngineContext& context, const std::string& descriptorPath,
 
 bool VerifySet(EngineContext& context, const std::string& descriptorPath,
                std::vector<std::string>& problems, std::string& message) {
-    message.clear();
     problems.clear();
-    context.warnings.clear();
+    if (!BeginOnSet(context, descriptorPath, message)) return false;
     FileSystem& files = context.files;
-    if (!IsDescriptorName(descriptorPath) || !files.FileExists(descriptorPath)) {
-        message = std::string(kNotASplitFile) + "!";
-        return false;
-    }
     ProgressWindow window(context.progress, "Verifying Split Set...", 0);
     try {
         const SetFiles set = ReadSet(files, descriptorPath);
@@ -739,9 +743,7 @@ bool VerifySet(EngineContext& context, const std::string& descriptorPath,
         std::vector<unsigned char> windowBytes;
         std::uint64_t offset = 0;
         for (std::uint64_t k = 1; k <= descriptor.pieceCount; ++k) {
-            context.progress.SetPosition(static_cast<std::uint32_t>(k));
-            context.progress.ProcessMessages();
-            ThrowIfCancelled(context.progress);
+            StartPiece(context.progress, k);
             const std::string path = set.PiecePath(k);
             if (!files.FileExists(path)) {
                 problems.push_back("Piece " + set.PieceName(k) + " is missing!");

@@ -39,6 +39,7 @@
 
 #include "core/engine/DateText.h"
 #include "core/engine/Seams.h"
+#include "core/engine/SplitPlan.h"
 #include "platform/FileSystem.h"
 
 namespace olvo {
@@ -61,9 +62,6 @@ struct SplitOptions {
     bool overwrite = false;
 };
 
-// The largest piece a split writes.
-inline constexpr std::uint32_t kMaxPieceSize = 2147483647u;
-
 // A checksum of the file: the wrapping 32-bit sum of at most 500 little-endian words from the
 // middle of the file (from word W/2, W = size/4, never the last whole word); 0 for a file of
 // fewer than 12 bytes. Raises FileError when the file cannot be opened or read.
@@ -84,12 +82,18 @@ bool SplitFile(EngineContext& context, const std::string& sourcePath,
 bool CheckPieceSpace(EngineContext& context, const std::string& destinationFolder,
                      std::uint64_t bytesNeeded, std::string& message);
 
-// Rebuilds the file of a split set from its descriptor into destinationFolder; restores its
-// time (the UTC time of the .sha256 file when there is one) and deletes the set on request, the
-// latter only once the file is in place.
+struct RestoreOptions {
+    // Delete the split set, only once the file is in place.
+    bool deletePieces = false;
+    // Give the file its original time (the UTC time of the .sha256 file when there is one).
+    bool restoreTime = false;
+};
+
+// Rebuilds the file of a split set from its descriptor into destinationFolder, with what options
+// ask for after it.
 bool RestoreFile(EngineContext& context, const std::string& descriptorPath,
-                 const std::string& destinationFolder, std::string& message, bool deletePieces,
-                 bool restoreTime);
+                 const std::string& destinationFolder, std::string& message,
+                 const RestoreOptions& options);
 
 // Checks a split set without writing anything: the descriptor, each piece present and of its
 // size, and its SHA-256 when the set has a .sha256 file (the descriptor's checksum when it has

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "core/engine/FileFunctions.h"
 #include "platform/Clock.h"
+#include "platform/Text.h"
 
 namespace olvo {
 
@@ -51,7 +51,7 @@ std::optional<std::uint64_t> ParseSizeKB(const std::string& text) {
         ++digits;
     }
     if (digits == 0) return std::nullopt;
-    std::string suffix = LowerCase(text.substr(digits));
+    std::string suffix = ToLowerAscii(text.substr(digits));
     if (suffix.size() == 2 && suffix[1] == 'b') suffix.pop_back();
     if (suffix.empty() || suffix == "k") return value;
     if (suffix == "m") return value * 1024;

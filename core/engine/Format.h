@@ -25,9 +25,6 @@ std::string FormatPieceCount(std::uint64_t fileSize, std::uint32_t pieceSize,
                              const std::string& separator);
 std::string FormatPieceCount(std::uint64_t fileSize, std::uint32_t pieceSize);
 
-// The largest piece size in kilobytes: a piece is at most 2,147,483,647 bytes.
-inline constexpr std::uint64_t kLargestSplitSizeKB = 2097151;
-
 // A split size as people type it, in kilobytes: "1420", "1420K", "700M", "2G" (case-insensitive,
 // an optional trailing B). Nothing for any other text, or for more than 12 digits.
 std::optional<std::uint64_t> ParseSizeKB(const std::string& text);

@@ -26,6 +26,16 @@ class Progress {
     virtual bool CancelRequested() { return false; }
 };
 
+// Where an operation stands, as a progress display keeps it from the calls above.
+struct ProgressCounts {
+    std::uint32_t maximum = 0;   // pieces in all
+    std::uint32_t position = 0;  // the piece being worked on, 0 before the first
+    std::uint64_t done = 0;      // bytes
+    std::uint64_t total = 0;     // bytes; may be smaller than done (see Progress::Bytes)
+    // The bytes still to go, 0 once done reaches total.
+    std::uint64_t BytesLeft() const { return total > done ? total - done : 0; }
+};
+
 // Shows the progress window for the lifetime of one operation, however it ends.
 class ProgressWindow {
   public:

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "core/engine/EngineError.h"
+#include "platform/Text.h"
 
 namespace olvo {
 
@@ -69,44 +70,7 @@ class DescriptorReader {
 
     // A signed 64-bit number: [+|-] then decimal digits, or hexadecimal digits after "$" or "0x".
     static std::optional<std::uint64_t> Convert(std::string_view text) {
-        bool negative = false;
-        if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
-            negative = text[0] == '-';
-            text.remove_prefix(1);
-        }
-        unsigned base = 10;
-        if (!text.empty() && text[0] == '$') {
-            base = 16;
-            text.remove_prefix(1);
-        } else if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-            base = 16;
-            text.remove_prefix(2);
-        }
-        if (text.empty()) return std::nullopt;
-        std::uint64_t value = 0;
-        for (const char c : text) {
-            unsigned digit;
-            if (c >= '0' && c <= '9')
-                digit = static_cast<unsigned>(c - '0');
-            else if (base == 16 && c >= 'a' && c <= 'f')
-                digit = static_cast<unsigned>(c - 'a' + 10);
-            else if (base == 16 && c >= 'A' && c <= 'F')
-                digit = static_cast<unsigned>(c - 'A' + 10);
-            else
-                return std::nullopt;
-            if (base == 16) {
-                if (value >> 60) return std::nullopt;  // more than 64 bits
-                value = value * 16 + digit;
-            } else {
-                // The magnitude of a signed 64-bit value: 2^63 - 1, or 2^63 with a minus sign.
-                const std::uint64_t limit =
-                    static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) +
-                    (negative ? 1 : 0);
-                if (value > (limit - digit) / 10) return std::nullopt;
-                value = value * 10 + digit;
-            }
-        }
-        return negative ? ~value + 1 : value;
+        return ParseSignedNumber(text, {.bits = 64, .hexFillsAllBits = true});
     }
 
     std::string_view m_text;

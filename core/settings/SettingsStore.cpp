@@ -4,6 +4,8 @@
 #include <optional>
 
 #include "core/engine/Format.h"
+#include "core/engine/SplitPlan.h"
+#include "platform/Text.h"
 
 namespace olvo {
 namespace {
@@ -21,45 +23,17 @@ std::string_view UpToZero(std::string_view data) {
 // fit 32 signed bits, hexadecimal ones 32 bits. Only whether the number is 0 matters to callers,
 // so the 32-bit pattern is returned.
 std::optional<std::uint32_t> TextToNumber(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && text[i] == ' ') ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    unsigned base = 10;
-    if (i < text.size() && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
-        base = 16;
-        ++i;
-    } else if (i + 1 < text.size() && text[i] == '0' &&
-               (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-        base = 16;
-        i += 2;
-    }
-    if (i == text.size()) return std::nullopt;
-    const std::uint64_t limit = base == 16 ? 0xFFFFFFFFu : negative ? 0x80000000u : 0x7FFFFFFFu;
-    std::uint64_t value = 0;
-    for (; i < text.size(); ++i) {
-        const char c = text[i];
-        unsigned digit;
-        if (c >= '0' && c <= '9') {
-            digit = static_cast<unsigned>(c - '0');
-        } else if (base == 16 && c >= 'a' && c <= 'f') {
-            digit = static_cast<unsigned>(c - 'a' + 10);
-        } else if (base == 16 && c >= 'A' && c <= 'F') {
-            digit = static_cast<unsigned>(c - 'A' + 10);
-        } else {
-            return std::nullopt;
-        }
-        value = value * base + digit;
-        if (value > limit) return std::nullopt;
-    }
-    const auto bits = static_cast<std::uint32_t>(value);
-    return negative ? 0u - bits : bits;
+    const auto number = ParseSignedNumber(
+        text,
+        {.bits = 32, .hexFillsAllBits = true, .bareXMeansHex = true, .skipLeadingSpaces = true});
+    if (!number) return std::nullopt;
+    return static_cast<std::uint32_t>(*number);
 }
 
 }  // namespace
 
 SettingsStore::SettingsStore(Registry& registry)
-    : m_registry(registry), m_key(registry, registry.CreateKey(kCurrentUser, SettingsKey)) {}
+    : m_registry(registry), m_key(registry, registry.CreateKey(kCurrentUser, kSettingsKey)) {}
 
 SettingsStore::~SettingsStore() = default;
 
@@ -153,7 +127,7 @@ std::optional<std::string> SplitSizesInKB(const std::string& listText) {
     std::string stored;
     for (const std::string& entry : entries) {
         const std::optional<std::uint64_t> kb = ParseSizeKB(entry);
-        if (!kb || *kb < 1 || *kb > kLargestSplitSizeKB) return std::nullopt;
+        if (!kb || *kb < 1 || *kb > kMaxSplitSizeKB) return std::nullopt;
         if (!stored.empty()) stored += ',';
         stored += std::to_string(*kb);
     }
@@ -164,35 +138,35 @@ void LoadStartupSettings(Registry& registry, Settings& settings,
                          std::vector<std::string>& splitSizes) {
     SettingsStore store(registry);
     splitSizes =
-        SplitSizeEntries(store.ReadString(SettingsSection, kSplitSizesValue, DefaultSplitSizes));
-    settings.SplitToFolder = store.ReadBool(SettingsSection, kSplitToFolderValue, false);
-    settings.SplitFolderName = store.ReadString(SettingsSection, kSplitFolderNameValue, "");
-    settings.RestoreToFolder = store.ReadBool(SettingsSection, kRestoreToFolderValue, false);
-    settings.RestoreFolderName = store.ReadString(SettingsSection, kRestoreFolderNameValue, "");
-    settings.WriteHashes = store.ReadBool(SettingsSection, kWriteHashesValue, true);
+        SplitSizeEntries(store.ReadString(kSettingsSection, kSplitSizesValue, DefaultSplitSizes));
+    settings.SplitToFolder = store.ReadBool(kSettingsSection, kSplitToFolderValue, false);
+    settings.SplitFolderName = store.ReadString(kSettingsSection, kSplitFolderNameValue, "");
+    settings.RestoreToFolder = store.ReadBool(kSettingsSection, kRestoreToFolderValue, false);
+    settings.RestoreFolderName = store.ReadString(kSettingsSection, kRestoreFolderNameValue, "");
+    settings.WriteHashes = store.ReadBool(kSettingsSection, kWriteHashesValue, true);
 }
 
 void LoadConfigValues(Registry& registry, ConfigValues& values) {
     SettingsStore store(registry);
-    values.splitFolderName = store.ReadString(SettingsSection, kSplitFolderNameValue, "");
-    values.restoreFolderName = store.ReadString(SettingsSection, kRestoreFolderNameValue, "");
-    values.splitToFolder = store.ReadBool(SettingsSection, kSplitToFolderValue, false);
-    values.restoreToFolder = store.ReadBool(SettingsSection, kRestoreToFolderValue, false);
-    values.splitSizes = store.ReadString(SettingsSection, kSplitSizesValue, DefaultSplitSizes);
-    values.writeHashes = store.ReadBool(SettingsSection, kWriteHashesValue, true);
+    values.splitFolderName = store.ReadString(kSettingsSection, kSplitFolderNameValue, "");
+    values.restoreFolderName = store.ReadString(kSettingsSection, kRestoreFolderNameValue, "");
+    values.splitToFolder = store.ReadBool(kSettingsSection, kSplitToFolderValue, false);
+    values.restoreToFolder = store.ReadBool(kSettingsSection, kRestoreToFolderValue, false);
+    values.splitSizes = store.ReadString(kSettingsSection, kSplitSizesValue, DefaultSplitSizes);
+    values.writeHashes = store.ReadBool(kSettingsSection, kWriteHashesValue, true);
 }
 
 void SaveConfigValues(Registry& registry, const ConfigValues& values) {
     SettingsStore store(registry);
-    store.WriteBool(SettingsSection, kSplitToFolderValue, values.splitToFolder);
-    store.WriteString(SettingsSection, kSplitFolderNameValue, values.splitFolderName);
-    store.WriteBool(SettingsSection, kRestoreToFolderValue, values.restoreToFolder);
-    store.WriteString(SettingsSection, kRestoreFolderNameValue, values.restoreFolderName);
-    store.WriteString(SettingsSection, kSplitSizesValue, values.splitSizes);
+    store.WriteBool(kSettingsSection, kSplitToFolderValue, values.splitToFolder);
+    store.WriteString(kSettingsSection, kSplitFolderNameValue, values.splitFolderName);
+    store.WriteBool(kSettingsSection, kRestoreToFolderValue, values.restoreToFolder);
+    store.WriteString(kSettingsSection, kRestoreFolderNameValue, values.restoreFolderName);
+    store.WriteString(kSettingsSection, kSplitSizesValue, values.splitSizes);
     // Kept only once it was changed, so that a store of the usual five stays as it was.
     if (!values.writeHashes ||
-        store.ReadString(SettingsSection, kWriteHashesValue, "\x01") != "\x01")
-        store.WriteBool(SettingsSection, kWriteHashesValue, values.writeHashes);
+        store.ReadString(kSettingsSection, kWriteHashesValue, "\x01") != "\x01")
+        store.WriteBool(kSettingsSection, kWriteHashesValue, values.writeHashes);
 }
 
 }  // namespace olvo

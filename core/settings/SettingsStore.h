@@ -1,14 +1,5 @@
 #pragma once
-// The user's five preferences, kept in the per-user registry below
-// HKEY_CURRENT_USER\software\Kestrava\File Splitter as string values:
-//
-//   "Split To Folder"      "1" or "0"        default no
-//   "Split Folder Name"    a folder path     default empty
-//   "Restore To Folder"    "1" or "0"        default no
-//   "Restore Folder Name"  a folder path     default empty
-//   "Split Sizes"          "1420,663552,..." default DefaultSplitSizes (sizes in KB)
-//   "Write Hashes"         "1" or "0"        default yes: a split writes NAME.EXT.sha256
-//                                             (stored only once it was turned off)
+// The user's preferences as the per-user registry keeps them (the names are in HiveNames.h).
 //
 // A missing key, section or value reads as its default. A value of the wrong type or size, or a
 // write the registry refuses, raises SettingsError with the text the user is shown; a load or
@@ -20,20 +11,13 @@
 #include <string_view>
 #include <vector>
 
+#include "core/settings/HiveNames.h"
 #include "platform/Registry.h"
 
 namespace olvo {
 
-inline constexpr char SettingsKey[] = "software\\Kestrava";
-inline constexpr char SettingsSection[] = "File Splitter";
+// The split sizes offered until the user sets others, in KB.
 inline constexpr char DefaultSplitSizes[] = "1420,663552,714752";
-
-inline constexpr char kSplitToFolderValue[] = "Split To Folder";
-inline constexpr char kSplitFolderNameValue[] = "Split Folder Name";
-inline constexpr char kRestoreToFolderValue[] = "Restore To Folder";
-inline constexpr char kRestoreFolderNameValue[] = "Restore Folder Name";
-inline constexpr char kSplitSizesValue[] = "Split Sizes";
-inline constexpr char kWriteHashesValue[] = "Write Hashes";
 
 // "Invalid data type for '%s'", "Failed to get data for '%s'", "Failed to create key %s" or
 // "Failed to set data for '%s'", with the value or section name in place of %s.
@@ -42,11 +26,11 @@ class SettingsError : public std::runtime_error {
     explicit SettingsError(const std::string& text) : std::runtime_error(text) {}
 };
 
-// An INI-style view of SettingsKey: a section is a subkey of it, an entry a value in that subkey.
+// An INI-style view of kSettingsKey: a section is a subkey of it, an entry a value in that subkey.
 // One instance serves one load or one save; the registry is released when it goes, also after a
-// failure. Constructing it opens SettingsKey with full access, creating it when missing; when that
+// failure. Constructing it opens kSettingsKey with full access, creating it when missing; when that
 // is refused, reads yield their defaults and writes fail with "Failed to create key <section>",
-// so nothing is ever written anywhere but below SettingsKey.
+// so nothing is ever written anywhere but below kSettingsKey.
 class SettingsStore {
   public:
     explicit SettingsStore(Registry& registry);
@@ -102,7 +86,7 @@ struct ConfigValues {
 std::vector<std::string> SplitSizeEntries(const std::string& listText);
 
 // A split-size list as people type it ("1420, 700M,2G") in the stored form, kilobytes
-// ("1420,716800,2097152"): every entry must be what ParseSizeKB reads, 1 to kLargestSplitSizeKB.
+// ("1420,716800,2097152"): every entry must be what ParseSizeKB reads, 1 to kMaxSplitSizeKB.
 // Nothing when an entry is not, or when there is none.
 std::optional<std::string> SplitSizesInKB(const std::string& listText);
 

@@ -7,11 +7,12 @@
 #include <stdexcept>
 
 #include "core/engine/FileFunctions.h"
-#include "platform/FileSystem.h"
-#include "platform/ProgramLocation.h"
 #include "core/version/ExecutablePath.h"
 #include "core/version/GetFileVerInfo.h"
 #include "core/version/ProfileText.h"
+#include "platform/FileSystem.h"
+#include "platform/ProgramLocation.h"
+#include "platform/Text.h"
 
 namespace olvo {
 namespace {
@@ -19,11 +20,6 @@ namespace {
 std::string ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() &&
-           LowerCase(std::string(text.substr(0, prefix.size()))) == LowerCase(std::string(prefix));
 }
 
 }  // namespace
@@ -51,7 +47,7 @@ UpdateCheckResult CheckForUpdates(const UpdateCheckSetup& setup) {
     UpdateCheckResult result;
     result.installedVersion = setup.installedVersion;
     const std::string localCopy =
-        WithTrailingDelimiter(setup.localFolder, kPathDelimiter) + std::string(kUpdateInfoFileName);
+        WithTrailingDelimiter(setup.localFolder) + std::string(kUpdateInfoFileName);
     bool fetched = false;
     try {
         // Without a folder of our own there is nowhere to put the copy: that is a failed download.
@@ -88,8 +84,8 @@ UpdateCheckSetup OwnUpdateCheckSetup(std::string_view homePageUrl,
     setup.ownRelease = GetVersionString(OwnExecutablePath(), kVersionRelease);
     setup.installedVersion = GetVersionString(OwnExecutablePath(), kVersionFileVersion);
     const std::string executable = RunningExecutablePath();
-    setup.sectionName = FileNamePart(executable, true, kPathDelimiter);
-    setup.localFolder = UpdateCopyFolder(FolderPart(executable, kPathDelimiter), UserCacheFolder());
+    setup.sectionName = FileNamePart(executable, Extension::Keep);
+    setup.localFolder = UpdateCopyFolder(FolderPart(executable), UserCacheFolder());
     setup.download = [](const std::string& url, const std::string& localPath) {
         DownloadLimits limits;
         limits.maxBytes = kUpdateInfoMaxBytes;

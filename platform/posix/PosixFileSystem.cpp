@@ -15,23 +15,10 @@
 #include <fstream>
 
 #include "platform/FileSystem.h"
+#include "platform/posix/FileDescriptor.h"
 
 namespace olvo {
 namespace {
-
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    int Get() const { return m_fd; }
-
-  private:
-    int m_fd;
-};
 
 class PosixInputFile final : public InputFile {
   public:
@@ -67,7 +54,7 @@ class PosixInputFile final : public InputFile {
     int Descriptor() const override { return m_fd.Get(); }
 
   private:
-    class Descriptor m_fd;
+    FileDescriptor m_fd;
 };
 
 class PosixOutputFile final : public OutputFile {
@@ -116,7 +103,7 @@ class PosixOutputFile final : public OutputFile {
     int Descriptor() const override { return m_fd.Get(); }
 
   private:
-    class Descriptor m_fd;
+    FileDescriptor m_fd;
 };
 
 // The nearest existing ancestor of a path (the path itself when it exists).
@@ -178,7 +165,7 @@ class PosixLock final : public FileLock {
     }
 
   private:
-    Descriptor m_fd;
+    FileDescriptor m_fd;
     std::string m_path;
 };
 
@@ -281,7 +268,7 @@ class PosixFileSystem final : public FileSystem {
         for (;;) {
             const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
             if (fd < 0) ThrowSystemError(errno);
-            Descriptor guard(fd);
+            FileDescriptor guard(fd);
             if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
                 if (errno == EWOULDBLOCK) return nullptr;
                 ThrowSystemError(errno);
@@ -318,7 +305,7 @@ class PosixFileSystem final : public FileSystem {
     void SyncVolume(const std::string& folder) override {
         const int fd = ::open(NearestExisting(folder).c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) ThrowSystemError(errno);
-        Descriptor guard(fd);
+        FileDescriptor guard(fd);
         if (::syncfs(fd) != 0) ThrowSystemError(errno);
     }
 

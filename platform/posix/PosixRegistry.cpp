@@ -37,6 +37,7 @@
 #include <vector>
 
 #include "platform/HiveRegistry.h"
+#include "platform/posix/FileDescriptor.h"
 
 namespace olvo {
 namespace {
@@ -47,27 +48,6 @@ constexpr char kFileName[] = "registry.reg";
 constexpr off_t kMaxHiveSize = 16 * 1024 * 1024;
 // How long a session waits for another process to let the hive go.
 constexpr std::chrono::milliseconds kLockWait{3000};
-
-class Descriptor {
-  public:
-    explicit Descriptor(int fd = -1) : m_fd(fd) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor() { Reset(); }
-    void Reset(int fd = -1) {
-        if (m_fd >= 0) ::close(m_fd);
-        m_fd = fd;
-    }
-    int Get() const { return m_fd; }
-    int Release() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-
-  private:
-    int m_fd;
-};
 
 std::string FolderOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
@@ -100,7 +80,7 @@ enum class ReadResult { Read, Missing, Unreadable, TooBig };
 
 ReadResult ReadWholeFile(const std::string& path, std::string& text) {
     // O_NONBLOCK: a pipe in the hive's place must not stop the program until someone writes.
-    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.Get() < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Unreadable;
     struct stat st {};
     if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::Unreadable;
@@ -120,7 +100,7 @@ ReadResult ReadWholeFile(const std::string& path, std::string& text) {
 }
 
 void SyncFolder(const std::string& folder) {
-    Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.Get() >= 0) ::fsync(fd.Get());
 }
 
@@ -200,7 +180,7 @@ class HiveFileRegistry final : public HiveRegistry {
                    m_target + ".bad.");
         }
         std::string temporary = m_target + ".XXXXXX";
-        Descriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
+        FileDescriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
         if (fd.Get() < 0) return false;
         const bool written = WriteAll(fd.Get(), WriteHive(hive)) && ::fsync(fd.Get()) == 0 &&
                              ::close(fd.Release()) == 0 &&
@@ -275,7 +255,7 @@ class HiveFileRegistry final : public HiveRegistry {
     std::string m_fixedPath;
     std::string m_path;    // the hive of this session
     std::string m_target;  // the file the hive path leads to
-    Descriptor m_lock;
+    FileDescriptor m_lock;
     bool m_writable = false;       // the lock is held and the hive may be replaced
     bool m_damaged = false;        // the file holds something other than a hive; keep it first
     bool m_folderMissing = false;  // no folder yet: made, and locked, by the first change

@@ -9,32 +9,18 @@
 #include <string_view>
 
 #include "platform/Download.h"
+#include "platform/OwnedHandle.h"
+#include "platform/Text.h"
 
 namespace olvo {
 namespace {
 
-class InternetHandle {
-  public:
-    explicit InternetHandle(HINTERNET handle) : m_handle(handle) {}
-    InternetHandle(const InternetHandle&) = delete;
-    InternetHandle& operator=(const InternetHandle&) = delete;
-    ~InternetHandle() {
-        if (m_handle != nullptr) ::InternetCloseHandle(m_handle);
-    }
-    HINTERNET Get() const { return m_handle; }
-
-  private:
-    HINTERNET m_handle;
-};
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        const char a = text[i] >= 'A' && text[i] <= 'Z' ? static_cast<char>(text[i] + 32) : text[i];
-        if (a != prefix[i]) return false;
-    }
-    return true;
+void CloseInternetHandle(HINTERNET handle) {
+    ::InternetCloseHandle(handle);
 }
+
+// An Internet session or request, closed when it goes.
+using InternetHandle = OwnedHandle<HINTERNET, nullptr, CloseInternetHandle>;
 
 bool WriteAll(HANDLE file, const char* data, DWORD size) {
     while (size > 0) {

@@ -103,7 +103,7 @@ TEST_P(FaultInjection, EveryFailedCallOfARestoreKeepsTheSetAndTheFileOfThatName)
     {
         TempDir out;
         EngineHarness h(GetParam());
-        ASSERT_TRUE(h.Restore(set / "r.bin.split", out.Path(), false, true));
+        ASSERT_TRUE(h.Restore(set / "r.bin.split", out.Path(), {.restoreTime = true}));
         calls = h.files.calls;
     }
     ASSERT_GT(calls, 20);
@@ -112,7 +112,7 @@ TEST_P(FaultInjection, EveryFailedCallOfARestoreKeepsTheSetAndTheFileOfThatName)
         WriteFile(out / "r.bin", "the file that was here");
         EngineHarness h(GetParam());
         h.files.failCallAt = k;
-        const bool restored = h.Restore(set / "r.bin.split", out.Path(), false, true);
+        const bool restored = h.Restore(set / "r.bin.split", out.Path(), {.restoreTime = true});
         // Either the whole file is in place, or the one that was there is, byte for byte.
         EXPECT_EQ(ReadFile(out / "r.bin"), restored ? bytes : "the file that was here")
             << "call " << k << ": " << h.message;
@@ -149,7 +149,7 @@ TEST(FaultInjection, ARestoreKilledMidwayLeavesTheFileOfThatName) {
             CancelPrompt prompt;
             EngineContext context{*system, progress, prompt, DateTimeFormat(DateTimeConventions{})};
             std::string message;
-            for (;;) RestoreFile(context, set / "big.bin.split", out.Path(), message, false, true);
+            for (;;) RestoreFile(context, set / "big.bin.split", out.Path(), message, {.restoreTime = true});
         }
         // Killed at once, or once the copy has begun (its unfinished file is there) and then a
         // little later: the second pause only picks the moment of the kill.

@@ -114,7 +114,7 @@ TEST(RestoreFile, AsksForEachMediumByItsNumber) {
 // Files in folder whose names say they are unfinished restores.
 std::vector<std::string> Unfinished(const std::string& folder) {
     std::vector<std::string> names;
-    for (const auto& name : SystemFileSystem().List(folder))
+    for (const auto& name : MakeSystemFileSystem()->List(folder))
         if (name.find(".unfinished-") != std::string::npos) names.push_back(name);
     return names;
 }
@@ -145,7 +145,8 @@ TEST(RestoreFile, CancelLeavesTheFileOfThatNameAndTheSetAsTheyWere) {
         EngineHarness h(CopyMethod::Buffered);
         EngineContext context{h.files, progress, h.prompt, h.context.dateFormat};
         std::string message;
-        EXPECT_FALSE(RestoreFile(context, descriptor, dir.Path(), message, true, true))
+        EXPECT_FALSE(RestoreFile(context, descriptor, dir.Path(), message,
+                                 {.deletePieces = true, .restoreTime = true}))
             << cancelAfter;
         EXPECT_EQ(message, "Operation aborted!");
         if (atPrompt) {
@@ -200,14 +201,14 @@ TEST(RestoreFile, ABadPieceIsNamedAndNothingIsDeleted) {
         const std::string descriptor = MakeSet(dir, "f.bin", bytes, 1024288);
         c.spoil(dir);
         std::vector<std::string> before;
-        for (const auto& name : SystemFileSystem().List(dir.Path())) before.push_back(name);
+        for (const auto& name : MakeSystemFileSystem()->List(dir.Path())) before.push_back(name);
         std::sort(before.begin(), before.end());
         WriteFile(dir / "f.bin", "the file that was here");
         EngineHarness h;
-        EXPECT_FALSE(h.Restore(descriptor, dir.Path(), true)) << c.what;
+        EXPECT_FALSE(h.Restore(descriptor, dir.Path(), {.deletePieces = true})) << c.what;
         EXPECT_EQ(h.message, c.message) << c.what;
         EXPECT_EQ(ReadFile(dir / "f.bin"), "the file that was here") << c.what;
-        auto after = SystemFileSystem().List(dir.Path());
+        auto after = MakeSystemFileSystem()->List(dir.Path());
         after.erase(std::find(after.begin(), after.end(), "f.bin"));
         std::sort(after.begin(), after.end());
         EXPECT_EQ(after, before) << c.what;  // nothing deleted, nothing left behind
@@ -226,7 +227,7 @@ TEST(RestoreFile, ABadPieceIsNamedAndNothingIsDeleted) {
     h.files.removable = true;
     h.prompt.steps.push_back({PromptAnswer::Retry, nullptr});  // the same bad piece again
     h.prompt.steps.push_back({PromptAnswer::Retry, [&] { WriteFile(dir / "f.s02", good); }});
-    ASSERT_TRUE(h.Restore(descriptor, dir.Path(), true)) << h.message;
+    ASSERT_TRUE(h.Restore(descriptor, dir.Path(), {.deletePieces = true})) << h.message;
     EXPECT_EQ(ReadFile(dir / "f.bin"), bytes);
     const std::string asked =
         "Restore|Piece f.s02 is damaged: its SHA-256 does not match "
@@ -241,7 +242,7 @@ TEST(RestoreFile, ABadPieceIsNamedAndNothingIsDeleted) {
     const std::string again = MakeSet(dir, "f.bin", bytes, 1024288);
     EngineHarness readOnly;
     readOnly.files.refuseDelete.insert(dir / "f.s02");
-    ASSERT_TRUE(readOnly.Restore(again, dir.Path(), true)) << readOnly.message;
+    ASSERT_TRUE(readOnly.Restore(again, dir.Path(), {.deletePieces = true})) << readOnly.message;
     EXPECT_EQ(readOnly.context.warnings,
               std::vector<std::string>{"Cannot delete file " + (dir / "f.s02") + "!"});
     EXPECT_TRUE(Exists(dir / "f.s02"));
@@ -265,7 +266,8 @@ TEST(RestoreFile, GivesBackTheOriginalTimeWhenAsked) {
         EngineHarness h;
         ASSERT_TRUE(h.Split(dir / "t.bin", dir.Path(), 1000)) << h.message;
         MakeFolder(dir / "out");
-        ASSERT_TRUE(h.Restore(dir / "t.bin.split", dir / "out", false, true)) << h.message;
+        ASSERT_TRUE(h.Restore(dir / "t.bin.split", dir / "out", {.restoreTime = true}))
+            << h.message;
         struct stat st {};
         ASSERT_EQ(::stat((dir / "out/t.bin").c_str(), &st), 0);
         if (h.context.warnings.empty()) {
@@ -288,7 +290,7 @@ TEST(RestoreFile, GivesBackTheOriginalTimeWhenAsked) {
     h.splitOptions.writeHashes = false;
     ASSERT_TRUE(h.Split(dir / "t.bin", dir.Path(), 1000));
     MakeFolder(dir / "out");
-    ASSERT_TRUE(h.Restore(dir / "t.bin.split", dir / "out", false, true)) << h.message;
+    ASSERT_TRUE(h.Restore(dir / "t.bin.split", dir / "out", {.restoreTime = true})) << h.message;
     EXPECT_EQ(ModifiedTime(dir / "out" + kPathDelimiter + "t.bin"), 1111759432);
 
     // A date text this locale cannot read is found before anything is written; the file is
@@ -299,7 +301,9 @@ TEST(RestoreFile, GivesBackTheOriginalTimeWhenAsked) {
                  "07.03.2025 14:05:32");
     WriteFile(dir / "t.bin.split", text);
     ::unlink((dir / "out/t.bin").c_str());
-    ASSERT_TRUE(h.Restore(dir / "t.bin.split", dir / "out", true, true)) << h.message;
+    ASSERT_TRUE(
+        h.Restore(dir / "t.bin.split", dir / "out", {.deletePieces = true, .restoreTime = true}))
+        << h.message;
     EXPECT_EQ(h.context.warnings,
               std::vector<std::string>{"'07.03.2025 14:05:32' is not a valid date and time! The "
                                        "file keeps the time of the restore."});
@@ -399,7 +403,7 @@ TEST(RestoreFile, APieceThatCannotBeReadOrAFullDestination) {
     EngineHarness h;
     h.files.failReadPath = dir / "r.s02";
     h.files.failReadAfter = 10;
-    EXPECT_FALSE(h.Restore(descriptor, dir.Path(), true));
+    EXPECT_FALSE(h.Restore(descriptor, dir.Path(), {.deletePieces = true}));
     EXPECT_EQ(h.message, "Stream read error!");
     EXPECT_FALSE(Exists(dir / "r.bin"));
     EXPECT_TRUE(Exists(dir / "r.s02"));
@@ -407,7 +411,7 @@ TEST(RestoreFile, APieceThatCannotBeReadOrAFullDestination) {
 
     EngineHarness full;
     full.files.failWritesAfter = 1500;
-    EXPECT_FALSE(full.Restore(descriptor, dir.Path(), true));
+    EXPECT_FALSE(full.Restore(descriptor, dir.Path(), {.deletePieces = true}));
     EXPECT_EQ(full.message, "Stream write error!");
     EXPECT_TRUE(Exists(dir / "r.s01"));
     EXPECT_EQ(full.files.openFiles, 0);
@@ -444,14 +448,14 @@ TEST(VerifySet, NamesEveryBadOrMissingPieceAndWritesNothing) {
     };
     for (const auto& c : cases) {
         if (c.spoil) c.spoil();
-        const auto before = SystemFileSystem().List(dir.Path());
+        const auto before = MakeSystemFileSystem()->List(dir.Path());
         EngineHarness h;
         std::vector<std::string> problems;
         EXPECT_EQ(VerifySet(h.context, descriptor, problems, h.message), c.problems.empty());
         EXPECT_EQ(problems, c.problems);
         EXPECT_EQ(h.message, "");
         EXPECT_TRUE(h.files.created.empty());
-        EXPECT_EQ(SystemFileSystem().List(dir.Path()), before);
+        EXPECT_EQ(MakeSystemFileSystem()->List(dir.Path()), before);
     }
     // An old set whose middle changed: its checksum names the damage.
     WriteFile(dir / "v.s04", ReadFile(dir / "v.s01"));

@@ -45,7 +45,7 @@ TEST(SplitFile, PiecesJoinToTheSourceForManySizes) {
         const auto descriptor = ReadDescriptor(ReadFile(dir / "data.bin.split"));
         EXPECT_EQ(descriptor.pieceCount, pieces.size());
         EXPECT_EQ(descriptor.fileSize, size);
-        EXPECT_EQ(descriptor.checksum, FileChecksum(SystemFileSystem(), dir / "data.bin"));
+        EXPECT_EQ(descriptor.checksum, FileChecksum(*MakeSystemFileSystem(), dir / "data.bin"));
         EXPECT_EQ(ReadFile(dir / "data.bin.bat"),
                   BatchFileText("data.bin", "data", descriptor.pieceCount));
         EXPECT_EQ(h.progress.captions, std::vector<std::string>{"Splitting File..."});
@@ -327,8 +327,8 @@ TEST(SplitFile, SourcesAbove4GiBAreSplitWhole) {
     // The system's own files, so that the copies go through the kernel as in real use.
     NullProgress progress;
     CancelPrompt prompt;
-    EngineContext context{SystemFileSystem(), progress, prompt,
-                          DateTimeFormat(DateTimeConventions{})};
+    const auto files = MakeSystemFileSystem();
+    EngineContext context{*files, progress, prompt, DateTimeFormat(DateTimeConventions{})};
     std::string message;
     ASSERT_TRUE(SplitFile(context, source, dir.Path(), message, kMaxPieceSize)) << message;
     const auto d = ReadDescriptor(ReadFile(dir / "big.img.split"));
@@ -351,7 +351,8 @@ TEST(SplitFile, SourcesAbove4GiBAreSplitWhole) {
     // And back, with the full size checked.
     ::unlink(source.c_str());
     MakeFolder(dir / "out");
-    ASSERT_TRUE(RestoreFile(context, dir / "big.img.split", dir / "out", message, true, false))
+    ASSERT_TRUE(
+        RestoreFile(context, dir / "big.img.split", dir / "out", message, {.deletePieces = true}))
         << message;
     ASSERT_EQ(::stat((dir / "out/big.img").c_str(), &st), 0);
     EXPECT_EQ(static_cast<std::uint64_t>(st.st_size), size);

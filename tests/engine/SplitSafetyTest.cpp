@@ -21,7 +21,7 @@ namespace {
 using namespace test;
 
 std::vector<std::string> Names(const TempDir& dir) {
-    auto names = SystemFileSystem().List(dir.Path());
+    auto names = MakeSystemFileSystem()->List(dir.Path());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -31,8 +31,8 @@ std::string Restored(const std::string& descriptor) {
     TempDir out;
     EngineHarness h;
     if (!h.Restore(descriptor, out.Path())) return h.message;
-    return ReadFile(
-        out / FileNamePart(descriptor.substr(0, descriptor.size() - 6), true, kPathDelimiter));
+    return ReadFile(out /
+                    FileNamePart(descriptor.substr(0, descriptor.size() - 6), Extension::Keep));
 }
 
 TEST(SplitSafety, PiecesInTheWay) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/engine/EngineError.h"
 #include "core/engine/FileFunctions.h"
 #include "core/engine/FileSplit.h"
@@ -12,19 +14,27 @@ namespace {
 using test::TempDir;
 using test::WriteFile;
 
+// path with its "/" written as the platform's delimiter.
+std::string Native(std::string path) {
+    std::replace(path.begin(), path.end(), '/', kPathDelimiter);
+    return path;
+}
+
 TEST(PathHelpers, NameAndFolderAroundTheLastDelimiter) {
-    EXPECT_EQ(FileNamePart("C:\\Video\\Holiday.avi", true, '\\'), "Holiday.avi");
-    EXPECT_EQ(FileNamePart("C:\\Video\\Holiday.avi", false, '\\'), "Holiday");
-    EXPECT_EQ(FileNamePart("/a/backup.tar.gz", false, '/'), "backup.tar");
-    EXPECT_EQ(FileNamePart("/a/README", false, '/'), "README");
-    EXPECT_EQ(FileNamePart("/a/.profile", false, '/'), "");
-    EXPECT_EQ(FileNamePart("bare.txt", true, '/'), "");
-    EXPECT_EQ(FileNamePart("/a/" + std::string(300, 'x'), true, '/').size(), 255u);
-    EXPECT_EQ(FolderPart("C:\\big.iso", '\\'), "C:");
-    EXPECT_EQ(FolderPart("/a/b/c.txt", '/'), "/a/b");
-    EXPECT_EQ(FolderPart("c.txt", '/'), "");
-    EXPECT_EQ(ExtensionPart("/x.y/archive.SPLIT", '/'), ".SPLIT");
-    EXPECT_EQ(ExtensionPart("/x.y/archive", '/'), "");
+    EXPECT_EQ(FileNamePart(Native("C:/Video/Holiday.avi"), Extension::Keep), "Holiday.avi");
+    EXPECT_EQ(FileNamePart(Native("C:/Video/Holiday.avi"), Extension::Drop), "Holiday");
+    EXPECT_EQ(FileNamePart(Native("/a/backup.tar.gz"), Extension::Drop), "backup.tar");
+    EXPECT_EQ(FileNamePart(Native("/a/README"), Extension::Drop), "README");
+    EXPECT_EQ(FileNamePart(Native("/a/.profile"), Extension::Drop), "");
+    EXPECT_EQ(FileNamePart("bare.txt", Extension::Keep), "");
+    EXPECT_EQ(FileNamePart(Native("/a/" + std::string(300, 'x')), Extension::Keep).size(), 255u);
+    EXPECT_EQ(FolderPart(Native("C:/big.iso")), "C:");
+    EXPECT_EQ(FolderPart(Native("/a/b/c.txt")), Native("/a/b"));
+    EXPECT_EQ(FolderPart("c.txt"), "");
+    EXPECT_EQ(ExtensionPart(Native("/x.y/archive.SPLIT")), ".SPLIT");
+    EXPECT_EQ(ExtensionPart(Native("/x.y/archive")), "");
+    EXPECT_EQ(WithTrailingDelimiter(Native("/a")), Native("/a/"));
+    EXPECT_EQ(WithTrailingDelimiter(Native("/a/")), Native("/a/"));
 }
 
 TEST(PieceNames, AtLeastTwoDigitsWithoutUpperBound) {
@@ -179,18 +189,19 @@ TEST(BatchFile, LongSetsSpreadOverLinesWithinTheLimit) {
 }
 
 TEST(Checksum, SumsHalfTheWordsFromTheMiddleWithWrapAround) {
+    const auto files = MakeSystemFileSystem();
     TempDir dir;
     std::string bytes(24, '\0');
     bytes.replace(12, 4, "\xFF\xFF\xFF\xFF");
     bytes.replace(16, 4, std::string("\x02\x00\x00\x00", 4));
     WriteFile(dir / "24", bytes);
-    EXPECT_EQ(FileChecksum(SystemFileSystem(), dir / "24"), 1u);
+    EXPECT_EQ(FileChecksum(*files, dir / "24"), 1u);
 
     // 4,000 bytes: the 499 words 500 to 998; the last word never counts.
     std::string four(4000, '\0');
     for (int w = 0; w < 1000; ++w) four[w * 4] = static_cast<char>(w >= 500 && w <= 998 ? 1 : 100);
     WriteFile(dir / "4000", four);
-    EXPECT_EQ(FileChecksum(SystemFileSystem(), dir / "4000"), 499u);
+    EXPECT_EQ(FileChecksum(*files, dir / "4000"), 499u);
 
     // Damage outside the window goes unnoticed; inside it does not.
     std::string big = test::PatternBytes(100000);
@@ -198,24 +209,23 @@ TEST(Checksum, SumsHalfTheWordsFromTheMiddleWithWrapAround) {
     big[0] ^= 1;
     big[99999] ^= 1;
     WriteFile(dir / "b", big);
-    EXPECT_EQ(FileChecksum(SystemFileSystem(), dir / "a"),
-              FileChecksum(SystemFileSystem(), dir / "b"));
+    EXPECT_EQ(FileChecksum(*files, dir / "a"), FileChecksum(*files, dir / "b"));
     big[50000] ^= 1;
     WriteFile(dir / "c", big);
-    EXPECT_NE(FileChecksum(SystemFileSystem(), dir / "a"),
-              FileChecksum(SystemFileSystem(), dir / "c"));
+    EXPECT_NE(FileChecksum(*files, dir / "a"), FileChecksum(*files, dir / "c"));
 }
 
 TEST(Checksum, ShortFilesSumToZeroAndMissingOnesRaise) {
+    const auto files = MakeSystemFileSystem();
     TempDir dir;
     for (int size : {0, 1, 8, 11}) {
         WriteFile(dir / "f", std::string(static_cast<std::size_t>(size), '\x7f'));
-        EXPECT_EQ(FileChecksum(SystemFileSystem(), dir / "f"), 0u) << size;
+        EXPECT_EQ(FileChecksum(*files, dir / "f"), 0u) << size;
     }
     WriteFile(dir / "f", std::string(12, '\x01'));
-    EXPECT_EQ(FileChecksum(SystemFileSystem(), dir / "f"), 0x01010101u);
+    EXPECT_EQ(FileChecksum(*files, dir / "f"), 0x01010101u);
     try {
-        FileChecksum(SystemFileSystem(), dir / "missing");
+        FileChecksum(*files, dir / "missing");
         ADD_FAILURE();
     } catch (const FileError& e) {
         EXPECT_STREQ(e.what(), "File not found");

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "platform/HiveRegistry.h"
 #include "core/settings/SettingsStore.h"
+#include "support/MemoryRegistry.h"
 
 namespace olvo {
 namespace {
@@ -19,11 +19,11 @@ class SettingsStoreTest : public ::testing::Test {
     }
     bool ReadBool(bool defaultValue) {
         SettingsStore store(m_registry);
-        return store.ReadBool(SettingsSection, "Flag", defaultValue);
+        return store.ReadBool(kSettingsSection, "Flag", defaultValue);
     }
     std::string ReadString() {
         SettingsStore store(m_registry);
-        return store.ReadString(SettingsSection, "Text", "default");
+        return store.ReadString(kSettingsSection, "Text", "default");
     }
     std::string ErrorOf(const std::function<void()>& action) {
         try {

@@ -5,9 +5,10 @@
 
 #include <cstdlib>
 #include <functional>
+#include <memory>
 
-#include "platform/RegistryHive.h"
 #include "core/settings/SettingsStore.h"
+#include "platform/RegistryHive.h"
 #include "support/TempDir.h"
 
 namespace olvo {
@@ -32,6 +33,7 @@ class UserHiveTest : public ::testing::Test {
         ::setenv("XDG_CONFIG_HOME", m_configHome.c_str(), 1);
         m_folder = m_configHome + "/Kestrava";
         m_hive = m_folder + "/registry.reg";
+        m_registry = OpenUserRegistry();
     }
     void TearDown() override {
         if (m_hadConfigHome) {
@@ -49,7 +51,7 @@ class UserHiveTest : public ::testing::Test {
     Settings LoadStartup(std::vector<std::string>* sizes = nullptr) {
         Settings settings;
         std::vector<std::string> ignored;
-        LoadStartupSettings(UserRegistry(), settings, sizes ? *sizes : ignored);
+        LoadStartupSettings(*m_registry, settings, sizes ? *sizes : ignored);
         return settings;
     }
     static std::string ErrorOf(const std::function<void()>& action) {
@@ -64,6 +66,8 @@ class UserHiveTest : public ::testing::Test {
     TempDir m_temp;
     std::string m_configHome, m_folder, m_hive;
     std::string m_oldConfigHome;
+    // The hive as the program opens it at start-up: it finds its file through XDG_CONFIG_HOME.
+    std::unique_ptr<Registry> m_registry;
     bool m_hadConfigHome = false;
 };
 
@@ -77,7 +81,7 @@ TEST_F(UserHiveTest, NoHiveGivesDefaultsAndCreatesNothing) {
     EXPECT_EQ(settings.SplitFolderName, "");
     EXPECT_EQ(settings.RestoreFolderName, "");
     ConfigValues values;
-    LoadConfigValues(UserRegistry(), values);
+    LoadConfigValues(*m_registry, values);
     EXPECT_FALSE(Exists(m_configHome)) << "reading the settings created their folder";
 }
 
@@ -96,8 +100,8 @@ TEST_F(UserHiveTest, StoredFormsReadAsTheUserLeftThem) {
 TEST_F(UserHiveTest, ASaveWritesAllFiveAsStrings) {
     WriteHiveText("\"Split To Folder\"=dword:00000001\n\"Split Folder Name\"=\"/data/out\"\n");
     ConfigValues values;
-    LoadConfigValues(UserRegistry(), values);
-    SaveConfigValues(UserRegistry(), values);
+    LoadConfigValues(*m_registry, values);
+    SaveConfigValues(*m_registry, values);
     struct stat st {};
     ASSERT_EQ(::stat(m_hive.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
@@ -117,18 +121,18 @@ TEST_F(UserHiveTest, AFolderNameOfTheWrongTypeStopsTheLoad) {
         "\"Restore To Folder\"=\"1\"\n");
     Settings settings;
     std::vector<std::string> sizes;
-    EXPECT_EQ(ErrorOf([&] { LoadStartupSettings(UserRegistry(), settings, sizes); }),
+    EXPECT_EQ(ErrorOf([&] { LoadStartupSettings(*m_registry, settings, sizes); }),
               "Invalid data type for 'Split Folder Name'");
     EXPECT_EQ(sizes, (std::vector<std::string>{"7", "8"}));
     EXPECT_TRUE(settings.SplitToFolder);
     EXPECT_FALSE(settings.RestoreToFolder);
     // The store was released: a second load can take the lock again.
-    EXPECT_EQ(ErrorOf([&] { LoadStartupSettings(UserRegistry(), settings, sizes); }),
+    EXPECT_EQ(ErrorOf([&] { LoadStartupSettings(*m_registry, settings, sizes); }),
               "Invalid data type for 'Split Folder Name'");
 }
 
 TEST_F(UserHiveTest, ACutOffHiveReadsUpToTheCutAndAStrangerIsKeptAside) {
-    SaveConfigValues(UserRegistry(), {true, true, "/split", "/restore", "100,200"});
+    SaveConfigValues(*m_registry, {true, true, "/split", "/restore", "100,200"});
     const std::string whole = HiveText(*ParseHive(ReadFile(m_hive)));
     WriteFile(m_hive, whole.substr(0, whole.find("/restore") + 4));
     std::vector<std::string> sizes;
@@ -146,18 +150,18 @@ TEST_F(UserHiveTest, ACutOffHiveReadsUpToTheCutAndAStrangerIsKeptAside) {
     settings = LoadStartup(&sizes);
     EXPECT_FALSE(settings.SplitToFolder);
     EXPECT_FALSE(Exists(m_hive + ".bad"));
-    EXPECT_EQ(UserRegistry().TakeNotices(),
+    EXPECT_EQ(m_registry->TakeNotices(),
               std::vector<std::string>{"The settings file " + m_hive +
                                        " cannot be read; the defaults are used."});
-    SaveConfigValues(UserRegistry(), {false, true, "/s2", "/r2", "300"});
+    SaveConfigValues(*m_registry, {false, true, "/s2", "/r2", "300"});
     EXPECT_EQ(ReadFile(m_hive + ".bad"),
               "\x7f"
               "ELF binary");
     ConfigValues values;
-    LoadConfigValues(UserRegistry(), values);
+    LoadConfigValues(*m_registry, values);
     EXPECT_EQ(values.restoreFolderName, "/r2");
     EXPECT_EQ(values.splitSizes, "300");
-    UserRegistry().TakeNotices();
+    m_registry->TakeNotices();
 }
 
 TEST_F(UserHiveTest, AHiveThatCannotBeReadIsNeverWrittenOver) {
@@ -165,7 +169,7 @@ TEST_F(UserHiveTest, AHiveThatCannotBeReadIsNeverWrittenOver) {
     ::mkdir(m_folder.c_str(), 0700);
     ::mkdir(m_hive.c_str(), 0700);  // a folder where the file belongs
     EXPECT_EQ(LoadStartup().SplitFolderName, "");
-    EXPECT_EQ(ErrorOf([] { SaveConfigValues(UserRegistry(), ConfigValues{}); }),
+    EXPECT_EQ(ErrorOf([this] { SaveConfigValues(*m_registry, ConfigValues{}); }),
               "Failed to create key File Splitter");
     struct stat st {};
     ASSERT_EQ(::stat(m_hive.c_str(), &st), 0);
@@ -177,7 +181,7 @@ TEST_F(UserHiveTest, APipeInTheHivesPlaceIsNeitherWaitedForNorWrittenOver) {
     ::mkdir(m_folder.c_str(), 0700);
     ASSERT_EQ(::mkfifo(m_hive.c_str(), 0600), 0);
     EXPECT_EQ(LoadStartup().SplitFolderName, "");
-    EXPECT_EQ(ErrorOf([] { SaveConfigValues(UserRegistry(), ConfigValues{}); }),
+    EXPECT_EQ(ErrorOf([this] { SaveConfigValues(*m_registry, ConfigValues{}); }),
               "Failed to create key File Splitter");
     struct stat st {};
     ASSERT_EQ(::stat(m_hive.c_str(), &st), 0);
@@ -190,7 +194,7 @@ TEST_F(UserHiveTest, ALinkedHiveStaysALink) {
     ::mkdir(m_configHome.c_str(), 0700);
     ::mkdir(m_folder.c_str(), 0700);
     ASSERT_EQ(::symlink(real.c_str(), m_hive.c_str()), 0);
-    SaveConfigValues(UserRegistry(), {true, false, "", "", "10"});
+    SaveConfigValues(*m_registry, {true, false, "", "", "10"});
     struct stat st {};
     ASSERT_EQ(::lstat(m_hive.c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
@@ -202,8 +206,8 @@ TEST_F(UserHiveTest, ASaveWhereNothingCanBeCreatedFails) {
     WriteFile(m_temp / "file", "not a folder");
     ::setenv("XDG_CONFIG_HOME", (m_temp / "file/config").c_str(), 1);
     EXPECT_EQ(LoadStartup().SplitFolderName, "");
-    EXPECT_EQ(ErrorOf([] {
-                  SaveConfigValues(UserRegistry(), {true, true, "a", "b", "1"});
+    EXPECT_EQ(ErrorOf([this] {
+                  SaveConfigValues(*m_registry, {true, true, "a", "b", "1"});
               }),
               "Failed to create key File Splitter");
 }
@@ -241,15 +245,15 @@ std::string ErrorAsUnprivileged(const std::function<void()>& action) {
 }
 
 TEST_F(UserHiveTest, ASaveIntoAFolderThatCannotBeWrittenFails) {
-    SaveConfigValues(UserRegistry(), {true, true, "/a", "/b", "1"});
+    SaveConfigValues(*m_registry, {true, true, "/a", "/b", "1"});
     const std::string before = ReadFile(m_hive);
     // Readable by the child, writable by no one but root.
     for (const std::string& folder : {m_temp.Path(), m_configHome}) ::chmod(folder.c_str(), 0755);
     ::chmod(m_folder.c_str(), 0555);
     ::chmod(m_hive.c_str(), 0644);
 
-    const std::string text = ErrorAsUnprivileged([] {
-        SaveConfigValues(UserRegistry(), {false, false, "", "", "2"});
+    const std::string text = ErrorAsUnprivileged([this] {
+        SaveConfigValues(*m_registry, {false, false, "", "", "2"});
     });
     if (text == "cannot drop privileges") GTEST_SKIP() << text;
     EXPECT_EQ(text, "Failed to set data for 'Split To Folder'");
@@ -275,7 +279,7 @@ TEST_F(UserHiveTest, ConcurrentSavesNeverMixOrCorrupt) {
                v.restoreFolderName == expected.restoreFolderName &&
                v.splitSizes == expected.splitSizes;
     };
-    SaveConfigValues(UserRegistry(), valuesOf('A', 0));
+    SaveConfigValues(*m_registry, valuesOf('A', 0));
 
     std::vector<pid_t> children;
     for (const char who : {'A', 'B'}) {
@@ -285,7 +289,7 @@ TEST_F(UserHiveTest, ConcurrentSavesNeverMixOrCorrupt) {
             int failures = 0;
             for (int round = 0; round < kSaves; ++round) {
                 try {
-                    SaveConfigValues(UserRegistry(), valuesOf(who, round));
+                    SaveConfigValues(*m_registry, valuesOf(who, round));
                 } catch (...) {
                     ++failures;
                 }
@@ -311,7 +315,7 @@ TEST_F(UserHiveTest, ConcurrentSavesNeverMixOrCorrupt) {
         const std::optional<Hive> raw = ParseHive(ReadFile(m_hive));
         ASSERT_TRUE(raw);
         ConfigValues seen;
-        LoadConfigValues(UserRegistry(), seen);
+        LoadConfigValues(*m_registry, seen);
         ASSERT_TRUE(isWhole(seen)) << seen.splitSizes << " " << seen.splitFolderName;
         ++checks;
         if (running == 0) break;
@@ -320,7 +324,7 @@ TEST_F(UserHiveTest, ConcurrentSavesNeverMixOrCorrupt) {
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     }
     ConfigValues last;
-    LoadConfigValues(UserRegistry(), last);
+    LoadConfigValues(*m_registry, last);
     EXPECT_TRUE(last.splitSizes == "A199" || last.splitSizes == "B199") << last.splitSizes;
     EXPECT_TRUE(isWhole(last));
     EXPECT_GT(checks, 1);

@@ -25,8 +25,8 @@ struct EngineHarness {
         return SplitFile(context, source, folder, message, pieceSize, splitOptions);
     }
     bool Restore(const std::string& descriptor, const std::string& folder,
-                 bool deletePieces = false, bool restoreTime = false) {
-        return RestoreFile(context, descriptor, folder, message, deletePieces, restoreTime);
+                 const RestoreOptions& options = {}) {
+        return RestoreFile(context, descriptor, folder, message, options);
     }
     std::string message;
     SplitOptions splitOptions;

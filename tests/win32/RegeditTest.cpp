@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "platform/HiveRegistry.h"
-#include "platform/RegistryHive.h"
 #include "core/settings/SettingsStore.h"
+#include "platform/RegistryHive.h"
+#include "support/MemoryRegistry.h"
 #include "support/RunProgram.h"
 #include "support/TempDir.h"
 #include "tests/win32/RegistrySnapshot.h"

@@ -5,10 +5,10 @@
 #include <windows.h>
 
 #include "core/engine/DateText.h"
+#include "core/settings/SettingsStore.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
-#include "core/settings/SettingsStore.h"
 #include "support/TempDir.h"
 #include "tests/win32/RegistrySnapshot.h"
 
@@ -19,7 +19,8 @@ using namespace test;
 
 TEST(Win32FileSystem, FreeSpaceOfTheDriveNamedByTheFirstCharacter) {
     TempDir dir;
-    FileSystem& files = SystemFileSystem();
+    const auto system = MakeSystemFileSystem();
+    FileSystem& files = *system;
     ASSERT_EQ(dir.Path()[1], ':') << dir.Path();
     EXPECT_GT(files.FreeSpace(dir.Path()), 0);
     EXPECT_GT(files.FreeSpace(std::string(1, static_cast<char>(std::tolower(dir.Path()[0])))), 0);
@@ -30,7 +31,8 @@ TEST(Win32FileSystem, FreeSpaceOfTheDriveNamedByTheFirstCharacter) {
 
 TEST(Win32FileSystem, FindReportsSizeStoredNameAndFolders) {
     TempDir dir;
-    FileSystem& files = SystemFileSystem();
+    const auto system = MakeSystemFileSystem();
+    FileSystem& files = *system;
     WriteFile(dir / "MixedCase.Bin", PatternBytes(5000));
     const auto entry = files.Find(dir / "mixedcase.bin");
     ASSERT_TRUE(entry);
@@ -52,7 +54,8 @@ TEST(Win32FileSystem, FindReportsSizeStoredNameAndFolders) {
 
 TEST(Win32FileSystem, CreatingIsExclusiveAndReadingIsShared) {
     TempDir dir;
-    FileSystem& files = SystemFileSystem();
+    const auto system = MakeSystemFileSystem();
+    FileSystem& files = *system;
     const std::string path = dir / "piece.s01";
     {
         auto out = files.Create(path);
@@ -91,7 +94,8 @@ TEST(Win32FileSystem, CreatingIsExclusiveAndReadingIsShared) {
 
 TEST(Win32FileSystem, FileTimesAndIdentity) {
     TempDir dir;
-    FileSystem& files = SystemFileSystem();
+    const auto system = MakeSystemFileSystem();
+    FileSystem& files = *system;
     {
         auto out = files.Create(dir / "t.bin");
         out->Write("x", 1);
@@ -142,7 +146,8 @@ TEST(Win32Clock, ConventionsReadWhatTheLocaleWrites) {
 }
 
 TEST(Win32Registry, KeysAndStringValuesBelowTheCurrentUser) {
-    Registry& registry = UserRegistry();
+    const auto hive = OpenUserRegistry();
+    Registry& registry = *hive;
     ::RegDeleteTreeA(HKEY_CURRENT_USER, "software\\Kestrava-test");
     {
         ScopedRegistryKey key(registry,
@@ -179,14 +184,15 @@ TEST(Win32Registry, KeysAndStringValuesBelowTheCurrentUser) {
 TEST(Win32Registry, TheSettingsStoreWritesStringValues) {
     RegistrySnapshot keep;
     ::RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsSubKey);
-    SaveConfigValues(UserRegistry(), {true, false, "C:\\Split", "D:\\Restore", "1,2"});
+    const auto hive = OpenUserRegistry();
+    SaveConfigValues(*hive, {true, false, "C:\\Split", "D:\\Restore", "1,2"});
     EXPECT_EQ(StoredSetting("Split To Folder"),
               std::make_pair(DWORD{REG_SZ}, std::string("1\0", 2)));
     EXPECT_EQ(StoredSetting("Restore To Folder"),
               std::make_pair(DWORD{REG_SZ}, std::string("0\0", 2)));
     EXPECT_EQ(StoredSetting("Split Folder Name").second, std::string("C:\\Split\0", 9));
     ConfigValues values;
-    LoadConfigValues(UserRegistry(), values);
+    LoadConfigValues(*hive, values);
     EXPECT_TRUE(values.splitToFolder);
     EXPECT_FALSE(values.restoreToFolder);
     EXPECT_EQ(values.restoreFolderName, "D:\\Restore");

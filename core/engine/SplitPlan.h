@@ -1,0 +1,50 @@
+#pragma once
+// What a split is planned with before it starts, shared by the window and the terminal tool: the
+// limits of the size and count fields, the piece size for a count of pieces, the size of the
+// source, and the names of a set's descriptor.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/FileSystem.h"
+
+namespace olvo {
+
+// The largest piece size that can be asked for, in KB of 1024 bytes: 2,147,482,624 bytes, the
+// largest multiple of 1024 that is a valid piece size.
+inline constexpr std::uint32_t kMaxSplitSizeKB = 2097151;
+// The most pieces a split into a count of pieces can ask for.
+inline constexpr std::uint32_t kMaxSplitCount = 32767;
+// The largest piece a split writes, in bytes.
+inline constexpr std::uint32_t kMaxPieceSize = 2147483647u;
+
+// Shown when a count of pieces would need pieces larger than kMaxPieceSize.
+inline constexpr char kPieceSizeTooLarge[] =
+    "Split file size is too large! Increase the number of split files to be created.";
+
+// The size in bytes of the source at path; 0 when it is missing or a folder.
+std::uint64_t SourceFileSize(FileSystem& files, const std::string& path);
+
+// The piece size that cuts fileSize bytes into count pieces (count at least 1), rounded up;
+// nothing when it would exceed kMaxPieceSize.
+std::optional<std::uint32_t> PieceSizeForCount(std::uint64_t fileSize, std::uint64_t count);
+
+// How many pieces of pieceSize bytes (at least 1) fileSize bytes make.
+std::uint64_t PieceCountFor(std::uint64_t fileSize, std::uint64_t pieceSize);
+
+// The ending of a split descriptor's name.
+inline constexpr std::string_view kDescriptorSuffix = ".split";
+
+// The descriptor's name for a file of the name fileName: "NAME.EXT.split".
+std::string DescriptorName(const std::string& fileName);
+
+// Whether name is more than ".split" and ends in it, in any case.
+bool HasDescriptorSuffix(std::string_view name);
+
+// The path of the file a descriptor restores: descriptorPath without its ".split" (in any case);
+// unchanged when it does not end in it.
+std::string WithoutDescriptorSuffix(const std::string& descriptorPath);
+
+}  // namespace olvo
