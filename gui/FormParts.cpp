@@ -162,12 +162,20 @@ QIcon ProgramIcon() {
     return QIcon::fromTheme(QStringLiteral("olvo"), drawn);
 }
 
-void SetUpFixedDialog(QDialog* dialog) {
+QVBoxLayout* SetUpFixedDialog(QDialog* dialog, const char* name, const char* title,
+                              QMargins margins, int spacing) {
+    dialog->setObjectName(QString::fromLatin1(name));
+    dialog->setWindowTitle(QString::fromLatin1(title));
     dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     dialog->setWindowIcon(ProgramIcon());
     UseFormFont(dialog);
     dialog->setSizeGripEnabled(false);
+    auto* layout = new QVBoxLayout(dialog);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    layout->setContentsMargins(margins);
+    layout->setSpacing(spacing);
+    return layout;
 }
 
 QSize TextNeed(const QWidget* widget, QSize design) {

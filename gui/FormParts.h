@@ -3,6 +3,7 @@
 // and fixed frame, hand cursors on what can be clicked, display-only fields, links, centring,
 // and the setting and reading of a path field.
 
+#include <QMargins>
 #include <QSize>
 #include <QString>
 #include <string>
@@ -16,6 +17,7 @@ class QLabel;
 class QLayout;
 class QLayoutItem;
 class QLineEdit;
+class QVBoxLayout;
 class QWidget;
 
 namespace olvo {
@@ -36,10 +38,12 @@ void UseFormFont(QWidget* window);
 // the picture built into the program.
 QIcon ProgramIcon();
 
-// A dialog whose title bar holds only a close button, in the form font, with the program's icon.
-// Its size is its layout's: the design size with the default font, larger where a larger font
-// needs it; the user cannot resize it.
-void SetUpFixedDialog(QDialog* dialog);
+// A dialog whose title bar holds only a close button, named name (in the window's layout) with the
+// caption title, in the form font, with the program's icon. Returns its layout, a column with
+// the given margins and spacing between its items. Its size is its layout's: the design size
+// with the default font, larger where a larger font needs it; the user cannot resize it.
+QVBoxLayout* SetUpFixedDialog(QDialog* dialog, const char* name, const char* title,
+                              QMargins margins, int spacing);
 
 // Layouts that keep a window's design. Each control has a design size, the one it has with the
 // default font; in a layout it keeps that size unless its text (or picture) needs more in the

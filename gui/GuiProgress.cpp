@@ -10,7 +10,9 @@
 #include <QScreen>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <utility>
 
 #include "core/engine/Format.h"
 #include "gui/QtText.h"
@@ -18,9 +20,9 @@
 namespace olvo {
 namespace {
 
-constexpr qint64 kRefreshIntervalMs = 100;
+constexpr std::int64_t kRefreshIntervalMs = 100;
 // The rate is measured over about this span, so that it follows the medium's speed of the moment.
-constexpr qint64 kRateSpanMs = 3000;
+constexpr std::int64_t kRateSpanMs = 3000;
 
 // The window: Escape and an attempt to close it ask for Cancel instead of hiding it, since only
 // the operation may end it.
@@ -57,7 +59,16 @@ std::string TimeText(std::uint64_t seconds) {
 
 }  // namespace
 
-GuiProgress::GuiProgress() = default;
+GuiProgress::GuiProgress()
+    : m_clock([] {
+          return std::chrono::duration_cast<std::chrono::milliseconds>(
+                     std::chrono::steady_clock::now().time_since_epoch())
+              .count();
+      }) {}
+
+void GuiProgress::SetClock(Clock clock) {
+    m_clock = std::move(clock);
+}
 GuiProgress::~GuiProgress() = default;
 
 QWidget* GuiProgress::Window() const {
@@ -157,7 +168,7 @@ void GuiProgress::Begin(const std::string& caption, std::uint32_t maximum) {
     m_done = m_total = 0;
     m_cancelRequested = false;
     m_samples.clear();
-    m_sinceBegin.start();
+    m_begunAt = m_clock();
     Refresh(true);
     m_window->adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -165,7 +176,7 @@ void GuiProgress::Begin(const std::string& caption, std::uint32_t maximum) {
     m_window->show();
     // In front, so that Escape reaches it.
     m_window->activateWindow();
-    m_sincePump.start();
+    m_pumpedAt = m_clock();
 }
 
 void GuiProgress::SetMaximum(std::uint32_t maximum) {
@@ -183,13 +194,13 @@ void GuiProgress::SetPosition(std::uint32_t position) {
 void GuiProgress::ProcessMessages() {
     Refresh(false);
     QCoreApplication::processEvents();
-    m_sincePump.restart();
+    m_pumpedAt = m_clock();
 }
 
 void GuiProgress::Bytes(std::uint64_t done, std::uint64_t total) {
     m_done = done;
     m_total = total;
-    if (m_sincePump.isValid() && m_sincePump.elapsed() < kRefreshIntervalMs) return;
+    if (m_pumpedAt && m_clock() - *m_pumpedAt < kRefreshIntervalMs) return;
     ProcessMessages();
 }
 
@@ -209,10 +220,11 @@ double GuiProgress::Rate() {
 
 void GuiProgress::Refresh(bool force) {
     if (!m_window) return;
-    if (!force && m_sinceRefresh.isValid() && m_sinceRefresh.elapsed() < kRefreshIntervalMs) return;
-    m_sinceRefresh.start();
+    const std::int64_t clock = m_clock();
+    if (!force && m_refreshedAt && clock - *m_refreshedAt < kRefreshIntervalMs) return;
+    m_refreshedAt = clock;
 
-    const qint64 now = m_sinceBegin.elapsed();
+    const std::int64_t now = clock - m_begunAt;
     if (m_samples.empty() || m_samples.back().done != m_done || now - m_samples.back().ms >= 1000)
         m_samples.push_back({now, m_done});
     while (m_samples.size() > 2 && m_samples.front().ms < now - kRateSpanMs) m_samples.pop_front();
@@ -236,8 +248,8 @@ void GuiProgress::End() {
     m_cancelButton = nullptr;
     m_window.reset();
     m_subject.clear();
-    m_sincePump.invalidate();
-    m_sinceRefresh.invalidate();
+    m_pumpedAt.reset();
+    m_refreshedAt.reset();
 }
 
 }  // namespace olvo
