@@ -43,19 +43,19 @@ class AboutWindow final : public QDialog {
     QFrame* lowerLine;
     QPushButton* okButton;
 
-    // Handlers.
-    // Sets the caption and infoLabel from the version strings of executable (AboutText.h).
-    void OnCreate(const std::string& executable);
-    void OnHomePageLink();
-    void OnDonateImage();
-    void OnOk();
-
   protected:
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void BuildWindow();
+
+    // Handlers.
+    // Sets the caption and infoLabel from the version strings of executable (AboutText.h).
+    void OnCreate(const std::string& executable);
+    void OnHomePageLink();
+    void OnDonateImage();
+    void OnOk();
 
     GuiService& m_gui;
 };

@@ -147,12 +147,9 @@ void ConfigWindow::BuildWindow() {
 void ConfigWindow::BuildFolders() {
     foldersGroup =
         Named(new QGroupBox(QStringLiteral("Default Folders"), generalTab), "grpFolders");
-    auto* grid = new QGridLayout(foldersGroup);
-    SetInnerMargins(grid, foldersGroup, 12, 24, 12, 9);
-    grid->setSpacing(0);
+    QGridLayout* grid = GroupGrid(foldersGroup, 12, 24, 12, 9, 2);
     grid->setColumnMinimumWidth(1, 2);
     grid->setColumnMinimumWidth(3, 4);
-    grid->setColumnStretch(2, 1);
 
     std::tie(splitToFolderBox, defaultSplitFolderEdit, browseDefaultSplitFolderButton) =
         AddFolderRow(grid, 0, "Split to:", "chkSplitTo", "txtSplitToDef",
@@ -197,31 +194,25 @@ void ConfigWindow::BuildSplitSizes() {
 }
 
 void ConfigWindow::ConnectHandlers() {
-    connect(splitToFolderBox, &QCheckBox::toggled, this,
-            HandlerSlot(m_gui, this, &ConfigWindow::OnSplitFolderRule));
-    connect(defaultSplitFolderEdit, &QLineEdit::textChanged, this,
-            HandlerSlot(m_gui, this, &ConfigWindow::OnSplitFolderRule));
-    connect(browseDefaultSplitFolderButton, &QPushButton::clicked, this,
-            HandlerSlot(m_gui, this, &ConfigWindow::OnBrowseDefaultSplitFolder));
-    connect(restoreToFolderBox, &QCheckBox::toggled, this,
-            HandlerSlot(m_gui, this, &ConfigWindow::OnRestoreFolderRule));
-    connect(defaultRestoreFolderEdit, &QLineEdit::textChanged, this,
-            HandlerSlot(m_gui, this, &ConfigWindow::OnRestoreFolderRule));
-    connect(browseDefaultRestoreFolderButton, &QPushButton::clicked, this,
-            HandlerSlot(m_gui, this, &ConfigWindow::OnBrowseDefaultRestoreFolder));
-    connect(clearFoldersButton, &QPushButton::clicked, this,
-            HandlerSlot(m_gui, this, &ConfigWindow::OnClearFolders));
-    connect(splitSizesEdit, &QPlainTextEdit::textChanged, this,
-            HandlerSlot(m_gui, this, &ConfigWindow::OnEdited));
-    connect(defaultSizesButton, &QPushButton::clicked, this,
-            HandlerSlot(m_gui, this, &ConfigWindow::OnDefaultSizes));
-    connect(writeHashesBox, &QCheckBox::toggled, this,
-            HandlerSlot(m_gui, this, &ConfigWindow::OnEdited));
-    connect(okButton, &QPushButton::clicked, this, HandlerSlot(m_gui, this, &ConfigWindow::OnOk));
-    connect(cancelButton, &QPushButton::clicked, this,
-            HandlerSlot(m_gui, this, &ConfigWindow::OnCancel));
-    connect(applyButton, &QPushButton::clicked, this,
-            HandlerSlot(m_gui, this, &ConfigWindow::OnApply));
+    // Every handler runs inside RunHandler.
+    const auto on = [this](auto* control, auto signal, void (ConfigWindow::*handler)()) {
+        connect(control, signal, this, HandlerSlot(m_gui, this, handler));
+    };
+    on(splitToFolderBox, &QCheckBox::toggled, &ConfigWindow::OnSplitFolderRule);
+    on(defaultSplitFolderEdit, &QLineEdit::textChanged, &ConfigWindow::OnSplitFolderRule);
+    on(browseDefaultSplitFolderButton, &QPushButton::clicked,
+       &ConfigWindow::OnBrowseDefaultSplitFolder);
+    on(restoreToFolderBox, &QCheckBox::toggled, &ConfigWindow::OnRestoreFolderRule);
+    on(defaultRestoreFolderEdit, &QLineEdit::textChanged, &ConfigWindow::OnRestoreFolderRule);
+    on(browseDefaultRestoreFolderButton, &QPushButton::clicked,
+       &ConfigWindow::OnBrowseDefaultRestoreFolder);
+    on(clearFoldersButton, &QPushButton::clicked, &ConfigWindow::OnClearFolders);
+    on(splitSizesEdit, &QPlainTextEdit::textChanged, &ConfigWindow::OnEdited);
+    on(defaultSizesButton, &QPushButton::clicked, &ConfigWindow::OnDefaultSizes);
+    on(writeHashesBox, &QCheckBox::toggled, &ConfigWindow::OnEdited);
+    on(okButton, &QPushButton::clicked, &ConfigWindow::OnOk);
+    on(cancelButton, &QPushButton::clicked, &ConfigWindow::OnCancel);
+    on(applyButton, &QPushButton::clicked, &ConfigWindow::OnApply);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -241,6 +241,14 @@ void SetInnerMargins(QLayout* layout, QWidget* box, int left, int top, int right
         std::max(minimum, right - frame.right()), std::max(minimum, bottom - frame.bottom()));
 }
 
+QGridLayout* GroupGrid(QWidget* box, int left, int top, int right, int bottom, int stretchColumn) {
+    auto* grid = new QGridLayout(box);
+    SetInnerMargins(grid, box, left, top, right, bottom);
+    grid->setSpacing(0);
+    grid->setColumnStretch(stretchColumn, 1);
+    return grid;
+}
+
 QFrame* EtchedLine(QWidget* parent) {
     auto* line = new QFrame(parent);
     line->setFrameShape(QFrame::HLine);

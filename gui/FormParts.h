@@ -64,6 +64,10 @@ QSize TextNeed(const QWidget* widget, QSize design);
 // at least minimum.
 void SetInnerMargins(QLayout* layout, QWidget* box, int left, int top, int right, int bottom,
                      int minimum = 2);
+// The grid of a group box: the design offsets of its contents as inner margins (SetInnerMargins),
+// no spacing of its own (the gaps are columns and rows of their own), and the room left over to
+// stretchColumn.
+QGridLayout* GroupGrid(QWidget* box, int left, int top, int right, int bottom, int stretchColumn);
 // A horizontal sunken line, as a window draws between its parts.
 QFrame* EtchedLine(QWidget* parent);
 

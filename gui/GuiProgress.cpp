@@ -169,7 +169,7 @@ void GuiProgress::Begin(const std::string& caption, std::uint32_t maximum) {
     m_cancelRequested = false;
     m_samples.clear();
     m_begunAt = m_clock();
-    Refresh(true);
+    Refresh(Update::Now);
     m_window->adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         m_window->move(screen->availableGeometry().center() - m_window->rect().center());
@@ -181,18 +181,18 @@ void GuiProgress::Begin(const std::string& caption, std::uint32_t maximum) {
 
 void GuiProgress::SetMaximum(std::uint32_t maximum) {
     m_maximum = maximum;
-    Refresh(true);
+    Refresh(Update::Now);
 }
 
 void GuiProgress::SetPosition(std::uint32_t position) {
     // The first piece is shown at once, rather than "Piece 0" for a tenth of a second.
     const bool first = m_position == 0;
     m_position = position;
-    Refresh(first);
+    Refresh(first ? Update::Now : Update::WhenDue);
 }
 
 void GuiProgress::ProcessMessages() {
-    Refresh(false);
+    Refresh(Update::WhenDue);
     QCoreApplication::processEvents();
     m_pumpedAt = m_clock();
 }
@@ -218,10 +218,11 @@ double GuiProgress::Rate() {
            static_cast<double>(last.ms - first.ms);
 }
 
-void GuiProgress::Refresh(bool force) {
+void GuiProgress::Refresh(Update update) {
     if (!m_window) return;
     const std::int64_t clock = m_clock();
-    if (!force && m_refreshedAt && clock - *m_refreshedAt < kRefreshIntervalMs) return;
+    if (update == Update::WhenDue && m_refreshedAt && clock - *m_refreshedAt < kRefreshIntervalMs)
+        return;
     m_refreshedAt = clock;
 
     const std::int64_t now = clock - m_begunAt;

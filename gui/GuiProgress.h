@@ -76,8 +76,9 @@ class GuiProgress final : public Progress {
     static std::string SizeText(double bytes);
 
   private:
-    // Shows the current state; unless forced, at most every 100 ms.
-    void Refresh(bool force);
+    // Shows the current state now, or only when 100 ms have passed since it was last shown.
+    enum class Update { Now, WhenDue };
+    void Refresh(Update update);
     // Bytes per second over the last few seconds, so that a pause at a media prompt is soon
     // forgotten; 0 while unknown.
     double Rate();

@@ -466,43 +466,30 @@ void MainWindow::BuildMenus() {
 }
 
 void MainWindow::ConnectHandlers() {
-    connect(tabs, &QTabWidget::currentChanged, this,
-            HandlerSlot(m_gui, this, &MainWindow::OnTabChanged));
-    connect(actionButton, &QPushButton::clicked, this,
-            HandlerSlot(m_gui, this, &MainWindow::OnAction));
-    connect(verifyButton, &QPushButton::clicked, this,
-            HandlerSlot(m_gui, this, &MainWindow::OnVerify));
-    connect(closeButton, &QPushButton::clicked, this,
-            HandlerSlot(m_gui, this, &MainWindow::OnExit));
-    connect(sourceFileEdit, &QLineEdit::textChanged, this,
-            HandlerSlot(m_gui, this, &MainWindow::OnSourceFileChanged));
-    connect(browseSourceButton, &QPushButton::clicked, this,
-            HandlerSlot(m_gui, this, &MainWindow::OnBrowseFile));
-    connect(browseDescriptorButton, &QPushButton::clicked, this,
-            HandlerSlot(m_gui, this, &MainWindow::OnBrowseFile));
-    connect(browseSplitFolderButton, &QPushButton::clicked, this,
-            HandlerSlot(m_gui, this, &MainWindow::OnBrowseSplitFolder));
-    connect(browseRestoreFolderButton, &QPushButton::clicked, this,
-            HandlerSlot(m_gui, this, &MainWindow::OnBrowseRestoreFolder));
-    connect(splitMethodBox, &QComboBox::currentIndexChanged, this,
-            HandlerSlot(m_gui, this, &MainWindow::OnSplitMethodChanged));
-    connect(splitSizeBox, &QComboBox::editTextChanged, this,
-            HandlerSlot(m_gui, this, &MainWindow::OnSplitSizeChanged));
-    connect(pieceCountEdit, &QLineEdit::textChanged, this,
-            HandlerSlot(m_gui, this, &MainWindow::OnPieceCountChanged));
-    connect(descriptorEdit, &QLineEdit::textChanged, this,
-            HandlerSlot(m_gui, this, &MainWindow::OnDescriptorChanged));
-    connect(configurationAction, &QAction::triggered, this,
-            HandlerSlot(m_gui, this, &MainWindow::OnConfiguration));
-    connect(exitAction, &QAction::triggered, this, HandlerSlot(m_gui, this, &MainWindow::OnExit));
-    connect(helpAction, &QAction::triggered, this, HandlerSlot(m_gui, this, &MainWindow::OnHelp));
-    connect(checkUpdatesAction, &QAction::triggered, this,
-            HandlerSlot(m_gui, this, &MainWindow::OnCheckUpdates));
-    connect(donateAction, &QAction::triggered, this,
-            HandlerSlot(m_gui, this, &MainWindow::OnDonate));
-    connect(homePageAction, &QAction::triggered, this,
-            HandlerSlot(m_gui, this, &MainWindow::OnHomePage));
-    connect(aboutAction, &QAction::triggered, this, HandlerSlot(m_gui, this, &MainWindow::OnAbout));
+    // Every handler runs inside RunHandler.
+    const auto on = [this](auto* control, auto signal, void (MainWindow::*handler)()) {
+        connect(control, signal, this, HandlerSlot(m_gui, this, handler));
+    };
+    on(tabs, &QTabWidget::currentChanged, &MainWindow::OnTabChanged);
+    on(actionButton, &QPushButton::clicked, &MainWindow::OnAction);
+    on(verifyButton, &QPushButton::clicked, &MainWindow::OnVerify);
+    on(closeButton, &QPushButton::clicked, &MainWindow::OnExit);
+    on(sourceFileEdit, &QLineEdit::textChanged, &MainWindow::OnSourceFileChanged);
+    on(browseSourceButton, &QPushButton::clicked, &MainWindow::OnBrowseFile);
+    on(browseDescriptorButton, &QPushButton::clicked, &MainWindow::OnBrowseFile);
+    on(browseSplitFolderButton, &QPushButton::clicked, &MainWindow::OnBrowseSplitFolder);
+    on(browseRestoreFolderButton, &QPushButton::clicked, &MainWindow::OnBrowseRestoreFolder);
+    on(splitMethodBox, &QComboBox::currentIndexChanged, &MainWindow::OnSplitMethodChanged);
+    on(splitSizeBox, &QComboBox::editTextChanged, &MainWindow::OnSplitSizeChanged);
+    on(pieceCountEdit, &QLineEdit::textChanged, &MainWindow::OnPieceCountChanged);
+    on(descriptorEdit, &QLineEdit::textChanged, &MainWindow::OnDescriptorChanged);
+    on(configurationAction, &QAction::triggered, &MainWindow::OnConfiguration);
+    on(exitAction, &QAction::triggered, &MainWindow::OnExit);
+    on(helpAction, &QAction::triggered, &MainWindow::OnHelp);
+    on(checkUpdatesAction, &QAction::triggered, &MainWindow::OnCheckUpdates);
+    on(donateAction, &QAction::triggered, &MainWindow::OnDonate);
+    on(homePageAction, &QAction::triggered, &MainWindow::OnHomePage);
+    on(aboutAction, &QAction::triggered, &MainWindow::OnAbout);
 
     for (QObject* field :
          {static_cast<QObject*>(splitSizeBox), static_cast<QObject*>(splitSizeBox->lineEdit()),
@@ -709,15 +696,24 @@ std::optional<std::uint32_t> MainWindow::PieceSizeForSplit(std::string& failure)
     }
 }
 
-void MainWindow::SetBusy(bool busy) {
-    m_busy = busy;
-    tabs->setEnabled(!busy);
-    actionButton->setEnabled(!busy);
-    closeButton->setEnabled(!busy);
-    menuBar()->setEnabled(!busy);
+void MainWindow::BeginBusy() {
+    m_busy = true;
+    EnableInputs(false);
+}
+
+void MainWindow::EndBusy() {
+    m_busy = false;
+    EnableInputs(true);
+}
+
+void MainWindow::EnableInputs(bool enabled) {
+    tabs->setEnabled(enabled);
+    actionButton->setEnabled(enabled);
+    closeButton->setEnabled(enabled);
+    menuBar()->setEnabled(enabled);
     for (QAction* item : {configurationAction, exitAction, helpAction, checkUpdatesAction,
                           donateAction, homePageAction, aboutAction})
-        item->setEnabled(!busy);
+        item->setEnabled(enabled);
 }
 
 void MainWindow::OnAction() {
@@ -733,12 +729,12 @@ void MainWindow::OnAction() {
         if (split) pieceSize = PieceSizeForSplit(outcome.failure);
         if (!split || pieceSize) {
             QWidget* focused = QApplication::focusWidget();
-            SetBusy(true);
+            BeginBusy();
             struct Idle {
                 MainWindow* form;
                 QWidget* focused;
                 ~Idle() {
-                    form->SetBusy(false);
+                    form->EndBusy();
                     if (focused) focused->setFocus();
                 }
             } idle{this, focused};
@@ -819,10 +815,10 @@ void MainWindow::OnVerify() {
     std::vector<std::string> problems;
     bool whole = false;
     {
-        SetBusy(true);
+        BeginBusy();
         struct Idle {
             MainWindow* form;
-            ~Idle() { form->SetBusy(false); }
+            ~Idle() { form->EndBusy(); }
         } idle{this};
         EngineContext context{m_files, m_progress, m_prompt,
                               DateTimeFormat(CurrentDateTimeConventions())};

@@ -180,7 +180,10 @@ class MainWindow final : public QMainWindow {
     std::string OwnFolder(const std::string& fileName) const;
     // The piece size for the split action, or nothing with failure set.
     std::optional<std::uint32_t> PieceSizeForSplit(std::string& failure);
-    void SetBusy(bool busy);
+    // While an operation runs: the inputs, the action and close buttons and the menus disabled.
+    void BeginBusy();
+    void EndBusy();
+    void EnableInputs(bool enabled);
     // After an operation: the status line, the fields that name files it deleted, the sound or
     // the error box, and the notification when the user may be away.
     struct Outcome {

@@ -74,11 +74,8 @@ void UpdateCheckWindow::BuildWindow() {
     layout->addSpacing(8);
 
     versionGroup = Named(new QGroupBox(QStringLiteral("Version"), this), "grpVersion");
-    auto* version = new QGridLayout(versionGroup);
-    SetInnerMargins(version, versionGroup, 12, 22, 12, 8);
-    version->setSpacing(0);
+    QGridLayout* version = GroupGrid(versionGroup, 12, 22, 12, 8, 2);
     version->setColumnMinimumWidth(1, 8);
-    version->setColumnStretch(2, 1);
     version->setRowMinimumHeight(1, 4);
     version->setRowStretch(3, 1);
     installedCaption = PlainLabel("Label2", "Currently installed version:", versionGroup);
