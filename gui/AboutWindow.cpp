@@ -20,9 +20,9 @@
 #include "core/version/JpegImage.h"
 #include "core/version/ProductUrls.h"
 #include "gui/Application.h"
-#include "gui/FormParts.h"
 #include "gui/GuiService.h"
 #include "gui/QtText.h"
+#include "gui/WindowParts.h"
 
 namespace olvo {
 namespace {

@@ -10,10 +10,10 @@
 #include "core/settings/SettingsStore.h"
 #include "gui/AboutWindow.h"
 #include "gui/ConfigWindow.h"
-#include "gui/FormParts.h"
 #include "gui/GuiService.h"
 #include "gui/MainWindow.h"
 #include "gui/UpdateCheckWindow.h"
+#include "gui/WindowParts.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
 

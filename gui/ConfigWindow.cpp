@@ -19,10 +19,10 @@
 #include "core/settings/SettingsStore.h"
 #include "gui/Application.h"
 #include "gui/FolderPicker.h"
-#include "gui/FormParts.h"
 #include "gui/GuiService.h"
 #include "gui/QtKeys.h"
 #include "gui/QtText.h"
+#include "gui/WindowParts.h"
 
 namespace olvo {
 namespace {

@@ -18,8 +18,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "gui/FormParts.h"
 #include "gui/GuiService.h"
+#include "gui/WindowParts.h"
 #include "gui/help/HelpFile.h"
 
 namespace olvo {

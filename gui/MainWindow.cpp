@@ -35,13 +35,13 @@
 #include "core/version/ProductUrls.h"
 #include "gui/Application.h"
 #include "gui/FolderPicker.h"
-#include "gui/FormParts.h"
 #include "gui/GuiService.h"
 #include "gui/Hourglass.h"
 #include "gui/QtKeys.h"
 #include "gui/QtText.h"
 #include "gui/StatusLine.h"
 #include "gui/UpDownButtons.h"
+#include "gui/WindowParts.h"
 #include "platform/Clock.h"
 
 namespace olvo {
@@ -242,7 +242,7 @@ void MainWindow::BuildWindow() {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    UseFormFont(this);
+    UseWindowFont(this);
     setAcceptDrops(true);
 
     BuildMenus();

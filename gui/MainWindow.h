@@ -2,11 +2,11 @@
 // The main window: the Split and Restore tabs, the choice of split method and piece size with its
 // summary, the dispatch of the two operations to the engine, and the menus.
 //
-// The controls carry the names of the window's layout and are reachable as members, like those of
-// a designed form. Setting a control's text or check state from code runs its handler only when
-// the value changes; the handler chains below (AddFile and the change handlers) rely on that and
-// end after one nesting. Every handler runs inside RunHandler: an error that escapes it goes to
-// the application-wide error report.
+// The controls are reachable as members; each also carries its name in the window's layout (its
+// object name), by which tests and screenshots find it. Setting a control's text or check state
+// from code runs its handler only when the value changes; the handler chains below (AddFile and the
+// change handlers) rely on that and end after one nesting. Every handler runs inside RunHandler: an
+// error that escapes it goes to the application-wide error report.
 //
 // While a split or restore runs, the inputs, the action and close buttons and the menus are
 // disabled and the window cannot be closed; it keeps repainting through the engine's progress.

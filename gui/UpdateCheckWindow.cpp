@@ -14,10 +14,10 @@
 
 #include "core/version/ProductUrls.h"
 #include "gui/Application.h"
-#include "gui/FormParts.h"
 #include "gui/GuiService.h"
 #include "gui/Hourglass.h"
 #include "gui/QtText.h"
+#include "gui/WindowParts.h"
 
 namespace olvo {
 namespace {

@@ -129,7 +129,7 @@ TEST(GuiPromptTest, RetryCancelBoxWithTheInformationIcon) {
     EXPECT_EQ(gui.boxes[0].buttons, BoxButtons::RetryCancel);
 }
 
-TEST(BrowseFolderTest, SelectFolderGivesTheChoiceOrNothing) {
+TEST(FolderPickerTest, SelectFolderGivesTheChoiceOrNothing) {
     FakeGui gui;
     gui.folderAnswer = "/data/pieces";
     EXPECT_EQ(SelectFolder(gui, "Select destination folder", "/data"), "/data/pieces");
@@ -156,7 +156,7 @@ std::optional<std::string> RunChooser(const std::string& title, const std::strin
     return ShowFolderDialog(title, path);
 }
 
-TEST(BrowseFolderTest, TheChooserStartsAtAnExistingFolderAndOffersFoldersOnly) {
+TEST(FolderPickerTest, TheChooserStartsAtAnExistingFolderAndOffersFoldersOnly) {
     TempDir dir;
     const std::string inner = dir / "inner";
     std::filesystem::create_directories(inner);

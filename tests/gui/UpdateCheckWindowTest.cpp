@@ -33,9 +33,9 @@ std::string VersionsIni(const std::string& section, const std::string& release,
            "\r\nVersion=1.0.1\r\nLocation=" + location + "\r\nFileName=olvo-101.zip\r\n";
 }
 
-class Chk4UpdtTest : public MainWindowFixture {
+class UpdateCheckTest : public MainWindowFixture {
   protected:
-    ~Chk4UpdtTest() override {
+    ~UpdateCheckTest() override {
         while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
     }
 
@@ -101,7 +101,7 @@ class Chk4UpdtTest : public MainWindowFixture {
     UpdateCheckWindow* m_check = nullptr;
 };
 
-TEST_F(Chk4UpdtTest, TheWindowHasItsCaptionsAndStartsEmpty) {
+TEST_F(UpdateCheckTest, TheWindowHasItsCaptionsAndStartsEmpty) {
     UpdateCheckWindow& check = CreateBoth();
     EXPECT_FALSE(check.isVisible());
     EXPECT_EQ(check.windowTitle(), QStringLiteral("Check for Updates"));
@@ -127,7 +127,7 @@ TEST_F(Chk4UpdtTest, TheWindowHasItsCaptionsAndStartsEmpty) {
     EXPECT_EQ(check.availableVersionLabel->textFormat(), Qt::PlainText);
 }
 
-TEST_F(Chk4UpdtTest, ANewerReleaseIsOfferedWithItsLink) {
+TEST_F(UpdateCheckTest, ANewerReleaseIsOfferedWithItsLink) {
     UpdateCheckWindow& check = CreateBoth();
     // "Location" lacks a trailing slash: it runs straight into the file name, as published.
     Publish("newer", VersionsIni("OLVO.exe", "101", "http://www.example.com/files"));
@@ -143,7 +143,7 @@ TEST_F(Chk4UpdtTest, ANewerReleaseIsOfferedWithItsLink) {
     EXPECT_TRUE(gui.boxes.empty());
 }
 
-TEST_F(Chk4UpdtTest, TheSameOrAnOlderReleaseIsTheLatestAndEachShowingChecksAfresh) {
+TEST_F(UpdateCheckTest, TheSameOrAnOlderReleaseIsTheLatestAndEachShowingChecksAfresh) {
     UpdateCheckWindow& check = CreateBoth();
     Publish("newer", VersionsIni("olvo.EXE", "101"));
     ShowOnce();
@@ -162,7 +162,7 @@ TEST_F(Chk4UpdtTest, TheSameOrAnOlderReleaseIsTheLatestAndEachShowingChecksAfres
     EXPECT_EQ(server.Requests("/same/products/versions.ini"), 3);
 }
 
-TEST_F(Chk4UpdtTest, AFileWithoutOurSectionIsTheLatestWithoutAVersion) {
+TEST_F(UpdateCheckTest, AFileWithoutOurSectionIsTheLatestWithoutAVersion) {
     UpdateCheckWindow& check = CreateBoth();
     // Published for the program under another name only.
     Publish("renamed", VersionsIni("Renamed.exe", "101"));
@@ -175,7 +175,7 @@ TEST_F(Chk4UpdtTest, AFileWithoutOurSectionIsTheLatestWithoutAVersion) {
     EXPECT_TRUE(gui.boxes.empty());
 }
 
-TEST_F(Chk4UpdtTest, AFailedDownloadShowsTheFailureTextAndDeletesNothing) {
+TEST_F(UpdateCheckTest, AFailedDownloadShowsTheFailureTextAndDeletesNothing) {
     UpdateCheckWindow& check = CreateBoth();
     server.Serve("/silent/products/versions.ini", {"200 OK", "", "", true});
     stallTime = 1s;
@@ -206,7 +206,7 @@ TEST_F(Chk4UpdtTest, AFailedDownloadShowsTheFailureTextAndDeletesNothing) {
     EXPECT_TRUE(gui.boxes.empty());
 }
 
-TEST_F(Chk4UpdtTest, TheMenuShowsItModallyCentredOnTheMainWindowWithTheHourglass) {
+TEST_F(UpdateCheckTest, TheMenuShowsItModallyCentredOnTheMainWindowWithTheHourglass) {
     UpdateCheckWindow& check = CreateBoth();
     MainWindow& form = Form();
     Publish("latest", VersionsIni("OLVO.exe", "100"));
@@ -255,7 +255,7 @@ TEST_F(Chk4UpdtTest, TheMenuShowsItModallyCentredOnTheMainWindowWithTheHourglass
     EXPECT_TRUE(screen.contains(shownAt)) << shownAt.x() << "," << shownAt.y();
 }
 
-TEST_F(Chk4UpdtTest, AnOwnReleaseThatIsNoNumberIsReportedAndTheCursorRestored) {
+TEST_F(UpdateCheckTest, AnOwnReleaseThatIsNoNumberIsReportedAndTheCursorRestored) {
     UpdateCheckWindow& check = CreateBoth();
     Publish("newer", VersionsIni("OLVO.exe", "101"));
     ShowOnce();
@@ -281,7 +281,7 @@ TEST_F(Chk4UpdtTest, AnOwnReleaseThatIsNoNumberIsReportedAndTheCursorRestored) {
     EXPECT_EQ(server.Requests("/newer/products/versions.ini"), 1);
 }
 
-TEST_F(Chk4UpdtTest, EnterClosesTheWindowAndEscapeDoesNot) {
+TEST_F(UpdateCheckTest, EnterClosesTheWindowAndEscapeDoesNot) {
     UpdateCheckWindow& check = CreateBoth();
     Publish("latest", VersionsIni("OLVO.exe", "100"));
     ShowOnce();
@@ -291,7 +291,7 @@ TEST_F(Chk4UpdtTest, EnterClosesTheWindowAndEscapeDoesNot) {
     EXPECT_FALSE(check.isVisible());
 }
 
-TEST_F(Chk4UpdtTest, TheLinkOpensAWebAddressAndEndsTheProgram) {
+TEST_F(UpdateCheckTest, TheLinkOpensAWebAddressAndEndsTheProgram) {
     UpdateCheckWindow& check = CreateBoth();
     Publish("newer", VersionsIni("OLVO.exe", "101", "https://www.example.com/files/"));
     bool stillShown = false;
@@ -306,7 +306,7 @@ TEST_F(Chk4UpdtTest, TheLinkOpensAWebAddressAndEndsTheProgram) {
     EXPECT_FALSE(Hourglass());
 }
 
-TEST_F(Chk4UpdtTest, ALinkToAnythingButTheWebIsNeitherOpenedNorEndsTheProgram) {
+TEST_F(UpdateCheckTest, ALinkToAnythingButTheWebIsNeitherOpenedNorEndsTheProgram) {
     UpdateCheckWindow& check = CreateBoth();
     Publish("tampered", VersionsIni("OLVO.exe", "101", "file:///usr/bin/"));
     bool stillShown = false;

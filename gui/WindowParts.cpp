@@ -1,4 +1,4 @@
-#include "gui/FormParts.h"
+#include "gui/WindowParts.h"
 
 #include <QApplication>
 #include <QBoxLayout>
@@ -146,7 +146,7 @@ class DisplayOnlyColours final : public QObject {
 
 }  // namespace
 
-void UseFormFont(QWidget* window) {
+void UseWindowFont(QWidget* window) {
     if (!QFontDatabase::families().contains(QStringLiteral("Tahoma"))) return;
     const qreal chosen = QApplication::font().pointSizeF();
     const qreal desktop = QFontDatabase::systemFont(QFontDatabase::GeneralFont).pointSizeF();
@@ -169,7 +169,7 @@ QVBoxLayout* SetUpFixedDialog(QDialog* dialog, const char* name, const char* tit
     dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     dialog->setWindowIcon(ProgramIcon());
-    UseFormFont(dialog);
+    UseWindowFont(dialog);
     dialog->setSizeGripEnabled(false);
     auto* layout = new QVBoxLayout(dialog);
     layout->setSizeConstraint(QLayout::SetFixedSize);

@@ -32,14 +32,14 @@ Widget* Named(Widget* widget, const char* name) {
 
 // Tahoma 8 where the system has it; otherwise the desktop's font stays. An application font
 // larger than the desktop's own (a style sheet, a font the user asked for) keeps its size.
-void UseFormFont(QWidget* window);
+void UseWindowFont(QWidget* window);
 
 // The program's icon, for every window: the desktop's icon theme's "olvo" where installed, else
 // the picture built into the program.
 QIcon ProgramIcon();
 
 // A dialog whose title bar holds only a close button, named name (in the window's layout) with the
-// caption title, in the form font, with the program's icon. Returns its layout, a column with
+// caption title, in the window font, with the program's icon. Returns its layout, a column with
 // the given margins and spacing between its items. Its size is its layout's: the design size
 // with the default font, larger where a larger font needs it; the user cannot resize it.
 QVBoxLayout* SetUpFixedDialog(QDialog* dialog, const char* name, const char* title,
