@@ -14,15 +14,15 @@
 #include <cstdlib>
 #include <vector>
 
-#include "gui/Application.h"
-#include "gui/FormParts.h"
-#include "gui/GuiService.h"
-#include "gui/QtText.h"
 #include "core/version/AboutPictures.h"
 #include "core/version/AboutText.h"
 #include "core/version/ExecutablePath.h"
 #include "core/version/JpegImage.h"
 #include "core/version/ProductUrls.h"
+#include "gui/Application.h"
+#include "gui/GuiService.h"
+#include "gui/QtText.h"
+#include "gui/WindowParts.h"
 
 namespace olvo {
 namespace {
@@ -32,8 +32,6 @@ constexpr int kMargin = 8;
 const char* const kDonationHint =
     "If you would like to contribute and help ensure further development of this product, "
     "please make a donation via PayPal";
-
-AboutWindow* g_instance = nullptr;
 
 // The picture in jpeg, or an empty pixmap when it does not decode.
 QPixmap Picture(std::span<const std::uint8_t> jpeg) {
@@ -74,124 +72,113 @@ QPixmap OnFace(const QPixmap& picture, const QColor& face) {
     return QPixmap::fromImage(image);
 }
 
-QFrame* Separator(QWidget* parent, const char* name) {
-    return Named(EtchedLine(parent), name);
+// Below what layout holds: a gap of above pixels, an etched line across the window named name,
+// and a gap of 4 pixels.
+QFrame* AddLine(QVBoxLayout* layout, int above, const char* name) {
+    layout->addSpacing(above);
+    QFrame* line = Named(EtchedLine(layout->parentWidget()), name);
+    AddDesign(layout, line, QSize(361, 2), Qt::Horizontal);
+    layout->addSpacing(4);
+    return line;
 }
 
 }  // namespace
 
-AboutWindow* AboutWindow::Instance() {
-    return g_instance;
-}
+AboutWindow::AboutWindow(GuiService& gui, QWidget* parent)
+    : AboutWindow(gui, OwnExecutablePath(), parent) {}
 
-AboutWindow::AboutWindow(QWidget* parent) : AboutWindow(OwnExecutablePath(), parent) {}
-
-AboutWindow::AboutWindow(const std::string& executable, QWidget* parent) : QDialog(parent) {
-    if (!g_instance) g_instance = this;
+AboutWindow::AboutWindow(GuiService& gui, const std::string& executable, QWidget* parent)
+    : QDialog(parent), m_gui(gui) {
     BuildWindow();
-    RunHandler([&] { FormCreate(executable); });
+    RunHandler(m_gui, [&] { OnCreate(executable); });
 }
 
-AboutWindow::~AboutWindow() {
-    if (g_instance == this) g_instance = nullptr;
-}
+AboutWindow::~AboutWindow() = default;
 
 // ---------------------------------------------------------------------------------------------
 // The window's make-up
 
 void AboutWindow::BuildWindow() {
-    setObjectName(QStringLiteral("frmAbout"));
-    setWindowTitle(QStringLiteral("About"));
-    SetUpFixedDialog(this);
-
     // 377 x 230 with the default font: the logo at the top right, the text between two lines,
     // the donation button and the home page link on one row, OK at the bottom right.
-    auto* layout = new QVBoxLayout(this);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
-    layout->setContentsMargins(kMargin, kMargin, kMargin, 5);
-    layout->setSpacing(0);
+    QVBoxLayout* layout =
+        SetUpFixedDialog(this, "frmAbout", "About", QMargins(kMargin, kMargin, kMargin, 5), 0);
 
-    imgKestrava = Named(new QLabel(this), "imgKestrava");
-    imgKestrava->setScaledContents(true);
-    imgKestrava->setPixmap(Picture(AboutLogoJpeg()));
+    logoImage = Named(new QLabel(this), "imgKestrava");
+    logoImage->setScaledContents(true);
+    logoImage->setPixmap(Picture(AboutLogoJpeg()));
     auto* logoRow = new QHBoxLayout;
     logoRow->addStretch(1);
-    AddDesign(logoRow, imgKestrava, QSize(136, 40));
+    AddDesign(logoRow, logoImage, QSize(136, 40));
     layout->addLayout(logoRow);
-    layout->addSpacing(8);
+    upperLine = AddLine(layout, 8, "Bevel2");
 
-    Bevel2 = Separator(this, "Bevel2");
-    AddDesign(layout, Bevel2, QSize(361, 2), Qt::Horizontal);
-    layout->addSpacing(4);
-
-    lblInfo = Named(new QLabel(this), "lblInfo");
-    lblInfo->setTextFormat(Qt::PlainText);
-    lblInfo->setWordWrap(false);
-    lblInfo->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    AddDesign(layout, lblInfo, QSize(361, 89), Qt::Horizontal);
+    infoLabel = Named(new QLabel(this), "lblInfo");
+    infoLabel->setTextFormat(Qt::PlainText);
+    infoLabel->setWordWrap(false);
+    infoLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    AddDesign(layout, infoLabel, QSize(361, 89), Qt::Horizontal);
     layout->addSpacing(6);
 
-    imgPayPal = Named(new QLabel(this), "imgPayPal");
-    imgPayPal->setPixmap(OnFace(Picture(AboutDonateJpeg()), palette().color(QPalette::Window)));
-    imgPayPal->setCursor(Qt::PointingHandCursor);
-    imgPayPal->setToolTip(QString::fromLatin1(kDonationHint));
-    imgPayPal->installEventFilter(this);
-    lblHomePage =
+    donateImage = Named(new QLabel(this), "imgPayPal");
+    donateImage->setPixmap(OnFace(Picture(AboutDonateJpeg()), palette().color(QPalette::Window)));
+    donateImage->setCursor(Qt::PointingHandCursor);
+    donateImage->setToolTip(QString::fromLatin1(kDonationHint));
+    donateImage->installEventFilter(this);
+    homePageLink =
         Named(new QLabel(QStringLiteral("Go to Kestrava home page..."), this), "lblHomePage");
-    StyleAsLink(lblHomePage);
-    lblHomePage->installEventFilter(this);
+    StyleAsLink(homePageLink);
+    homePageLink->installEventFilter(this);
     auto* linkRow = new QHBoxLayout;
     linkRow->setSpacing(0);
-    AddDesign(linkRow, imgPayPal, QSize(62, 31));
+    AddDesign(linkRow, donateImage, QSize(62, 31));
     linkRow->addStretch(1);
     // As wide as its text: only the text is the link.
-    AddDesign(linkRow, lblHomePage, QSize(0, 0));
+    AddDesign(linkRow, homePageLink, QSize(0, 0));
     layout->addLayout(linkRow);
-    layout->addSpacing(6);
+    lowerLine = AddLine(layout, 6, "Bevel1");
 
-    Bevel1 = Separator(this, "Bevel1");
-    AddDesign(layout, Bevel1, QSize(361, 2), Qt::Horizontal);
-    layout->addSpacing(4);
-
-    cmdOK = Named(new QPushButton(QStringLiteral("OK"), this), "cmdOK");
-    cmdOK->setCursor(Qt::PointingHandCursor);
-    cmdOK->setDefault(true);
-    cmdOK->setAutoDefault(true);
-    connect(cmdOK, &QPushButton::clicked, this, [this] { RunHandler([this] { cmdOKClick(); }); });
+    okButton = Named(new QPushButton(QStringLiteral("OK"), this), "cmdOK");
+    okButton->setCursor(Qt::PointingHandCursor);
+    okButton->setDefault(true);
+    okButton->setAutoDefault(true);
+    connect(okButton, &QPushButton::clicked, this,
+            [this] { RunHandler(m_gui, [this] { OnOk(); }); });
     auto* buttonRow = new QHBoxLayout;
     buttonRow->addStretch(1);
-    AddDesign(buttonRow, cmdOK, QSize(75, 25));
+    AddDesign(buttonRow, okButton, QSize(75, 25));
     layout->addLayout(buttonRow);
     layout->activate();
 
     // Only OK takes the focus: Tab has nowhere else to go.
-    for (QWidget* picture : {static_cast<QWidget*>(imgKestrava), static_cast<QWidget*>(lblInfo),
-                             static_cast<QWidget*>(imgPayPal), static_cast<QWidget*>(lblHomePage)})
+    for (QWidget* picture :
+         {static_cast<QWidget*>(logoImage), static_cast<QWidget*>(infoLabel),
+          static_cast<QWidget*>(donateImage), static_cast<QWidget*>(homePageLink)})
         picture->setFocusPolicy(Qt::NoFocus);
-    cmdOK->setFocus();
+    okButton->setFocus();
 }
 
 // ---------------------------------------------------------------------------------------------
 // Handlers
 
-void AboutWindow::FormCreate(const std::string& executable) {
+void AboutWindow::OnCreate(const std::string& executable) {
     const AboutText text = AboutTextOf(executable);
     setWindowTitle(ToQ(text.caption));
     // The text breaks its lines with carriage returns alone; Qt lays out line feeds.
-    lblInfo->setText(ToQ(text.info).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+    infoLabel->setText(ToQ(text.info).replace(QLatin1Char('\r'), QLatin1Char('\n')));
     // The window takes the size its text needs now, not only when it is first shown.
     layout()->activate();
 }
 
-void AboutWindow::lblHomePageClick() {
-    Gui().OpenUrl(std::string(HomePageUrl));
+void AboutWindow::OnHomePageLink() {
+    m_gui.OpenUrl(std::string(HomePageUrl));
 }
 
-void AboutWindow::imgPayPalClick() {
-    Gui().OpenUrl(std::string(DonationUrl));
+void AboutWindow::OnDonateImage() {
+    m_gui.OpenUrl(std::string(DonationUrl));
 }
 
-void AboutWindow::cmdOKClick() {
+void AboutWindow::OnOk() {
     accept();
 }
 
@@ -207,22 +194,22 @@ void AboutWindow::ShowModal(const QWidget* owner) {
         frame.moveCenter(area.center());
         move(frame.topLeft());
     }
-    cmdOK->setFocus();
+    okButton->setFocus();
     exec();
 }
 
 bool AboutWindow::eventFilter(QObject* watched, QEvent* event) {
-    if ((watched == lblHomePage || watched == imgPayPal) &&
+    if ((watched == homePageLink || watched == donateImage) &&
         event->type() == QEvent::MouseButtonRelease) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         const auto* widget = static_cast<QWidget*>(watched);
         // A click ends with the left button let go over the control.
         if (mouse->button() == Qt::LeftButton &&
             widget->rect().contains(mouse->position().toPoint())) {
-            if (watched == lblHomePage)
-                RunHandler([this] { lblHomePageClick(); });
+            if (watched == homePageLink)
+                RunHandler(m_gui, [this] { OnHomePageLink(); });
             else
-                RunHandler([this] { imgPayPalClick(); });
+                RunHandler(m_gui, [this] { OnDonateImage(); });
             return true;
         }
     }
@@ -235,7 +222,7 @@ void AboutWindow::keyPressEvent(QKeyEvent* event) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
         case Qt::Key_Escape:
-            cmdOK->click();
+            okButton->click();
             return;
         default:
             QDialog::keyPressEvent(event);

@@ -4,14 +4,18 @@
 #include <QPointer>
 #include <QString>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 
+#include "core/settings/SettingsStore.h"
+#include "gui/AboutWindow.h"
 #include "gui/ConfigWindow.h"
-#include "gui/FormParts.h"
 #include "gui/GuiService.h"
 #include "gui/MainWindow.h"
-#include "gui/AboutWindow.h"
 #include "gui/UpdateCheckWindow.h"
+#include "gui/WindowParts.h"
+#include "platform/FileSystem.h"
+#include "platform/Registry.h"
 
 namespace olvo {
 namespace {
@@ -145,28 +149,53 @@ std::string ErrorReportText(const std::string& errorText) {
     return errorText;
 }
 
-void ReportError(const std::exception& error) {
-    Gui().MessageBox(kApplicationTitle, ErrorReportText(error.what()), BoxIcon::Error,
-                     BoxButtons::Ok);
+void ReportError(GuiService& gui, const std::exception& error) {
+    gui.MessageBox(kApplicationTitle, ErrorReportText(error.what()), BoxIcon::Error,
+                   BoxButtons::Ok);
 }
 
-ProgramWindows StartUp(const std::vector<std::string>& arguments) {
+ProgramWindows StartUp(const ProgramServices& services, const std::vector<std::string>& arguments) {
     QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
     // The icon of every window that has none of its own: message boxes, the file choosers.
     QApplication::setWindowIcon(ProgramIcon());
+    // The windows the menus open come after the main window, which owns them; its openers find
+    // them here once they are made.
+    const auto opened = std::make_shared<ProgramWindows>();
+    MainWindow::Openers openers;
+    openers.configuration = [opened] {
+        if (opened->config) opened->config->exec();
+    };
+    openers.updateCheck = [opened](QWidget* owner) {
+        if (!opened->updateCheck) return;
+        opened->updateCheck->CentreOnShow(owner);
+        opened->updateCheck->exec();
+    };
+    openers.about = [opened](QWidget* owner) {
+        if (opened->about) opened->about->ShowModal(owner);
+    };
     ProgramWindows windows;
-    windows.mainForm = new MainWindow(arguments);
-    // Owned by the main window, so it goes when the program ends.
-    windows.config = new ConfigWindow(windows.mainForm);
-    // Reached through UpdateCheckWindow::Instance(); it checks afresh each time it is shown.
-    new UpdateCheckWindow(windows.mainForm);
-    // Owned by the main window too; it composes its text from the version strings now, once.
-    windows.about = new AboutWindow(windows.mainForm);
+    windows.mainForm = new MainWindow(services, arguments, std::move(openers));
+    MainWindow* mainForm = windows.mainForm;
+    windows.config = new ConfigWindow(
+        services.gui, services.registry,
+        [mainForm](const Settings& settings, const std::vector<std::string>& splitSizes) {
+            mainForm->ApplyConfiguration(settings, splitSizes);
+        },
+        mainForm);
+    // It checks afresh each time it is shown.
+    windows.updateCheck = new UpdateCheckWindow(services.gui, mainForm);
+    // It composes its text from the version strings now, once.
+    windows.about = new AboutWindow(services.gui, mainForm);
+    *opened = windows;
     return windows;
 }
 
 int RunProgram(const std::vector<std::string>& arguments) {
-    const ProgramWindows windows = StartUp(arguments);
+    const std::unique_ptr<FileSystem> files = MakeSystemFileSystem();
+    const std::unique_ptr<Registry> registry = OpenUserRegistry();
+    const std::unique_ptr<GuiService> gui = MakeDesktopGuiService();
+    Settings settings;
+    const ProgramWindows windows = StartUp({*gui, *registry, *files, settings}, arguments);
     const QPointer<MainWindow> mainForm(windows.mainForm);
     mainForm->show();
     const int code = QApplication::exec();

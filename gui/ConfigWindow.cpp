@@ -1,7 +1,6 @@
 #include "gui/ConfigWindow.h"
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -15,21 +14,20 @@
 #include <QVBoxLayout>
 #include <exception>
 #include <tuple>
+#include <utility>
 
-#include "gui/FolderPicker.h"
 #include "core/settings/SettingsStore.h"
 #include "gui/Application.h"
-#include "gui/FormParts.h"
-#include "gui/MainWindow.h"
+#include "gui/FolderPicker.h"
+#include "gui/GuiService.h"
 #include "gui/QtKeys.h"
 #include "gui/QtText.h"
+#include "gui/WindowParts.h"
 
 namespace olvo {
 namespace {
 
 const char* const kSelectFolderTitle = "Select destination folder";
-
-ConfigWindow* g_instance = nullptr;
 
 // Setting a value the control already holds must run no handler; Qt's setters do not all hold
 // back on their own.
@@ -44,17 +42,6 @@ void SetChecked(QCheckBox* box, bool checked) {
 
 std::string Text(const QPlainTextEdit* memo) {
     return FromQ(memo->toPlainText());
-}
-
-// The main window's size box gets a new list while it keeps showing the size the user chose;
-// its change handler stays quiet, as nothing the user sees has changed.
-void ReplaceSizeItems(QComboBox* box, const std::vector<std::string>& sizes) {
-    const QSignalBlocker blocker(box);
-    const QString shown = box->currentText();
-    box->clear();
-    for (const std::string& size : sizes) box->addItem(ToQ(size));
-    box->setCurrentIndex(-1);
-    box->setEditText(shown);
 }
 
 // A default folder's row: its switch, the folder and the "..." button that chooses it, in row of
@@ -86,156 +73,146 @@ QHBoxLayout* RightAligned(QWidget* button, QSize design) {
 
 }  // namespace
 
-ConfigWindow* ConfigWindow::Instance() {
-    return g_instance;
-}
-
-ConfigWindow::ConfigWindow(QWidget* parent) : QDialog(parent) {
-    if (!g_instance) g_instance = this;
+ConfigWindow::ConfigWindow(GuiService& gui, Registry& registry, Applied applied, QWidget* parent)
+    : QDialog(parent), m_gui(gui), m_registry(registry), m_applied(std::move(applied)) {
     BuildWindow();
     ConnectHandlers();
 }
 
-ConfigWindow::~ConfigWindow() {
-    if (g_instance == this) g_instance = nullptr;
-}
+ConfigWindow::~ConfigWindow() = default;
 
 // ---------------------------------------------------------------------------------------------
 // The window's make-up
 
 void ConfigWindow::BuildWindow() {
-    setObjectName(QStringLiteral("frmConfig"));
-    setWindowTitle(QStringLiteral("Configuration"));
-    SetUpFixedDialog(this);
-
     // 321 x 352 with the default font: the page, then OK, Cancel and Apply at the bottom right.
-    auto* layout = new QVBoxLayout(this);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
-    layout->setContentsMargins(8, 8, 8, 6);
-    layout->setSpacing(8);
+    QVBoxLayout* layout =
+        SetUpFixedDialog(this, "frmConfig", "Configuration", QMargins(8, 8, 8, 6), 8);
 
-    PageControl1 = Named(new QTabWidget(this), "PageControl1");
-    PageControl1->setFocusPolicy(Qt::NoFocus);
-    PageControl1->tabBar()->setFocusPolicy(Qt::NoFocus);
-    tsGeneral = Named(new QWidget, "tsGeneral");
-    PageControl1->addTab(tsGeneral, QStringLiteral("General"));
-    AddDesign(layout, PageControl1, QSize(305, 305), Qt::Horizontal | Qt::Vertical);
-    auto* page = new QVBoxLayout(tsGeneral);
+    tabs = Named(new QTabWidget(this), "PageControl1");
+    tabs->setFocusPolicy(Qt::NoFocus);
+    tabs->tabBar()->setFocusPolicy(Qt::NoFocus);
+    generalTab = Named(new QWidget, "tsGeneral");
+    tabs->addTab(generalTab, QStringLiteral("General"));
+    AddDesign(layout, tabs, QSize(305, 305), Qt::Horizontal | Qt::Vertical);
+    auto* page = new QVBoxLayout(generalTab);
     page->setContentsMargins(8, 8, 12, 0);
     page->setSpacing(8);
     BuildFolders();
     BuildSplitSizes();
-    AddDesign(page, grpFolders, QSize(281, 116), Qt::Horizontal);
-    AddDesign(page, grpSplitSizes, QSize(281, 140), Qt::Horizontal);
+    AddDesign(page, foldersGroup, QSize(281, 116), Qt::Horizontal);
+    AddDesign(page, splitSizesGroup, QSize(281, 140), Qt::Horizontal);
     page->addStretch(1);
-    tsChecks = Named(new QWidget, "tsChecks");
-    PageControl1->addTab(tsChecks, QStringLiteral("Checks"));
-    chkWriteHashes =
-        Named(new QCheckBox(QStringLiteral("Write SHA-256 checksums (.sha256 file)"), tsChecks),
+    checksTab = Named(new QWidget, "tsChecks");
+    tabs->addTab(checksTab, QStringLiteral("Checks"));
+    writeHashesBox =
+        Named(new QCheckBox(QStringLiteral("Write SHA-256 checksums (.sha256 file)"), checksTab),
               "chkWriteHashes");
-    chkWriteHashes->setChecked(true);
-    auto* checks = new QVBoxLayout(tsChecks);
+    writeHashesBox->setChecked(true);
+    auto* checks = new QVBoxLayout(checksTab);
     checks->setContentsMargins(12, 12, 12, 0);
-    AddDesign(checks, chkWriteHashes, QSize(277, 19), Qt::Horizontal);
+    AddDesign(checks, writeHashesBox, QSize(277, 19), Qt::Horizontal);
     checks->addStretch(1);
 
-    cmdOK = Named(new QPushButton(QStringLiteral("OK"), this), "cmdOK");
-    cmdOK->setDefault(true);
-    cmdCancel = Named(new QPushButton(QStringLiteral("Cancel"), this), "cmdCancel");
-    cmdApply = Named(new QPushButton(QStringLiteral("&Apply"), this), "cmdApply");
-    cmdApply->setEnabled(false);
+    okButton = Named(new QPushButton(QStringLiteral("OK"), this), "cmdOK");
+    okButton->setDefault(true);
+    cancelButton = Named(new QPushButton(QStringLiteral("Cancel"), this), "cmdCancel");
+    applyButton = Named(new QPushButton(QStringLiteral("&Apply"), this), "cmdApply");
+    applyButton->setEnabled(false);
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(6);
     buttons->addStretch(1);
-    for (QPushButton* button : {cmdOK, cmdCancel, cmdApply}) AddDesign(buttons, button, {75, 25});
+    for (QPushButton* button : {okButton, cancelButton, applyButton})
+        AddDesign(buttons, button, {75, 25});
     layout->addLayout(buttons);
 
     // A focused button answers Enter itself; elsewhere Enter presses OK.
     SetUpClickables(this);
 
-    setTabOrder(chkSplitTo, txtSplitToDef);
-    setTabOrder(txtSplitToDef, cmdSplitTo);
-    setTabOrder(cmdSplitTo, chkRestoreTo);
-    setTabOrder(chkRestoreTo, txtRestoreToDef);
-    setTabOrder(txtRestoreToDef, cmdRestoreTo);
-    setTabOrder(cmdRestoreTo, cmdClear);
-    setTabOrder(cmdClear, mmoSplitSizes);
-    setTabOrder(mmoSplitSizes, cmdDefault);
-    setTabOrder(cmdDefault, chkWriteHashes);
-    setTabOrder(chkWriteHashes, cmdOK);
-    setTabOrder(cmdOK, cmdCancel);
-    setTabOrder(cmdCancel, cmdApply);
+    setTabOrder(splitToFolderBox, defaultSplitFolderEdit);
+    setTabOrder(defaultSplitFolderEdit, browseDefaultSplitFolderButton);
+    setTabOrder(browseDefaultSplitFolderButton, restoreToFolderBox);
+    setTabOrder(restoreToFolderBox, defaultRestoreFolderEdit);
+    setTabOrder(defaultRestoreFolderEdit, browseDefaultRestoreFolderButton);
+    setTabOrder(browseDefaultRestoreFolderButton, clearFoldersButton);
+    setTabOrder(clearFoldersButton, splitSizesEdit);
+    setTabOrder(splitSizesEdit, defaultSizesButton);
+    setTabOrder(defaultSizesButton, writeHashesBox);
+    setTabOrder(writeHashesBox, okButton);
+    setTabOrder(okButton, cancelButton);
+    setTabOrder(cancelButton, applyButton);
     layout->activate();
 }
 
 void ConfigWindow::BuildFolders() {
-    grpFolders = Named(new QGroupBox(QStringLiteral("Default Folders"), tsGeneral), "grpFolders");
-    auto* grid = new QGridLayout(grpFolders);
-    SetInnerMargins(grid, grpFolders, 12, 24, 12, 9);
-    grid->setSpacing(0);
+    foldersGroup =
+        Named(new QGroupBox(QStringLiteral("Default Folders"), generalTab), "grpFolders");
+    QGridLayout* grid = GroupGrid(foldersGroup, 12, 24, 12, 9, 2);
     grid->setColumnMinimumWidth(1, 2);
     grid->setColumnMinimumWidth(3, 4);
-    grid->setColumnStretch(2, 1);
 
-    std::tie(chkSplitTo, txtSplitToDef, cmdSplitTo) =
+    std::tie(splitToFolderBox, defaultSplitFolderEdit, browseDefaultSplitFolderButton) =
         AddFolderRow(grid, 0, "Split to:", "chkSplitTo", "txtSplitToDef",
                      "Press '...' button to select default folder to split to", "cmdSplitTo");
     grid->setRowMinimumHeight(1, 7);
-    std::tie(chkRestoreTo, txtRestoreToDef, cmdRestoreTo) =
+    std::tie(restoreToFolderBox, defaultRestoreFolderEdit, browseDefaultRestoreFolderButton) =
         AddFolderRow(grid, 2, "Restore to:", "chkRestoreTo", "txtRestoreToDef",
                      "Press '...' button to select default folder to restore to", "cmdRestoreTo");
     grid->setRowMinimumHeight(3, 9);
 
-    cmdClear = Named(new QPushButton(QStringLiteral("&Clear"), grpFolders), "cmdClear");
-    grid->addLayout(RightAligned(cmdClear, {75, 25}), 4, 0, 1, 5);
+    clearFoldersButton = Named(new QPushButton(QStringLiteral("&Clear"), foldersGroup), "cmdClear");
+    grid->addLayout(RightAligned(clearFoldersButton, {75, 25}), 4, 0, 1, 5);
     grid->setRowStretch(5, 1);
 }
 
 void ConfigWindow::BuildSplitSizes() {
-    grpSplitSizes =
-        Named(new QGroupBox(QStringLiteral("Default Split Sizes (in kilobytes)"), tsGeneral),
+    splitSizesGroup =
+        Named(new QGroupBox(QStringLiteral("Default Split Sizes (in kilobytes)"), generalTab),
               "grpSplitSizes");
-    auto* layout = new QVBoxLayout(grpSplitSizes);
-    SetInnerMargins(layout, grpSplitSizes, 12, 22, 12, 9);
+    auto* layout = new QVBoxLayout(splitSizesGroup);
+    SetInnerMargins(layout, splitSizesGroup, 12, 22, 12, 9);
     layout->setSpacing(6);
 
-    mmoSplitSizes = Named(new QPlainTextEdit(grpSplitSizes), "mmoSplitSizes");
-    mmoSplitSizes->setToolTip(
+    splitSizesEdit = Named(new QPlainTextEdit(splitSizesGroup), "mmoSplitSizes");
+    splitSizesEdit->setToolTip(
         QStringLiteral("Add or remove split sizes (in kb), separated by commas (,)"));
-    mmoSplitSizes->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    mmoSplitSizes->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    splitSizesEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    splitSizesEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // A list of sizes holds no blanks to break at; it wraps wherever the line is full.
-    mmoSplitSizes->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    splitSizesEdit->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     // Tab moves on, and Enter belongs to the OK button (see eventFilter).
-    mmoSplitSizes->setTabChangesFocus(true);
-    mmoSplitSizes->installEventFilter(this);
+    splitSizesEdit->setTabChangesFocus(true);
+    splitSizesEdit->installEventFilter(this);
     // Four lines of sizes, in whatever font.
-    mmoSplitSizes->setMinimumHeight(4 * mmoSplitSizes->fontMetrics().lineSpacing() + 8);
-    AddDesign(layout, mmoSplitSizes, QSize(257, 78), Qt::Horizontal | Qt::Vertical);
+    splitSizesEdit->setMinimumHeight(4 * splitSizesEdit->fontMetrics().lineSpacing() + 8);
+    AddDesign(layout, splitSizesEdit, QSize(257, 78), Qt::Horizontal | Qt::Vertical);
 
-    cmdDefault = Named(new QPushButton(QStringLiteral("&Default"), grpSplitSizes), "cmdDefault");
-    layout->addLayout(RightAligned(cmdDefault, {75, 25}));
+    defaultSizesButton =
+        Named(new QPushButton(QStringLiteral("&Default"), splitSizesGroup), "cmdDefault");
+    layout->addLayout(RightAligned(defaultSizesButton, {75, 25}));
     layout->addStretch(1);
 }
 
 void ConfigWindow::ConnectHandlers() {
-    const auto handle = [this](void (ConfigWindow::*handler)()) {
-        return [this, handler] { RunHandler([&] { (this->*handler)(); }); };
+    // Every handler runs inside RunHandler.
+    const auto on = [this](auto* control, auto signal, void (ConfigWindow::*handler)()) {
+        connect(control, signal, this, HandlerSlot(m_gui, this, handler));
     };
-    connect(chkSplitTo, &QCheckBox::toggled, this, handle(&ConfigWindow::chkSplitToClick));
-    connect(txtSplitToDef, &QLineEdit::textChanged, this, handle(&ConfigWindow::chkSplitToClick));
-    connect(cmdSplitTo, &QPushButton::clicked, this, handle(&ConfigWindow::cmdSplitToClick));
-    connect(chkRestoreTo, &QCheckBox::toggled, this, handle(&ConfigWindow::chkRestoreToClick));
-    connect(txtRestoreToDef, &QLineEdit::textChanged, this, handle(&ConfigWindow::chkRestoreToClick));
-    connect(cmdRestoreTo, &QPushButton::clicked, this, handle(&ConfigWindow::cmdRestoreToClick));
-    connect(cmdClear, &QPushButton::clicked, this, handle(&ConfigWindow::cmdClearClick));
-    connect(mmoSplitSizes, &QPlainTextEdit::textChanged, this,
-            handle(&ConfigWindow::mmoSplitSizesChange));
-    connect(cmdDefault, &QPushButton::clicked, this, handle(&ConfigWindow::cmdDefaultClick));
-    connect(chkWriteHashes, &QCheckBox::toggled, this, handle(&ConfigWindow::mmoSplitSizesChange));
-    connect(cmdOK, &QPushButton::clicked, this, handle(&ConfigWindow::cmdOKClick));
-    connect(cmdCancel, &QPushButton::clicked, this, handle(&ConfigWindow::cmdCancelClick));
-    connect(cmdApply, &QPushButton::clicked, this, handle(&ConfigWindow::cmdApplyClick));
+    on(splitToFolderBox, &QCheckBox::toggled, &ConfigWindow::OnSplitFolderRule);
+    on(defaultSplitFolderEdit, &QLineEdit::textChanged, &ConfigWindow::OnSplitFolderRule);
+    on(browseDefaultSplitFolderButton, &QPushButton::clicked,
+       &ConfigWindow::OnBrowseDefaultSplitFolder);
+    on(restoreToFolderBox, &QCheckBox::toggled, &ConfigWindow::OnRestoreFolderRule);
+    on(defaultRestoreFolderEdit, &QLineEdit::textChanged, &ConfigWindow::OnRestoreFolderRule);
+    on(browseDefaultRestoreFolderButton, &QPushButton::clicked,
+       &ConfigWindow::OnBrowseDefaultRestoreFolder);
+    on(clearFoldersButton, &QPushButton::clicked, &ConfigWindow::OnClearFolders);
+    on(splitSizesEdit, &QPlainTextEdit::textChanged, &ConfigWindow::OnEdited);
+    on(defaultSizesButton, &QPushButton::clicked, &ConfigWindow::OnDefaultSizes);
+    on(writeHashesBox, &QCheckBox::toggled, &ConfigWindow::OnEdited);
+    on(okButton, &QPushButton::clicked, &ConfigWindow::OnOk);
+    on(cancelButton, &QPushButton::clicked, &ConfigWindow::OnCancel);
+    on(applyButton, &QPushButton::clicked, &ConfigWindow::OnApply);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -246,141 +223,139 @@ void ConfigWindow::showEvent(QShowEvent* event) {
     // A window coming back from being minimised is not a new opening.
     if (event->spontaneous()) return;
     CentreOnScreen(this);
-    RunHandler([this] { FormShow(); });
+    RunHandler(m_gui, [this] { OnShow(); });
 }
 
-void ConfigWindow::FormShow() {
-    ReadWriteRegistry('r');
-    cmdApply->setEnabled(false);
-    cmdOK->setFocus();
+void ConfigWindow::OnShow() {
+    LoadFromStore();
+    applyButton->setEnabled(false);
+    okButton->setFocus();
 }
 
-void ConfigWindow::ReadWriteRegistry(char mode) {
+ConfigValues ConfigWindow::ShownValues() const {
     ConfigValues values;
-    values.splitToFolder = chkSplitTo->isChecked();
-    values.splitFolderName = Text(txtSplitToDef);
-    values.restoreToFolder = chkRestoreTo->isChecked();
-    values.restoreFolderName = Text(txtRestoreToDef);
-    values.splitSizes = Text(mmoSplitSizes);
-    values.writeHashes = chkWriteHashes->isChecked();
-    switch (mode) {
-        case 'r': {
-            // A failing load leaves the values after the failing one as the controls held them.
-            std::exception_ptr failure;
-            try {
-                LoadConfigValues(UserRegistry(), values);
-            } catch (...) {
-                failure = std::current_exception();
-            }
-            // The folders go in before their switches, so a switch stored as on with an empty
-            // folder is cleared by the folder rule. A switch the rule cleared while its folder
-            // was emptied is set back here only to be cleared again: the end is the same as a
-            // load that set each control as it read it.
-            SetText(txtSplitToDef, values.splitFolderName);
-            SetText(txtRestoreToDef, values.restoreFolderName);
-            SetChecked(chkSplitTo, values.splitToFolder);
-            SetChecked(chkRestoreTo, values.restoreToFolder);
-            SetText(mmoSplitSizes, values.splitSizes);
-            SetChecked(chkWriteHashes, values.writeHashes);
-            if (failure) std::rethrow_exception(failure);
-            break;
-        }
-        case 'w':
-            SaveConfigValues(UserRegistry(), values);
-            break;
-        default:
-            break;
+    values.splitToFolder = splitToFolderBox->isChecked();
+    values.splitFolderName = Text(defaultSplitFolderEdit);
+    values.restoreToFolder = restoreToFolderBox->isChecked();
+    values.restoreFolderName = Text(defaultRestoreFolderEdit);
+    values.splitSizes = Text(splitSizesEdit);
+    values.writeHashes = writeHashesBox->isChecked();
+    return values;
+}
+
+void ConfigWindow::LoadFromStore() {
+    ConfigValues values = ShownValues();
+    // A failing load leaves the values after the failing one as the controls held them.
+    std::exception_ptr failure;
+    try {
+        LoadConfigValues(m_registry, values);
+    } catch (...) {
+        failure = std::current_exception();
     }
+    // The folders go in before their switches, so a switch stored as on with an empty folder is
+    // cleared by the folder rule. A switch the rule cleared while its folder was emptied is set
+    // back here only to be cleared again: the end is the same as a load that set each control as
+    // it read it.
+    SetText(defaultSplitFolderEdit, values.splitFolderName);
+    SetText(defaultRestoreFolderEdit, values.restoreFolderName);
+    SetChecked(splitToFolderBox, values.splitToFolder);
+    SetChecked(restoreToFolderBox, values.restoreToFolder);
+    SetText(splitSizesEdit, values.splitSizes);
+    SetChecked(writeHashesBox, values.writeHashes);
+    if (failure) std::rethrow_exception(failure);
 }
 
-void ConfigWindow::cmdApplyClick() {
-    ReadWriteRegistry('w');
-    if (MainWindow* mainForm = MainWindow::Instance())
-        ReplaceSizeItems(mainForm->cmbSplitSize, SplitSizeEntries(Text(mmoSplitSizes)));
-    Settings& settings = ProgramSettings();
-    settings.SplitToFolder = chkSplitTo->isChecked();
-    settings.RestoreToFolder = chkRestoreTo->isChecked();
-    settings.SplitFolderName = Text(txtSplitToDef);
-    settings.RestoreFolderName = Text(txtRestoreToDef);
-    settings.WriteHashes = chkWriteHashes->isChecked();
-    cmdApply->setEnabled(false);
-    cmdOK->setFocus();
+void ConfigWindow::SaveToStore() {
+    SaveConfigValues(m_registry, ShownValues());
 }
 
-void ConfigWindow::cmdOKClick() {
-    cmdApplyClick();
+void ConfigWindow::OnApply() {
+    SaveToStore();
+    Settings settings;
+    settings.SplitToFolder = splitToFolderBox->isChecked();
+    settings.RestoreToFolder = restoreToFolderBox->isChecked();
+    settings.SplitFolderName = Text(defaultSplitFolderEdit);
+    settings.RestoreFolderName = Text(defaultRestoreFolderEdit);
+    settings.WriteHashes = writeHashesBox->isChecked();
+    if (m_applied) m_applied(settings, SplitSizeEntries(Text(splitSizesEdit)));
+    applyButton->setEnabled(false);
+    okButton->setFocus();
+}
+
+void ConfigWindow::OnOk() {
+    OnApply();
     accept();
 }
 
-void ConfigWindow::cmdCancelClick() {
+void ConfigWindow::OnCancel() {
     reject();
 }
 
 // ---------------------------------------------------------------------------------------------
 // Editing
 
-void ConfigWindow::cmdDefaultClick() {
-    SetText(mmoSplitSizes, DefaultSplitSizes);
-    cmdApply->setEnabled(true);
+void ConfigWindow::OnDefaultSizes() {
+    SetText(splitSizesEdit, DefaultSplitSizes);
+    applyButton->setEnabled(true);
 }
 
-void ConfigWindow::cmdClearClick() {
-    SetText(txtSplitToDef, "");
-    SetChecked(chkSplitTo, false);
-    SetText(txtRestoreToDef, "");
-    SetChecked(chkRestoreTo, false);
-    cmdApply->setEnabled(true);
+void ConfigWindow::OnClearFolders() {
+    SetText(defaultSplitFolderEdit, "");
+    SetChecked(splitToFolderBox, false);
+    SetText(defaultRestoreFolderEdit, "");
+    SetChecked(restoreToFolderBox, false);
+    applyButton->setEnabled(true);
 }
 
 void ConfigWindow::FolderRule(QLineEdit* folder, QCheckBox* toFolder) {
     if (!folder->text().isEmpty())
-        cmdApply->setEnabled(true);
+        applyButton->setEnabled(true);
     else
         SetChecked(toFolder, false);
 }
 
-void ConfigWindow::chkSplitToClick() {
-    FolderRule(txtSplitToDef, chkSplitTo);
+void ConfigWindow::OnSplitFolderRule() {
+    FolderRule(defaultSplitFolderEdit, splitToFolderBox);
 }
 
-void ConfigWindow::chkRestoreToClick() {
-    FolderRule(txtRestoreToDef, chkRestoreTo);
+void ConfigWindow::OnRestoreFolderRule() {
+    FolderRule(defaultRestoreFolderEdit, restoreToFolderBox);
 }
 
 void ConfigWindow::ChooseFolder(QLineEdit* folder, QCheckBox* toFolder) {
-    const std::string chosen = SelectFolder(kSelectFolderTitle, Text(folder));
+    const std::string chosen = SelectFolder(m_gui, kSelectFolderTitle, Text(folder));
     if (chosen.empty()) return;
     SetText(folder, chosen);
     SetChecked(toFolder, true);
 }
 
-void ConfigWindow::cmdSplitToClick() {
-    ChooseFolder(txtSplitToDef, chkSplitTo);
+void ConfigWindow::OnBrowseDefaultSplitFolder() {
+    ChooseFolder(defaultSplitFolderEdit, splitToFolderBox);
 }
 
-void ConfigWindow::cmdRestoreToClick() {
-    ChooseFolder(txtRestoreToDef, chkRestoreTo);
+void ConfigWindow::OnBrowseDefaultRestoreFolder() {
+    ChooseFolder(defaultRestoreFolderEdit, restoreToFolderBox);
 }
 
-void ConfigWindow::mmoSplitSizesKeyPress(char& key) {
+void ConfigWindow::FilterSizeKey(char& key) {
     if (key != '\b' && key != ',' && (key < '0' || key > '9')) key = 0;
 }
 
-void ConfigWindow::mmoSplitSizesChange() {
-    cmdApply->setEnabled(true);
+void ConfigWindow::OnEdited() {
+    applyButton->setEnabled(true);
 }
 
 bool ConfigWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != mmoSplitSizes || event->type() != QEvent::KeyPress)
+    if (watched != splitSizesEdit || event->type() != QEvent::KeyPress)
         return QDialog::eventFilter(watched, event);
     const auto* press = static_cast<QKeyEvent*>(event);
     if (press->key() == Qt::Key_Return || press->key() == Qt::Key_Enter) {
         // The memo takes no line break: Enter presses the default button.
-        if (cmdOK->isEnabled()) cmdOK->click();
+        if (okButton->isEnabled()) okButton->click();
         return true;
     }
     return KeyDiscarded(*press,
-                        [this](char& key) { RunHandler([&] { mmoSplitSizesKeyPress(key); }); });
+                        [this](char& key) { RunHandler(m_gui, [&] { FilterSizeKey(key); }); });
 }
 
 }  // namespace olvo

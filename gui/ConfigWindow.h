@@ -6,8 +6,8 @@
 // program ends; the main window's File > Configuration shows it modally, and closing only hides
 // it. Every showing loads the five values afresh from the settings store, so edits that were
 // cancelled are never seen again. Apply and OK save all five to the store and only then hand
-// them to the main window (its size list and ProgramSettings()); a failed save reports its
-// error, hands nothing over and keeps the window open with its edits.
+// them on (to the main window: its size list and the settings of the run); a failed save reports
+// its error, hands nothing over and keeps the window open with its edits.
 //
 // The controls are the working copy of the settings while the window is open. Setting a folder
 // field's or the memo's text, or a switch's state, from code runs its handler only when the value
@@ -16,6 +16,11 @@
 // application-wide error report.
 
 #include <QDialog>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/settings/SettingsStore.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -26,64 +31,71 @@ class QTabWidget;
 
 namespace olvo {
 
+class GuiService;
+class Registry;
+
 class ConfigWindow final : public QDialog {
   public:
-    explicit ConfigWindow(QWidget* parent = nullptr);
+    // What Apply hands on once the store has the values: the switches and folders as settings,
+    // and the memo's sizes as the list of split sizes.
+    using Applied =
+        std::function<void(const Settings& settings, const std::vector<std::string>& splitSizes)>;
+
+    // gui serves the folder chooser and the error reports; registry is the store the values are
+    // loaded from and saved to; applied hears of every Apply (nothing: nobody does).
+    ConfigWindow(GuiService& gui, Registry& registry, Applied applied, QWidget* parent = nullptr);
     ~ConfigWindow() override;
 
-    // The instance of this run (the first one created), or null once it is gone.
-    static ConfigWindow* Instance();
-
     // Controls.
-    QTabWidget* PageControl1;
-    QWidget* tsGeneral;
-    QGroupBox* grpFolders;
-    QCheckBox* chkSplitTo;
-    QLineEdit* txtSplitToDef;
-    QPushButton* cmdSplitTo;
-    QCheckBox* chkRestoreTo;
-    QLineEdit* txtRestoreToDef;
-    QPushButton* cmdRestoreTo;
-    QPushButton* cmdClear;
-    QGroupBox* grpSplitSizes;
-    QWidget* tsChecks;
-    QCheckBox* chkWriteHashes;
-    QPlainTextEdit* mmoSplitSizes;
-    QPushButton* cmdDefault;
-    QPushButton* cmdOK;
-    QPushButton* cmdCancel;
-    QPushButton* cmdApply;
+    QTabWidget* tabs;
+    QWidget* generalTab;
+    QGroupBox* foldersGroup;
+    QCheckBox* splitToFolderBox;
+    QLineEdit* defaultSplitFolderEdit;
+    QPushButton* browseDefaultSplitFolderButton;
+    QCheckBox* restoreToFolderBox;
+    QLineEdit* defaultRestoreFolderEdit;
+    QPushButton* browseDefaultRestoreFolderButton;
+    QPushButton* clearFoldersButton;
+    QGroupBox* splitSizesGroup;
+    QWidget* checksTab;
+    QCheckBox* writeHashesBox;
+    QPlainTextEdit* splitSizesEdit;
+    QPushButton* defaultSizesButton;
+    QPushButton* okButton;
+    QPushButton* cancelButton;
+    QPushButton* applyButton;
 
     // Handlers.
     // Loads the store into the controls, then disables Apply and focuses OK. A load that fails
     // raises after the values before the failing one reached their controls; Apply and the focus
     // are then left as the load left them.
-    void FormShow();
-    // 'r' loads the five values into the controls, 'w' saves the controls' values to the store;
-    // any other mode does nothing. Raises SettingsError at the value that failed; the values
-    // before it were loaded or saved, the later ones were not.
-    void ReadWriteRegistry(char mode);
-    // Saves, then gives the main window the memo's sizes as its size list (its shown size stays)
-    // and ProgramSettings() the switches and folders; disables Apply and focuses OK. When the save
-    // raises, nothing is handed over and Apply stays as it was.
-    void cmdApplyClick();
-    // cmdApplyClick whether or not Apply is enabled, then closes; a failed save keeps it open.
-    void cmdOKClick();
-    void cmdCancelClick();
-    void cmdDefaultClick();
-    void cmdClearClick();
+    void OnShow();
+    // Loads the values of the store into the controls, or saves the controls' values to the
+    // store. Each raises SettingsError at the value that failed; the values before it were
+    // loaded or saved, the later ones were not.
+    void LoadFromStore();
+    void SaveToStore();
+    // Saves, then hands the switches, the folders and the memo's sizes to applied; disables Apply
+    // and focuses OK. When the save raises, nothing is handed over and Apply stays as it was.
+    void OnApply();
+    // OnApply whether or not Apply is enabled, then closes; a failed save keeps it open.
+    void OnOk();
+    void OnCancel();
+    void OnDefaultSizes();
+    void OnClearFolders();
     // The folder rule of each side: a switch may be on only while its folder is set. With the
     // folder set, Apply is enabled; without it, the switch is cleared and Apply left alone.
-    void chkSplitToClick();
-    void chkRestoreToClick();
+    void OnSplitFolderRule();
+    void OnRestoreFolderRule();
     // Chooses a side's default folder; a chosen folder also turns its switch on. Cancelling the
     // chooser changes nothing.
-    void cmdSplitToClick();
-    void cmdRestoreToClick();
+    void OnBrowseDefaultSplitFolder();
+    void OnBrowseDefaultRestoreFolder();
     // The memo's filter: digits, the comma and backspace pass; any other character, control
     // characters included, becomes 0 (discarded).
-    void mmoSplitSizesKeyPress(char& key);
-    void mmoSplitSizesChange();
+    void FilterSizeKey(char& key);
+    void OnEdited();
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -94,10 +106,16 @@ class ConfigWindow final : public QDialog {
     void BuildFolders();
     void BuildSplitSizes();
     void ConnectHandlers();
+    // The values the controls hold.
+    ConfigValues ShownValues() const;
     // The folder rule on one side's controls.
     void FolderRule(QLineEdit* folder, QCheckBox* toFolder);
     // The folder chooser for one side.
     void ChooseFolder(QLineEdit* folder, QCheckBox* toFolder);
+
+    GuiService& m_gui;
+    Registry& m_registry;
+    Applied m_applied;
 };
 
 }  // namespace olvo

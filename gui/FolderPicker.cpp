@@ -11,14 +11,15 @@
 namespace olvo {
 
 bool FolderPicker::Execute() {
-    const auto chosen = Gui().SelectFolder(Title, Path);
+    const auto chosen = m_gui.SelectFolder(Title, Path);
     if (!chosen) return false;
     Path = *chosen;
     return true;
 }
 
-std::string SelectFolder(const std::string& title, const std::string& initialFolder) {
-    FolderPicker browser;
+std::string SelectFolder(GuiService& gui, const std::string& title,
+                         const std::string& initialFolder) {
+    FolderPicker browser(gui);
     browser.Title = title;
     browser.Path = initialFolder;
     return browser.Execute() ? browser.Path : std::string();

@@ -10,7 +10,9 @@
 #include <QScreen>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <utility>
 
 #include "core/engine/Format.h"
 #include "gui/QtText.h"
@@ -18,9 +20,9 @@
 namespace olvo {
 namespace {
 
-constexpr qint64 kRefreshIntervalMs = 100;
+constexpr std::int64_t kRefreshIntervalMs = 100;
 // The rate is measured over about this span, so that it follows the medium's speed of the moment.
-constexpr qint64 kRateSpanMs = 3000;
+constexpr std::int64_t kRateSpanMs = 3000;
 
 // The window: Escape and an attempt to close it ask for Cancel instead of hiding it, since only
 // the operation may end it.
@@ -57,7 +59,16 @@ std::string TimeText(std::uint64_t seconds) {
 
 }  // namespace
 
-GuiProgress::GuiProgress() = default;
+GuiProgress::GuiProgress()
+    : m_clock([] {
+          return std::chrono::duration_cast<std::chrono::milliseconds>(
+                     std::chrono::steady_clock::now().time_since_epoch())
+              .count();
+      }) {}
+
+void GuiProgress::SetClock(Clock clock) {
+    m_clock = std::move(clock);
+}
 GuiProgress::~GuiProgress() = default;
 
 QWidget* GuiProgress::Window() const {
@@ -152,44 +163,44 @@ void GuiProgress::Begin(const std::string& caption, std::uint32_t maximum) {
     layout->addLayout(numbers);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    m_maximum = maximum;
-    m_position = 0;
-    m_done = m_total = 0;
+    m_counts.maximum = maximum;
+    m_counts.position = 0;
+    m_counts.done = m_counts.total = 0;
     m_cancelRequested = false;
     m_samples.clear();
-    m_sinceBegin.start();
-    Refresh(true);
+    m_begunAt = m_clock();
+    Refresh(Update::Now);
     m_window->adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         m_window->move(screen->availableGeometry().center() - m_window->rect().center());
     m_window->show();
     // In front, so that Escape reaches it.
     m_window->activateWindow();
-    m_sincePump.start();
+    m_pumpedAt = m_clock();
 }
 
 void GuiProgress::SetMaximum(std::uint32_t maximum) {
-    m_maximum = maximum;
-    Refresh(true);
+    m_counts.maximum = maximum;
+    Refresh(Update::Now);
 }
 
 void GuiProgress::SetPosition(std::uint32_t position) {
     // The first piece is shown at once, rather than "Piece 0" for a tenth of a second.
-    const bool first = m_position == 0;
-    m_position = position;
-    Refresh(first);
+    const bool first = m_counts.position == 0;
+    m_counts.position = position;
+    Refresh(first ? Update::Now : Update::WhenDue);
 }
 
 void GuiProgress::ProcessMessages() {
-    Refresh(false);
+    Refresh(Update::WhenDue);
     QCoreApplication::processEvents();
-    m_sincePump.restart();
+    m_pumpedAt = m_clock();
 }
 
 void GuiProgress::Bytes(std::uint64_t done, std::uint64_t total) {
-    m_done = done;
-    m_total = total;
-    if (m_sincePump.isValid() && m_sincePump.elapsed() < kRefreshIntervalMs) return;
+    m_counts.done = done;
+    m_counts.total = total;
+    if (m_pumpedAt && m_clock() - *m_pumpedAt < kRefreshIntervalMs) return;
     ProcessMessages();
 }
 
@@ -207,26 +218,28 @@ double GuiProgress::Rate() {
            static_cast<double>(last.ms - first.ms);
 }
 
-void GuiProgress::Refresh(bool force) {
+void GuiProgress::Refresh(Update update) {
     if (!m_window) return;
-    if (!force && m_sinceRefresh.isValid() && m_sinceRefresh.elapsed() < kRefreshIntervalMs) return;
-    m_sinceRefresh.start();
+    const std::int64_t clock = m_clock();
+    if (update == Update::WhenDue && m_refreshedAt && clock - *m_refreshedAt < kRefreshIntervalMs)
+        return;
+    m_refreshedAt = clock;
 
-    const qint64 now = m_sinceBegin.elapsed();
-    if (m_samples.empty() || m_samples.back().done != m_done || now - m_samples.back().ms >= 1000)
-        m_samples.push_back({now, m_done});
+    const std::int64_t now = clock - m_begunAt;
+    if (m_samples.empty() || m_samples.back().done != m_counts.done || now - m_samples.back().ms >= 1000)
+        m_samples.push_back({now, m_counts.done});
     while (m_samples.size() > 2 && m_samples.front().ms < now - kRateSpanMs) m_samples.pop_front();
 
     const QString subject = ToQ(m_subject.empty() ? FromQ(m_window->windowTitle()) : m_subject);
     m_subjectLabel->setText(m_subjectLabel->fontMetrics().elidedText(
         subject, Qt::ElideMiddle, m_subjectLabel->minimumWidth()));
     m_subjectLabel->setToolTip(subject);
-    m_bar->setValue(m_total > 0 || m_done > 0
-                        ? BarValue(m_done, m_total)
-                        : BarValue(std::min(m_position, m_maximum), m_maximum));
-    m_pieceLabel->setText(m_maximum > 0 ? ToQ(PieceText(m_position, m_maximum)) : QString());
-    m_bytesLabel->setText(m_total > 0 || m_done > 0 ? ToQ(BytesText(m_done, m_total)) : QString());
-    const std::uint64_t left = m_total > m_done ? m_total - m_done : 0;
+    m_bar->setValue(m_counts.total > 0 || m_counts.done > 0
+                        ? BarValue(m_counts.done, m_counts.total)
+                        : BarValue(std::min(m_counts.position, m_counts.maximum), m_counts.maximum));
+    m_pieceLabel->setText(m_counts.maximum > 0 ? ToQ(PieceText(m_counts.position, m_counts.maximum)) : QString());
+    m_bytesLabel->setText(m_counts.total > 0 || m_counts.done > 0 ? ToQ(BytesText(m_counts.done, m_counts.total)) : QString());
+    const std::uint64_t left = m_counts.BytesLeft();
     m_rateLabel->setText(ToQ(RateText(Rate(), left)));
 }
 
@@ -236,8 +249,8 @@ void GuiProgress::End() {
     m_cancelButton = nullptr;
     m_window.reset();
     m_subject.clear();
-    m_sincePump.invalidate();
-    m_sinceRefresh.invalidate();
+    m_pumpedAt.reset();
+    m_refreshedAt.reset();
 }
 
 }  // namespace olvo

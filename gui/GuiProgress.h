@@ -6,10 +6,11 @@
 // (and Escape) asks the engine to stop, which then ends the operation as Cancel at a media
 // prompt does. The window exists from Begin to End; its texts change at most ten times a second.
 
-#include <QElapsedTimer>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/engine/Seams.h"
@@ -47,6 +48,11 @@ class GuiProgress final : public Progress {
     // What the Cancel button does.
     void Cancel();
 
+    // Where the window reads the time: a count of milliseconds that never goes back. By default
+    // the system's steady clock.
+    using Clock = std::function<std::int64_t()>;
+    void SetClock(Clock clock);
+
     // The window while an operation runs, otherwise null; its parts likewise.
     QWidget* Window() const;
     QProgressBar* Bar() const { return m_bar; }
@@ -70,8 +76,9 @@ class GuiProgress final : public Progress {
     static std::string SizeText(double bytes);
 
   private:
-    // Shows the current state; unless forced, at most every 100 ms.
-    void Refresh(bool force);
+    // Shows the current state now, or only when 100 ms have passed since it was last shown.
+    enum class Update { Now, WhenDue };
+    void Refresh(Update update);
     // Bytes per second over the last few seconds, so that a pause at a media prompt is soon
     // forgotten; 0 while unknown.
     double Rate();
@@ -85,16 +92,16 @@ class GuiProgress final : public Progress {
     QPushButton* m_cancelButton = nullptr;
 
     std::string m_subject;
-    std::uint32_t m_maximum = 0;
-    std::uint32_t m_position = 0;
-    std::uint64_t m_done = 0;
-    std::uint64_t m_total = 0;
+    ProgressCounts m_counts;
     bool m_cancelRequested = false;
-    QElapsedTimer m_sinceBegin;
-    QElapsedTimer m_sinceRefresh;
-    QElapsedTimer m_sincePump;
+    Clock m_clock;
+    // When the operation began, the texts were last shown and the events last processed; nothing
+    // while there is no operation.
+    std::int64_t m_begunAt = 0;
+    std::optional<std::int64_t> m_refreshedAt;
+    std::optional<std::int64_t> m_pumpedAt;
     struct Sample {
-        qint64 ms;
+        std::int64_t ms;
         std::uint64_t done;
     };
     std::deque<Sample> m_samples;

@@ -6,12 +6,12 @@ namespace olvo {
 
 PromptAnswer GuiPrompt::AskRetryCancel(const std::string& caption, const std::string& text) {
     const BoxAnswer answer =
-        Gui().MessageBox(caption, text, BoxIcon::Information, BoxButtons::RetryCancel);
+        m_gui.MessageBox(caption, text, BoxIcon::Information, BoxButtons::RetryCancel);
     return answer == BoxAnswer::Retry ? PromptAnswer::Retry : PromptAnswer::Cancel;
 }
 
 bool GuiPrompt::AskYesNo(const std::string& caption, const std::string& text) {
-    return Gui().MessageBox(caption, text, BoxIcon::Information, BoxButtons::YesNo) ==
+    return m_gui.MessageBox(caption, text, BoxIcon::Information, BoxButtons::YesNo) ==
            BoxAnswer::Yes;
 }
 

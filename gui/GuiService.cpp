@@ -9,8 +9,8 @@
 #include <QStringList>
 #include <QUrl>
 
-#include "gui/FolderPicker.h"
 #include "gui/Application.h"
+#include "gui/FolderPicker.h"
 #include "gui/HelpViewer.h"
 #include "gui/QtText.h"
 
@@ -50,6 +50,7 @@ const char* SoundEventId(const std::string& alias) {
 
 class DesktopGuiService final : public GuiService {
   public:
+    DesktopGuiService() : m_help(*this) {}
     ~DesktopGuiService() override {
 #ifdef OLVO_HAVE_CANBERRA
         if (m_sounds) ca_context_destroy(m_sounds);
@@ -116,7 +117,7 @@ class DesktopGuiService final : public GuiService {
     }
 
     void ShowHelpContents(const std::string& helpFile) override {
-        ShowHelpViewer(helpFile);
+        m_help.Show(helpFile);
     }
 
     bool ProgramInFront() override {
@@ -142,24 +143,16 @@ class DesktopGuiService final : public GuiService {
     }
 
   private:
+    HelpViewerSlot m_help;
 #ifdef OLVO_HAVE_CANBERRA
     ca_context* m_sounds = nullptr;
 #endif
 };
 
-GuiService* g_installed = nullptr;
-
 }  // namespace
 
-GuiService& Gui() {
-    static DesktopGuiService desktop;
-    return g_installed ? *g_installed : desktop;
-}
-
-GuiService* SetGuiService(GuiService* service) {
-    GuiService* previous = g_installed;
-    g_installed = service;
-    return previous;
+std::unique_ptr<GuiService> MakeDesktopGuiService() {
+    return std::make_unique<DesktopGuiService>();
 }
 
 }  // namespace olvo

@@ -1,9 +1,11 @@
 #pragma once
 // Everything the windows ask of the desktop beyond drawing themselves: message boxes, the file and
-// folder choosers, the browser, system sounds and the help viewer. The windows reach these only
-// through Gui(), so that a test can install a service that answers every dialog without a human.
+// folder choosers, the browser, system sounds and the help viewer. The program's start-up makes one
+// service and hands it to every window, so that a test can hand them a service that answers every
+// dialog without a human.
 // Texts are UTF-8; paths are the file system's bytes.
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -53,22 +55,7 @@ class GuiService {
     virtual void Notify(const std::string& /*summary*/, const std::string& /*body*/) {}
 };
 
-// The service of the running program: the desktop's own dialogs unless a test installed another.
-GuiService& Gui();
-
-// Installs service (nothing: the desktop's own again) and returns the one it replaces.
-GuiService* SetGuiService(GuiService* service);
-
-// Installs a service for the lifetime of a scope.
-class ScopedGuiService {
-  public:
-    explicit ScopedGuiService(GuiService& service) : m_previous(SetGuiService(&service)) {}
-    ~ScopedGuiService() { SetGuiService(m_previous); }
-    ScopedGuiService(const ScopedGuiService&) = delete;
-    ScopedGuiService& operator=(const ScopedGuiService&) = delete;
-
-  private:
-    GuiService* m_previous;
-};
+// The desktop's own dialogs, browser, sounds, notifications and help window.
+std::unique_ptr<GuiService> MakeDesktopGuiService();
 
 }  // namespace olvo

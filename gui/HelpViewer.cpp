@@ -18,8 +18,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "gui/FormParts.h"
 #include "gui/GuiService.h"
+#include "gui/WindowParts.h"
 #include "gui/help/HelpFile.h"
 
 namespace olvo {
@@ -96,11 +96,9 @@ class HelpBrowser final : public QTextBrowser {
     HelpViewer* m_viewer;
 };
 
-QPointer<HelpViewer> g_viewer;
-
 }  // namespace
 
-HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
+HelpViewer::HelpViewer(GuiService& gui, QWidget* parent) : QWidget(parent, Qt::Window), m_gui(gui) {
     BuildWindow();
 }
 
@@ -124,79 +122,78 @@ void HelpViewer::BuildWindow() {
     }
 
     // The desktop's icon theme where it has the arrows, the style's own otherwise.
-    cmdBack = new QToolButton(this);
-    cmdBack->setObjectName(QStringLiteral("cmdBack"));
-    cmdBack->setIcon(QIcon::fromTheme(QStringLiteral("go-previous"),
-                                      style()->standardIcon(QStyle::SP_ArrowBack)));
-    cmdBack->setToolTip(QStringLiteral("Back"));
-    cmdBack->setEnabled(false);
-    cmdForward = new QToolButton(this);
-    cmdForward->setObjectName(QStringLiteral("cmdForward"));
-    cmdForward->setIcon(QIcon::fromTheme(QStringLiteral("go-next"),
-                                         style()->standardIcon(QStyle::SP_ArrowForward)));
-    cmdForward->setToolTip(QStringLiteral("Forward"));
-    cmdForward->setEnabled(false);
+    const auto arrow = [this](const char* name, const char* themeIcon, QStyle::StandardPixmap icon,
+                              const char* hint) {
+        auto* button = Named(new QToolButton(this), name);
+        button->setIcon(
+            QIcon::fromTheme(QString::fromLatin1(themeIcon), style()->standardIcon(icon)));
+        button->setToolTip(QString::fromLatin1(hint));
+        button->setEnabled(false);
+        return button;
+    };
+    backButton = arrow("cmdBack", "go-previous", QStyle::SP_ArrowBack, "Back");
+    forwardButton = arrow("cmdForward", "go-next", QStyle::SP_ArrowForward, "Forward");
 
     auto* splitter = new QSplitter(Qt::Horizontal, this);
-    pcNavigation = new QTabWidget(splitter);
-    pcNavigation->setObjectName(QStringLiteral("pcNavigation"));
+    navigationTabs = new QTabWidget(splitter);
+    navigationTabs->setObjectName(QStringLiteral("pcNavigation"));
 
-    tvContents = new QTreeWidget(pcNavigation);
-    tvContents->setObjectName(QStringLiteral("tvContents"));
-    tvContents->setHeaderHidden(true);
-    tvContents->setColumnCount(1);
-    pcNavigation->addTab(tvContents, QStringLiteral("Contents"));
+    contentsTree = new QTreeWidget(navigationTabs);
+    contentsTree->setObjectName(QStringLiteral("tvContents"));
+    contentsTree->setHeaderHidden(true);
+    contentsTree->setColumnCount(1);
+    navigationTabs->addTab(contentsTree, QStringLiteral("Contents"));
 
-    auto* indexPage = new QWidget(pcNavigation);
-    txtIndexFind = new QLineEdit(indexPage);
-    txtIndexFind->setObjectName(QStringLiteral("txtIndexFind"));
-    txtIndexFind->setPlaceholderText(QStringLiteral("Type the word to find"));
-    lstIndex = new QListWidget(indexPage);
-    lstIndex->setObjectName(QStringLiteral("lstIndex"));
+    auto* indexPage = new QWidget(navigationTabs);
+    indexFindEdit = new QLineEdit(indexPage);
+    indexFindEdit->setObjectName(QStringLiteral("txtIndexFind"));
+    indexFindEdit->setPlaceholderText(QStringLiteral("Type the word to find"));
+    indexList = new QListWidget(indexPage);
+    indexList->setObjectName(QStringLiteral("lstIndex"));
     auto* indexLayout = new QVBoxLayout(indexPage);
     indexLayout->setContentsMargins(4, 4, 4, 4);
-    indexLayout->addWidget(txtIndexFind);
-    indexLayout->addWidget(lstIndex);
-    pcNavigation->addTab(indexPage, QStringLiteral("Index"));
+    indexLayout->addWidget(indexFindEdit);
+    indexLayout->addWidget(indexList);
+    navigationTabs->addTab(indexPage, QStringLiteral("Index"));
 
-    brPage = new HelpBrowser(this, splitter);
-    brPage->setObjectName(QStringLiteral("brPage"));
-    brPage->document()->setDefaultStyleSheet(PaletteStyleSheet(brPage->palette()));
+    pageView = new HelpBrowser(this, splitter);
+    pageView->setObjectName(QStringLiteral("brPage"));
+    pageView->document()->setDefaultStyleSheet(PaletteStyleSheet(pageView->palette()));
     // Every link goes through LinkClicked: pages of the help here, web addresses to the browser.
-    brPage->setOpenLinks(false);
-    splitter->addWidget(pcNavigation);
-    splitter->addWidget(brPage);
+    pageView->setOpenLinks(false);
+    splitter->addWidget(navigationTabs);
+    splitter->addWidget(pageView);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({230, 550});
 
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(cmdBack);
-    buttons->addWidget(cmdForward);
+    buttons->addWidget(backButton);
+    buttons->addWidget(forwardButton);
     buttons->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
     layout->addLayout(buttons);
     layout->addWidget(splitter, 1);
 
-    connect(cmdBack, &QToolButton::clicked, brPage, &QTextBrowser::backward);
-    connect(cmdForward, &QToolButton::clicked, brPage, &QTextBrowser::forward);
-    connect(brPage, &QTextBrowser::backwardAvailable, cmdBack, &QToolButton::setEnabled);
-    connect(brPage, &QTextBrowser::forwardAvailable, cmdForward, &QToolButton::setEnabled);
-    connect(brPage, &QTextBrowser::anchorClicked, this, &HelpViewer::LinkClicked);
-    connect(brPage, &QTextBrowser::sourceChanged, this, &HelpViewer::SelectContentsEntry);
-    connect(tvContents, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+    connect(backButton, &QToolButton::clicked, pageView, &QTextBrowser::backward);
+    connect(forwardButton, &QToolButton::clicked, pageView, &QTextBrowser::forward);
+    connect(pageView, &QTextBrowser::backwardAvailable, backButton, &QToolButton::setEnabled);
+    connect(pageView, &QTextBrowser::forwardAvailable, forwardButton, &QToolButton::setEnabled);
+    connect(pageView, &QTextBrowser::anchorClicked, this, &HelpViewer::LinkClicked);
+    connect(pageView, &QTextBrowser::sourceChanged, this, &HelpViewer::SelectContentsEntry);
+    connect(contentsTree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
         if (m_selecting || !item) return;
         const QUrl page = item->data(0, kPageRole).toUrl();
-        if (!page.isEmpty()) brPage->setSource(page);
+        if (!page.isEmpty()) pageView->setSource(page);
     });
-    connect(txtIndexFind, &QLineEdit::textChanged, this, &HelpViewer::IndexFindChanged);
+    connect(indexFindEdit, &QLineEdit::textChanged, this, &HelpViewer::IndexFindChanged);
     const auto showIndexItem = [this](QListWidgetItem* item) {
-        if (item) brPage->setSource(item->data(kPageRole).toUrl());
+        if (item) pageView->setSource(item->data(kPageRole).toUrl());
     };
-    connect(lstIndex, &QListWidget::itemActivated, this, showIndexItem);
-    connect(lstIndex, &QListWidget::itemClicked, this, showIndexItem);
-    connect(txtIndexFind, &QLineEdit::returnPressed, this,
-            [this, showIndexItem] { showIndexItem(lstIndex->currentItem()); });
+    connect(indexList, &QListWidget::itemActivated, this, showIndexItem);
+    connect(indexList, &QListWidget::itemClicked, this, showIndexItem);
+    connect(indexFindEdit, &QLineEdit::returnPressed, this,
+            [this, showIndexItem] { showIndexItem(indexList->currentItem()); });
 }
 
 bool HelpViewer::OpenHelpFile(const std::string& helpFile) {
@@ -227,29 +224,28 @@ bool HelpViewer::OpenHelpFile(const std::string& helpFile) {
     setWindowTitle(m_help->Header().title.empty() ? QStringLiteral("Help")
                                                   : QString::fromUtf8(m_help->Header().title));
     m_selecting = true;
-    tvContents->clear();
+    contentsTree->clear();
     FillContents(nullptr, contents);
-    tvContents->expandAll();
+    contentsTree->expandAll();
     m_selecting = false;
     FillIndex(index);
-    txtIndexFind->clear();
-    pcNavigation->setTabVisible(1, lstIndex->count() > 0);
-    pcNavigation->setCurrentWidget(tvContents);
+    indexFindEdit->clear();
+    navigationTabs->setTabVisible(1, indexList->count() > 0);
+    navigationTabs->setCurrentWidget(contentsTree);
 
     // The page shown may have the same name in the file now open: read it afresh.
     const QUrl target = HelpUrl(start);
-    if (SamePage(brPage->source(), target)) brPage->reload();
-    brPage->setSource(target);
-    brPage->clearHistory();
-    SelectContentsEntry(brPage->source());
+    if (SamePage(pageView->source(), target)) pageView->reload();
+    pageView->setSource(target);
+    pageView->clearHistory();
+    SelectContentsEntry(pageView->source());
     return true;
 }
 
-void HelpViewer::FillContents(QTreeWidgetItem* parent,
-                                  const std::vector<SitemapEntry>& entries) {
+void HelpViewer::FillContents(QTreeWidgetItem* parent, const std::vector<SitemapEntry>& entries) {
     // The tree is at most kMaxSitemapDepth deep, and so is this recursion.
     for (const SitemapEntry& entry : entries) {
-        auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(tvContents);
+        auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(contentsTree);
         item->setText(0, QString::fromUtf8(entry.name));
         if (!entry.local.empty()) item->setData(0, kPageRole, HelpUrl(entry.local));
         FillContents(item, entry.children);
@@ -257,20 +253,20 @@ void HelpViewer::FillContents(QTreeWidgetItem* parent,
 }
 
 void HelpViewer::FillIndex(const std::vector<SitemapEntry>& entries) {
-    lstIndex->clear();
+    indexList->clear();
     for (const SitemapEntry* entry : FlattenSitemap(entries)) {
         if (entry->local.empty()) continue;
-        auto* item = new QListWidgetItem(QString::fromUtf8(entry->name), lstIndex);
+        auto* item = new QListWidgetItem(QString::fromUtf8(entry->name), indexList);
         item->setData(kPageRole, HelpUrl(entry->local));
     }
 }
 
 void HelpViewer::ShowPage(const std::string& page) {
-    brPage->setSource(HelpUrl(page));
+    pageView->setSource(HelpUrl(page));
 }
 
 std::string HelpViewer::CurrentPage() const {
-    const QUrl source = brPage->source();
+    const QUrl source = pageView->source();
     if (source.isEmpty()) return {};
     return WithoutFragment(source).path().toStdString();
 }
@@ -284,13 +280,13 @@ QByteArray HelpViewer::ReadResource(const QUrl& url) {
 }
 
 void HelpViewer::SelectContentsEntry(const QUrl& page) {
-    QTreeWidgetItem* current = tvContents->currentItem();
+    QTreeWidgetItem* current = contentsTree->currentItem();
     if (current && SamePage(current->data(0, kPageRole).toUrl(), page)) return;
-    for (QTreeWidgetItemIterator it(tvContents); *it; ++it) {
+    for (QTreeWidgetItemIterator it(contentsTree); *it; ++it) {
         if (SamePage((*it)->data(0, kPageRole).toUrl(), page)) {
             m_selecting = true;
-            tvContents->setCurrentItem(*it);
-            tvContents->scrollToItem(*it);
+            contentsTree->setCurrentItem(*it);
+            contentsTree->scrollToItem(*it);
             m_selecting = false;
             return;
         }
@@ -300,52 +296,52 @@ void HelpViewer::SelectContentsEntry(const QUrl& page) {
 void HelpViewer::IndexFindChanged(const QString& text) {
     const QString wanted = text.trimmed();
     if (wanted.isEmpty()) return;
-    for (int row = 0; row < lstIndex->count(); ++row) {
-        QListWidgetItem* item = lstIndex->item(row);
+    for (int row = 0; row < indexList->count(); ++row) {
+        QListWidgetItem* item = indexList->item(row);
         if (item->text().startsWith(wanted, Qt::CaseInsensitive)) {
-            lstIndex->setCurrentItem(item);
-            lstIndex->scrollToItem(item, QAbstractItemView::PositionAtTop);
+            indexList->setCurrentItem(item);
+            indexList->scrollToItem(item, QAbstractItemView::PositionAtTop);
             return;
         }
     }
 }
 
 void HelpViewer::LinkClicked(const QUrl& url) {
-    const QUrl target = brPage->source().resolved(url);
+    const QUrl target = pageView->source().resolved(url);
     if (target.scheme() == kHelpScheme) {
-        brPage->setSource(target);
+        pageView->setSource(target);
         return;
     }
     const QString scheme = target.scheme().toLower();
     if (scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
         scheme == QLatin1String("mailto"))
-        Gui().OpenUrl(target.toString().toStdString());
+        m_gui.OpenUrl(target.toString().toStdString());
 }
 
-void ShowHelpViewer(const std::string& helpFile) {
-    const bool created = !g_viewer;
+HelpViewerSlot::~HelpViewerSlot() {
+    delete m_viewer.data();
+}
+
+void HelpViewerSlot::Show(const std::string& helpFile) {
+    const bool created = !m_viewer;
     if (created) {
-        g_viewer = new HelpViewer;
-        g_viewer->setAttribute(Qt::WA_DeleteOnClose);
+        m_viewer = new HelpViewer(m_gui);
+        m_viewer->setAttribute(Qt::WA_DeleteOnClose);
         // Reading the help never keeps the program alive once its main window has closed.
-        g_viewer->setAttribute(Qt::WA_QuitOnClose, false);
-        QObject::connect(qApp, &QCoreApplication::aboutToQuit, g_viewer.data(),
-                         [] { delete g_viewer.data(); });
+        m_viewer->setAttribute(Qt::WA_QuitOnClose, false);
+        QObject::connect(qApp, &QCoreApplication::aboutToQuit, m_viewer.data(),
+                         [viewer = m_viewer] { delete viewer.data(); });
     }
-    if (!g_viewer->OpenHelpFile(helpFile)) {
-        if (created) delete g_viewer.data();
+    if (!m_viewer->OpenHelpFile(helpFile)) {
+        if (created) delete m_viewer.data();
         // Says where the help was looked for, so that a user can put it there.
-        Gui().MessageBox("Help", "Cannot open the help file " + helpFile + "!", BoxIcon::Error,
+        m_gui.MessageBox("Help", "Cannot open the help file " + helpFile + "!", BoxIcon::Error,
                          BoxButtons::Ok);
         return;
     }
-    g_viewer->show();
-    g_viewer->raise();
-    g_viewer->activateWindow();
-}
-
-HelpViewer* HelpViewerInstance() {
-    return g_viewer.data();
+    m_viewer->show();
+    m_viewer->raise();
+    m_viewer->activateWindow();
 }
 
 }  // namespace olvo

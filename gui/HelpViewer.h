@@ -4,13 +4,15 @@
 // (through HelpFile), so links between pages, pictures and the style sheet work as they do in
 // the file; a link to a web address goes to the browser through the GUI service.
 //
-// The program keeps one such window (ShowHelpViewer). It is not owned by the main window and does
+// The program keeps one such window (HelpViewerSlot). It is not owned by the main window and does
 // not keep the program running once the main window has closed.
 
+#include <QPointer>
 #include <QWidget>
 #include <memory>
 #include <string>
 
+#include "gui/NonCopyable.h"
 #include "gui/help/HelpSitemap.h"
 
 class QLineEdit;
@@ -24,11 +26,13 @@ class QUrl;
 
 namespace olvo {
 
+class GuiService;
 class HelpFile;
 
 class HelpViewer final : public QWidget {
   public:
-    explicit HelpViewer(QWidget* parent = nullptr);
+    // gui takes the web addresses the pages link to.
+    explicit HelpViewer(GuiService& gui, QWidget* parent = nullptr);
     ~HelpViewer() override;
 
     // Opens helpFile and shows its table of contents, the Contents tab active, with its default
@@ -48,13 +52,13 @@ class HelpViewer final : public QWidget {
     QByteArray ReadResource(const QUrl& url);
 
     // Controls.
-    QTabWidget* pcNavigation;
-    QTreeWidget* tvContents;
-    QLineEdit* txtIndexFind;
-    QListWidget* lstIndex;
-    QTextBrowser* brPage;
-    QToolButton* cmdBack;
-    QToolButton* cmdForward;
+    QTabWidget* navigationTabs;
+    QTreeWidget* contentsTree;
+    QLineEdit* indexFindEdit;
+    QListWidget* indexList;
+    QTextBrowser* pageView;
+    QToolButton* backButton;
+    QToolButton* forwardButton;
 
   private:
     void BuildWindow();
@@ -64,18 +68,31 @@ class HelpViewer final : public QWidget {
     void IndexFindChanged(const QString& text);
     void LinkClicked(const QUrl& url);
 
+    GuiService& m_gui;
     std::unique_ptr<HelpFile> m_help;
     std::string m_helpFilePath;
     bool m_selecting = false;
 };
 
-// Shows the table of contents of helpFile in the program's help window, created on first use and
-// then reused: it is opened on helpFile afresh, shown and brought to the front. When helpFile
-// cannot be opened, a message box names it ("Cannot open the help file PATH!"); a help window
-// already showing another file stays as it was. Escape and Ctrl+W close the window.
-void ShowHelpViewer(const std::string& helpFile);
+// The program's help window, created on first use and then reused; it goes with the slot.
+class HelpViewerSlot : NonCopyable {
+  public:
+    // gui reports a help file that cannot be opened, and serves the window.
+    explicit HelpViewerSlot(GuiService& gui) : m_gui(gui) {}
+    ~HelpViewerSlot();
 
-// The program's help window, or null when none is open.
-HelpViewer* HelpViewerInstance();
+    // Shows the table of contents of helpFile in the help window: it is opened on helpFile
+    // afresh, shown and brought to the front. When helpFile cannot be opened, a message box names
+    // it ("Cannot open the help file PATH!"); a help window already showing another file stays as
+    // it was. Escape and Ctrl+W close the window.
+    void Show(const std::string& helpFile);
+
+    // The help window, or null when none is open.
+    HelpViewer* Viewer() const { return m_viewer.data(); }
+
+  private:
+    GuiService& m_gui;
+    QPointer<HelpViewer> m_viewer;
+};
 
 }  // namespace olvo

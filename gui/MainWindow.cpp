@@ -32,20 +32,20 @@
 #include "core/engine/FileFunctions.h"
 #include "core/engine/FileSplit.h"
 #include "core/engine/Format.h"
+#include "core/engine/SplitPlan.h"
+#include "core/version/ProductUrls.h"
 #include "platform/Clock.h"
 #include "platform/Text.h"
-#include "gui/FolderPicker.h"
-#include "gui/ConfigWindow.h"
 #include "gui/Application.h"
-#include "gui/FormParts.h"
+#include "gui/FolderPicker.h"
 #include "gui/GuiService.h"
+#include "gui/Hourglass.h"
 #include "gui/QtKeys.h"
 #include "gui/QtText.h"
 #include "gui/StatusLine.h"
 #include "gui/UpDownButtons.h"
-#include "gui/AboutWindow.h"
-#include "gui/UpdateCheckWindow.h"
-#include "core/version/ProductUrls.h"
+#include "gui/WindowParts.h"
+#include "platform/Clock.h"
 
 namespace olvo {
 namespace {
@@ -57,28 +57,13 @@ const char* const kSplitFilter = "All Files (*.*)|*.*";
 const char* const kRestoreFilter = "Split Files (*.split)|*.split";
 const char* const kSelectFolderTitle = "Select destination folder";
 
-MainWindow* g_instance = nullptr;
-
 // The integer value of a text as the size and count fields hold it: blanks before it, a sign,
 // decimal digits, within the range of an int. Anything else raises.
 int ParseInteger(const std::string& text) {
-    const auto fail = [&]() -> int {
-        throw std::runtime_error("'" + text + "' is not a valid integer value");
-    };
-    std::size_t at = text.find_first_not_of(' ');
-    if (at == std::string::npos) return fail();
-    bool negative = false;
-    if (text[at] == '+' || text[at] == '-') negative = text[at++] == '-';
-    if (at == text.size()) return fail();
-    long long value = 0;
-    for (; at < text.size(); ++at) {
-        if (text[at] < '0' || text[at] > '9') return fail();
-        value = value * 10 + (text[at] - '0');
-        if (value > static_cast<long long>(std::numeric_limits<int>::max()) + 1) return fail();
-    }
-    value = negative ? -value : value;
-    if (value > std::numeric_limits<int>::max()) return fail();
-    return static_cast<int>(value);
+    const auto value = ParseSignedNumber(
+        text, NumberRules{.bits = 32, .skipLeadingSpaces = true, .decimalOnly = true});
+    if (!value) throw std::runtime_error("'" + text + "' is not a valid integer value");
+    return static_cast<int>(static_cast<std::int32_t>(static_cast<std::uint32_t>(*value)));
 }
 
 // The text a size or count field is corrected to when it is out of range: empty and values below
@@ -130,9 +115,7 @@ bool IsSplitDescriptorName(const std::string& path) {
 
 // The name of the file a descriptor restores: its own name without ".split".
 std::string RestoredName(const std::string& descriptor) {
-    std::string name = FileNamePart(descriptor, Extension::Keep);
-    if (IsSplitDescriptorName(name)) name.resize(name.size() - 6);
-    return name;
+    return FileNamePart(WithoutDescriptorSuffix(descriptor), Extension::Keep);
 }
 
 // A folder as the user reads it in a sentence: without a trailing delimiter, unless it is the
@@ -208,44 +191,33 @@ Widget* KeepsPlace(Widget* widget) {
     return widget;
 }
 
-// The application-wide hourglass for the lifetime of one action, reset on every path.
-class WaitCursor {
-  public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { Restore(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-    void Restore() {
-        if (m_active) QApplication::restoreOverrideCursor();
-        m_active = false;
-    }
-
-  private:
-    bool m_active = true;
-};
-
 }  // namespace
 
-Settings& ProgramSettings() {
-    static Settings settings;
-    return settings;
-}
-
-MainWindow* MainWindow::Instance() {
-    return g_instance;
-}
-
-MainWindow::MainWindow(const std::vector<std::string>& arguments, FileSystem& files,
-                           QWidget* parent)
-    : QMainWindow(parent), m_files(files) {
-    if (!g_instance) g_instance = this;
+MainWindow::MainWindow(const ProgramServices& services, const std::vector<std::string>& arguments,
+                       Openers openers, QWidget* parent)
+    : QMainWindow(parent),
+      m_gui(services.gui),
+      m_registry(services.registry),
+      m_files(services.files),
+      m_settings(services.settings),
+      m_open(std::move(openers)),
+      m_prompt(services.gui) {
     BuildWindow();
     ConnectHandlers();
-    RunHandler([&] { FormCreate(arguments); });
+    RunHandler(m_gui, [&] { OnCreate(arguments); });
 }
 
-MainWindow::~MainWindow() {
-    if (g_instance == this) g_instance = nullptr;
+MainWindow::~MainWindow() = default;
+
+void MainWindow::ApplyConfiguration(const Settings& settings,
+                                    const std::vector<std::string>& splitSizes) {
+    const QSignalBlocker blocker(splitSizeBox);
+    const QString shown = splitSizeBox->currentText();
+    splitSizeBox->clear();
+    for (const std::string& size : splitSizes) splitSizeBox->addItem(ToQ(size));
+    splitSizeBox->setCurrentIndex(-1);
+    splitSizeBox->setEditText(shown);
+    m_settings = settings;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -258,7 +230,7 @@ void MainWindow::BuildWindow() {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    UseFormFont(this);
+    UseWindowFont(this);
     setAcceptDrops(true);
 
     BuildMenus();
@@ -276,65 +248,65 @@ void MainWindow::BuildWindow() {
     body->setSpacing(8);
     clientLayout->addLayout(body);
 
-    pcMain = Named(new QTabWidget(client), "pcMain");
-    AddDesign(body, pcMain, QSize(432, 170), Qt::Horizontal | Qt::Vertical);
-    pcMain->tabBar()->setCursor(Qt::PointingHandCursor);
-    tsSplit = Named(new QWidget, "tsSplit");
-    tsRestore = Named(new QWidget, "tsRestore");
-    pcMain->addTab(tsSplit, QStringLiteral("Split"));
-    pcMain->addTab(tsRestore, QStringLiteral("Restore"));
+    tabs = Named(new QTabWidget(client), "pcMain");
+    AddDesign(body, tabs, QSize(432, 170), Qt::Horizontal | Qt::Vertical);
+    tabs->tabBar()->setCursor(Qt::PointingHandCursor);
+    splitTab = Named(new QWidget, "tsSplit");
+    restoreTab = Named(new QWidget, "tsRestore");
+    tabs->addTab(splitTab, QStringLiteral("Split"));
+    tabs->addTab(restoreTab, QStringLiteral("Restore"));
     BuildSplitTab();
     BuildRestoreTab();
 
-    cmdAction = Named(new QPushButton(QStringLiteral("&Split"), client), "cmdAction");
-    cmdAction->setDefault(true);
-    cmdClose = Named(new QPushButton(QStringLiteral("&Close"), client), "cmdClose");
+    actionButton = Named(new QPushButton(QStringLiteral("&Split"), client), "cmdAction");
+    actionButton->setDefault(true);
+    closeButton = Named(new QPushButton(QStringLiteral("&Close"), client), "cmdClose");
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(6);
     BuildStatusLine(client);
     buttons->addWidget(statusLine, 1);
     // Both captions fit the wider of the two, whichever tab is active.
     const QSize buttonSize =
-        QSize(75, 25).expandedTo(TextNeed(cmdAction, {}).expandedTo(TextNeed(cmdClose, {})));
-    cmdAction->setText(QStringLiteral("&Restore"));
-    const QSize restoreSize = buttonSize.expandedTo(TextNeed(cmdAction, {}));
-    cmdAction->setText(QStringLiteral("&Split"));
-    AddDesign(buttons, cmdAction, restoreSize);
-    AddDesign(buttons, cmdClose, restoreSize);
+        QSize(75, 25).expandedTo(TextNeed(actionButton, {}).expandedTo(TextNeed(closeButton, {})));
+    actionButton->setText(QStringLiteral("&Restore"));
+    const QSize restoreSize = buttonSize.expandedTo(TextNeed(actionButton, {}));
+    actionButton->setText(QStringLiteral("&Split"));
+    AddDesign(buttons, actionButton, restoreSize);
+    AddDesign(buttons, closeButton, restoreSize);
     body->addLayout(buttons);
     SetUpClickables(client);
 
-    setTabOrder(pcMain, txtFileToSplit);
-    setTabOrder(txtFileToSplit, cmdBrowseFile);
-    setTabOrder(cmdBrowseFile, cmdBrowseFolderSplit);
-    setTabOrder(cmdBrowseFolderSplit, cmbSplitMethod);
-    setTabOrder(cmbSplitMethod, cmbSplitSize);
-    setTabOrder(cmbSplitSize, txtNoFiles);
-    setTabOrder(txtNoFiles, txtSplitFile);
-    setTabOrder(txtSplitFile, cmdBrowseFile2);
-    setTabOrder(cmdBrowseFile2, cmdBrowseFolderRestore);
-    setTabOrder(cmdBrowseFolderRestore, chkDeletePieces);
-    setTabOrder(chkDeletePieces, chkRestoreTime);
-    setTabOrder(chkRestoreTime, cmdAction);
-    setTabOrder(cmdAction, cmdClose);
-    setTabOrder(cmdClose, statusLine->cmdOpenFolder);
+    setTabOrder(tabs, sourceFileEdit);
+    setTabOrder(sourceFileEdit, browseSourceButton);
+    setTabOrder(browseSourceButton, browseSplitFolderButton);
+    setTabOrder(browseSplitFolderButton, splitMethodBox);
+    setTabOrder(splitMethodBox, splitSizeBox);
+    setTabOrder(splitSizeBox, pieceCountEdit);
+    setTabOrder(pieceCountEdit, descriptorEdit);
+    setTabOrder(descriptorEdit, browseDescriptorButton);
+    setTabOrder(browseDescriptorButton, browseRestoreFolderButton);
+    setTabOrder(browseRestoreFolderButton, deletePiecesBox);
+    setTabOrder(deletePiecesBox, restoreTimeBox);
+    setTabOrder(restoreTimeBox, actionButton);
+    setTabOrder(actionButton, closeButton);
+    setTabOrder(closeButton, statusLine->openFolderButton);
 
     // The window takes the size of its client area with the menu bar above it; the user cannot
     // resize it.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     adjustSize();
     CentreOnScreen(this);
-    txtFileToSplit->setFocus();
+    sourceFileEdit->setFocus();
 }
 
 void MainWindow::BuildSplitTab() {
-    QWidget* page = tsSplit;
+    QWidget* page = splitTab;
     QGridLayout* grid = TabGrid(page);
-    std::tie(txtFileToSplit, cmdBrowseFile) =
+    std::tie(sourceFileEdit, browseSourceButton) =
         AddPathRow(grid, 0, "File name:", "txtFileToSplit",
                    "Type or press '...' button to select file you wish to split", "cmdBrowseFile");
     RowGap(grid, 1, 6);
-    std::tie(txtSplitTo, cmdBrowseFolderSplit) = AddPathRow(
+    std::tie(splitFolderEdit, browseSplitFolderButton) = AddPathRow(
         grid, 2, "Split to:", "txtSplitTo",
         "Press '...' button to select destination folder for split files", "cmdBrowseFolderSplit");
     RowGap(grid, 3, 6);
@@ -349,41 +321,44 @@ void MainWindow::BuildSplitTab() {
     method->setColumnStretch(5, 1);
     grid->addLayout(method, 4, kFieldColumn, 1, kLastColumn - kFieldColumn + 1);
 
-    cmbSplitMethod = Named(new QComboBox(page), "cmbSplitMethod");
-    cmbSplitMethod->addItems({QStringLiteral("Size"), QStringLiteral("No. Files")});
-    cmbSplitMethod->setCurrentIndex(-1);
-    AddDesign(method, cmbSplitMethod, QSize(97, 21), 0, 0, 1, 1, Qt::Vertical);
+    splitMethodBox = Named(new QComboBox(page), "cmbSplitMethod");
+    splitMethodBox->addItems({QStringLiteral("Size"), QStringLiteral("No. Files")});
+    splitMethodBox->setCurrentIndex(-1);
+    AddDesign(method, splitMethodBox, QSize(97, 21), 0, 0, 1, 1, Qt::Vertical);
 
-    cmbSplitSize = KeepsPlace(Named(new QComboBox(page), "cmbSplitSize"));
-    cmbSplitSize->setEditable(true);
-    cmbSplitSize->setInsertPolicy(QComboBox::NoInsert);
-    cmbSplitSize->setCompleter(nullptr);
-    cmbSplitSize->lineEdit()->setMaxLength(7);
-    cmbSplitSize->setToolTip(QStringLiteral("Select or enter split size in kilobytes"));
-    cmbSplitSize->setVisible(false);
-    AddDesign(method, cmbSplitSize, QSize(89, 21), 0, 2, 1, 1, Qt::Vertical);
-    lblSplitSize = KeepsPlace(Named(new QLabel(QStringLiteral("kilobytes"), page), "lblSplitSize"));
-    lblSplitSize->setVisible(false);
-    AddDesign(method, lblSplitSize, QSize(80, 21), 0, 4);
+    splitSizeBox = KeepsPlace(Named(new QComboBox(page), "cmbSplitSize"));
+    splitSizeBox->setEditable(true);
+    splitSizeBox->setInsertPolicy(QComboBox::NoInsert);
+    splitSizeBox->setCompleter(nullptr);
+    splitSizeBox->lineEdit()->setMaxLength(7);
+    splitSizeBox->setToolTip(QStringLiteral("Select or enter split size in kilobytes"));
+    splitSizeBox->setVisible(false);
+    AddDesign(method, splitSizeBox, QSize(89, 21), 0, 2, 1, 1, Qt::Vertical);
+    splitSizeUnitLabel =
+        KeepsPlace(Named(new QLabel(QStringLiteral("kilobytes"), page), "lblSplitSize"));
+    splitSizeUnitLabel->setVisible(false);
+    AddDesign(method, splitSizeUnitLabel, QSize(80, 21), 0, 4);
 
-    txtNoFiles = KeepsPlace(Named(new QLineEdit(QStringLiteral("1"), page), "txtNoFiles"));
-    txtNoFiles->setMaxLength(5);
-    txtNoFiles->setVisible(false);
-    udNoFiles = KeepsPlace(Named(new UpDownButtons(txtNoFiles, 1, kMaxSplitFiles, page), "udNoFiles"));
-    udNoFiles->setCursor(Qt::PointingHandCursor);
-    udNoFiles->setVisible(false);
+    pieceCountEdit = KeepsPlace(Named(new QLineEdit(QStringLiteral("1"), page), "txtNoFiles"));
+    pieceCountEdit->setMaxLength(5);
+    pieceCountEdit->setVisible(false);
+    pieceCountButtons =
+        KeepsPlace(Named(new UpDownButtons(pieceCountEdit, 1, kMaxSplitCount, page), "udNoFiles"));
+    pieceCountButtons->setCursor(Qt::PointingHandCursor);
+    pieceCountButtons->setVisible(false);
     auto* count = new QHBoxLayout;
     count->setSpacing(0);
-    AddDesign(count, txtNoFiles, QSize(72, 21), Qt::Vertical);
-    AddDesign(count, udNoFiles, QSize(17, 21), Qt::Vertical);
+    AddDesign(count, pieceCountEdit, QSize(72, 21), Qt::Vertical);
+    AddDesign(count, pieceCountButtons, QSize(17, 21), Qt::Vertical);
     count->addStretch(1);
     method->addLayout(count, 0, 2);
-    lblNoFiles = KeepsPlace(Named(new QLabel(QStringLiteral("files (+ 2)"), page), "lblNoFiles"));
-    lblNoFiles->setVisible(false);
-    AddDesign(method, lblNoFiles, QSize(80, 21), 0, 4);
+    pieceCountNoteLabel =
+        KeepsPlace(Named(new QLabel(QStringLiteral("files (+ 2)"), page), "lblNoFiles"));
+    pieceCountNoteLabel->setVisible(false);
+    AddDesign(method, pieceCountNoteLabel, QSize(80, 21), 0, 4);
 
-    for (QComboBox* box : {cmbSplitMethod, cmbSplitSize}) box->setCursor(Qt::PointingHandCursor);
-    cmbSplitSize->lineEdit()->setCursor(Qt::IBeamCursor);
+    for (QComboBox* box : {splitMethodBox, splitSizeBox}) box->setCursor(Qt::PointingHandCursor);
+    splitSizeBox->lineEdit()->setCursor(Qt::IBeamCursor);
 
     // The summary at the foot of the tab, below an etched line.
     RowGap(grid, 5, 13);
@@ -395,51 +370,52 @@ void MainWindow::BuildSplitTab() {
     AddCaption(grid, 8, "File size:", 17);
     auto* summary = new QHBoxLayout;
     summary->setSpacing(4);
-    lblFileSize = Named(new QLabel(QStringLiteral("-"), page), "lblFileSize");
+    fileSizeLabel = Named(new QLabel(QStringLiteral("-"), page), "lblFileSize");
     // An em of room after the size, so that a large font does not run it into the details.
-    lblFileSize->setContentsMargins(0, 0, lblFileSize->fontMetrics().horizontalAdvance(u'M'), 0);
-    AddDesign(summary, lblFileSize, QSize(110, 17));
-    lblSplitDetails = Named(new QLabel(page), "lblSplitDetails");
-    AddDesign(summary, lblSplitDetails, QSize(226, 17), Qt::Horizontal);
+    fileSizeLabel->setContentsMargins(0, 0, fileSizeLabel->fontMetrics().horizontalAdvance(u'M'),
+                                      0);
+    AddDesign(summary, fileSizeLabel, QSize(110, 17));
+    splitDetailsLabel = Named(new QLabel(page), "lblSplitDetails");
+    AddDesign(summary, splitDetailsLabel, QSize(226, 17), Qt::Horizontal);
     grid->addLayout(summary, 8, kFieldColumn, 1, kLastColumn - kFieldColumn + 1);
     grid->setRowStretch(9, 1);
 }
 
 void MainWindow::BuildRestoreTab() {
-    QWidget* page = tsRestore;
+    QWidget* page = restoreTab;
     QGridLayout* grid = TabGrid(page);
-    std::tie(txtSplitFile, cmdBrowseFile2) = AddPathRow(
+    std::tie(descriptorEdit, browseDescriptorButton) = AddPathRow(
         grid, 0, "File name:", "txtSplitFile",
         "Type or press '...' button to select SPLIT file you wish to restore", "cmdBrowseFile2");
     RowGap(grid, 1, 6);
-    std::tie(txtRestoreTo, cmdBrowseFolderRestore) =
+    std::tie(restoreFolderEdit, browseRestoreFolderButton) =
         AddPathRow(grid, 2, "Restore to:", "txtRestoreTo",
                    "Press '...' button to select destination folder for restored file",
                    "cmdBrowseFolderRestore");
 
     RowGap(grid, 3, 8);
-    chkDeletePieces =
+    deletePiecesBox =
         Named(new QCheckBox(QStringLiteral("Delete pieces after successful restore"), page),
               "chkDeletePieces");
-    AddDesign(grid, chkDeletePieces, QSize(300, 19), 4, kFieldColumn, 1,
+    AddDesign(grid, deletePiecesBox, QSize(300, 19), 4, kFieldColumn, 1,
               kLastColumn - kFieldColumn + 1);
     RowGap(grid, 5, 4);
-    chkRestoreTime =
+    restoreTimeBox =
         Named(new QCheckBox(QStringLiteral("Restore original file time"), page), "chkRestoreTime");
-    cmdVerify = Named(new QPushButton(QStringLiteral("&Verify"), page), "cmdVerify");
-    cmdVerify->setToolTip(QStringLiteral("Check that every piece is there and undamaged"));
+    verifyButton = Named(new QPushButton(QStringLiteral("&Verify"), page), "cmdVerify");
+    verifyButton->setToolTip(QStringLiteral("Check that every piece is there and undamaged"));
     // The time box and, at the tab's right edge, the Verify button, on one line.
     auto* timeRow = new QHBoxLayout;
     timeRow->setSpacing(6);
-    AddDesign(timeRow, chkRestoreTime, QSize(259, 19));
+    AddDesign(timeRow, restoreTimeBox, QSize(259, 19));
     timeRow->addStretch(1);
-    AddDesign(timeRow, cmdVerify, QSize(75, 25));
+    AddDesign(timeRow, verifyButton, QSize(75, 25));
     grid->addLayout(timeRow, 6, kFieldColumn, 1, kLastColumn - kFieldColumn + 1);
     grid->setRowStretch(7, 1);
 
     // The destinations are chosen with their "..." buttons only: read-only, greyed like the
     // window's face, skipped by Tab.
-    for (QLineEdit* field : {txtSplitTo, txtRestoreTo}) {
+    for (QLineEdit* field : {splitFolderEdit, restoreFolderEdit}) {
         MakeDisplayOnly(field);
         field->setFocusPolicy(Qt::ClickFocus);
     }
@@ -448,7 +424,7 @@ void MainWindow::BuildRestoreTab() {
 void MainWindow::BuildStatusLine(QWidget* client) {
     // Left of the action buttons, under the tabs, taking the room they leave; it shortens its
     // own text, so it never widens the window. Its button comes last in the tab order.
-    statusLine = Named(new StatusLine(client), "StatusLine");
+    statusLine = Named(new StatusLine(m_gui, client), "StatusLine");
     statusLine->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
 }
 
@@ -458,66 +434,64 @@ void MainWindow::BuildMenus() {
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnuFile"));
-    miConfig = Named(file->addAction(configIcon, QStringLiteral("&Configuration...")), "miConfig");
+    configurationAction =
+        Named(file->addAction(configIcon, QStringLiteral("&Configuration...")), "miConfig");
     file->addSeparator();
-    miExit = Named(file->addAction(QStringLiteral("E&xit")), "miExit");
+    exitAction = Named(file->addAction(QStringLiteral("E&xit")), "miExit");
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
-    miHelp = Named(help->addAction(helpIcon, QStringLiteral("&Contents and Index")), "miHelp");
-    miHelp->setShortcut(QKeySequence(Qt::Key_F1));
-    miHelp->setShortcutContext(Qt::WindowShortcut);
+    helpAction = Named(help->addAction(helpIcon, QStringLiteral("&Contents and Index")), "miHelp");
+    helpAction->setShortcut(QKeySequence(Qt::Key_F1));
+    helpAction->setShortcutContext(Qt::WindowShortcut);
     help->addSeparator();
-    miChk4Updt = Named(help->addAction(QStringLiteral("Check for &Updates...")), "miChk4Updt");
-    miDonate = Named(help->addAction(QStringLiteral("&Make a Donation")), "miDonate");
-    miHomePage = Named(help->addAction(QStringLiteral("&Kestrava Home Page")), "miHomePage");
+    checkUpdatesAction =
+        Named(help->addAction(QStringLiteral("Check for &Updates...")), "miChk4Updt");
+    donateAction = Named(help->addAction(QStringLiteral("&Make a Donation")), "miDonate");
+    homePageAction = Named(help->addAction(QStringLiteral("&Kestrava Home Page")), "miHomePage");
     help->addSeparator();
-    miAbout = Named(help->addAction(QStringLiteral("&About")), "miAbout");
+    aboutAction = Named(help->addAction(QStringLiteral("&About")), "miAbout");
 }
 
 void MainWindow::ConnectHandlers() {
-    const auto handle = [this](void (MainWindow::*handler)()) {
-        return [this, handler] { RunHandler([&] { (this->*handler)(); }); };
+    // Every handler runs inside RunHandler.
+    const auto on = [this](auto* control, auto signal, void (MainWindow::*handler)()) {
+        connect(control, signal, this, HandlerSlot(m_gui, this, handler));
     };
-    connect(pcMain, &QTabWidget::currentChanged, this, handle(&MainWindow::pcMainChange));
-    connect(cmdAction, &QPushButton::clicked, this, handle(&MainWindow::cmdActionClick));
-    connect(cmdVerify, &QPushButton::clicked, this, handle(&MainWindow::cmdVerifyClick));
-    connect(cmdClose, &QPushButton::clicked, this, handle(&MainWindow::miExitClick));
-    connect(txtFileToSplit, &QLineEdit::textChanged, this,
-            handle(&MainWindow::txtFileToSplitChange));
-    connect(cmdBrowseFile, &QPushButton::clicked, this, handle(&MainWindow::cmdBrowseFileClick));
-    connect(cmdBrowseFile2, &QPushButton::clicked, this, handle(&MainWindow::cmdBrowseFileClick));
-    connect(cmdBrowseFolderSplit, &QPushButton::clicked, this,
-            handle(&MainWindow::cmdBrowseFolderSplitClick));
-    connect(cmdBrowseFolderRestore, &QPushButton::clicked, this,
-            handle(&MainWindow::cmdBrowseFolderRestoreClick));
-    connect(cmbSplitMethod, &QComboBox::currentIndexChanged, this,
-            handle(&MainWindow::cmbSplitMethodChange));
-    connect(cmbSplitSize, &QComboBox::editTextChanged, this,
-            handle(&MainWindow::cmbSplitSizeChange));
-    connect(txtNoFiles, &QLineEdit::textChanged, this, handle(&MainWindow::txtNoFilesChange));
-    connect(txtSplitFile, &QLineEdit::textChanged, this, handle(&MainWindow::txtSplitFileChange));
-    connect(miConfig, &QAction::triggered, this, handle(&MainWindow::miConfigClick));
-    connect(miExit, &QAction::triggered, this, handle(&MainWindow::miExitClick));
-    connect(miHelp, &QAction::triggered, this, handle(&MainWindow::miHelpClick));
-    connect(miChk4Updt, &QAction::triggered, this, handle(&MainWindow::miChk4UpdtClick));
-    connect(miDonate, &QAction::triggered, this, handle(&MainWindow::miDonateClick));
-    connect(miHomePage, &QAction::triggered, this, handle(&MainWindow::miHomePageClick));
-    connect(miAbout, &QAction::triggered, this, handle(&MainWindow::miAboutClick));
+    on(tabs, &QTabWidget::currentChanged, &MainWindow::OnTabChanged);
+    on(actionButton, &QPushButton::clicked, &MainWindow::OnAction);
+    on(verifyButton, &QPushButton::clicked, &MainWindow::OnVerify);
+    on(closeButton, &QPushButton::clicked, &MainWindow::OnExit);
+    on(sourceFileEdit, &QLineEdit::textChanged, &MainWindow::OnSourceFileChanged);
+    on(browseSourceButton, &QPushButton::clicked, &MainWindow::OnBrowseFile);
+    on(browseDescriptorButton, &QPushButton::clicked, &MainWindow::OnBrowseFile);
+    on(browseSplitFolderButton, &QPushButton::clicked, &MainWindow::OnBrowseSplitFolder);
+    on(browseRestoreFolderButton, &QPushButton::clicked, &MainWindow::OnBrowseRestoreFolder);
+    on(splitMethodBox, &QComboBox::currentIndexChanged, &MainWindow::OnSplitMethodChanged);
+    on(splitSizeBox, &QComboBox::editTextChanged, &MainWindow::OnSplitSizeChanged);
+    on(pieceCountEdit, &QLineEdit::textChanged, &MainWindow::OnPieceCountChanged);
+    on(descriptorEdit, &QLineEdit::textChanged, &MainWindow::OnDescriptorChanged);
+    on(configurationAction, &QAction::triggered, &MainWindow::OnConfiguration);
+    on(exitAction, &QAction::triggered, &MainWindow::OnExit);
+    on(helpAction, &QAction::triggered, &MainWindow::OnHelp);
+    on(checkUpdatesAction, &QAction::triggered, &MainWindow::OnCheckUpdates);
+    on(donateAction, &QAction::triggered, &MainWindow::OnDonate);
+    on(homePageAction, &QAction::triggered, &MainWindow::OnHomePage);
+    on(aboutAction, &QAction::triggered, &MainWindow::OnAbout);
 
     for (QObject* field :
-         {static_cast<QObject*>(cmbSplitSize), static_cast<QObject*>(cmbSplitSize->lineEdit()),
-          static_cast<QObject*>(txtNoFiles)})
+         {static_cast<QObject*>(splitSizeBox), static_cast<QObject*>(splitSizeBox->lineEdit()),
+          static_cast<QObject*>(pieceCountEdit)})
         field->installEventFilter(this);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Creation and closing
 
-void MainWindow::FormCreate(const std::vector<std::string>& arguments) {
+void MainWindow::OnCreate(const std::vector<std::string>& arguments) {
     std::vector<std::string> sizes;
     try {
-        LoadStartupSettings(UserRegistry(), ProgramSettings(), sizes);
+        LoadStartupSettings(m_registry, m_settings, sizes);
     } catch (...) {
         // What was read before the failing value stays in effect; the rest of the creation is
         // skipped.
@@ -532,8 +506,8 @@ void MainWindow::FormCreate(const std::vector<std::string>& arguments) {
         const bool split = arguments.front() == "--split";
         const bool chosen = arguments.size() > 1 && (split || arguments.front() == "--restore");
         const std::string file = AbsolutePath(arguments[chosen ? 1 : 0]);
-        QWidget* tab = chosen ? (split ? tsSplit : tsRestore)
-                              : (IsSplitDescriptorName(file) ? tsRestore : tsSplit);
+        QWidget* tab = chosen ? (split ? splitTab : restoreTab)
+                              : (IsSplitDescriptorName(file) ? restoreTab : splitTab);
         AddFile(tab, file);
     }
 
@@ -542,7 +516,7 @@ void MainWindow::FormCreate(const std::vector<std::string>& arguments) {
         "OLVO.chm";
 }
 
-void MainWindow::FormClose() {
+void MainWindow::OnClose() {
     setAttribute(Qt::WA_DeleteOnClose);
 }
 
@@ -552,125 +526,125 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    FormClose();
+    OnClose();
     event->accept();
 }
 
 std::vector<std::string> MainWindow::SplitSizes() const {
     std::vector<std::string> sizes;
-    for (int i = 0; i < cmbSplitSize->count(); ++i)
-        sizes.push_back(FromQ(cmbSplitSize->itemText(i)));
+    for (int i = 0; i < splitSizeBox->count(); ++i)
+        sizes.push_back(FromQ(splitSizeBox->itemText(i)));
     return sizes;
 }
 
 void MainWindow::SetSplitSizes(const std::vector<std::string>& sizes) {
     {
-        const QSignalBlocker blocker(cmbSplitSize);
-        cmbSplitSize->clear();
-        for (const std::string& size : sizes) cmbSplitSize->addItem(ToQ(size));
-        if (!sizes.empty()) cmbSplitSize->setCurrentIndex(0);
+        const QSignalBlocker blocker(splitSizeBox);
+        splitSizeBox->clear();
+        for (const std::string& size : sizes) splitSizeBox->addItem(ToQ(size));
+        if (!sizes.empty()) splitSizeBox->setCurrentIndex(0);
         // The first size is never validated by its change handler here; a wrong one would
         // otherwise fail the summary and the action until the user picked another.
-        const std::string shown = FromQ(cmbSplitSize->currentText());
+        const std::string shown = FromQ(splitSizeBox->currentText());
         const std::string corrected = CorrectedNumber(shown, kMaxSplitSizeKB);
-        if (corrected != shown) cmbSplitSize->setEditText(ToQ(corrected));
+        if (corrected != shown) splitSizeBox->setEditText(ToQ(corrected));
     }
-    if (cmbSplitMethod->currentIndex() == 0) UpdateLabels();
+    if (splitMethodBox->currentIndex() == 0) UpdateLabels();
 }
 
 // ---------------------------------------------------------------------------------------------
 // Split options and summary
 
-void MainWindow::cmbSplitSizeKeyPress(char& key) {
+void MainWindow::FilterNumberKey(char& key) {
     if (key != '\b' && (key < '0' || key > '9')) key = 0;
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress) return QMainWindow::eventFilter(watched, event);
     const auto* press = static_cast<QKeyEvent*>(event);
-    if (watched == txtNoFiles && (press->key() == Qt::Key_Up || press->key() == Qt::Key_Down)) {
-        RunHandler([&] { udNoFiles->Step(press->key() == Qt::Key_Up ? +1 : -1); });
+    if (watched == pieceCountEdit && (press->key() == Qt::Key_Up || press->key() == Qt::Key_Down)) {
+        RunHandler(m_gui, [&] { pieceCountButtons->Step(press->key() == Qt::Key_Up ? +1 : -1); });
         return true;
     }
-    return KeyDiscarded(*press, [this](char& key) { cmbSplitSizeKeyPress(key); });
+    return KeyDiscarded(*press, [this](char& key) { FilterNumberKey(key); });
 }
 
-void MainWindow::cmbSplitMethodChange() {
-    const int method = cmbSplitMethod->currentIndex();
-    txtNoFiles->setVisible(method == 1);
-    udNoFiles->setVisible(method == 1);
-    lblNoFiles->setVisible(method == 1);
-    cmbSplitSize->setVisible(method == 0);
-    lblSplitSize->setVisible(method == 0);
+void MainWindow::OnSplitMethodChanged() {
+    const int method = splitMethodBox->currentIndex();
+    pieceCountEdit->setVisible(method == 1);
+    pieceCountButtons->setVisible(method == 1);
+    pieceCountNoteLabel->setVisible(method == 1);
+    splitSizeBox->setVisible(method == 0);
+    splitSizeUnitLabel->setVisible(method == 0);
     UpdateLabels();
 }
 
-void MainWindow::cmbSplitSizeChange() {
-    const std::string text = FromQ(cmbSplitSize->currentText());
+void MainWindow::OnSplitSizeChanged() {
+    const std::string text = FromQ(splitSizeBox->currentText());
     int value = 0;
     if (InRange(text, kMaxSplitSizeKB, value)) {
         UpdateLabels();
         return;
     }
-    Gui().MessageBox("Error",
+    m_gui.MessageBox("Error",
                      "Split size must be between 1 and " +
                          GroupThousands(kMaxSplitSizeKB, CurrentThousandsSeparator()) + "KB!",
                      BoxIcon::Error, BoxButtons::Ok);
-    cmbSplitSize->setEditText(ToQ(CorrectedNumber(text, kMaxSplitSizeKB)));
+    splitSizeBox->setEditText(ToQ(CorrectedNumber(text, kMaxSplitSizeKB)));
     UpdateLabels();
 }
 
-void MainWindow::txtNoFilesChange() {
-    const std::string text = Text(txtNoFiles);
+void MainWindow::OnPieceCountChanged() {
+    const std::string text = Text(pieceCountEdit);
     int value = 0;
-    if (InRange(text, kMaxSplitFiles, value)) {
-        udNoFiles->SetPosition(value);
+    if (InRange(text, kMaxSplitCount, value)) {
+        pieceCountButtons->SetPosition(value);
         UpdateLabels();
         return;
     }
-    Gui().MessageBox("Error", "No. of split files must be between 1 and 32,767", BoxIcon::Error,
+    m_gui.MessageBox("Error", "No. of split files must be between 1 and 32,767", BoxIcon::Error,
                      BoxButtons::Ok);
-    SetText(txtNoFiles, CorrectedNumber(text, kMaxSplitFiles));
+    SetText(pieceCountEdit, CorrectedNumber(text, kMaxSplitCount));
     UpdateLabels();
 }
 
-void MainWindow::txtFileToSplitChange() {
+void MainWindow::OnSourceFileChanged() {
     // One directory search per keystroke serves the whole chain below.
-    const std::string name = Text(txtFileToSplit);
+    const std::string name = Text(sourceFileEdit);
     const auto entry = m_files.Find(name);
     if (entry && !entry->isFolder) {
         AddSplitFile(name, entry);
         return;
     }
-    lblFileSize->setText(QStringLiteral("-"));
-    lblSplitDetails->clear();
+    fileSizeLabel->setText(QStringLiteral("-"));
+    splitDetailsLabel->clear();
 }
 
 void MainWindow::UpdateLabels() {
-    UpdateLabels(m_files.Find(Text(txtFileToSplit)));
+    UpdateLabels(m_files.Find(Text(sourceFileEdit)));
 }
 
 void MainWindow::UpdateLabels(const std::optional<FileEntry>& entry) {
     if (!entry || entry->isFolder) {
-        lblFileSize->setText(QStringLiteral("-"));
-        lblSplitDetails->clear();
+        fileSizeLabel->setText(QStringLiteral("-"));
+        splitDetailsLabel->clear();
         return;
     }
     const std::uint64_t fileSize = entry->size;
-    lblFileSize->setText(ToQ(FormatKB(fileSize)));
-    switch (cmbSplitMethod->currentIndex()) {
+    fileSizeLabel->setText(ToQ(FormatKB(fileSize)));
+    switch (splitMethodBox->currentIndex()) {
         case 0: {
-            const long long pieceSize = PieceSizeBytes(cmbSplitSize);
+            const long long pieceSize = PieceSizeBytes(splitSizeBox);
             if (pieceSize < 0 || pieceSize > std::numeric_limits<std::int32_t>::max())
                 throw std::overflow_error("Integer overflow");
-            lblSplitDetails->setText(
+            splitDetailsLabel->setText(
                 ToQ("Split files created:  " +
                     FormatPieceCount(fileSize, static_cast<std::uint32_t>(pieceSize))));
             break;
         }
         case 1: {
-            const int count = PieceCount(txtNoFiles);
-            lblSplitDetails->setText(
+            const int count = PieceCount(pieceCountEdit);
+            splitDetailsLabel->setText(
                 ToQ("Split file size:  " + FormatKB(fileSize / static_cast<unsigned>(count))));
             break;
         }
@@ -683,26 +657,19 @@ void MainWindow::UpdateLabels(const std::optional<FileEntry>& entry) {
 // Actions and file selection
 
 std::optional<std::uint32_t> MainWindow::PieceSizeForSplit(std::string& failure) {
-    switch (cmbSplitMethod->currentIndex()) {
+    switch (splitMethodBox->currentIndex()) {
         case 0: {
-            const long long bytes = PieceSizeBytes(cmbSplitSize);
+            const long long bytes = PieceSizeBytes(splitSizeBox);
             if (bytes < 0 || bytes > std::numeric_limits<std::uint32_t>::max())
                 throw std::range_error("Range check error");
             return static_cast<std::uint32_t>(bytes);
         }
         case 1: {
-            const auto entry = m_files.Find(Text(txtFileToSplit));
-            const std::uint64_t fileSize = entry && !entry->isFolder ? entry->size : 0;
-            const int count = PieceCount(txtNoFiles);
-            const std::uint64_t pieces = static_cast<std::uint64_t>(count);
-            const std::uint64_t pieceSize = fileSize / pieces + (fileSize % pieces != 0 ? 1 : 0);
-            if (pieceSize > kMaxPieceSize) {
-                failure =
-                    "Split file size is too large! Increase the number of split files to be "
-                    "created.";
-                return std::nullopt;
-            }
-            return static_cast<std::uint32_t>(pieceSize);
+            const std::uint64_t fileSize = SourceFileSize(m_files, Text(sourceFileEdit));
+            const auto pieceSize =
+                PieceSizeForCount(fileSize, static_cast<std::uint64_t>(PieceCount(pieceCountEdit)));
+            if (!pieceSize) failure = kPieceSizeTooLarge;
+            return pieceSize;
         }
         default:
             failure = "Required details are missing!";
@@ -710,35 +677,45 @@ std::optional<std::uint32_t> MainWindow::PieceSizeForSplit(std::string& failure)
     }
 }
 
-void MainWindow::SetBusy(bool busy) {
-    m_busy = busy;
-    pcMain->setEnabled(!busy);
-    cmdAction->setEnabled(!busy);
-    cmdClose->setEnabled(!busy);
-    menuBar()->setEnabled(!busy);
-    for (QAction* item : {miConfig, miExit, miHelp, miChk4Updt, miDonate, miHomePage, miAbout})
-        item->setEnabled(!busy);
+void MainWindow::BeginBusy() {
+    m_busy = true;
+    EnableInputs(false);
 }
 
-void MainWindow::cmdActionClick() {
+void MainWindow::EndBusy() {
+    m_busy = false;
+    EnableInputs(true);
+}
+
+void MainWindow::EnableInputs(bool enabled) {
+    tabs->setEnabled(enabled);
+    actionButton->setEnabled(enabled);
+    closeButton->setEnabled(enabled);
+    menuBar()->setEnabled(enabled);
+    for (QAction* item : {configurationAction, exitAction, helpAction, checkUpdatesAction,
+                          donateAction, homePageAction, aboutAction})
+        item->setEnabled(enabled);
+}
+
+void MainWindow::OnAction() {
     if (m_busy) return;
     statusLine->Clear();
-    WaitCursor hourglass;
+    Hourglass hourglass(Hourglass::Ending::PreviousCursor);
     Outcome outcome;
     bool splitFileExisted = false;
     {
         std::optional<std::uint32_t> pieceSize;
-        const bool split = cmdAction->text() == QLatin1String("&Split");
+        const bool split = actionButton->text() == QLatin1String("&Split");
         outcome.split = split;
         if (split) pieceSize = PieceSizeForSplit(outcome.failure);
         if (!split || pieceSize) {
             QWidget* focused = QApplication::focusWidget();
-            SetBusy(true);
+            BeginBusy();
             struct Idle {
                 MainWindow* form;
                 QWidget* focused;
                 ~Idle() {
-                    form->SetBusy(false);
+                    form->EndBusy();
                     if (focused) focused->setFocus();
                 }
             } idle{this, focused};
@@ -746,30 +723,29 @@ void MainWindow::cmdActionClick() {
                                   DateTimeFormat(CurrentDateTimeConventions())};
             const auto started = std::chrono::steady_clock::now();
             if (split) {
-                const std::string source = Text(txtFileToSplit);
-                const std::string folder = Text(txtSplitTo);
-                const auto entry = m_files.Find(source);
-                const std::uint64_t fileSize = entry && !entry->isFolder ? entry->size : 0;
+                const std::string source = Text(sourceFileEdit);
+                const std::string folder = Text(splitFolderEdit);
+                const std::uint64_t fileSize = SourceFileSize(m_files, source);
                 const std::uint64_t pieces =
                     *pieceSize == 0 ? 0 : (fileSize + *pieceSize - 1) / *pieceSize;
                 m_progress.SetSubject("Splitting " + FileNamePart(source, Extension::Keep));
                 SplitOptions options;
-                options.writeHashes = ProgramSettings().WriteHashes;
+                options.writeHashes = m_settings.WriteHashes;
                 outcome.succeeded =
                     SplitFile(context, source, folder, outcome.failure, *pieceSize, options);
                 outcome.folder = WithoutTrailingDelimiter(folder);
                 outcome.done =
                     "Split into " + std::to_string(pieces) + " pieces in " + outcome.folder;
             } else {
-                const std::string descriptor = Text(txtSplitFile);
-                const std::string folder = Text(txtRestoreTo);
+                const std::string descriptor = Text(descriptorEdit);
+                const std::string folder = Text(restoreFolderEdit);
                 const std::string restored = RestoredName(descriptor);
-                splitFileExisted = m_files.FileExists(Text(txtFileToSplit));
+                splitFileExisted = m_files.FileExists(Text(sourceFileEdit));
                 m_progress.SetSubject("Restoring " + restored);
                 outcome.succeeded =
                     RestoreFile(context, descriptor, folder, outcome.failure,
-                                {.deletePieces = chkDeletePieces->isChecked(),
-                                 .restoreTime = chkRestoreTime->isChecked()});
+                                {.deletePieces = deletePiecesBox->isChecked(),
+                                 .restoreTime = restoreTimeBox->isChecked()});
                 outcome.folder = WithoutTrailingDelimiter(folder);
                 outcome.done = "Restored " + restored + " in " + outcome.folder;
             }
@@ -780,12 +756,12 @@ void MainWindow::cmdActionClick() {
         }
     }
     hourglass.Restore();
-    if (outcome.succeeded && !outcome.split && chkDeletePieces->isChecked()) {
+    if (outcome.succeeded && !outcome.split && deletePiecesBox->isChecked()) {
         // The set is gone: a field that still named one of its files would only lead to
         // "Not a valid .split file!" on the next press.
-        SetText(txtSplitFile, "");
-        if (splitFileExisted && !m_files.FileExists(Text(txtFileToSplit)))
-            SetText(txtFileToSplit, "");
+        SetText(descriptorEdit, "");
+        if (splitFileExisted && !m_files.FileExists(Text(sourceFileEdit)))
+            SetText(sourceFileEdit, "");
     }
     ReportOutcome(outcome);
 }
@@ -794,75 +770,74 @@ void MainWindow::ReportOutcome(const Outcome& outcome) {
     if (outcome.succeeded) statusLine->ShowDone(outcome.done, outcome.folder);
     // A long operation may have been left to itself: when it ends behind another program's
     // window, the desktop tells.
-    if (outcome.ran && outcome.duration >= m_notifyAfter && !Gui().ProgramInFront()) {
+    if (outcome.ran && outcome.duration >= m_notifyAfter && !m_gui.ProgramInFront()) {
         const std::string what = outcome.split ? "Split" : "Restore";
         std::string body = outcome.succeeded ? outcome.done : outcome.failure;
         std::replace(body.begin(), body.end(), '\r', '\n');
-        Gui().Notify(what + (outcome.succeeded ? " finished" : " failed"), body);
+        m_gui.Notify(what + (outcome.succeeded ? " finished" : " failed"), body);
     }
     if (outcome.succeeded)
-        Gui().PlaySystemSound("SystemAsterisk");
+        m_gui.PlaySystemSound("SystemAsterisk");
     else
-        Gui().MessageBox("Error", outcome.failure, BoxIcon::Error, BoxButtons::Ok);
+        m_gui.MessageBox("Error", outcome.failure, BoxIcon::Error, BoxButtons::Ok);
     // What succeeded with a flaw (a piece that could not be deleted) is told after it.
     if (outcome.succeeded && !outcome.warnings.empty()) {
         std::string text;
         for (const auto& warning : outcome.warnings) text += (text.empty() ? "" : "\r") + warning;
-        Gui().MessageBox("Warning", text, BoxIcon::Information, BoxButtons::Ok);
+        m_gui.MessageBox("Warning", text, BoxIcon::Information, BoxButtons::Ok);
     }
 }
 
-void MainWindow::cmdVerifyClick() {
+void MainWindow::OnVerify() {
     if (m_busy) return;
     statusLine->Clear();
-    WaitCursor hourglass;
+    Hourglass hourglass(Hourglass::Ending::PreviousCursor);
     std::string failure;
     std::vector<std::string> problems;
     bool whole = false;
     {
-        SetBusy(true);
+        BeginBusy();
         struct Idle {
             MainWindow* form;
-            ~Idle() { form->SetBusy(false); }
+            ~Idle() { form->EndBusy(); }
         } idle{this};
         EngineContext context{m_files, m_progress, m_prompt,
                               DateTimeFormat(CurrentDateTimeConventions())};
         m_progress.SetSubject("Verifying " +
-                              FileNamePart(Text(txtSplitFile), Extension::Keep));
-        whole = VerifySet(context, Text(txtSplitFile), problems, failure);
+                              FileNamePart(Text(descriptorEdit), Extension::Keep));
+        whole = VerifySet(context, Text(descriptorEdit), problems, failure);
     }
     hourglass.Restore();
     if (whole) {
-        Gui().MessageBox("Verify", "The split set is whole: every piece is there and undamaged.",
+        m_gui.MessageBox("Verify", "The split set is whole: every piece is there and undamaged.",
                          BoxIcon::Information, BoxButtons::Ok);
         return;
     }
     for (const auto& problem : problems) failure += (failure.empty() ? "" : "\r") + problem;
-    Gui().MessageBox("Verify", failure, BoxIcon::Error, BoxButtons::Ok);
+    m_gui.MessageBox("Verify", failure, BoxIcon::Error, BoxButtons::Ok);
 }
 
 void MainWindow::AddFile(QWidget* tab, const std::string& fileName) {
-    if (tab != tsRestore) {
+    if (tab != restoreTab) {
         AddSplitFile(fileName, m_files.Find(fileName));
         return;
     }
-    pcMain->setCurrentWidget(tsRestore);
-    pcMainChange();
-    SetText(txtSplitFile, fileName);
-    const Settings& settings = ProgramSettings();
-    SetText(txtRestoreTo,
-            settings.RestoreToFolder ? settings.RestoreFolderName : OwnFolder(Text(txtSplitFile)));
+    tabs->setCurrentWidget(restoreTab);
+    OnTabChanged();
+    SetText(descriptorEdit, fileName);
+    const Settings& settings = m_settings;
+    SetText(restoreFolderEdit, settings.RestoreToFolder ? settings.RestoreFolderName
+                                                        : OwnFolder(Text(descriptorEdit)));
 }
 
-void MainWindow::AddSplitFile(const std::string& fileName,
-                                const std::optional<FileEntry>& entry) {
-    pcMain->setCurrentWidget(tsSplit);
-    pcMainChange();
+void MainWindow::AddSplitFile(const std::string& fileName, const std::optional<FileEntry>& entry) {
+    tabs->setCurrentWidget(splitTab);
+    OnTabChanged();
     // The name as it is stored; a name that is not found stays as given.
-    SetText(txtFileToSplit, entry ? DirectoryPart(fileName) + entry->storedName : fileName);
-    const Settings& settings = ProgramSettings();
-    SetText(txtSplitTo,
-            settings.SplitToFolder ? settings.SplitFolderName : OwnFolder(Text(txtFileToSplit)));
+    SetText(sourceFileEdit, entry ? DirectoryPart(fileName) + entry->storedName : fileName);
+    const Settings& settings = m_settings;
+    SetText(splitFolderEdit,
+            settings.SplitToFolder ? settings.SplitFolderName : OwnFolder(Text(sourceFileEdit)));
     UpdateLabels(entry);
 }
 
@@ -874,42 +849,42 @@ std::string MainWindow::OwnFolder(const std::string& fileName) const {
     return folder;
 }
 
-void MainWindow::pcMainChange() {
-    cmdAction->setText(QLatin1Char('&') + pcMain->tabText(pcMain->currentIndex()));
+void MainWindow::OnTabChanged() {
+    actionButton->setText(QLatin1Char('&') + tabs->tabText(tabs->currentIndex()));
 }
 
-void MainWindow::txtSplitFileChange() {
-    const std::string name = Text(txtSplitFile);
-    if (IsSplitDescriptorName(name) && m_files.FileExists(name)) AddFile(tsRestore, name);
+void MainWindow::OnDescriptorChanged() {
+    const std::string name = Text(descriptorEdit);
+    if (IsSplitDescriptorName(name) && m_files.FileExists(name)) AddFile(restoreTab, name);
 }
 
-void MainWindow::cmdBrowseFileClick() {
-    QWidget* tab = pcMain->currentWidget();
-    const std::string filter = tab == tsSplit ? kSplitFilter : kRestoreFilter;
+void MainWindow::OnBrowseFile() {
+    QWidget* tab = tabs->currentWidget();
+    const std::string filter = tab == splitTab ? kSplitFilter : kRestoreFilter;
     const std::string title =
-        "Select file to " + ToLowerAscii(FromQ(pcMain->tabText(pcMain->currentIndex())));
-    if (const auto chosen = Gui().OpenFileName(title, filter)) AddFile(tab, *chosen);
+        "Select file to " + ToLowerAscii(FromQ(tabs->tabText(tabs->currentIndex())));
+    if (const auto chosen = m_gui.OpenFileName(title, filter)) AddFile(tab, *chosen);
 }
 
-void MainWindow::cmdBrowseFolderSplitClick() {
-    const std::string folder = SelectFolder(kSelectFolderTitle, Text(txtSplitTo));
-    if (!folder.empty()) SetText(txtSplitTo, folder);
+void MainWindow::OnBrowseSplitFolder() {
+    const std::string folder = SelectFolder(m_gui, kSelectFolderTitle, Text(splitFolderEdit));
+    if (!folder.empty()) SetText(splitFolderEdit, folder);
 }
 
-void MainWindow::cmdBrowseFolderRestoreClick() {
-    const std::string folder = SelectFolder(kSelectFolderTitle, Text(txtRestoreTo));
-    if (!folder.empty()) SetText(txtRestoreTo, folder);
+void MainWindow::OnBrowseRestoreFolder() {
+    const std::string folder = SelectFolder(m_gui, kSelectFolderTitle, Text(restoreFolderEdit));
+    if (!folder.empty()) SetText(restoreFolderEdit, folder);
 }
 
-void MainWindow::miExitClick() {
+void MainWindow::OnExit() {
     close();
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {
     // Enter presses the default button wherever the focus is, unless a button has the focus.
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
-        cmdAction->isEnabled()) {
-        cmdAction->click();
+        actionButton->isEnabled()) {
+        actionButton->click();
         return;
     }
     QMainWindow::keyPressEvent(event);
@@ -927,41 +902,39 @@ void MainWindow::dropEvent(QDropEvent* event) {
     if (urls.isEmpty() || !urls.constFirst().isLocalFile()) return;
     const std::string file = FromQPath(urls.constFirst().toLocalFile());
     event->acceptProposedAction();
-    RunHandler([&] { AddFile(IsSplitDescriptorName(file) ? tsRestore : tsSplit, file); });
+    RunHandler(m_gui, [&] { AddFile(IsSplitDescriptorName(file) ? restoreTab : splitTab, file); });
 }
 
 // ---------------------------------------------------------------------------------------------
-// Menu commands whose windows are not part of the program yet. Each becomes: show that single
-// window (or the help contents, or the browser) and return when it has closed.
+// Menu commands: each shows its window (or the help contents, or the browser) and returns when it
+// has closed.
 
-void MainWindow::miConfigClick() {
-    if (ConfigWindow* config = ConfigWindow::Instance()) config->exec();
+void MainWindow::OnConfiguration() {
+    if (m_open.configuration) m_open.configuration();
 }
 
-void MainWindow::miHelpClick() {
-    Gui().ShowHelpContents(m_helpFilePath);
+void MainWindow::OnHelp() {
+    m_gui.ShowHelpContents(m_helpFilePath);
 }
 
-void MainWindow::miChk4UpdtClick() {
-    UpdateCheckWindow* check = UpdateCheckWindow::Instance();
-    if (!check) return;
+void MainWindow::OnCheckUpdates() {
+    if (!m_open.updateCheck) return;
     // The window's own check sets the default cursor once it is done; this one covers the
     // showing before it, and the default again on the way out, however the window ended.
-    const HourglassScope hourglass;
-    check->CentreOnShow(this);
-    check->exec();
+    const Hourglass hourglass(Hourglass::Ending::DefaultCursor);
+    m_open.updateCheck(this);
 }
 
-void MainWindow::miDonateClick() {
-    Gui().OpenUrl(std::string(DonationUrl));
+void MainWindow::OnDonate() {
+    m_gui.OpenUrl(std::string(DonationUrl));
 }
 
-void MainWindow::miHomePageClick() {
-    Gui().OpenUrl(std::string(HomePageUrl));
+void MainWindow::OnHomePage() {
+    m_gui.OpenUrl(std::string(HomePageUrl));
 }
 
-void MainWindow::miAboutClick() {
-    if (AboutWindow* about = AboutWindow::Instance()) about->ShowModal(this);
+void MainWindow::OnAbout() {
+    if (m_open.about) m_open.about(this);
 }
 
 }  // namespace olvo

@@ -2,27 +2,28 @@
 // The main window: the Split and Restore tabs, the choice of split method and piece size with its
 // summary, the dispatch of the two operations to the engine, and the menus.
 //
-// The controls carry the names of the window's layout and are reachable as members, like those of
-// a designed form. Setting a control's text or check state from code runs its handler only when
-// the value changes; the handler chains below (AddFile and the change handlers) rely on that and
-// end after one nesting. Every handler runs inside RunHandler: an error that escapes it goes to
-// the application-wide error report.
+// The controls are reachable as members; each also carries its name in the window's layout (its
+// object name), by which tests and screenshots find it. Setting a control's text or check state
+// from code runs its handler only when the value changes; the handler chains below (AddFile and the
+// change handlers) rely on that and end after one nesting. Every handler runs inside RunHandler: an
+// error that escapes it goes to the application-wide error report.
 //
 // While a split or restore runs, the inputs, the action and close buttons and the menus are
 // disabled and the window cannot be closed; it keeps repainting through the engine's progress.
 
 #include <QMainWindow>
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "core/engine/Seams.h"
-#include "core/engine/SplitPlan.h"
-#include "platform/FileSystem.h"
 #include "core/settings/SettingsStore.h"
+#include "gui/Application.h"
 #include "gui/GuiProgress.h"
 #include "gui/GuiPrompt.h"
+#include "platform/FileSystem.h"
 
 class QAction;
 class QCheckBox;
@@ -37,32 +38,39 @@ namespace olvo {
 class StatusLine;
 class UpDownButtons;
 
-// The range of the number of pieces (kMaxSplitSizeKB, the size box's limit, is the split plan's).
-inline constexpr int kMaxSplitFiles = kMaxSplitCount;
-
-// The settings of this run: loaded by the main window's creation, replaced by the configuration
-// window's Apply.
-Settings& ProgramSettings();
-
 class MainWindow final : public QMainWindow {
   public:
-    // Builds the window and runs FormCreate with the command-line arguments (without the program
-    // name): nothing, a FILE, or "--split FILE" or "--restore FILE" to choose its tab. files
-    // serves every look-up of the window and the engine.
-    explicit MainWindow(const std::vector<std::string>& arguments,
-                          FileSystem& files = SystemFileSystem(), QWidget* parent = nullptr);
+    // What the menus File > Configuration, Help > Check for Updates and Help > About open, each
+    // modally and returning when it has closed; owner is this window. One left empty opens
+    // nothing.
+    struct Openers {
+        std::function<void()> configuration;
+        std::function<void(QWidget* owner)> updateCheck;
+        std::function<void(QWidget* owner)> about;
+    };
+
+    // Builds the window and runs OnCreate with the command-line arguments (without the program
+    // name): nothing, a FILE, or "--split FILE" or "--restore FILE" to choose its tab. The window
+    // keeps services (its dialogs, the settings hive, the file system for every look-up of the
+    // window and the engine, and the settings of this run) for its lifetime.
+    MainWindow(const ProgramServices& services, const std::vector<std::string>& arguments,
+               Openers openers = {}, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // The instance of this run (the first one created), or null once it is gone.
-    static MainWindow* Instance();
+    // The settings of this run, as loaded and as the configuration window last applied them.
+    const Settings& CurrentSettings() const { return m_settings; }
+    // What the configuration window's Apply hands over: the settings replace those of this run,
+    // and splitSizes the entries of splitSizeBox while it keeps showing the size the user chose
+    // (its change handler stays quiet, as nothing the user sees has changed).
+    void ApplyConfiguration(const Settings& settings, const std::vector<std::string>& splitSizes);
 
     // The folder of the program file followed by "OLVO.chm"; empty when the creation failed
     // before it was set.
     const std::string& HelpFilePath() const { return m_helpFilePath; }
 
-    // The offered split sizes, the entries of cmbSplitSize.
+    // The offered split sizes, the entries of splitSizeBox.
     std::vector<std::string> SplitSizes() const;
-    // Replaces the entries of cmbSplitSize and shows the first one, without its change handler;
+    // Replaces the entries of splitSizeBox and shows the first one, without its change handler;
     // a first entry that is out of range, empty or not a number is shown corrected ("1" or
     // "2097151"), without a message.
     void SetSplitSizes(const std::vector<std::string>& sizes);
@@ -77,73 +85,73 @@ class MainWindow final : public QMainWindow {
     void SetNotifyAfter(std::chrono::milliseconds duration) { m_notifyAfter = duration; }
 
     // Controls.
-    QTabWidget* pcMain;
-    QWidget* tsSplit;
-    QWidget* tsRestore;
-    QPushButton* cmdAction;
-    QPushButton* cmdClose;
+    QTabWidget* tabs;
+    QWidget* splitTab;
+    QWidget* restoreTab;
+    QPushButton* actionButton;
+    QPushButton* closeButton;
 
-    QLineEdit* txtFileToSplit;
-    QPushButton* cmdBrowseFile;
-    QLineEdit* txtSplitTo;
-    QPushButton* cmdBrowseFolderSplit;
-    QComboBox* cmbSplitMethod;
-    QComboBox* cmbSplitSize;
-    QLabel* lblSplitSize;
-    QLineEdit* txtNoFiles;
-    UpDownButtons* udNoFiles;
-    QLabel* lblNoFiles;
-    QLabel* lblFileSize;
-    QLabel* lblSplitDetails;
+    QLineEdit* sourceFileEdit;
+    QPushButton* browseSourceButton;
+    QLineEdit* splitFolderEdit;
+    QPushButton* browseSplitFolderButton;
+    QComboBox* splitMethodBox;
+    QComboBox* splitSizeBox;
+    QLabel* splitSizeUnitLabel;
+    QLineEdit* pieceCountEdit;
+    UpDownButtons* pieceCountButtons;
+    QLabel* pieceCountNoteLabel;
+    QLabel* fileSizeLabel;
+    QLabel* splitDetailsLabel;
 
-    QLineEdit* txtSplitFile;
-    QPushButton* cmdBrowseFile2;
-    QLineEdit* txtRestoreTo;
-    QPushButton* cmdBrowseFolderRestore;
-    QCheckBox* chkDeletePieces;
-    QCheckBox* chkRestoreTime;
-    QPushButton* cmdVerify;
+    QLineEdit* descriptorEdit;
+    QPushButton* browseDescriptorButton;
+    QLineEdit* restoreFolderEdit;
+    QPushButton* browseRestoreFolderButton;
+    QCheckBox* deletePiecesBox;
+    QCheckBox* restoreTimeBox;
+    QPushButton* verifyButton;
 
     // Under the tabs: what the last operation did, with a button that opens its folder.
     StatusLine* statusLine;
 
-    QAction* miConfig;
-    QAction* miExit;
-    QAction* miHelp;
-    QAction* miChk4Updt;
-    QAction* miDonate;
-    QAction* miHomePage;
-    QAction* miAbout;
+    QAction* configurationAction;
+    QAction* exitAction;
+    QAction* helpAction;
+    QAction* checkUpdatesAction;
+    QAction* donateAction;
+    QAction* homePageAction;
+    QAction* aboutAction;
 
     // Handlers.
-    void FormCreate(const std::vector<std::string>& arguments);
-    void FormClose();
-    // The key filter of cmbSplitSize and txtNoFiles: backspace and digits pass, anything else
+    void OnCreate(const std::vector<std::string>& arguments);
+    void OnClose();
+    // The key filter of splitSizeBox and pieceCountEdit: backspace and digits pass, anything else
     // becomes 0 (discarded).
-    void cmbSplitSizeKeyPress(char& key);
-    void cmbSplitMethodChange();
-    void cmbSplitSizeChange();
-    void txtNoFilesChange();
-    void txtFileToSplitChange();
+    void FilterNumberKey(char& key);
+    void OnSplitMethodChanged();
+    void OnSplitSizeChanged();
+    void OnPieceCountChanged();
+    void OnSourceFileChanged();
     void UpdateLabels();
-    void cmdActionClick();
-    // Checks the split set of txtSplitFile without writing anything and shows the outcome.
-    void cmdVerifyClick();
-    // Puts fileName into tab (tsSplit or tsRestore), makes that tab active and fills its
+    void OnAction();
+    // Checks the split set of descriptorEdit without writing anything and shows the outcome.
+    void OnVerify();
+    // Puts fileName into tab (splitTab or restoreTab), makes that tab active and fills its
     // destination from the settings or from the file's own folder.
     void AddFile(QWidget* tab, const std::string& fileName);
-    void pcMainChange();
-    void txtSplitFileChange();
-    void cmdBrowseFileClick();
-    void cmdBrowseFolderSplitClick();
-    void cmdBrowseFolderRestoreClick();
-    void miExitClick();
-    void miConfigClick();
-    void miHelpClick();
-    void miChk4UpdtClick();
-    void miDonateClick();
-    void miHomePageClick();
-    void miAboutClick();
+    void OnTabChanged();
+    void OnDescriptorChanged();
+    void OnBrowseFile();
+    void OnBrowseSplitFolder();
+    void OnBrowseRestoreFolder();
+    void OnExit();
+    void OnConfiguration();
+    void OnHelp();
+    void OnCheckUpdates();
+    void OnDonate();
+    void OnHomePage();
+    void OnAbout();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -166,7 +174,10 @@ class MainWindow final : public QMainWindow {
     std::string OwnFolder(const std::string& fileName) const;
     // The piece size for the split action, or nothing with failure set.
     std::optional<std::uint32_t> PieceSizeForSplit(std::string& failure);
-    void SetBusy(bool busy);
+    // While an operation runs: the inputs, the action and close buttons and the menus disabled.
+    void BeginBusy();
+    void EndBusy();
+    void EnableInputs(bool enabled);
     // After an operation: the status line, the fields that name files it deleted, the sound or
     // the error box, and the notification when the user may be away.
     struct Outcome {
@@ -181,7 +192,11 @@ class MainWindow final : public QMainWindow {
     };
     void ReportOutcome(const Outcome& outcome);
 
+    GuiService& m_gui;
+    Registry& m_registry;
     FileSystem& m_files;
+    Settings& m_settings;
+    Openers m_open;
     GuiProgress m_progress;
     GuiPrompt m_prompt;
     std::string m_helpFilePath;

@@ -23,17 +23,21 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 
-#include "gui/ConfigWindow.h"
+#include "core/settings/SettingsStore.h"
+#include "core/version/ProductUrls.h"
+#include "gui/AboutWindow.h"
 #include "gui/Application.h"
+#include "gui/ConfigWindow.h"
 #include "gui/GuiProgress.h"
 #include "gui/GuiService.h"
 #include "gui/HelpViewer.h"
 #include "gui/MainWindow.h"
 #include "gui/StatusLine.h"
-#include "gui/AboutWindow.h"
 #include "gui/UpdateCheckWindow.h"
-#include "core/version/ProductUrls.h"
+#include "platform/FileSystem.h"
+#include "platform/Registry.h"
 
 namespace {
 
@@ -127,24 +131,28 @@ int main(int argc, char** argv) {
     argc -= first - 1;
     const QString folder = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(folder);
+    // The program's own file system, settings hive and settings, as it makes them.
+    const std::unique_ptr<FileSystem> files = MakeSystemFileSystem();
+    const std::unique_ptr<Registry> registry = OpenUserRegistry();
+    Settings settings;
     SilentGui gui;
-    const ScopedGuiService installed(gui);
+    HelpViewerSlot help(gui);
 
-    const ProgramWindows windows = StartUp({});
+    const ProgramWindows windows = StartUp({gui, *registry, *files, settings}, {});
     MainWindow* form = windows.mainForm;
     bool ok = Save(form, folder, QStringLiteral("main-split"));
 
     QTemporaryDir sample;
     const std::string file = sample.filePath(QStringLiteral("Holiday.avi")).toStdString();
     std::ofstream(file, std::ios::binary) << std::string(1500000, 'x');
-    form->AddFile(form->tsSplit, file);
-    form->cmbSplitMethod->setCurrentIndex(0);
+    form->AddFile(form->splitTab, file);
+    form->splitMethodBox->setCurrentIndex(0);
     ok = Save(form, folder, QStringLiteral("main-split-size")) && ok;
-    form->cmbSplitMethod->setCurrentIndex(1);
-    form->txtNoFiles->setText(QStringLiteral("3"));
+    form->splitMethodBox->setCurrentIndex(1);
+    form->pieceCountEdit->setText(QStringLiteral("3"));
     ok = Save(form, folder, QStringLiteral("main-split-files")) && ok;
 
-    form->pcMain->setCurrentWidget(form->tsRestore);
+    form->tabs->setCurrentWidget(form->restoreTab);
     ok = Save(form, folder, QStringLiteral("main-restore")) && ok;
 
     for (int i = 2; i < argc; ++i) {
@@ -166,24 +174,23 @@ int main(int argc, char** argv) {
             progress.End();
         } else if (name == "done") {
             // After a split: the status line with the way to the pieces.
-            form->pcMain->setCurrentWidget(form->tsSplit);
+            form->tabs->setCurrentWidget(form->splitTab);
             form->statusLine->ShowDone("Split into 37 pieces in /tmp/data", "/tmp/data");
             ok = Save(form, folder, QStringLiteral("main-done")) && ok;
             form->statusLine->Clear();
         } else if (name == "config" && windows.config) {
             // As a new user first sees it, then with a default split folder chosen.
             ok = Save(windows.config, folder, QStringLiteral("config")) && ok;
-            windows.config->txtSplitToDef->setText(QStringLiteral("/home/user/Splits"));
-            windows.config->chkSplitTo->setChecked(true);
+            windows.config->defaultSplitFolderEdit->setText(QStringLiteral("/home/user/Splits"));
+            windows.config->splitToFolderBox->setChecked(true);
             ok = Save(windows.config, folder, QStringLiteral("config-folders")) && ok;
             windows.config->hide();
         } else if (name == "about" && windows.about) {
             ok = Save(windows.about, folder, QStringLiteral("about")) && ok;
             windows.about->hide();
-        } else if ((name == "updates-newer" || name == "updates-latest") &&
-                   UpdateCheckWindow::Instance()) {
+        } else if ((name == "updates-newer" || name == "updates-latest") && windows.updateCheck) {
             // Checked against a file published here and now instead of on the web site.
-            UpdateCheckWindow* check = UpdateCheckWindow::Instance();
+            UpdateCheckWindow* check = windows.updateCheck;
             const bool newer = name == "updates-newer";
             check->SetSetupSource([newer, &sample] {
                 UpdateCheckSetup setup = OwnUpdateCheckSetup(HomePageUrl, kApplicationTitle);
@@ -205,8 +212,8 @@ int main(int argc, char** argv) {
             check->hide();
         } else if (name == "help") {
             // The help beside the program, opened on its contents as F1 opens it.
-            ShowHelpViewer(form->HelpFilePath());
-            HelpViewer* viewer = HelpViewerInstance();
+            help.Show(form->HelpFilePath());
+            HelpViewer* viewer = help.Viewer();
             ok = viewer && Save(viewer, folder, QStringLiteral("help")) && ok;
             delete viewer;
         } else {

@@ -12,31 +12,31 @@
 
 namespace olvo {
 
-StatusLine::StatusLine(QWidget* parent) : QWidget(parent) {
+StatusLine::StatusLine(GuiService& gui, QWidget* parent) : QWidget(parent), m_gui(gui) {
     setObjectName(QStringLiteral("StatusLine"));
-    lblStatus = new QLabel(this);
-    lblStatus->setObjectName(QStringLiteral("lblStatus"));
-    lblStatus->setTextFormat(Qt::PlainText);
-    cmdOpenFolder = new QToolButton(this);
-    cmdOpenFolder->setObjectName(QStringLiteral("cmdOpenFolder"));
+    textLabel = new QLabel(this);
+    textLabel->setObjectName(QStringLiteral("lblStatus"));
+    textLabel->setTextFormat(Qt::PlainText);
+    openFolderButton = new QToolButton(this);
+    openFolderButton->setObjectName(QStringLiteral("cmdOpenFolder"));
     // A link in the sentence: flat, underlined, in the palette's link colour.
-    cmdOpenFolder->setAutoRaise(true);
-    cmdOpenFolder->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    cmdOpenFolder->setCursor(Qt::PointingHandCursor);
-    QFont font = cmdOpenFolder->font();
+    openFolderButton->setAutoRaise(true);
+    openFolderButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    openFolderButton->setCursor(Qt::PointingHandCursor);
+    QFont font = openFolderButton->font();
     font.setUnderline(true);
-    cmdOpenFolder->setFont(font);
-    QPalette palette = cmdOpenFolder->palette();
+    openFolderButton->setFont(font);
+    QPalette palette = openFolderButton->palette();
     palette.setColor(QPalette::ButtonText, palette.color(QPalette::Link));
-    cmdOpenFolder->setPalette(palette);
+    openFolderButton->setPalette(palette);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(lblStatus);
-    layout->addWidget(cmdOpenFolder);
+    layout->addWidget(textLabel);
+    layout->addWidget(openFolderButton);
     layout->addStretch(1);
-    connect(cmdOpenFolder, &QToolButton::clicked, this,
-            [this] { RunHandler([this] { cmdOpenFolderClick(); }); });
+    connect(openFolderButton, &QToolButton::clicked, this,
+            [this] { RunHandler(m_gui, [this] { OnOpenFolder(); }); });
     Clear();
 }
 
@@ -67,11 +67,11 @@ void StatusLine::ShowText() {
     // The room of the line, less the button's frame around its text.
     const int width = contentsRect().width();
     if (width > 0) {
-        const QFontMetrics headMetrics = lblStatus->fontMetrics();
-        const QFontMetrics tailMetrics = cmdOpenFolder->fontMetrics();
+        const QFontMetrics headMetrics = textLabel->fontMetrics();
+        const QFontMetrics tailMetrics = openFolderButton->fontMetrics();
         const int frame =
-            link ? cmdOpenFolder->sizeHint().width() -
-                       tailMetrics.size(Qt::TextShowMnemonic, cmdOpenFolder->text()).width()
+            link ? openFolderButton->sizeHint().width() -
+                       tailMetrics.size(Qt::TextShowMnemonic, openFolderButton->text()).width()
                  : 0;
         // The folder keeps at least the room of a short one; the text before it gives way then.
         const int least = std::min(tailMetrics.horizontalAdvance(tail),
@@ -85,13 +85,13 @@ void StatusLine::ShowText() {
         if (tailMetrics.horizontalAdvance(tail) > tailRoom)
             tail = tailMetrics.elidedText(tail, Qt::ElideMiddle, tailRoom);
     }
-    lblStatus->setText(head);
-    lblStatus->setToolTip(whole);
+    textLabel->setText(head);
+    textLabel->setToolTip(whole);
     // A "&" in a folder's name is a letter, not a shortcut.
-    cmdOpenFolder->setText(QString(tail).replace(QLatin1Char('&'), QStringLiteral("&&")));
-    cmdOpenFolder->setToolTip(link ? QStringLiteral("Open %1 in the file manager").arg(folder)
-                                   : QString());
-    cmdOpenFolder->setVisible(link);
+    openFolderButton->setText(QString(tail).replace(QLatin1Char('&'), QStringLiteral("&&")));
+    openFolderButton->setToolTip(link ? QStringLiteral("Open %1 in the file manager").arg(folder)
+                                      : QString());
+    openFolderButton->setVisible(link);
     layout()->activate();
 }
 
@@ -100,8 +100,8 @@ void StatusLine::resizeEvent(QResizeEvent* event) {
     ShowText();
 }
 
-void StatusLine::cmdOpenFolderClick() {
-    if (!m_folder.empty()) Gui().OpenUrl(FolderUrl(m_folder));
+void StatusLine::OnOpenFolder() {
+    if (!m_folder.empty()) m_gui.OpenUrl(FolderUrl(m_folder));
 }
 
 }  // namespace olvo

@@ -11,9 +11,12 @@ class QToolButton;
 
 namespace olvo {
 
+class GuiService;
+
 class StatusLine final : public QWidget {
   public:
-    explicit StatusLine(QWidget* parent = nullptr);
+    // gui opens the folder in the file manager.
+    explicit StatusLine(GuiService& gui, QWidget* parent = nullptr);
 
     // Shows text, which ends with folder; the folder becomes the button that opens it. What does
     // not fit the line is shortened in the middle (the folder first) and shown whole in the tool
@@ -26,8 +29,8 @@ class StatusLine final : public QWidget {
     const std::string& Folder() const { return m_folder; }
 
     // The text before the folder, and the folder as a button.
-    QLabel* lblStatus;
-    QToolButton* cmdOpenFolder;
+    QLabel* textLabel;
+    QToolButton* openFolderButton;
 
     // The address the desktop opens for a folder.
     static std::string FolderUrl(const std::string& folder);
@@ -37,8 +40,9 @@ class StatusLine final : public QWidget {
 
   private:
     void ShowText();
-    void cmdOpenFolderClick();
+    void OnOpenFolder();
 
+    GuiService& m_gui;
     std::string m_text;
     std::string m_folder;
 };

@@ -28,20 +28,7 @@ class QPushButton;
 
 namespace olvo {
 
-// The application's cursor as a single setting, not a stack: the hourglass, or the default (no
-// cursor of the application's own). Setting the hourglass twice and the default once ends with
-// the default, as the update check and its menu command expect.
-void SetHourglassCursor();
-void SetDefaultCursor();
-
-// The hourglass from construction; the default cursor at the end of the scope, however it ends.
-class HourglassScope {
-  public:
-    HourglassScope() { SetHourglassCursor(); }
-    ~HourglassScope() { SetDefaultCursor(); }
-    HourglassScope(const HourglassScope&) = delete;
-    HourglassScope& operator=(const HourglassScope&) = delete;
-};
+class GuiService;
 
 class UpdateCheckWindow final : public QDialog {
   public:
@@ -49,11 +36,9 @@ class UpdateCheckWindow final : public QDialog {
     // application title, read afresh for every check.
     using SetupSource = std::function<UpdateCheckSetup()>;
 
-    explicit UpdateCheckWindow(QWidget* parent = nullptr);
+    // gui takes the download link to the browser.
+    explicit UpdateCheckWindow(GuiService& gui, QWidget* parent = nullptr);
     ~UpdateCheckWindow() override;
-
-    // The instance of this run (the first one created), or null once it is gone.
-    static UpdateCheckWindow* Instance();
 
     // Replaces where the checks get their setup (nothing: the default again).
     void SetSetupSource(SetupSource source);
@@ -63,29 +48,29 @@ class UpdateCheckWindow final : public QDialog {
     void CentreOnShow(QWidget* owner);
 
     // Controls.
-    QGroupBox* grpUpdtInfo;
-    QLabel* lblInfo;
-    QGroupBox* grpVersion;
-    QLabel* Label2;
-    QLabel* lblCurVer;
-    QLabel* Label3;
-    QLabel* lblAvailVer;
-    QGroupBox* grpDownload;
-    QLabel* Label6;
+    QGroupBox* infoGroup;
+    QLabel* infoLabel;
+    QGroupBox* versionGroup;
+    QLabel* installedCaption;
+    QLabel* installedVersionLabel;
+    QLabel* availableCaption;
+    QLabel* availableVersionLabel;
+    QGroupBox* downloadGroup;
+    QLabel* downloadHint;
     // Its hint (tool tip) holds the address of the new release; hints are not shown here.
-    QLabel* lblLink;
-    QPushButton* cmdClose;
+    QLabel* downloadLink;
+    QPushButton* closeButton;
 
     // Handlers.
     // Runs the check and shows its outcome, with the hourglass until it is done. The labels are
     // emptied and the download group hidden first, so a check that raises (our own release
     // number not an integer) leaves no earlier outcome behind; the cursor is the default again
     // on every path.
-    void FormShow();
-    // A web address in lblLink's hint: hands it to the browser, then asks the application to end
-    // (the window closes with it). Any other address: nothing happens.
-    void lblLinkClick();
-    void cmdCloseClick();
+    void OnShow();
+    // A web address in downloadLink's hint: hands it to the browser, then asks the application to
+    // end (the window closes with it). Any other address: nothing happens.
+    void OnDownloadLink();
+    void OnCloseButton();
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -96,6 +81,7 @@ class UpdateCheckWindow final : public QDialog {
     void BuildWindow();
     void Display(const UpdateCheckResult& result);
 
+    GuiService& m_gui;
     SetupSource m_setupSource;
     QPointer<QWidget> m_centreOn;
 };

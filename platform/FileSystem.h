@@ -176,10 +176,4 @@ enum class CopyMethod { KernelWherePossible, Buffered };
 std::unique_ptr<FileSystem> MakeSystemFileSystem(
     CopyMethod method = CopyMethod::KernelWherePossible);
 
-// The file system of this machine.
-FileSystem& SystemFileSystem();
-// Whether SystemFileSystem copies in the kernel where it can (the default) or always through the
-// buffer; the benchmark measures both.
-void UseKernelCopy(bool enabled);
-
 }  // namespace olvo

@@ -84,11 +84,7 @@ class ScopedRegistryKey {
 // location is worked out again at every first open.
 std::unique_ptr<Registry> OpenUserRegistry();
 
-// The current user's hive. On POSIX a text file in the form of a registry export,
-// ${XDG_CONFIG_HOME:-$HOME/.config}/Kestrava/registry.reg (see posix/PosixRegistry.cpp); the
-// location is worked out again at every first open.
-Registry& UserRegistry();
-// Where UserRegistry keeps the hive now; empty when no home folder can be found.
+// Where OpenUserRegistry's hive is kept now; empty when no home folder can be found.
 std::string UserHivePath();
 
 }  // namespace olvo

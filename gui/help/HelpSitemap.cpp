@@ -5,33 +5,20 @@
 #include <utility>
 
 #include "core/engine/Utf8.h"
+#include "platform/Text.h"
 
 namespace olvo {
 namespace {
 
+// White space as HTML knows it.
+constexpr std::string_view kHtmlBlanks = " \t\r\n\f\v";
+
 bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
-}
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    return true;
+    return kHtmlBlanks.find(c) != std::string_view::npos;
 }
 
 bool IsNameChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-}
-
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-    return text;
 }
 
 // No NUL in a name, and no surrogate or out-of-range value: those become the replacement
@@ -52,8 +39,8 @@ std::optional<std::uint32_t> Reference(std::string_view name) {
             unsigned digit;
             if (c >= '0' && c <= '9')
                 digit = static_cast<unsigned>(c - '0');
-            else if (hex && Lower(c) >= 'a' && Lower(c) <= 'f')
-                digit = static_cast<unsigned>(Lower(c) - 'a' + 10);
+            else if (hex && ToLowerAscii(c) >= 'a' && ToLowerAscii(c) <= 'f')
+                digit = static_cast<unsigned>(ToLowerAscii(c) - 'a' + 10);
             else
                 return std::nullopt;
             value = value * (hex ? 16 : 10) + digit;
@@ -63,12 +50,12 @@ std::optional<std::uint32_t> Reference(std::string_view name) {
     static constexpr std::pair<std::string_view, std::uint32_t> kNamed[] = {
         {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}, {"nbsp", 0xA0}};
     for (const auto& [known, code] : kNamed)
-        if (EqualNoCase(name, known)) return code;
+        if (EqualsNoCase(name, known)) return code;
     return std::nullopt;
 }
 
 std::string Decoded(std::string_view text) {
-    text = Trimmed(text);
+    text = Trim(text, kHtmlBlanks);
     std::string out;
     out.reserve(text.size());
     std::size_t at = 0;
@@ -140,7 +127,7 @@ class TagReader {
 
     std::string LowerWord() {
         std::string word;
-        while (!AtEnd() && IsNameChar(m_text[m_at])) word += Lower(m_text[m_at++]);
+        while (!AtEnd() && IsNameChar(m_text[m_at])) word += ToLowerAscii(m_text[m_at++]);
         return word;
     }
 
@@ -164,7 +151,7 @@ class TagReader {
             }
             std::string name;
             while (!AtEnd() && !IsBlank(m_text[m_at]) && m_text[m_at] != '=' && m_text[m_at] != '>')
-                name += Lower(m_text[m_at++]);
+                name += ToLowerAscii(m_text[m_at++]);
             if (name.empty()) {
                 ++m_at;  // a stray "=": step over it
                 continue;
@@ -226,14 +213,14 @@ std::vector<SitemapEntry> ParseSitemap(std::string_view text) {
     while (const std::optional<Tag> tag = reader.Next()) {
         if (tag->name == "object") {
             finish();
-            if (!tag->closing && EqualNoCase(tag->Attribute("type"), "text/sitemap"))
+            if (!tag->closing && EqualsNoCase(tag->Attribute("type"), "text/sitemap"))
                 pending.emplace();
         } else if (tag->name == "param" && !tag->closing && pending) {
             const std::string_view name = tag->Attribute("name");
             const std::string_view value = tag->Attribute("value");
             // An index entry may name several pages; the first one is the entry's.
-            if (EqualNoCase(name, "Name") && pending->name.empty()) pending->name = value;
-            if (EqualNoCase(name, "Local") && pending->local.empty()) pending->local = value;
+            if (EqualsNoCase(name, "Name") && pending->name.empty()) pending->name = value;
+            if (EqualsNoCase(name, "Local") && pending->local.empty()) pending->local = value;
         } else if (tag->name == "ul") {
             finish();
             if (!tag->closing) {

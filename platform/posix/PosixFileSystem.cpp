@@ -172,7 +172,6 @@ class PosixLock final : public FileLock {
 class PosixFileSystem final : public FileSystem {
   public:
     explicit PosixFileSystem(CopyMethod method) : m_method(method) {}
-    void SetCopyMethod(CopyMethod method) { m_method = method; }
 
     std::optional<FileEntry> Find(const std::string& path) override {
         struct stat st {};
@@ -348,24 +347,8 @@ class PosixFileSystem final : public FileSystem {
 
 }  // namespace
 
-namespace {
-PosixFileSystem& SharedFileSystem() {
-    static PosixFileSystem system(CopyMethod::KernelWherePossible);
-    return system;
-}
-}  // namespace
-
 std::unique_ptr<FileSystem> MakeSystemFileSystem(CopyMethod method) {
     return std::make_unique<PosixFileSystem>(method);
-}
-
-void UseKernelCopy(bool enabled) {
-    SharedFileSystem().SetCopyMethod(enabled ? CopyMethod::KernelWherePossible
-                                             : CopyMethod::Buffered);
-}
-
-FileSystem& SystemFileSystem() {
-    return SharedFileSystem();
 }
 
 }  // namespace olvo

@@ -293,11 +293,6 @@ std::unique_ptr<Registry> OpenUserRegistry() {
     return std::make_unique<HiveFileRegistry>(std::string());
 }
 
-Registry& UserRegistry() {
-    static HiveFileRegistry registry{std::string()};
-    return registry;
-}
-
 std::unique_ptr<Registry> MakeHiveFileRegistry(std::string path) {
     return std::make_unique<HiveFileRegistry>(path.empty() ? "./registry.reg" : std::move(path));
 }

@@ -323,13 +323,5 @@ std::unique_ptr<FileSystem> MakeSystemFileSystem(CopyMethod) {
     return std::make_unique<Win32FileSystem>();
 }
 
-void UseKernelCopy(bool) {
-    // Nothing to choose: every copy goes through the buffer here.
-}
-
-FileSystem& SystemFileSystem() {
-    static Win32FileSystem system;
-    return system;
-}
 
 }  // namespace olvo

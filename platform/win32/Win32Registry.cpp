@@ -118,11 +118,6 @@ std::unique_ptr<Registry> OpenUserRegistry() {
     return std::make_unique<Win32Registry>();
 }
 
-Registry& UserRegistry() {
-    static Win32Registry registry;
-    return registry;
-}
-
 std::string UserHivePath() {
     return "HKEY_CURRENT_USER";
 }

@@ -15,13 +15,13 @@
 #include <map>
 #include <random>
 
+#include "gui/ConfigWindow.h"
+#include "gui/UpdateCheckWindow.h"
 #include "platform/Download.h"
 #include "platform/Registry.h"
 #include "platform/RegistryHive.h"
-#include "gui/ConfigWindow.h"
 #include "support/TestHttpServer.h"
 #include "tests/gui/MainWindowFixture.h"
-#include "gui/UpdateCheckWindow.h"
 
 namespace olvo::test {
 namespace {
@@ -107,8 +107,8 @@ class BadInputGui : public MainWindowFixture {
     }
 
     void ShowTab(int index) {
-        QTest::mouseClick(Form().pcMain->tabBar(), Qt::LeftButton, Qt::NoModifier,
-                          Form().pcMain->tabBar()->tabRect(index).center());
+        QTest::mouseClick(Form().tabs->tabBar(), Qt::LeftButton, Qt::NoModifier,
+                          Form().tabs->tabBar()->tabRect(index).center());
     }
 
     // The Split tab: the source typed or chosen in the file dialog, the destination chosen in the
@@ -118,41 +118,41 @@ class BadInputGui : public MainWindowFixture {
         MainWindow& form = Form();
         ShowTab(0);
         if (typed) {
-            TypeInto(form.txtFileToSplit, ToQPath(source));
+            TypeInto(form.sourceFileEdit, ToQPath(source));
         } else {
             gui.fileAnswer = source;
-            QTest::mouseClick(form.cmdBrowseFile, Qt::LeftButton);
+            QTest::mouseClick(form.browseSourceButton, Qt::LeftButton);
         }
         if (!destination.empty()) {
             gui.folderAnswer = destination;
-            QTest::mouseClick(form.cmdBrowseFolderSplit, Qt::LeftButton);
+            QTest::mouseClick(form.browseSplitFolderButton, Qt::LeftButton);
         }
-        form.cmbSplitMethod->setCurrentIndex(0);
-        Retype(form.cmbSplitSize->lineEdit(), sizeKB);
+        form.splitMethodBox->setCurrentIndex(0);
+        Retype(form.splitSizeBox->lineEdit(), sizeKB);
     }
     // The Restore tab: the descriptor typed or chosen, the destination chosen.
     void PrepareRestore(const std::string& descriptor, bool typed, const std::string& destination) {
         MainWindow& form = Form();
         ShowTab(1);
         if (typed) {
-            TypeInto(form.txtSplitFile, ToQPath(descriptor));
+            TypeInto(form.descriptorEdit, ToQPath(descriptor));
         } else {
             gui.fileAnswer = descriptor;
-            QTest::mouseClick(form.cmdBrowseFile2, Qt::LeftButton);
+            QTest::mouseClick(form.browseDescriptorButton, Qt::LeftButton);
         }
         gui.folderAnswer = destination;
-        QTest::mouseClick(form.cmdBrowseFolderRestore, Qt::LeftButton);
+        QTest::mouseClick(form.browseRestoreFolderButton, Qt::LeftButton);
     }
 
     // Presses the action button; the operation must be over in seconds, the window idle again.
     void Act(const std::string& what) {
         const auto start = std::chrono::steady_clock::now();
-        QTest::mouseClick(Form().cmdAction, Qt::LeftButton);
+        QTest::mouseClick(Form().actionButton, Qt::LeftButton);
         EXPECT_LT(std::chrono::steady_clock::now() - start, kPatience) << what;
         EXPECT_EQ(QApplication::overrideCursor(), nullptr) << what;
         EXPECT_EQ(Form().ProgressDisplay().Window(), nullptr) << what;
         EXPECT_FALSE(Form().Busy()) << what;
-        EXPECT_TRUE(Form().cmdAction->isEnabled()) << what;
+        EXPECT_TRUE(Form().actionButton->isEnabled()) << what;
     }
 };
 
@@ -169,7 +169,7 @@ TEST_F(BadInputGui, SourcesThatAreNotFilesNeedNoSplitting) {
             PrepareSplit(source, typed, out);
             // A device or a pipe is found, with nothing in it to split.
             const bool found = source == "/dev/zero" || source == pipe;
-            EXPECT_EQ(Text(Form().lblFileSize), found ? "0KB" : "-") << what;
+            EXPECT_EQ(Text(Form().fileSizeLabel), found ? "0KB" : "-") << what;
             Act(what);
             EXPECT_EQ(Shown(), Error("File does not need splitting!")) << what;
             EXPECT_TRUE(gui.sounds.empty());
@@ -398,7 +398,7 @@ TEST_F(BadInputGui, APieceCountOfFourBillionForAFewBytesIsRefused) {
 }
 
 TEST_F(BadInputGui, AHiveOfRandomBytesGivesTheDefaultsAndIsKeptAsideOnTheNextSave) {
-    const std::string hive = UserHivePath();
+    const std::string hive = hivePath;
     fs::create_directories(fs::path(hive).parent_path());
     const std::string noise = RandomBytes(8192, 11);
     WriteFile(hive, noise);
@@ -406,20 +406,20 @@ TEST_F(BadInputGui, AHiveOfRandomBytesGivesTheDefaultsAndIsKeptAsideOnTheNextSav
     MainWindow& form = Open();
     EXPECT_EQ(Shown(), std::vector<std::string>{});
     EXPECT_EQ(form.SplitSizes(), (std::vector<std::string>{"1420", "663552", "714752"}));
-    EXPECT_EQ(Text(form.cmbSplitSize), "1420");
-    EXPECT_FALSE(ProgramSettings().SplitToFolder);
-    EXPECT_FALSE(ProgramSettings().RestoreToFolder);
+    EXPECT_EQ(Text(form.splitSizeBox), "1420");
+    EXPECT_FALSE(settings.SplitToFolder);
+    EXPECT_FALSE(settings.RestoreToFolder);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
     // The next save, through the configuration window's OK.
-    auto* config = new ConfigWindow(&form);
+    auto* config = new ConfigWindow(gui, *registry, ApplyTo(form), &form);
     config->show();
-    QTest::mouseClick(config->cmdOK, Qt::LeftButton);
+    QTest::mouseClick(config->okButton, Qt::LeftButton);
     EXPECT_EQ(Shown(), std::vector<std::string>{});
     EXPECT_EQ(ReadFile(hive + ".bad"), noise);
     EXPECT_TRUE(ParseHive(ReadFile(hive)));
     ConfigValues stored;
-    LoadConfigValues(UserRegistry(), stored);
+    LoadConfigValues(*registry, stored);
     EXPECT_EQ(stored.splitSizes, "1420,663552,714752");
 }
 
@@ -427,7 +427,7 @@ TEST_F(BadInputGui, AnUpdateFileOfRandomBytesShowsTheLatestVersion) {
     TestHttpServer server;
     TempDir copies;
     MainWindow& form = Open();
-    auto* check = new UpdateCheckWindow(&form);
+    auto* check = new UpdateCheckWindow(gui, &form);
     UpdateCheckSetup setup;
     setup.homePageUrl = server.Url("/noise");
     setup.applicationTitle = "Kestrava File Splitter";
@@ -448,10 +448,10 @@ TEST_F(BadInputGui, AnUpdateFileOfRandomBytesShowsTheLatestVersion) {
         check->hide();
         check->show();
         EXPECT_LT(std::chrono::steady_clock::now() - start, kPatience);
-        EXPECT_EQ(Text(check->lblInfo), "You have the latest version of Kestrava File Splitter.");
-        EXPECT_EQ(Text(check->lblCurVer), "1.0.0");
-        EXPECT_EQ(Text(check->lblAvailVer), "");
-        EXPECT_FALSE(check->grpDownload->isVisible());
+        EXPECT_EQ(Text(check->infoLabel), "You have the latest version of Kestrava File Splitter.");
+        EXPECT_EQ(Text(check->installedVersionLabel), "1.0.0");
+        EXPECT_EQ(Text(check->availableVersionLabel), "");
+        EXPECT_FALSE(check->downloadGroup->isVisible());
         EXPECT_FALSE(Exists(copies / "versions.ini"));
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
         EXPECT_EQ(Shown(), std::vector<std::string>{});

@@ -6,10 +6,10 @@
 #include <QTimer>
 #include <filesystem>
 
-#include "platform/RegistryHive.h"
-#include "gui/ConfigWindow.h"
-#include "tests/gui/MainWindowFixture.h"
 #include "gui/Application.h"
+#include "gui/ConfigWindow.h"
+#include "platform/RegistryHive.h"
+#include "tests/gui/MainWindowFixture.h"
 
 namespace olvo::test {
 namespace {
@@ -23,8 +23,7 @@ class ConfigTest : public MainWindowFixture {
     // The main window and the configuration window, created as start-up creates them; the
     // configuration window goes with the main window.
     ConfigWindow& CreateBoth() {
-        MainWindow& form = Create();
-        m_config = new ConfigWindow(&form);
+        m_config = StartAll().config;
         return *m_config;
     }
     // Shows the window as its modal opening does, without waiting for it to close.
@@ -36,12 +35,12 @@ class ConfigTest : public MainWindowFixture {
 
     ConfigValues Stored() {
         ConfigValues values;
-        LoadConfigValues(UserRegistry(), values);
+        LoadConfigValues(*registry, values);
         return values;
     }
     void WriteHive(const std::string& values) {
-        std::filesystem::create_directories(std::filesystem::path(UserHivePath()).parent_path());
-        WriteFile(UserHivePath(), kHiveHead + values + "\n");
+        std::filesystem::create_directories(std::filesystem::path(hivePath).parent_path());
+        WriteFile(hivePath, kHiveHead + values + "\n");
     }
 
     static std::string Text(const QPlainTextEdit* memo) { return FromQ(memo->toPlainText()); }
@@ -54,40 +53,40 @@ class ConfigTest : public MainWindowFixture {
 TEST_F(ConfigTest, AFirstOpeningShowsTheDefaultsWithApplyOff) {
     ConfigWindow& config = CreateBoth();
     EXPECT_FALSE(config.isVisible());
-    EXPECT_FALSE(config.cmdApply->isEnabled());
+    EXPECT_FALSE(config.applyButton->isEnabled());
     EXPECT_EQ(config.size(), QSize(321, 352));
     EXPECT_EQ(config.minimumSize(), config.maximumSize());
-    EXPECT_TRUE(config.cmdOK->isDefault());
-    EXPECT_TRUE(config.txtSplitToDef->isReadOnly());
+    EXPECT_TRUE(config.okButton->isDefault());
+    EXPECT_TRUE(config.defaultSplitFolderEdit->isReadOnly());
     Open();
-    EXPECT_FALSE(config.chkSplitTo->isChecked());
-    EXPECT_FALSE(config.chkRestoreTo->isChecked());
-    EXPECT_EQ(Text(config.txtSplitToDef), "");
-    EXPECT_EQ(Text(config.txtRestoreToDef), "");
-    EXPECT_EQ(Text(config.mmoSplitSizes), "1420,663552,714752");
-    EXPECT_FALSE(config.cmdApply->isEnabled());
-    EXPECT_EQ(config.focusWidget(), config.cmdOK);
+    EXPECT_FALSE(config.splitToFolderBox->isChecked());
+    EXPECT_FALSE(config.restoreToFolderBox->isChecked());
+    EXPECT_EQ(Text(config.defaultSplitFolderEdit), "");
+    EXPECT_EQ(Text(config.defaultRestoreFolderEdit), "");
+    EXPECT_EQ(Text(config.splitSizesEdit), "1420,663552,714752");
+    EXPECT_FALSE(config.applyButton->isEnabled());
+    EXPECT_EQ(config.focusWidget(), config.okButton);
     EXPECT_TRUE(gui.boxes.empty());
     // Opening writes nothing, and creates no settings file.
-    EXPECT_FALSE(Exists(UserHivePath()));
+    EXPECT_FALSE(Exists(hivePath));
 }
 
 TEST_F(ConfigTest, ASwitchWithoutItsFolderCannotBeTurnedOn) {
     StoreSettings({false, false, "", "/restore", DefaultSplitSizes});
     ConfigWindow& config = CreateBoth();
     Open();
-    QTest::mouseClick(config.chkSplitTo, Qt::LeftButton);
-    EXPECT_FALSE(config.chkSplitTo->isChecked());
-    EXPECT_FALSE(config.cmdApply->isEnabled());
+    QTest::mouseClick(config.splitToFolderBox, Qt::LeftButton);
+    EXPECT_FALSE(config.splitToFolderBox->isChecked());
+    EXPECT_FALSE(config.applyButton->isEnabled());
 
     // With its folder set, each click toggles the switch and enables Apply.
-    QTest::mouseClick(config.chkRestoreTo, Qt::LeftButton);
-    EXPECT_TRUE(config.chkRestoreTo->isChecked());
-    EXPECT_TRUE(config.cmdApply->isEnabled());
-    config.cmdApply->setEnabled(false);
-    QTest::mouseClick(config.chkRestoreTo, Qt::LeftButton);
-    EXPECT_FALSE(config.chkRestoreTo->isChecked());
-    EXPECT_TRUE(config.cmdApply->isEnabled());
+    QTest::mouseClick(config.restoreToFolderBox, Qt::LeftButton);
+    EXPECT_TRUE(config.restoreToFolderBox->isChecked());
+    EXPECT_TRUE(config.applyButton->isEnabled());
+    config.applyButton->setEnabled(false);
+    QTest::mouseClick(config.restoreToFolderBox, Qt::LeftButton);
+    EXPECT_FALSE(config.restoreToFolderBox->isChecked());
+    EXPECT_TRUE(config.applyButton->isEnabled());
 }
 
 TEST_F(ConfigTest, AChosenFolderFillsItsFieldAndTurnsItsSwitchOn) {
@@ -95,15 +94,15 @@ TEST_F(ConfigTest, AChosenFolderFillsItsFieldAndTurnsItsSwitchOn) {
     ConfigWindow& config = CreateBoth();
     Open();
     gui.folderAnswer = dir.Path();
-    QTest::mouseClick(config.cmdRestoreTo, Qt::LeftButton);
+    QTest::mouseClick(config.browseDefaultRestoreFolderButton, Qt::LeftButton);
     ASSERT_EQ(gui.folderRequests.size(), 1u);
     EXPECT_EQ(gui.folderRequests[0].title, "Select destination folder");
     EXPECT_EQ(gui.folderRequests[0].argument, "/old/restore");
-    EXPECT_EQ(Text(config.txtRestoreToDef), dir.Path());
-    EXPECT_TRUE(config.chkRestoreTo->isChecked());
-    EXPECT_TRUE(config.cmdApply->isEnabled());
-    EXPECT_EQ(Text(config.txtSplitToDef), "");
-    EXPECT_FALSE(config.chkSplitTo->isChecked());
+    EXPECT_EQ(Text(config.defaultRestoreFolderEdit), dir.Path());
+    EXPECT_TRUE(config.restoreToFolderBox->isChecked());
+    EXPECT_TRUE(config.applyButton->isEnabled());
+    EXPECT_EQ(Text(config.defaultSplitFolderEdit), "");
+    EXPECT_FALSE(config.splitToFolderBox->isChecked());
 }
 
 TEST_F(ConfigTest, CancellingTheFolderPickerChangesNothing) {
@@ -111,52 +110,53 @@ TEST_F(ConfigTest, CancellingTheFolderPickerChangesNothing) {
     ConfigWindow& config = CreateBoth();
     Open();
     gui.folderAnswer.reset();
-    for (QPushButton* button : {config.cmdSplitTo, config.cmdRestoreTo})
+    for (QPushButton* button :
+         {config.browseDefaultSplitFolderButton, config.browseDefaultRestoreFolderButton})
         QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(gui.folderRequests.size(), 2u);
-    EXPECT_EQ(Text(config.txtSplitToDef), "/split");
-    EXPECT_TRUE(config.chkSplitTo->isChecked());
-    EXPECT_EQ(Text(config.txtRestoreToDef), "");
-    EXPECT_FALSE(config.chkRestoreTo->isChecked());
-    EXPECT_FALSE(config.cmdApply->isEnabled());
+    EXPECT_EQ(Text(config.defaultSplitFolderEdit), "/split");
+    EXPECT_TRUE(config.splitToFolderBox->isChecked());
+    EXPECT_EQ(Text(config.defaultRestoreFolderEdit), "");
+    EXPECT_FALSE(config.restoreToFolderBox->isChecked());
+    EXPECT_FALSE(config.applyButton->isEnabled());
 }
 
 TEST_F(ConfigTest, ClearEmptiesBothFoldersAndLeavesTheSizes) {
     StoreSettings({true, true, "/split", "/restore", "5,6"});
     ConfigWindow& config = CreateBoth();
     Open();
-    QTest::mouseClick(config.cmdClear, Qt::LeftButton);
-    EXPECT_EQ(Text(config.txtSplitToDef), "");
-    EXPECT_EQ(Text(config.txtRestoreToDef), "");
-    EXPECT_FALSE(config.chkSplitTo->isChecked());
-    EXPECT_FALSE(config.chkRestoreTo->isChecked());
-    EXPECT_EQ(Text(config.mmoSplitSizes), "5,6");
-    EXPECT_TRUE(config.cmdApply->isEnabled());
+    QTest::mouseClick(config.clearFoldersButton, Qt::LeftButton);
+    EXPECT_EQ(Text(config.defaultSplitFolderEdit), "");
+    EXPECT_EQ(Text(config.defaultRestoreFolderEdit), "");
+    EXPECT_FALSE(config.splitToFolderBox->isChecked());
+    EXPECT_FALSE(config.restoreToFolderBox->isChecked());
+    EXPECT_EQ(Text(config.splitSizesEdit), "5,6");
+    EXPECT_TRUE(config.applyButton->isEnabled());
 }
 
 TEST_F(ConfigTest, TheSizeListTakesOnlyDigitsCommasAndBackspace) {
     StoreSettings({false, false, "", "", ""});
     ConfigWindow& config = CreateBoth();
     Open();
-    QTest::keyClicks(config.mmoSplitSizes, QStringLiteral("a 1.-2,x3\t"));
-    EXPECT_EQ(Text(config.mmoSplitSizes), "12,3");
-    EXPECT_TRUE(config.cmdApply->isEnabled());
-    QTest::keyClick(config.mmoSplitSizes, Qt::Key_Backspace);
-    QTest::keyClick(config.mmoSplitSizes, Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(Text(config.mmoSplitSizes), "12,");
+    QTest::keyClicks(config.splitSizesEdit, QStringLiteral("a 1.-2,x3\t"));
+    EXPECT_EQ(Text(config.splitSizesEdit), "12,3");
+    EXPECT_TRUE(config.applyButton->isEnabled());
+    QTest::keyClick(config.splitSizesEdit, Qt::Key_Backspace);
+    QTest::keyClick(config.splitSizesEdit, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(Text(config.splitSizesEdit), "12,");
     EXPECT_TRUE(config.isVisible());
 }
 
 TEST_F(ConfigTest, DefaultEnablesApplyAlsoWhenTheListIsAlreadyTheDefault) {
     ConfigWindow& config = CreateBoth();
     Open();
-    QTest::mouseClick(config.cmdDefault, Qt::LeftButton);
-    EXPECT_EQ(Text(config.mmoSplitSizes), DefaultSplitSizes);
-    EXPECT_TRUE(config.cmdApply->isEnabled());
+    QTest::mouseClick(config.defaultSizesButton, Qt::LeftButton);
+    EXPECT_EQ(Text(config.splitSizesEdit), DefaultSplitSizes);
+    EXPECT_TRUE(config.applyButton->isEnabled());
 
-    config.mmoSplitSizes->setPlainText(QStringLiteral("9"));
-    QTest::mouseClick(config.cmdDefault, Qt::LeftButton);
-    EXPECT_EQ(Text(config.mmoSplitSizes), DefaultSplitSizes);
+    config.splitSizesEdit->setPlainText(QStringLiteral("9"));
+    QTest::mouseClick(config.defaultSizesButton, Qt::LeftButton);
+    EXPECT_EQ(Text(config.splitSizesEdit), DefaultSplitSizes);
 }
 
 TEST_F(ConfigTest, OKWithNothingChangedWritesAllFiveAndHandsThemOver) {
@@ -164,58 +164,58 @@ TEST_F(ConfigTest, OKWithNothingChangedWritesAllFiveAndHandsThemOver) {
     // Stored behind the main window's back after its start-up load.
     StoreSettings({true, false, "/split", "", "100,200"});
     Open();
-    ASSERT_FALSE(config.cmdApply->isEnabled());
-    QTest::mouseClick(config.cmdOK, Qt::LeftButton);
+    ASSERT_FALSE(config.applyButton->isEnabled());
+    QTest::mouseClick(config.okButton, Qt::LeftButton);
     EXPECT_FALSE(config.isVisible());
     EXPECT_EQ(config.result(), QDialog::Accepted);
-    const std::string hive = HiveText(*ParseHive(ReadFile(UserHivePath())));
+    const std::string hive = HiveText(*ParseHive(ReadFile(hivePath)));
     for (const char* line : {"\"Split To Folder\"=\"1\"", "\"Split Folder Name\"=\"/split\"",
                              "\"Restore To Folder\"=\"0\"", "\"Restore Folder Name\"=\"\"",
                              "\"Split Sizes\"=\"100,200\""})
         EXPECT_NE(hive.find(line), std::string::npos) << line;
     EXPECT_EQ(Form().SplitSizes(), (std::vector<std::string>{"100", "200"}));
-    EXPECT_TRUE(ProgramSettings().SplitToFolder);
-    EXPECT_EQ(ProgramSettings().SplitFolderName, "/split");
-    EXPECT_FALSE(ProgramSettings().RestoreToFolder);
+    EXPECT_TRUE(settings.SplitToFolder);
+    EXPECT_EQ(settings.SplitFolderName, "/split");
+    EXPECT_FALSE(settings.RestoreToFolder);
 }
 
 TEST_F(ConfigTest, ApplyReplacesTheSizeListWhileTheSizeBoxKeepsItsText) {
     ConfigWindow& config = CreateBoth();
-    Form().cmbSplitMethod->setCurrentIndex(0);
-    Form().cmbSplitSize->setEditText(QStringLiteral("777"));
+    Form().splitMethodBox->setCurrentIndex(0);
+    Form().splitSizeBox->setEditText(QStringLiteral("777"));
     Open();
-    config.mmoSplitSizes->setPlainText(QStringLiteral("64,,128"));
+    config.splitSizesEdit->setPlainText(QStringLiteral("64,,128"));
     gui.folderAnswer = dir.Path();
-    QTest::mouseClick(config.cmdSplitTo, Qt::LeftButton);
-    QTest::mouseClick(config.cmdApply, Qt::LeftButton);
+    QTest::mouseClick(config.browseDefaultSplitFolderButton, Qt::LeftButton);
+    QTest::mouseClick(config.applyButton, Qt::LeftButton);
 
     EXPECT_TRUE(config.isVisible());
-    EXPECT_FALSE(config.cmdApply->isEnabled());
-    EXPECT_EQ(config.focusWidget(), config.cmdOK);
+    EXPECT_FALSE(config.applyButton->isEnabled());
+    EXPECT_EQ(config.focusWidget(), config.okButton);
     EXPECT_EQ(Form().SplitSizes(), (std::vector<std::string>{"64", "", "128"}));
-    EXPECT_EQ(Text(Form().cmbSplitSize), "777");
-    EXPECT_EQ(Form().cmbSplitSize->currentIndex(), -1);
+    EXPECT_EQ(Text(Form().splitSizeBox), "777");
+    EXPECT_EQ(Form().splitSizeBox->currentIndex(), -1);
     EXPECT_TRUE(gui.boxes.empty());
-    EXPECT_TRUE(ProgramSettings().SplitToFolder);
-    EXPECT_EQ(ProgramSettings().SplitFolderName, dir.Path());
+    EXPECT_TRUE(settings.SplitToFolder);
+    EXPECT_EQ(settings.SplitFolderName, dir.Path());
     EXPECT_EQ(Stored().splitSizes, "64,,128");
 
     // The next file put into the Split tab gets the new default folder.
     const std::string file = MakeFile("holiday.avi", 3000);
     gui.fileAnswer = file;
-    QTest::mouseClick(config.cmdOK, Qt::LeftButton);
-    QTest::mouseClick(Form().cmdBrowseFile, Qt::LeftButton);
-    EXPECT_EQ(Text(Form().txtFileToSplit), file);
-    EXPECT_EQ(Text(Form().txtSplitTo), dir.Path());
+    QTest::mouseClick(config.okButton, Qt::LeftButton);
+    QTest::mouseClick(Form().browseSourceButton, Qt::LeftButton);
+    EXPECT_EQ(Text(Form().sourceFileEdit), file);
+    EXPECT_EQ(Text(Form().splitFolderEdit), dir.Path());
 }
 
 TEST_F(ConfigTest, AStoredSwitchWithAnEmptyFolderComesUpCleared) {
     StoreSettings({true, true, "", "/restore", DefaultSplitSizes});
     ConfigWindow& config = CreateBoth();
     Open();
-    EXPECT_FALSE(config.chkSplitTo->isChecked());
-    EXPECT_TRUE(config.chkRestoreTo->isChecked());
-    EXPECT_FALSE(config.cmdApply->isEnabled());
+    EXPECT_FALSE(config.splitToFolderBox->isChecked());
+    EXPECT_TRUE(config.restoreToFolderBox->isChecked());
+    EXPECT_FALSE(config.applyButton->isEnabled());
 }
 
 TEST_F(ConfigTest, ReopeningAfterCancelShowsTheStoredValues) {
@@ -223,22 +223,22 @@ TEST_F(ConfigTest, ReopeningAfterCancelShowsTheStoredValues) {
     ConfigWindow& config = CreateBoth();
     const std::vector<std::string> sizesBefore = Form().SplitSizes();
     Open();
-    QTest::mouseClick(config.cmdClear, Qt::LeftButton);
-    QTest::keyClicks(config.mmoSplitSizes, QStringLiteral("7"));
-    QTest::mouseClick(config.cmdCancel, Qt::LeftButton);
+    QTest::mouseClick(config.clearFoldersButton, Qt::LeftButton);
+    QTest::keyClicks(config.splitSizesEdit, QStringLiteral("7"));
+    QTest::mouseClick(config.cancelButton, Qt::LeftButton);
     EXPECT_FALSE(config.isVisible());
     EXPECT_EQ(Stored().splitFolderName, "/split");
     EXPECT_EQ(Form().SplitSizes(), sizesBefore);
 
     Open();
-    EXPECT_EQ(Text(config.txtSplitToDef), "/split");
-    EXPECT_TRUE(config.chkSplitTo->isChecked());
-    EXPECT_EQ(Text(config.mmoSplitSizes), "5");
-    EXPECT_FALSE(config.cmdApply->isEnabled());
+    EXPECT_EQ(Text(config.defaultSplitFolderEdit), "/split");
+    EXPECT_TRUE(config.splitToFolderBox->isChecked());
+    EXPECT_EQ(Text(config.splitSizesEdit), "5");
+    EXPECT_FALSE(config.applyButton->isEnabled());
 
     // Escape leaves without saving as well.
-    QTest::keyClicks(config.mmoSplitSizes, QStringLiteral("9"));
-    QTest::keyClick(config.mmoSplitSizes, Qt::Key_Escape);
+    QTest::keyClicks(config.splitSizesEdit, QStringLiteral("9"));
+    QTest::keyClick(config.splitSizesEdit, Qt::Key_Escape);
     EXPECT_FALSE(config.isVisible());
     EXPECT_EQ(Stored().splitSizes, "5");
 }
@@ -246,11 +246,11 @@ TEST_F(ConfigTest, ReopeningAfterCancelShowsTheStoredValues) {
 TEST_F(ConfigTest, EnterInTheSizeListPressesOK) {
     ConfigWindow& config = CreateBoth();
     Open();
-    config.mmoSplitSizes->moveCursor(QTextCursor::End);
-    QTest::keyClicks(config.mmoSplitSizes, QStringLiteral(",2048"));
-    QTest::keyClick(config.mmoSplitSizes, Qt::Key_Return);
+    config.splitSizesEdit->moveCursor(QTextCursor::End);
+    QTest::keyClicks(config.splitSizesEdit, QStringLiteral(",2048"));
+    QTest::keyClick(config.splitSizesEdit, Qt::Key_Return);
     EXPECT_FALSE(config.isVisible());
-    EXPECT_EQ(Text(config.mmoSplitSizes), "1420,663552,714752,2048");
+    EXPECT_EQ(Text(config.splitSizesEdit), "1420,663552,714752,2048");
     EXPECT_EQ(Stored().splitSizes, "1420,663552,714752,2048");
     EXPECT_EQ(Form().SplitSizes().back(), "2048");
 }
@@ -260,29 +260,29 @@ TEST_F(ConfigTest, AFailedSaveIsReportedAndKeepsTheWindowOpenWithNothingHandedOv
     const std::vector<std::string> sizesBefore = Form().SplitSizes();
     Open();
     gui.folderAnswer = dir.Path();
-    QTest::mouseClick(config.cmdSplitTo, Qt::LeftButton);
-    config.mmoSplitSizes->setPlainText(QStringLiteral("3"));
+    QTest::mouseClick(config.browseDefaultSplitFolderButton, Qt::LeftButton);
+    config.splitSizesEdit->setPlainText(QStringLiteral("3"));
     // A folder where the hive belongs: the store refuses every change.
-    std::filesystem::remove(UserHivePath());
-    std::filesystem::create_directories(UserHivePath());
+    std::filesystem::remove(hivePath);
+    std::filesystem::create_directories(hivePath);
 
-    QTest::mouseClick(config.cmdOK, Qt::LeftButton);
+    QTest::mouseClick(config.okButton, Qt::LeftButton);
     ASSERT_EQ(gui.boxes.size(), 1u);
     EXPECT_EQ(gui.boxes[0].caption, "Kestrava File Splitter");
     EXPECT_EQ(gui.boxes[0].text, "Failed to create key File Splitter.");
     EXPECT_EQ(gui.boxes[0].icon, BoxIcon::Error);
     EXPECT_TRUE(config.isVisible());
-    EXPECT_TRUE(config.cmdApply->isEnabled());
+    EXPECT_TRUE(config.applyButton->isEnabled());
     EXPECT_EQ(Form().SplitSizes(), sizesBefore);
-    EXPECT_FALSE(ProgramSettings().SplitToFolder);
-    EXPECT_EQ(ProgramSettings().SplitFolderName, "");
-    EXPECT_EQ(Text(config.mmoSplitSizes), "3");
+    EXPECT_FALSE(settings.SplitToFolder);
+    EXPECT_EQ(settings.SplitFolderName, "");
+    EXPECT_EQ(Text(config.splitSizesEdit), "3");
 }
 
 TEST_F(ConfigTest, AFailedLoadIsReportedAndTheWindowOpensWithWhatWasRead) {
     ConfigWindow& config = CreateBoth();
-    config.mmoSplitSizes->setPlainText(QStringLiteral("held"));
-    config.cmdApply->setEnabled(false);
+    config.splitSizesEdit->setPlainText(QStringLiteral("held"));
+    config.applyButton->setEnabled(false);
     WriteHive(
         "\"Split Folder Name\"=\"/split\"\n\"Restore Folder Name\"=\"/restore\"\n"
         "\"Split To Folder\"=\"1\"\n\"Restore To Folder\"=hex:01,00,00,00,00\n"
@@ -291,27 +291,26 @@ TEST_F(ConfigTest, AFailedLoadIsReportedAndTheWindowOpensWithWhatWasRead) {
     ASSERT_EQ(gui.boxes.size(), 1u);
     EXPECT_EQ(gui.boxes[0].text, "Failed to get data for 'Restore To Folder'");
     EXPECT_TRUE(config.isVisible());
-    EXPECT_EQ(Text(config.txtSplitToDef), "/split");
-    EXPECT_EQ(Text(config.txtRestoreToDef), "/restore");
-    EXPECT_TRUE(config.chkSplitTo->isChecked());
-    EXPECT_FALSE(config.chkRestoreTo->isChecked());
-    EXPECT_EQ(Text(config.mmoSplitSizes), "held");
+    EXPECT_EQ(Text(config.defaultSplitFolderEdit), "/split");
+    EXPECT_EQ(Text(config.defaultRestoreFolderEdit), "/restore");
+    EXPECT_TRUE(config.splitToFolderBox->isChecked());
+    EXPECT_FALSE(config.restoreToFolderBox->isChecked());
+    EXPECT_EQ(Text(config.splitSizesEdit), "held");
     // The load's changes enabled Apply, and the failure kept it so.
-    EXPECT_TRUE(config.cmdApply->isEnabled());
+    EXPECT_TRUE(config.applyButton->isEnabled());
 }
 
 TEST_F(ConfigTest, TheMenuOpensTheWindowOfStartUpModally) {
-    const ProgramWindows windows = StartUp({});
-    std::unique_ptr<MainWindow> form(windows.mainForm);
+    const ProgramWindows windows = StartAll();
+    MainWindow* form = &Form();
     ASSERT_NE(windows.config, nullptr);
-    EXPECT_EQ(ConfigWindow::Instance(), windows.config);
-    EXPECT_EQ(windows.config->parent(), form.get());
+    EXPECT_EQ(windows.config->parent(), form);
     bool wasModal = false;
     QTimer::singleShot(0, windows.config, [&] {
         wasModal = QApplication::activeModalWidget() == windows.config;
-        windows.config->cmdCancel->click();
+        windows.config->cancelButton->click();
     });
-    form->miConfig->trigger();
+    form->configurationAction->trigger();
     EXPECT_TRUE(wasModal);
     EXPECT_FALSE(windows.config->isVisible());
 }

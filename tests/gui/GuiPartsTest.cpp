@@ -10,23 +10,24 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
-#include <QThread>
 #include <QTimer>
 #include <limits>
 
 #include "gui/FolderPicker.h"
-#include "support/TempDir.h"
-#include "tests/gui/FakeGui.h"
 #include "gui/GuiProgress.h"
 #include "gui/GuiPrompt.h"
 #include "gui/QtText.h"
 #include "gui/UpDownButtons.h"
+#include "support/TempDir.h"
+#include "tests/gui/FakeGui.h"
 
 namespace olvo::test {
 namespace {
 
 TEST(GuiProgressTest, TheWindowTellsWhatIsDoneAndCanBeCancelled) {
+    std::int64_t now = 0;
     GuiProgress progress;
+    progress.SetClock([&] { return now; });
     EXPECT_EQ(progress.Window(), nullptr);
     progress.SetSubject("Restoring Holiday.avi");
     progress.Begin("Restoring File...", 0);
@@ -43,7 +44,7 @@ TEST(GuiProgressTest, TheWindowTellsWhatIsDoneAndCanBeCancelled) {
     // The bar moves with the bytes, within a piece too; the texts follow at the next update.
     progress.SetMaximum(3);
     progress.SetPosition(2);
-    QThread::msleep(110);
+    now += 100;
     progress.Bytes(3 << 20, 4 << 20);
     EXPECT_EQ(progress.Bar()->value(), GuiProgress::kBarRange * 3 / 4);
     EXPECT_EQ(progress.PieceLabel()->text(), QStringLiteral("Piece 2 of 3"));
@@ -98,16 +99,19 @@ TEST(GuiProgressTest, BarAndTexts) {
 }
 
 TEST(GuiProgressTest, CopyingPumpsEventsAtMostEvery100Ms) {
+    std::int64_t now = 1000;
     GuiProgress progress;
+    progress.SetClock([&] { return now; });
     progress.Begin("Splitting File...", 1);
     int fired = 0;
     QTimer::singleShot(0, [&] { ++fired; });
+    now += 99;
     progress.Bytes(1, 10);
     EXPECT_EQ(fired, 0);
     QTest::qWait(0);  // let the timer become due without it being delivered here
     fired = 0;
     QTimer::singleShot(0, [&] { ++fired; });
-    QThread::msleep(110);
+    now += 1;
     progress.Bytes(2, 10);
     EXPECT_EQ(fired, 1);
     progress.End();
@@ -115,8 +119,7 @@ TEST(GuiProgressTest, CopyingPumpsEventsAtMostEvery100Ms) {
 
 TEST(GuiPromptTest, RetryCancelBoxWithTheInformationIcon) {
     FakeGui gui;
-    const ScopedGuiService installed(gui);
-    GuiPrompt prompt;
+    GuiPrompt prompt(gui);
     gui.boxAnswers = {BoxAnswer::Retry, BoxAnswer::Cancel};
     EXPECT_EQ(prompt.AskRetryCancel("Split", "Insert"), PromptAnswer::Retry);
     EXPECT_EQ(prompt.AskRetryCancel("Restore", "Insert"), PromptAnswer::Cancel);
@@ -126,18 +129,17 @@ TEST(GuiPromptTest, RetryCancelBoxWithTheInformationIcon) {
     EXPECT_EQ(gui.boxes[0].buttons, BoxButtons::RetryCancel);
 }
 
-TEST(BrowseFolderTest, SelectFolderGivesTheChoiceOrNothing) {
+TEST(FolderPickerTest, SelectFolderGivesTheChoiceOrNothing) {
     FakeGui gui;
-    const ScopedGuiService installed(gui);
     gui.folderAnswer = "/data/pieces";
-    EXPECT_EQ(SelectFolder("Select destination folder", "/data"), "/data/pieces");
+    EXPECT_EQ(SelectFolder(gui, "Select destination folder", "/data"), "/data/pieces");
     ASSERT_EQ(gui.folderRequests.size(), 1u);
     EXPECT_EQ(gui.folderRequests[0].title, "Select destination folder");
     EXPECT_EQ(gui.folderRequests[0].argument, "/data");
 
     gui.folderAnswer = std::nullopt;
-    EXPECT_EQ(SelectFolder("Select destination folder", "/data"), "");
-    FolderPicker browser;
+    EXPECT_EQ(SelectFolder(gui, "Select destination folder", "/data"), "");
+    FolderPicker browser(gui);
     browser.Path = "/start";
     EXPECT_FALSE(browser.Execute());
     EXPECT_EQ(browser.Path, "/start");
@@ -154,7 +156,7 @@ std::optional<std::string> RunChooser(const std::string& title, const std::strin
     return ShowFolderDialog(title, path);
 }
 
-TEST(BrowseFolderTest, TheChooserStartsAtAnExistingFolderAndOffersFoldersOnly) {
+TEST(FolderPickerTest, TheChooserStartsAtAnExistingFolderAndOffersFoldersOnly) {
     TempDir dir;
     const std::string inner = dir / "inner";
     std::filesystem::create_directories(inner);

@@ -16,10 +16,10 @@
 #include <QUrl>
 #include <set>
 
-#include "tests/gui/MainWindowFixture.h"
+#include "gui/HelpViewer.h"
 #include "gui/help/HelpFile.h"
 #include "gui/help/HelpSitemap.h"
-#include "gui/HelpViewer.h"
+#include "tests/gui/MainWindowFixture.h"
 
 namespace olvo::test {
 namespace {
@@ -223,8 +223,6 @@ TEST(HelpFileTest, EveryLinkAndPictureOfEveryPageResolvesInsideTheHelp) {
 
 class HelpViewerTest : public ::testing::Test {
   protected:
-    ~HelpViewerTest() override { delete HelpViewerInstance(); }
-
     static std::vector<std::string> TopLevelNames(const QTreeWidget* tree) {
         std::vector<std::string> names;
         for (int i = 0; i < tree->topLevelItemCount(); ++i)
@@ -233,80 +231,81 @@ class HelpViewerTest : public ::testing::Test {
     }
 
     FakeGui gui;
-    ScopedGuiService installed{gui};
+    // The program's help window, as the desktop's GUI service keeps it.
+    HelpViewerSlot help{gui};
 };
 
 TEST_F(HelpViewerTest, OpensOnTheTableOfContentsWithTheFirstPage) {
-    HelpViewer viewer;
+    HelpViewer viewer(gui);
     ASSERT_TRUE(viewer.OpenHelpFile(kBuiltHelpFile));
     EXPECT_EQ(viewer.HelpFilePath(), kBuiltHelpFile);
     EXPECT_EQ(viewer.windowTitle(), QStringLiteral("Kestrava File Splitter Help"));
-    EXPECT_EQ(viewer.pcNavigation->currentWidget(), viewer.tvContents);
-    EXPECT_EQ(TopLevelNames(viewer.tvContents),
+    EXPECT_EQ(viewer.navigationTabs->currentWidget(), viewer.contentsTree);
+    EXPECT_EQ(TopLevelNames(viewer.contentsTree),
               (std::vector<std::string>{"Getting started", "Splitting a file", "Restoring a file",
                                         "The split-set files", "Configuration",
                                         "The command-line tool", "Messages and troubleshooting"}));
     EXPECT_EQ(viewer.CurrentPage(), "/getting-started.html");
-    ASSERT_NE(viewer.tvContents->currentItem(), nullptr);
-    EXPECT_EQ(viewer.tvContents->currentItem()->text(0), QStringLiteral("Getting started"));
-    EXPECT_TRUE(viewer.brPage->toPlainText().contains(QStringLiteral("Getting started")));
+    ASSERT_NE(viewer.contentsTree->currentItem(), nullptr);
+    EXPECT_EQ(viewer.contentsTree->currentItem()->text(0), QStringLiteral("Getting started"));
+    EXPECT_TRUE(viewer.pageView->toPlainText().contains(QStringLiteral("Getting started")));
 }
 
 TEST_F(HelpViewerTest, EveryEntryOfTheContentsShowsItsPage) {
-    HelpViewer viewer;
+    HelpViewer viewer(gui);
     ASSERT_TRUE(viewer.OpenHelpFile(kBuiltHelpFile));
-    for (int i = 0; i < viewer.tvContents->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* item = viewer.tvContents->topLevelItem(i);
-        viewer.tvContents->setCurrentItem(item);
-        const QString text = viewer.brPage->toPlainText();
+    for (int i = 0; i < viewer.contentsTree->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = viewer.contentsTree->topLevelItem(i);
+        viewer.contentsTree->setCurrentItem(item);
+        const QString text = viewer.pageView->toPlainText();
         // Each page starts with the heading its entry bears.
         EXPECT_TRUE(text.startsWith(item->text(0))) << text.left(80).toStdString();
         EXPECT_GT(text.size(), 500);
         EXPECT_FALSE(text.contains(QStringLiteral("not in the help file")));
     }
     // An entry below a page shows that page at its place.
-    QTreeWidgetItem* media = viewer.tvContents->topLevelItem(2)->child(0);
+    QTreeWidgetItem* media = viewer.contentsTree->topLevelItem(2)->child(0);
     ASSERT_EQ(media->text(0), QStringLiteral("Pieces on several media"));
-    viewer.tvContents->setCurrentItem(media);
+    viewer.contentsTree->setCurrentItem(media);
     EXPECT_EQ(viewer.CurrentPage(), "/restoring.html");
-    EXPECT_EQ(viewer.brPage->source().fragment(), QStringLiteral("media"));
+    EXPECT_EQ(viewer.pageView->source().fragment(), QStringLiteral("media"));
 }
 
 TEST_F(HelpViewerTest, LinksMoveBetweenPagesAndWebAddressesGoToTheBrowser) {
-    HelpViewer viewer;
+    HelpViewer viewer(gui);
     ASSERT_TRUE(viewer.OpenHelpFile(kBuiltHelpFile));
-    emit viewer.brPage->anchorClicked(QUrl(QStringLiteral("splitting.html")));
+    emit viewer.pageView->anchorClicked(QUrl(QStringLiteral("splitting.html")));
     EXPECT_EQ(viewer.CurrentPage(), "/splitting.html");
-    EXPECT_EQ(viewer.tvContents->currentItem()->text(0), QStringLiteral("Splitting a file"));
-    EXPECT_TRUE(viewer.cmdBack->isEnabled());
-    viewer.cmdBack->click();
+    EXPECT_EQ(viewer.contentsTree->currentItem()->text(0), QStringLiteral("Splitting a file"));
+    EXPECT_TRUE(viewer.backButton->isEnabled());
+    viewer.backButton->click();
     EXPECT_EQ(viewer.CurrentPage(), "/getting-started.html");
-    EXPECT_EQ(viewer.tvContents->currentItem()->text(0), QStringLiteral("Getting started"));
+    EXPECT_EQ(viewer.contentsTree->currentItem()->text(0), QStringLiteral("Getting started"));
 
-    emit viewer.brPage->anchorClicked(QUrl(QStringLiteral("https://example.org/page")));
+    emit viewer.pageView->anchorClicked(QUrl(QStringLiteral("https://example.org/page")));
     EXPECT_EQ(gui.urls, (std::vector<std::string>{"https://example.org/page"}));
     EXPECT_EQ(viewer.CurrentPage(), "/getting-started.html");
     // Other kinds of address go nowhere.
-    emit viewer.brPage->anchorClicked(QUrl(QStringLiteral("file:///etc/passwd")));
+    emit viewer.pageView->anchorClicked(QUrl(QStringLiteral("file:///etc/passwd")));
     EXPECT_EQ(gui.urls.size(), 1u);
     EXPECT_EQ(viewer.CurrentPage(), "/getting-started.html");
 
     // A page the help does not hold says so instead of showing the previous one.
     viewer.ShowPage("../../missing.html");
     EXPECT_EQ(viewer.CurrentPage(), "/missing.html");
-    EXPECT_TRUE(viewer.brPage->toPlainText().contains(QStringLiteral("not in the help file")));
+    EXPECT_TRUE(viewer.pageView->toPlainText().contains(QStringLiteral("not in the help file")));
     EXPECT_TRUE(gui.boxes.empty());
 }
 
 TEST_F(HelpViewerTest, PicturesAndTheStyleSheetComeFromTheHelpFile) {
-    HelpViewer viewer;
+    HelpViewer viewer(gui);
     ASSERT_TRUE(viewer.OpenHelpFile(kBuiltHelpFile));
     const QByteArray picture =
         viewer.ReadResource(QUrl(QStringLiteral("help:/images/main-window.png")));
     QImage image;
     ASSERT_TRUE(image.loadFromData(picture));
     EXPECT_GT(image.width(), 300);
-    const QVariant shown = viewer.brPage->document()->resource(
+    const QVariant shown = viewer.pageView->document()->resource(
         QTextDocument::ImageResource, QUrl(QStringLiteral("images/main-window.png")));
     EXPECT_TRUE(shown.isValid());
     EXPECT_FALSE(viewer.ReadResource(QUrl(QStringLiteral("help:/olvo.css"))).isEmpty());
@@ -314,14 +313,14 @@ TEST_F(HelpViewerTest, PicturesAndTheStyleSheetComeFromTheHelpFile) {
 }
 
 TEST_F(HelpViewerTest, TheIndexFindsAnEntryAsItIsTypedAndOpensItsPage) {
-    HelpViewer viewer;
+    HelpViewer viewer(gui);
     ASSERT_TRUE(viewer.OpenHelpFile(kBuiltHelpFile));
-    EXPECT_GT(viewer.lstIndex->count(), 20);
-    viewer.pcNavigation->setCurrentIndex(1);
-    QTest::keyClicks(viewer.txtIndexFind, QStringLiteral("CHECKS"));
-    ASSERT_NE(viewer.lstIndex->currentItem(), nullptr);
-    EXPECT_EQ(viewer.lstIndex->currentItem()->text(), QStringLiteral("checksum"));
-    QTest::keyClick(viewer.txtIndexFind, Qt::Key_Return);
+    EXPECT_GT(viewer.indexList->count(), 20);
+    viewer.navigationTabs->setCurrentIndex(1);
+    QTest::keyClicks(viewer.indexFindEdit, QStringLiteral("CHECKS"));
+    ASSERT_NE(viewer.indexList->currentItem(), nullptr);
+    EXPECT_EQ(viewer.indexList->currentItem()->text(), QStringLiteral("checksum"));
+    QTest::keyClick(viewer.indexFindEdit, Qt::Key_Return);
     EXPECT_EQ(viewer.CurrentPage(), "/restoring.html");
 }
 
@@ -329,8 +328,8 @@ TEST_F(HelpViewerTest, AMissingOrForeignFileIsNamedAndLeavesAnOpenViewerAsItWas)
     TempDir dir;
     WriteFile(dir / "OLVO.chm", "not a help file");
     for (const std::string& file : {dir / "missing.chm", dir / "OLVO.chm", std::string()}) {
-        ShowHelpViewer(file);
-        EXPECT_EQ(HelpViewerInstance(), nullptr);
+        help.Show(file);
+        EXPECT_EQ(help.Viewer(), nullptr);
         ASSERT_EQ(gui.boxes.size(), 1u);
         EXPECT_EQ(gui.boxes[0].caption, "Help");
         EXPECT_EQ(gui.boxes[0].text, "Cannot open the help file " + file + "!");
@@ -342,21 +341,21 @@ TEST_F(HelpViewerTest, AMissingOrForeignFileIsNamedAndLeavesAnOpenViewerAsItWas)
                              QApplication::topLevelWidgets().cend(),
                              [](QWidget* w) { return w->isVisible(); }));
 
-    ShowHelpViewer(kBuiltHelpFile);
-    HelpViewer* viewer = HelpViewerInstance();
+    help.Show(kBuiltHelpFile);
+    HelpViewer* viewer = help.Viewer();
     ASSERT_NE(viewer, nullptr);
     EXPECT_TRUE(viewer->isVisible());
     viewer->ShowPage("restoring.html");
-    ShowHelpViewer(dir / "missing.chm");
-    EXPECT_EQ(HelpViewerInstance(), viewer);
+    help.Show(dir / "missing.chm");
+    EXPECT_EQ(help.Viewer(), viewer);
     EXPECT_EQ(viewer->HelpFilePath(), kBuiltHelpFile);
     EXPECT_EQ(viewer->CurrentPage(), "/restoring.html");
 
     // Asked again, the same window opens on the contents afresh.
-    viewer->pcNavigation->setCurrentIndex(1);
-    ShowHelpViewer(kBuiltHelpFile);
-    EXPECT_EQ(HelpViewerInstance(), viewer);
-    EXPECT_EQ(viewer->pcNavigation->currentWidget(), viewer->tvContents);
+    viewer->navigationTabs->setCurrentIndex(1);
+    help.Show(kBuiltHelpFile);
+    EXPECT_EQ(help.Viewer(), viewer);
+    EXPECT_EQ(viewer->navigationTabs->currentWidget(), viewer->contentsTree);
     EXPECT_EQ(viewer->CurrentPage(), "/getting-started.html");
     EXPECT_FALSE(viewer->testAttribute(Qt::WA_QuitOnClose));
     EXPECT_EQ(gui.TakeBoxTexts(),
@@ -366,14 +365,14 @@ TEST_F(HelpViewerTest, AMissingOrForeignFileIsNamedAndLeavesAnOpenViewerAsItWas)
 TEST_F(HelpViewerTest, EscapeAndCtrlWCloseTheWindowWhereverTheFocusIs) {
     for (const QKeyCombination keys :
          {QKeyCombination(Qt::Key_Escape), QKeyCombination(Qt::ControlModifier, Qt::Key_W)}) {
-        ShowHelpViewer(kBuiltHelpFile);
-        QPointer<HelpViewer> viewer = HelpViewerInstance();
+        help.Show(kBuiltHelpFile);
+        QPointer<HelpViewer> viewer = help.Viewer();
         ASSERT_NE(viewer, nullptr);
         QApplication::setActiveWindow(viewer);
         ASSERT_TRUE(QTest::qWaitForWindowActive(viewer));
-        viewer->pcNavigation->setCurrentIndex(1);
-        viewer->txtIndexFind->setFocus();
-        QTest::keyClick(viewer->txtIndexFind, keys.key(), keys.keyboardModifiers());
+        viewer->navigationTabs->setCurrentIndex(1);
+        viewer->indexFindEdit->setFocus();
+        QTest::keyClick(viewer->indexFindEdit, keys.key(), keys.keyboardModifiers());
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_TRUE(viewer.isNull()) << QKeySequence(keys).toString().toStdString();
     }
@@ -391,14 +390,14 @@ TEST_F(HelpCommandTest, F1AnywhereInTheWindowAsksForTheHelpBesideTheProgram) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
     const std::string expected = FromQPath(QCoreApplication::applicationDirPath()) + "/OLVO.chm";
 
-    form.txtFileToSplit->setFocus();
-    QTest::keyClick(form.txtFileToSplit, Qt::Key_F1);
+    form.sourceFileEdit->setFocus();
+    QTest::keyClick(form.sourceFileEdit, Qt::Key_F1);
     EXPECT_EQ(gui.helpFiles, std::vector<std::string>{expected});
 
-    form.pcMain->setCurrentWidget(form.tsRestore);
-    form.chkRestoreTime->setFocus();
-    QTest::keyClick(form.chkRestoreTime, Qt::Key_F1);
-    form.miHelp->trigger();
+    form.tabs->setCurrentWidget(form.restoreTab);
+    form.restoreTimeBox->setFocus();
+    QTest::keyClick(form.restoreTimeBox, Qt::Key_F1);
+    form.helpAction->trigger();
     EXPECT_EQ(gui.helpFiles, (std::vector<std::string>{expected, expected, expected}));
     EXPECT_TRUE(gui.boxes.empty());
 }

@@ -16,12 +16,12 @@
 #include <fstream>
 #include <functional>
 
+#include "gui/AboutWindow.h"
 #include "gui/ConfigWindow.h"
-#include "tests/gui/MainWindowFixture.h"
 #include "gui/HelpViewer.h"
 #include "gui/UpDownButtons.h"
-#include "gui/AboutWindow.h"
 #include "gui/UpdateCheckWindow.h"
+#include "tests/gui/MainWindowFixture.h"
 
 namespace olvo::test {
 namespace {
@@ -89,7 +89,6 @@ std::vector<std::string> ClippedTexts(QWidget* window) {
 class LayoutTest : public MainWindowFixture {
   protected:
     ~LayoutTest() override {
-        delete HelpViewerInstance();
         QApplication::setFont(m_defaultFont);
         QApplication::setPalette(m_defaultPalette);
     }
@@ -121,9 +120,9 @@ TEST_F(LayoutTest, EveryTextFitsAtEveryFontSize) {
         QApplication::setFont(font);
 
         MainWindow& form = Create();
-        auto* config = new ConfigWindow(&form);
-        auto* check = new UpdateCheckWindow(&form);
-        auto* about = new AboutWindow(&form);
+        auto* config = new ConfigWindow(gui, *registry, ApplyTo(form), &form);
+        auto* check = new UpdateCheckWindow(gui, &form);
+        auto* about = new AboutWindow(gui, &form);
         if (points == 0) {
             form.show();
             EXPECT_EQ(form.centralWidget()->size(), QSize(448, 219));
@@ -132,18 +131,18 @@ TEST_F(LayoutTest, EveryTextFitsAtEveryFontSize) {
             EXPECT_EQ(about->size(), QSize(377, 230));
         }
 
-        form.AddFile(form.tsSplit, file);
-        form.cmbSplitMethod->setCurrentIndex(0);
-        form.cmbSplitSize->setEditText(QStringLiteral("40"));
-        ASSERT_EQ(Text(form.lblSplitDetails), "Split files created:  37 (+ 2)");
+        form.AddFile(form.splitTab, file);
+        form.splitMethodBox->setCurrentIndex(0);
+        form.splitSizeBox->setEditText(QStringLiteral("40"));
+        ASSERT_EQ(Text(form.splitDetailsLabel), "Split files created:  37 (+ 2)");
         EXPECT_EQ(Shown(&form), std::vector<std::string>{});
-        form.cmbSplitMethod->setCurrentIndex(1);
-        form.txtNoFiles->setText(QStringLiteral("32767"));
+        form.splitMethodBox->setCurrentIndex(1);
+        form.pieceCountEdit->setText(QStringLiteral("32767"));
         EXPECT_EQ(Shown(&form), std::vector<std::string>{});
-        form.pcMain->setCurrentWidget(form.tsRestore);
+        form.tabs->setCurrentWidget(form.restoreTab);
         EXPECT_EQ(Shown(&form), std::vector<std::string>{});
 
-        config->chkSplitTo->setChecked(true);
+        config->splitToFolderBox->setChecked(true);
         EXPECT_EQ(Shown(config), std::vector<std::string>{});
         config->hide();
 
@@ -161,16 +160,16 @@ TEST_F(LayoutTest, EveryTextFitsAtEveryFontSize) {
             return setup;
         });
         EXPECT_EQ(Shown(check), std::vector<std::string>{});
-        EXPECT_TRUE(check->grpDownload->isVisible());
+        EXPECT_TRUE(check->downloadGroup->isVisible());
         check->hide();
 
         EXPECT_EQ(Shown(about), std::vector<std::string>{});
         about->hide();
 
-        ShowHelpViewer(OLVO_HELP_FILE);
-        ASSERT_NE(HelpViewerInstance(), nullptr);
-        EXPECT_EQ(Shown(HelpViewerInstance()), std::vector<std::string>{});
-        delete HelpViewerInstance();
+        HelpViewerSlot help(gui);
+        help.Show(OLVO_HELP_FILE);
+        ASSERT_NE(help.Viewer(), nullptr);
+        EXPECT_EQ(Shown(help.Viewer()), std::vector<std::string>{});
 
         // The windows each carry the program's icon.
         for (QWidget* window : {static_cast<QWidget*>(&form), static_cast<QWidget*>(config),
@@ -181,8 +180,8 @@ TEST_F(LayoutTest, EveryTextFitsAtEveryFontSize) {
 
 TEST_F(LayoutTest, APaletteTurnedDarkWhileTheWindowsAreOpenReachesFieldsLinksAndHelpPages) {
     MainWindow& form = Create();
-    auto* about = new AboutWindow(&form);
-    HelpViewer help;
+    auto* about = new AboutWindow(gui, &form);
+    HelpViewer help(gui);
     ASSERT_TRUE(help.OpenHelpFile(OLVO_HELP_FILE));
     help.show();
 
@@ -200,12 +199,12 @@ TEST_F(LayoutTest, APaletteTurnedDarkWhileTheWindowsAreOpenReachesFieldsLinksAnd
     QApplication::exec();
 
     // The display-only field greys like the dark face, with light text.
-    EXPECT_EQ(form.txtSplitTo->palette().color(QPalette::Base), QColor(53, 53, 53));
-    EXPECT_EQ(form.txtSplitTo->palette().color(QPalette::Text), QColor(230, 230, 230));
-    EXPECT_EQ(about->lblHomePage->palette().color(about->lblHomePage->foregroundRole()),
+    EXPECT_EQ(form.splitFolderEdit->palette().color(QPalette::Base), QColor(53, 53, 53));
+    EXPECT_EQ(form.splitFolderEdit->palette().color(QPalette::Text), QColor(230, 230, 230));
+    EXPECT_EQ(about->homePageLink->palette().color(about->homePageLink->foregroundRole()),
               QColor(110, 170, 255));
     // The pages: links in the link colour, headings halfway between it and the text.
-    const QString sheet = help.brPage->document()->defaultStyleSheet();
+    const QString sheet = help.pageView->document()->defaultStyleSheet();
     EXPECT_TRUE(sheet.contains(QStringLiteral("a { color: #6eaaff; }"))) << sheet.toStdString();
     EXPECT_TRUE(sheet.contains(QStringLiteral("h1, h2 { color: #aac8f2; }")))
         << sheet.toStdString();

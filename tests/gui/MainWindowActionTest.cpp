@@ -1,13 +1,14 @@
 // The action button: validation, the piece size handed to the engine, whole splits and restores
 // driven through the window's own controls, the reports and the busy state.
 
+#include <QElapsedTimer>
 #include <QProgressBar>
 #include <QThread>
 #include <QTimer>
 #include <QToolButton>
 
-#include "tests/gui/MainWindowFixture.h"
 #include "gui/StatusLine.h"
+#include "tests/gui/MainWindowFixture.h"
 
 namespace olvo::test {
 namespace {
@@ -31,16 +32,16 @@ class ActionTest : public MainWindowFixture {
     void SplitBy(int method, const QString& value, const std::string& file) {
         MainWindow& form = Create({file});
         gui.folderAnswer = Out();
-        QTest::mouseClick(form.cmdBrowseFolderSplit, Qt::LeftButton);
-        form.cmbSplitMethod->setCurrentIndex(method);
-        Retype(method == 0 ? form.cmbSplitSize->lineEdit() : form.txtNoFiles, value);
-        QTest::mouseClick(form.cmdAction, Qt::LeftButton);
+        QTest::mouseClick(form.browseSplitFolderButton, Qt::LeftButton);
+        form.splitMethodBox->setCurrentIndex(method);
+        Retype(method == 0 ? form.splitSizeBox->lineEdit() : form.pieceCountEdit, value);
+        QTest::mouseClick(form.actionButton, Qt::LeftButton);
     }
 };
 
 TEST_F(ActionTest, EnterWithoutAMethodReportsMissingDetails) {
     MainWindow& form = Create({MakeFile("data.bin", 5000)});
-    QTest::keyClick(form.txtFileToSplit, Qt::Key_Return);
+    QTest::keyClick(form.sourceFileEdit, Qt::Key_Return);
     ASSERT_EQ(gui.boxes.size(), 1u);
     EXPECT_EQ(gui.boxes[0].caption, "Error");
     EXPECT_EQ(gui.boxes[0].text, "Required details are missing!");
@@ -65,15 +66,15 @@ TEST_F(ActionTest, SizeInKilobytesBecomesThePieceSize) {
 
 TEST_F(ActionTest, NumberOfFilesGivesTheRoundedUpPieceSize) {
     SplitBy(1, "3", MakeFile("data.bin", 10000));
-    EXPECT_EQ(Text(Form().lblSplitDetails), "Split file size:  4KB");
+    EXPECT_EQ(Text(Form().splitDetailsLabel), "Split file size:  4KB");
     EXPECT_TRUE(gui.boxes.empty());
     const auto out = OutFiles();
     EXPECT_EQ(out.at("data.s01"), 3334u);
     EXPECT_EQ(out.at("data.s02"), 3334u);
     EXPECT_EQ(out.at("data.s03"), 3332u);
     // The fields keep their contents, ready for the same action again.
-    EXPECT_EQ(Text(Form().txtNoFiles), "3");
-    EXPECT_EQ(Text(Form().txtSplitTo), dir / "out");
+    EXPECT_EQ(Text(Form().pieceCountEdit), "3");
+    EXPECT_EQ(Text(Form().splitFolderEdit), dir / "out");
 }
 
 TEST_F(ActionTest, APieceAbove2GiBIsRefusedBeforeTheEngineRuns) {
@@ -102,28 +103,28 @@ TEST_F(ActionTest, AnEmptyFileNeedsNoSplitting) {
 TEST_F(ActionTest, EngineFailuresAreShownInTheErrorBox) {
     MainWindow& form = Create({MakeFile("data.bin", 5000)});
     gui.folderAnswer = dir / "missing";
-    QTest::mouseClick(form.cmdBrowseFolderSplit, Qt::LeftButton);
-    form.cmbSplitMethod->setCurrentIndex(0);
-    Retype(form.cmbSplitSize->lineEdit(), "1");
-    QTest::mouseClick(form.cmdAction, Qt::LeftButton);
+    QTest::mouseClick(form.browseSplitFolderButton, Qt::LeftButton);
+    form.splitMethodBox->setCurrentIndex(0);
+    Retype(form.splitSizeBox->lineEdit(), "1");
+    QTest::mouseClick(form.actionButton, Qt::LeftButton);
     ASSERT_EQ(gui.boxes.size(), 1u);
     EXPECT_EQ(gui.boxes[0].caption, "Error");
     EXPECT_EQ(gui.boxes[0].text, "Cannot create file " + dir / "missing/data.s01!");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_TRUE(form.cmdAction->isEnabled());
+    EXPECT_TRUE(form.actionButton->isEnabled());
 }
 
 TEST_F(ActionTest, MediaPromptsAreRetryCancelBoxes) {
     MainWindow& form = Create({MakeFile("data.bin", 5000)});
     gui.folderAnswer = Out();
-    QTest::mouseClick(form.cmdBrowseFolderSplit, Qt::LeftButton);
-    form.cmbSplitMethod->setCurrentIndex(0);
-    Retype(form.cmbSplitSize->lineEdit(), "2");
+    QTest::mouseClick(form.browseSplitFolderButton, Qt::LeftButton);
+    form.splitMethodBox->setCurrentIndex(0);
+    Retype(form.splitSizeBox->lineEdit(), "2");
 
     // Room for two pieces; then the user cancels.
     std::int64_t room = 4096;
     files.freeSpace = [&](const std::string&) { return room - std::int64_t(files.written); };
-    QTest::mouseClick(form.cmdAction, Qt::LeftButton);
+    QTest::mouseClick(form.actionButton, Qt::LeftButton);
     ASSERT_EQ(gui.boxes.size(), 2u);
     EXPECT_EQ(gui.boxes[0].caption, "Split");
     EXPECT_EQ(gui.boxes[0].buttons, BoxButtons::RetryCancel);
@@ -143,7 +144,7 @@ TEST_F(ActionTest, MediaPromptsAreRetryCancelBoxes) {
         if (box.buttons == BoxButtons::RetryCancel) room = std::int64_t(1) << 40;
     };
     room = 4096 + std::int64_t(files.written);
-    QTest::mouseClick(form.cmdAction, Qt::LeftButton);
+    QTest::mouseClick(form.actionButton, Qt::LeftButton);
     ASSERT_EQ(gui.boxes.size(), 2u);
     EXPECT_EQ(gui.boxes[0].buttons, BoxButtons::YesNo);
     EXPECT_EQ(gui.boxes[1].caption, "Split");
@@ -153,17 +154,17 @@ TEST_F(ActionTest, MediaPromptsAreRetryCancelBoxes) {
 
 TEST_F(ActionTest, AnErrorThatEscapesResetsTheHourglassAndTheInputs) {
     MainWindow& form = Create({MakeFile("data.bin", 5000)});
-    form.cmbSplitMethod->setCurrentIndex(1);
-    form.txtNoFiles->setText(QStringLiteral("x"));  // as a paste through the context menu
+    form.splitMethodBox->setCurrentIndex(1);
+    form.pieceCountEdit->setText(QStringLiteral("x"));  // as a paste through the context menu
     ASSERT_EQ(gui.boxes.size(), 1u);
     gui.boxes.clear();
-    QTest::mouseClick(form.cmdAction, Qt::LeftButton);
+    QTest::mouseClick(form.actionButton, Qt::LeftButton);
     ASSERT_EQ(gui.boxes.size(), 1u);
     EXPECT_EQ(gui.boxes[0].caption, "Kestrava File Splitter");
     EXPECT_EQ(gui.boxes[0].text, "'x' is not a valid integer value.");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_FALSE(form.Busy());
-    EXPECT_TRUE(form.cmdAction->isEnabled());
+    EXPECT_TRUE(form.actionButton->isEnabled());
 }
 
 TEST_F(ActionTest, AWholeSplitAndRestoreThroughTheControls) {
@@ -176,13 +177,13 @@ TEST_F(ActionTest, AWholeSplitAndRestoreThroughTheControls) {
 
     MainWindow& form = Create();
     form.show();
-    QTest::keyClicks(form.txtFileToSplit, ToQPath(source));
-    EXPECT_EQ(Text(form.lblFileSize), "49KB");
+    QTest::keyClicks(form.sourceFileEdit, ToQPath(source));
+    EXPECT_EQ(Text(form.fileSizeLabel), "49KB");
     gui.folderAnswer = pieces;
-    QTest::mouseClick(form.cmdBrowseFolderSplit, Qt::LeftButton);
-    form.cmbSplitMethod->setCurrentIndex(1);
-    Retype(form.txtNoFiles, "4");
-    EXPECT_EQ(Text(form.lblSplitDetails), "Split file size:  13KB");
+    QTest::mouseClick(form.browseSplitFolderButton, Qt::LeftButton);
+    form.splitMethodBox->setCurrentIndex(1);
+    Retype(form.pieceCountEdit, "4");
+    EXPECT_EQ(Text(form.splitDetailsLabel), "Split file size:  13KB");
 
     // Seen from inside the operation, at its first pumping point.
     struct During {
@@ -196,9 +197,9 @@ TEST_F(ActionTest, AWholeSplitAndRestoreThroughTheControls) {
     gui.boxAnswers.push_back(BoxAnswer::Yes);
     QTimer::singleShot(0, &form, [&] {
         during.busy = form.Busy();
-        during.actionEnabled = form.cmdAction->isEnabled();
-        during.inputsEnabled = form.txtFileToSplit->isEnabled();
-        during.menusEnabled = form.miConfig->isEnabled() && form.miExit->isEnabled();
+        during.actionEnabled = form.actionButton->isEnabled();
+        during.inputsEnabled = form.sourceFileEdit->isEnabled();
+        during.menusEnabled = form.configurationAction->isEnabled() && form.exitAction->isEnabled();
         during.closed = form.close();
         if (QWidget* window = form.ProgressDisplay().Window()) {
             during.caption = window->windowTitle();
@@ -207,7 +208,7 @@ TEST_F(ActionTest, AWholeSplitAndRestoreThroughTheControls) {
             during.cancellable = form.ProgressDisplay().CancelButton()->isEnabled();
         }
     });
-    QTest::mouseClick(form.cmdAction, Qt::LeftButton);
+    QTest::mouseClick(form.actionButton, Qt::LeftButton);
     ASSERT_EQ(gui.boxes.size(), 1u);
     EXPECT_EQ(gui.boxes[0].caption, "Split");
     EXPECT_EQ(gui.boxes[0].text,
@@ -227,58 +228,58 @@ TEST_F(ActionTest, AWholeSplitAndRestoreThroughTheControls) {
     EXPECT_EQ(form.ProgressDisplay().Window(), nullptr);
     EXPECT_TRUE(form.isVisible());
     EXPECT_FALSE(form.Busy());
-    EXPECT_TRUE(form.cmdAction->isEnabled());
-    EXPECT_TRUE(form.txtFileToSplit->isEnabled());
+    EXPECT_TRUE(form.actionButton->isEnabled());
+    EXPECT_TRUE(form.sourceFileEdit->isEnabled());
     EXPECT_EQ(OutFiles().size(), 7u);  // 4 pieces, .split, .bat, .sha256
     EXPECT_EQ(OutFiles().at("Holiday.s01"), 12500u);
     // Seen in the window: what was done, and the way to the pieces.
     EXPECT_EQ(form.statusLine->Message(), "Split into 4 pieces in " + pieces);
     // The folder is the button that opens it; a folder too long for the line is shortened in
     // the middle.
-    const QString head = form.statusLine->lblStatus->text();
-    const QString folder = form.statusLine->cmdOpenFolder->text();
+    const QString head = form.statusLine->textLabel->text();
+    const QString folder = form.statusLine->openFolderButton->text();
     EXPECT_EQ(head, QStringLiteral("Split into 4 pieces in")) << FromQ(head);
     EXPECT_TRUE(folder.startsWith(QLatin1Char('/')) && folder.endsWith(QStringLiteral("out")))
         << FromQ(folder);
-    EXPECT_LE(form.statusLine->cmdOpenFolder->geometry().right(),
+    EXPECT_LE(form.statusLine->openFolderButton->geometry().right(),
               form.statusLine->contentsRect().right());
-    EXPECT_EQ(FromQ(form.statusLine->lblStatus->toolTip()), form.statusLine->Message());
-    ASSERT_TRUE(form.statusLine->cmdOpenFolder->isVisible());
-    QTest::mouseClick(form.statusLine->cmdOpenFolder, Qt::LeftButton);
+    EXPECT_EQ(FromQ(form.statusLine->textLabel->toolTip()), form.statusLine->Message());
+    ASSERT_TRUE(form.statusLine->openFolderButton->isVisible());
+    QTest::mouseClick(form.statusLine->openFolderButton, Qt::LeftButton);
     EXPECT_EQ(gui.urls, std::vector<std::string>{"file://" + pieces});
 
     // Restore: the descriptor chosen with the Restore tab's "...", both options ticked.
-    QTest::mouseClick(form.pcMain->tabBar(), Qt::LeftButton, Qt::NoModifier,
-                      form.pcMain->tabBar()->tabRect(1).center());
-    EXPECT_EQ(form.cmdAction->text(), QStringLiteral("&Restore"));
+    QTest::mouseClick(form.tabs->tabBar(), Qt::LeftButton, Qt::NoModifier,
+                      form.tabs->tabBar()->tabRect(1).center());
+    EXPECT_EQ(form.actionButton->text(), QStringLiteral("&Restore"));
     gui.fileAnswer = pieces + "/Holiday.avi.split";
-    QTest::mouseClick(form.cmdBrowseFile2, Qt::LeftButton);
-    EXPECT_EQ(Text(form.txtRestoreTo), pieces);
-    QTest::mouseClick(form.cmdVerify, Qt::LeftButton);
+    QTest::mouseClick(form.browseDescriptorButton, Qt::LeftButton);
+    EXPECT_EQ(Text(form.restoreFolderEdit), pieces);
+    QTest::mouseClick(form.verifyButton, Qt::LeftButton);
     ASSERT_EQ(gui.boxes.size(), 1u);
     EXPECT_EQ(gui.boxes[0].caption, "Verify");
     EXPECT_EQ(gui.boxes[0].text, "The split set is whole: every piece is there and undamaged.");
     EXPECT_EQ(gui.boxes[0].icon, BoxIcon::Information);
     gui.boxes.clear();
     gui.folderAnswer = restored;
-    QTest::mouseClick(form.cmdBrowseFolderRestore, Qt::LeftButton);
-    QTest::mouseClick(form.chkDeletePieces, Qt::LeftButton);
-    QTest::mouseClick(form.chkRestoreTime, Qt::LeftButton);
-    ASSERT_TRUE(form.chkDeletePieces->isChecked());
-    ASSERT_TRUE(form.chkRestoreTime->isChecked());
+    QTest::mouseClick(form.browseRestoreFolderButton, Qt::LeftButton);
+    QTest::mouseClick(form.deletePiecesBox, Qt::LeftButton);
+    QTest::mouseClick(form.restoreTimeBox, Qt::LeftButton);
+    ASSERT_TRUE(form.deletePiecesBox->isChecked());
+    ASSERT_TRUE(form.restoreTimeBox->isChecked());
     fs::last_write_time(source, fs::last_write_time(source));  // unchanged since the split
-    QTest::keyClick(form.cmdAction, Qt::Key_Return);
+    QTest::keyClick(form.actionButton, Qt::Key_Return);
 
     EXPECT_TRUE(gui.boxes.empty()) << (gui.boxes.empty() ? "" : gui.boxes[0].text);
     EXPECT_EQ(gui.sounds.size(), 2u);
     EXPECT_EQ(ReadFile(restored + "/Holiday.avi"), original);
     EXPECT_TRUE(OutFiles().empty());
     EXPECT_EQ(form.statusLine->Message(), "Restored Holiday.avi in " + restored);
-    QTest::mouseClick(form.statusLine->cmdOpenFolder, Qt::LeftButton);
+    QTest::mouseClick(form.statusLine->openFolderButton, Qt::LeftButton);
     EXPECT_EQ(gui.urls.back(), "file://" + restored);
     // The descriptor it named is gone; the source that was split is still there.
-    EXPECT_EQ(Text(form.txtSplitFile), "");
-    EXPECT_EQ(Text(form.txtFileToSplit), source);
+    EXPECT_EQ(Text(form.descriptorEdit), "");
+    EXPECT_EQ(Text(form.sourceFileEdit), source);
     EXPECT_TRUE(gui.notifications.empty());  // quick, and in front
     const auto difference =
         fs::last_write_time(source) - fs::last_write_time(restored + "/Holiday.avi");
@@ -291,12 +292,17 @@ TEST_F(ActionTest, CancelInTheProgressWindowEndsASplitAsCancelAtAPromptDoes) {
     const std::string source = MakeFile("big.bin", 16 * kPiece);
     MainWindow& form = Create({source});
     gui.folderAnswer = Out();
-    QTest::mouseClick(form.cmdBrowseFolderSplit, Qt::LeftButton);
-    form.cmbSplitMethod->setCurrentIndex(0);
-    Retype(form.cmbSplitSize->lineEdit(), "4096");
+    QTest::mouseClick(form.browseSplitFolderButton, Qt::LeftButton);
+    form.splitMethodBox->setCurrentIndex(0);
+    Retype(form.splitSizeBox->lineEdit(), "4096");
 
     // The user watches a few pieces go by, reads the window a tenth of a second later (its
-    // texts change no more often), then presses Cancel.
+    // texts change no more often), then presses Cancel. The window's clock runs with the real
+    // one, and jumps that tenth of a second ahead.
+    std::int64_t ahead = 0;
+    QElapsedTimer real;
+    real.start();
+    form.ProgressDisplay().SetClock([&] { return real.elapsed() + ahead; });
     int updates = 0;
     QString subject, bytes;
     QTimer user;
@@ -305,7 +311,7 @@ TEST_F(ActionTest, CancelInTheProgressWindowEndsASplitAsCancelAtAPromptDoes) {
         GuiProgress& progress = form.ProgressDisplay();
         if (!progress.Window() || ++updates < 3) return;
         if (updates == 3) {
-            QThread::msleep(110);
+            ahead += 100;
             return;
         }
         subject = progress.SubjectLabel()->text();
@@ -314,7 +320,7 @@ TEST_F(ActionTest, CancelInTheProgressWindowEndsASplitAsCancelAtAPromptDoes) {
         user.stop();
     });
     user.start();
-    QTest::mouseClick(form.cmdAction, Qt::LeftButton);
+    QTest::mouseClick(form.actionButton, Qt::LeftButton);
 
     EXPECT_EQ(subject, QStringLiteral("Splitting big.bin"));
     EXPECT_TRUE(bytes.endsWith(QStringLiteral(" of 64.0 MiB"))) << bytes.toStdString();
@@ -364,10 +370,10 @@ TEST_F(ActionTest, ALongOperationThatEndsBehindOtherWindowsIsNotified) {
         gui.inFront = c.inFront;
         gui.notifications.clear();
         gui.folderAnswer = c.folder;
-        QTest::mouseClick(form.cmdBrowseFolderSplit, Qt::LeftButton);
-        form.cmbSplitMethod->setCurrentIndex(0);
-        Retype(form.cmbSplitSize->lineEdit(), "2");
-        QTest::mouseClick(form.cmdAction, Qt::LeftButton);
+        QTest::mouseClick(form.browseSplitFolderButton, Qt::LeftButton);
+        form.splitMethodBox->setCurrentIndex(0);
+        Retype(form.splitSizeBox->lineEdit(), "2");
+        QTest::mouseClick(form.actionButton, Qt::LeftButton);
         EXPECT_EQ(gui.notifications, c.expected) << c.folder << " " << c.inFront;
     }
 
@@ -377,15 +383,15 @@ TEST_F(ActionTest, ALongOperationThatEndsBehindOtherWindowsIsNotified) {
     gui.notifications.clear();
     gui.folderAnswer = dir / "restored";
     MakeFolder(dir / "restored");
-    QTest::mouseClick(form.cmdBrowseFolderRestore, Qt::LeftButton);
-    QTest::mouseClick(form.cmdAction, Qt::LeftButton);
+    QTest::mouseClick(form.browseRestoreFolderButton, Qt::LeftButton);
+    QTest::mouseClick(form.actionButton, Qt::LeftButton);
     EXPECT_EQ(gui.notifications,
               (std::vector<FakeGui::Notification>{
                   {"Restore finished", "Restored data.bin in " + dir / "restored"}}));
     gui.notifications.clear();
-    form.pcMain->setCurrentWidget(form.tsSplit);
-    form.cmbSplitMethod->setCurrentIndex(-1);
-    QTest::mouseClick(form.cmdAction, Qt::LeftButton);
+    form.tabs->setCurrentWidget(form.splitTab);
+    form.splitMethodBox->setCurrentIndex(-1);
+    QTest::mouseClick(form.actionButton, Qt::LeftButton);
     EXPECT_TRUE(gui.notifications.empty());
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// A main window over real files in a temporary folder, with its own settings hive and every
-// dialog answered by a FakeGui.
+// A main window over real files in a temporary folder, with its own settings hive in another and
+// every dialog answered by a FakeGui.
 
 #include <gtest/gtest.h>
 
@@ -17,11 +17,15 @@
 #include <memory>
 
 #include "core/settings/SettingsStore.h"
+#include "gui/Application.h"
+#include "gui/ConfigWindow.h"
+#include "gui/MainWindow.h"
+#include "gui/QtText.h"
+#include "platform/HiveRegistry.h"
+#include "platform/Registry.h"
 #include "support/FakeFileSystem.h"
 #include "support/TempDir.h"
 #include "tests/gui/FakeGui.h"
-#include "gui/MainWindow.h"
-#include "gui/QtText.h"
 
 namespace olvo::test {
 
@@ -41,27 +45,31 @@ class CountingFileSystem final : public FakeFileSystem {
 
 class MainWindowFixture : public ::testing::Test {
   protected:
-    MainWindowFixture() {
-        const char* previous = std::getenv("XDG_CONFIG_HOME");
-        if (previous) m_previousConfig = previous;
-        ::setenv("XDG_CONFIG_HOME", m_config.Path().c_str(), 1);
-        ProgramSettings() = Settings{};
-    }
-    ~MainWindowFixture() override {
-        m_form.reset();
-        if (m_previousConfig)
-            ::setenv("XDG_CONFIG_HOME", m_previousConfig->c_str(), 1);
-        else
-            ::unsetenv("XDG_CONFIG_HOME");
-    }
+    ~MainWindowFixture() override { m_form.reset(); }
 
-    MainWindow& Create(const std::vector<std::string>& arguments = {}) {
-        m_form = std::make_unique<MainWindow>(arguments, files);
+    // The main window; its menus open what openers name.
+    MainWindow& Create(const std::vector<std::string>& arguments = {},
+                       MainWindow::Openers openers = {}) {
+        m_form = std::make_unique<MainWindow>(Services(), arguments, std::move(openers));
         return *m_form;
     }
     MainWindow& Form() { return *m_form; }
+    // Every window, as the program's start-up makes them; the main window is Form().
+    ProgramWindows StartAll(const std::vector<std::string>& arguments = {}) {
+        const ProgramWindows windows = StartUp(Services(), arguments);
+        m_form.reset(windows.mainForm);
+        return windows;
+    }
+    // What the windows of this test share.
+    ProgramServices Services() { return {gui, *registry, files, settings}; }
+    // Hands what a configuration window applies to the main window, as the program does.
+    static ConfigWindow::Applied ApplyTo(MainWindow& form) {
+        return [&form](const Settings& applied, const std::vector<std::string>& sizes) {
+            form.ApplyConfiguration(applied, sizes);
+        };
+    }
 
-    void StoreSettings(const ConfigValues& values) { SaveConfigValues(UserRegistry(), values); }
+    void StoreSettings(const ConfigValues& values) { SaveConfigValues(*registry, values); }
 
     // A file of size bytes in the temporary folder; sparse when big, real bytes otherwise.
     std::string MakeFile(const std::string& name, std::uint64_t size) {
@@ -88,14 +96,19 @@ class MainWindowFixture : public ::testing::Test {
             QTest::keyClicks(edit, text);
     }
 
+  private:
+    TempDir m_config;
+
+  protected:
     TempDir dir;
     CountingFileSystem files;
     FakeGui gui;
+    // The settings hive of this test, and the settings of its run.
+    const std::string hivePath = m_config / "olvo.reg";
+    const std::unique_ptr<Registry> registry = MakeHiveFileRegistry(hivePath);
+    Settings settings;
 
   private:
-    TempDir m_config;
-    std::optional<std::string> m_previousConfig;
-    ScopedGuiService m_installed{gui};
     std::unique_ptr<MainWindow> m_form;
 };
 

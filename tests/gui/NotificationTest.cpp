@@ -10,6 +10,7 @@
 #include <QDBusVirtualObject>
 #include <QTest>
 #include <QWidget>
+#include <memory>
 #include <mutex>
 
 #include "gui/GuiService.h"
@@ -43,10 +44,11 @@ class FakeNotificationService final : public QDBusVirtualObject {
 TEST(DesktopNotification, GoesToTheFreedesktopServiceAndNowhereWithoutOne) {
     if (!qEnvironmentVariableIsSet("OLVO_PRIVATE_BUS"))
         GTEST_SKIP() << "runs only on a private session bus (dbus-run-session)";
+    const std::unique_ptr<GuiService> program = MakeDesktopGuiService();
     ASSERT_TRUE(QDBusConnection::sessionBus().isConnected());
 
     // No service yet: nothing happens, and nothing waits.
-    Gui().Notify("Split finished", "Split into 3 pieces in /tmp/data");
+    program->Notify("Split finished", "Split into 3 pieces in /tmp/data");
 
     FakeNotificationService service;
     QDBusConnection desktop =
@@ -56,8 +58,8 @@ TEST(DesktopNotification, GoesToTheFreedesktopServiceAndNowhereWithoutOne) {
     ASSERT_TRUE(desktop.registerService(QStringLiteral("org.freedesktop.Notifications")));
 
     // With no window of the program active, the user is elsewhere.
-    EXPECT_FALSE(Gui().ProgramInFront());
-    Gui().Notify("Restore finished", "Restored Holiday & Co.avi");
+    EXPECT_FALSE(program->ProgramInFront());
+    program->Notify("Restore finished", "Restored Holiday & Co.avi");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !service.Calls().empty(); }, 5000));
     const std::vector<QDBusMessage> calls = service.Calls();
     ASSERT_EQ(calls.size(), 1u);
@@ -78,7 +80,7 @@ TEST(DesktopNotification, GoesToTheFreedesktopServiceAndNowhereWithoutOne) {
     window.show();
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    EXPECT_TRUE(Gui().ProgramInFront());
+    EXPECT_TRUE(program->ProgramInFront());
     desktop.unregisterService(QStringLiteral("org.freedesktop.Notifications"));
 }
 

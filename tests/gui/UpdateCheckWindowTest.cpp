@@ -10,9 +10,9 @@
 #include <chrono>
 #include <functional>
 
+#include "gui/UpdateCheckWindow.h"
 #include "support/TestHttpServer.h"
 #include "tests/gui/MainWindowFixture.h"
-#include "gui/UpdateCheckWindow.h"
 
 namespace olvo::test {
 namespace {
@@ -33,15 +33,16 @@ std::string VersionsIni(const std::string& section, const std::string& release,
            "\r\nVersion=1.0.1\r\nLocation=" + location + "\r\nFileName=olvo-101.zip\r\n";
 }
 
-class Chk4UpdtTest : public MainWindowFixture {
+class UpdateCheckTest : public MainWindowFixture {
   protected:
-    ~Chk4UpdtTest() override { SetDefaultCursor(); }
+    ~UpdateCheckTest() override {
+        while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
+    }
 
     // The main window and the update-check window, created as start-up creates them; we are
     // release 100, version "1.0.0", running as "OLVO.exe".
     UpdateCheckWindow& CreateBoth() {
-        MainWindow& form = Create();
-        m_check = new UpdateCheckWindow(&form);
+        m_check = StartAll().updateCheck;
         m_setup.applicationTitle = "Kestrava File Splitter";
         m_setup.ownRelease = "100";
         m_setup.installedVersion = "1.0.0";
@@ -100,80 +101,81 @@ class Chk4UpdtTest : public MainWindowFixture {
     UpdateCheckWindow* m_check = nullptr;
 };
 
-TEST_F(Chk4UpdtTest, TheWindowHasItsCaptionsAndStartsEmpty) {
+TEST_F(UpdateCheckTest, TheWindowHasItsCaptionsAndStartsEmpty) {
     UpdateCheckWindow& check = CreateBoth();
     EXPECT_FALSE(check.isVisible());
     EXPECT_EQ(check.windowTitle(), QStringLiteral("Check for Updates"));
     EXPECT_EQ(check.size(), QSize(376, 342));
     EXPECT_EQ(check.minimumSize(), check.maximumSize());
-    EXPECT_EQ(check.grpUpdtInfo->title(), QStringLiteral("Update Information"));
-    EXPECT_EQ(check.grpVersion->title(), QStringLiteral("Version"));
-    EXPECT_EQ(check.grpDownload->title(), QStringLiteral("Download"));
-    EXPECT_EQ(Text(check.Label2), "Currently installed version:");
-    EXPECT_EQ(Text(check.Label3), "Available version:");
-    EXPECT_EQ(Text(check.Label6),
+    EXPECT_EQ(check.infoGroup->title(), QStringLiteral("Update Information"));
+    EXPECT_EQ(check.versionGroup->title(), QStringLiteral("Version"));
+    EXPECT_EQ(check.downloadGroup->title(), QStringLiteral("Download"));
+    EXPECT_EQ(Text(check.installedCaption), "Currently installed version:");
+    EXPECT_EQ(Text(check.availableCaption), "Available version:");
+    EXPECT_EQ(Text(check.downloadHint),
               "Click on the link below to exit this application and download the update.");
-    EXPECT_EQ(Text(check.lblLink), "==>>DOWNLOAD UPDATE!<<==");
-    EXPECT_TRUE(check.lblLink->font().underline());
-    EXPECT_EQ(check.lblLink->cursor().shape(), Qt::PointingHandCursor);
-    EXPECT_EQ(check.cmdClose->text(), QStringLiteral("&Close"));
-    EXPECT_TRUE(check.cmdClose->isDefault());
-    for (QLabel* value : {check.lblInfo, check.lblCurVer, check.lblAvailVer})
+    EXPECT_EQ(Text(check.downloadLink), "==>>DOWNLOAD UPDATE!<<==");
+    EXPECT_TRUE(check.downloadLink->font().underline());
+    EXPECT_EQ(check.downloadLink->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_EQ(check.closeButton->text(), QStringLiteral("&Close"));
+    EXPECT_TRUE(check.closeButton->isDefault());
+    for (QLabel* value :
+         {check.infoLabel, check.installedVersionLabel, check.availableVersionLabel})
         EXPECT_EQ(Text(value), "");
     // Texts from the network are never read as markup.
-    EXPECT_EQ(check.lblInfo->textFormat(), Qt::PlainText);
-    EXPECT_EQ(check.lblAvailVer->textFormat(), Qt::PlainText);
+    EXPECT_EQ(check.infoLabel->textFormat(), Qt::PlainText);
+    EXPECT_EQ(check.availableVersionLabel->textFormat(), Qt::PlainText);
 }
 
-TEST_F(Chk4UpdtTest, ANewerReleaseIsOfferedWithItsLink) {
+TEST_F(UpdateCheckTest, ANewerReleaseIsOfferedWithItsLink) {
     UpdateCheckWindow& check = CreateBoth();
     // "Location" lacks a trailing slash: it runs straight into the file name, as published.
     Publish("newer", VersionsIni("OLVO.exe", "101", "http://www.example.com/files"));
     ShowOnce();
-    EXPECT_EQ(Text(check.lblInfo), kNewsText);
-    EXPECT_EQ(Text(check.lblCurVer), "1.0.0");
-    EXPECT_EQ(Text(check.lblAvailVer), "1.0.1");
-    EXPECT_TRUE(check.grpDownload->isVisible());
-    EXPECT_EQ(FromQ(check.lblLink->toolTip()), "http://www.example.com/filesolvo-101.zip");
+    EXPECT_EQ(Text(check.infoLabel), kNewsText);
+    EXPECT_EQ(Text(check.installedVersionLabel), "1.0.0");
+    EXPECT_EQ(Text(check.availableVersionLabel), "1.0.1");
+    EXPECT_TRUE(check.downloadGroup->isVisible());
+    EXPECT_EQ(FromQ(check.downloadLink->toolTip()), "http://www.example.com/filesolvo-101.zip");
     EXPECT_FALSE(Exists(LocalCopy()));
     EXPECT_TRUE(hourglassWhileDownloading);
     EXPECT_FALSE(Hourglass());
     EXPECT_TRUE(gui.boxes.empty());
 }
 
-TEST_F(Chk4UpdtTest, TheSameOrAnOlderReleaseIsTheLatestAndEachShowingChecksAfresh) {
+TEST_F(UpdateCheckTest, TheSameOrAnOlderReleaseIsTheLatestAndEachShowingChecksAfresh) {
     UpdateCheckWindow& check = CreateBoth();
     Publish("newer", VersionsIni("olvo.EXE", "101"));
     ShowOnce();
-    ASSERT_TRUE(check.grpDownload->isVisible());
+    ASSERT_TRUE(check.downloadGroup->isVisible());
 
     for (const char* release : {"100", "0x64", "99"}) {
         Publish("same", VersionsIni("OLVO.exe", release));
         ShowOnce();
-        EXPECT_EQ(Text(check.lblInfo), kLatestText) << release;
-        EXPECT_EQ(Text(check.lblCurVer), "1.0.0");
-        EXPECT_EQ(Text(check.lblAvailVer), "1.0.1");
-        EXPECT_FALSE(check.grpDownload->isVisible()) << release;
-        EXPECT_EQ(FromQ(check.lblLink->toolTip()), "");
+        EXPECT_EQ(Text(check.infoLabel), kLatestText) << release;
+        EXPECT_EQ(Text(check.installedVersionLabel), "1.0.0");
+        EXPECT_EQ(Text(check.availableVersionLabel), "1.0.1");
+        EXPECT_FALSE(check.downloadGroup->isVisible()) << release;
+        EXPECT_EQ(FromQ(check.downloadLink->toolTip()), "");
         EXPECT_FALSE(Exists(LocalCopy()));
     }
     EXPECT_EQ(server.Requests("/same/products/versions.ini"), 3);
 }
 
-TEST_F(Chk4UpdtTest, AFileWithoutOurSectionIsTheLatestWithoutAVersion) {
+TEST_F(UpdateCheckTest, AFileWithoutOurSectionIsTheLatestWithoutAVersion) {
     UpdateCheckWindow& check = CreateBoth();
     // Published for the program under another name only.
     Publish("renamed", VersionsIni("Renamed.exe", "101"));
     ShowOnce();
-    EXPECT_EQ(Text(check.lblInfo), kLatestText);
-    EXPECT_EQ(Text(check.lblCurVer), "1.0.0");
-    EXPECT_EQ(Text(check.lblAvailVer), "");
-    EXPECT_FALSE(check.grpDownload->isVisible());
+    EXPECT_EQ(Text(check.infoLabel), kLatestText);
+    EXPECT_EQ(Text(check.installedVersionLabel), "1.0.0");
+    EXPECT_EQ(Text(check.availableVersionLabel), "");
+    EXPECT_FALSE(check.downloadGroup->isVisible());
     EXPECT_FALSE(Exists(LocalCopy()));
     EXPECT_TRUE(gui.boxes.empty());
 }
 
-TEST_F(Chk4UpdtTest, AFailedDownloadShowsTheFailureTextAndDeletesNothing) {
+TEST_F(UpdateCheckTest, AFailedDownloadShowsTheFailureTextAndDeletesNothing) {
     UpdateCheckWindow& check = CreateBoth();
     server.Serve("/silent/products/versions.ini", {"200 OK", "", "", true});
     stallTime = 1s;
@@ -187,24 +189,24 @@ TEST_F(Chk4UpdtTest, AFailedDownloadShowsTheFailureTextAndDeletesNothing) {
         // An offer from the showing before must not survive a failed one.
         Publish("newer", VersionsIni("OLVO.exe", "101"));
         ShowOnce();
-        ASSERT_TRUE(check.grpDownload->isVisible());
+        ASSERT_TRUE(check.downloadGroup->isVisible());
         WriteFile(LocalCopy(), "[OLVO.exe]\nRelease=500\n");
 
         SetHomePage(home);
         const auto start = std::chrono::steady_clock::now();
         ShowOnce();
         EXPECT_LT(std::chrono::steady_clock::now() - start, 10s) << home;
-        EXPECT_EQ(Text(check.lblInfo), kFailureText) << home;
-        EXPECT_EQ(Text(check.lblCurVer), "1.0.0");
-        EXPECT_EQ(Text(check.lblAvailVer), "-");
-        EXPECT_FALSE(check.grpDownload->isVisible()) << home;
+        EXPECT_EQ(Text(check.infoLabel), kFailureText) << home;
+        EXPECT_EQ(Text(check.installedVersionLabel), "1.0.0");
+        EXPECT_EQ(Text(check.availableVersionLabel), "-");
+        EXPECT_FALSE(check.downloadGroup->isVisible()) << home;
         EXPECT_EQ(ReadFile(LocalCopy()), "[OLVO.exe]\nRelease=500\n") << home;
         EXPECT_FALSE(Hourglass());
     }
     EXPECT_TRUE(gui.boxes.empty());
 }
 
-TEST_F(Chk4UpdtTest, TheMenuShowsItModallyCentredOnTheMainWindowWithTheHourglass) {
+TEST_F(UpdateCheckTest, TheMenuShowsItModallyCentredOnTheMainWindowWithTheHourglass) {
     UpdateCheckWindow& check = CreateBoth();
     MainWindow& form = Form();
     Publish("latest", VersionsIni("OLVO.exe", "100"));
@@ -228,10 +230,10 @@ TEST_F(Chk4UpdtTest, TheMenuShowsItModallyCentredOnTheMainWindowWithTheHourglass
             modal = QApplication::activeModalWidget() == &check;
             hourglassShown = Hourglass();
             shownAt = check.frameGeometry();
-            check.cmdClose->click();
+            check.closeButton->click();
         });
         hourglassWhileDownloading = false;
-        form.miChk4Updt->trigger();
+        form.checkUpdatesAction->trigger();
         EXPECT_TRUE(modal);
         EXPECT_TRUE(hourglassWhileDownloading);
         EXPECT_FALSE(hourglassShown);  // the check is over once the window can be seen
@@ -239,7 +241,7 @@ TEST_F(Chk4UpdtTest, TheMenuShowsItModallyCentredOnTheMainWindowWithTheHourglass
         EXPECT_FALSE(check.isVisible());
         const QPoint offset = shownAt.center() - form.frameGeometry().center();
         EXPECT_LE(offset.manhattanLength(), 2) << place.x() << "," << place.y();
-        EXPECT_EQ(Text(check.lblInfo), kLatestText);
+        EXPECT_EQ(Text(check.infoLabel), kLatestText);
     }
 
     // A main window at the screen's edge: centred as far as the screen allows.
@@ -249,15 +251,15 @@ TEST_F(Chk4UpdtTest, TheMenuShowsItModallyCentredOnTheMainWindowWithTheHourglass
         shownAt = check.frameGeometry();
         check.close();
     });
-    form.miChk4Updt->trigger();
+    form.checkUpdatesAction->trigger();
     EXPECT_TRUE(screen.contains(shownAt)) << shownAt.x() << "," << shownAt.y();
 }
 
-TEST_F(Chk4UpdtTest, AnOwnReleaseThatIsNoNumberIsReportedAndTheCursorRestored) {
+TEST_F(UpdateCheckTest, AnOwnReleaseThatIsNoNumberIsReportedAndTheCursorRestored) {
     UpdateCheckWindow& check = CreateBoth();
     Publish("newer", VersionsIni("OLVO.exe", "101"));
     ShowOnce();
-    ASSERT_TRUE(check.grpDownload->isVisible());
+    ASSERT_TRUE(check.downloadGroup->isVisible());
 
     check.hide();
     SetOwnRelease("(unknown)");
@@ -266,7 +268,7 @@ TEST_F(Chk4UpdtTest, AnOwnReleaseThatIsNoNumberIsReportedAndTheCursorRestored) {
         hourglassShown = Hourglass();
         check.close();
     });
-    Form().miChk4Updt->trigger();
+    Form().checkUpdatesAction->trigger();
     EXPECT_FALSE(hourglassShown);
     EXPECT_FALSE(Hourglass());
     ASSERT_EQ(gui.boxes.size(), 1u);
@@ -274,12 +276,12 @@ TEST_F(Chk4UpdtTest, AnOwnReleaseThatIsNoNumberIsReportedAndTheCursorRestored) {
     EXPECT_EQ(gui.boxes[0].text, "'(unknown)' is not a valid integer value.");
     EXPECT_EQ(gui.boxes[0].icon, BoxIcon::Error);
     // No offer from before is left standing.
-    EXPECT_FALSE(check.grpDownload->isVisible());
-    EXPECT_EQ(Text(check.lblInfo), "");
+    EXPECT_FALSE(check.downloadGroup->isVisible());
+    EXPECT_EQ(Text(check.infoLabel), "");
     EXPECT_EQ(server.Requests("/newer/products/versions.ini"), 1);
 }
 
-TEST_F(Chk4UpdtTest, EnterClosesTheWindowAndEscapeDoesNot) {
+TEST_F(UpdateCheckTest, EnterClosesTheWindowAndEscapeDoesNot) {
     UpdateCheckWindow& check = CreateBoth();
     Publish("latest", VersionsIni("OLVO.exe", "100"));
     ShowOnce();
@@ -289,13 +291,13 @@ TEST_F(Chk4UpdtTest, EnterClosesTheWindowAndEscapeDoesNot) {
     EXPECT_FALSE(check.isVisible());
 }
 
-TEST_F(Chk4UpdtTest, TheLinkOpensAWebAddressAndEndsTheProgram) {
+TEST_F(UpdateCheckTest, TheLinkOpensAWebAddressAndEndsTheProgram) {
     UpdateCheckWindow& check = CreateBoth();
     Publish("newer", VersionsIni("OLVO.exe", "101", "https://www.example.com/files/"));
     bool stillShown = false;
     const int code = RunAsProgram([&] {
-        QTimer::singleShot(0, [&] { QTest::mouseClick(check.lblLink, Qt::LeftButton); });
-        Form().miChk4Updt->trigger();
+        QTimer::singleShot(0, [&] { QTest::mouseClick(check.downloadLink, Qt::LeftButton); });
+        Form().checkUpdatesAction->trigger();
         stillShown = check.isVisible();
     });
     EXPECT_EQ(code, 0);
@@ -304,24 +306,24 @@ TEST_F(Chk4UpdtTest, TheLinkOpensAWebAddressAndEndsTheProgram) {
     EXPECT_FALSE(Hourglass());
 }
 
-TEST_F(Chk4UpdtTest, ALinkToAnythingButTheWebIsNeitherOpenedNorEndsTheProgram) {
+TEST_F(UpdateCheckTest, ALinkToAnythingButTheWebIsNeitherOpenedNorEndsTheProgram) {
     UpdateCheckWindow& check = CreateBoth();
     Publish("tampered", VersionsIni("OLVO.exe", "101", "file:///usr/bin/"));
     bool stillShown = false;
     const int code = RunAsProgram(
         [&] {
             QTimer::singleShot(0, [&] {
-                QTest::mouseClick(check.lblLink, Qt::LeftButton);
-                check.lblLinkClick();
+                QTest::mouseClick(check.downloadLink, Qt::LeftButton);
+                check.OnDownloadLink();
                 stillShown = check.isVisible();
                 check.close();
             });
-            Form().miChk4Updt->trigger();
+            Form().checkUpdatesAction->trigger();
         },
         500ms);
     EXPECT_EQ(code, 7);  // only the test's own deadline ended it
     EXPECT_TRUE(stillShown);
-    EXPECT_EQ(FromQ(check.lblLink->toolTip()), "file:///usr/bin/olvo-101.zip");
+    EXPECT_EQ(FromQ(check.downloadLink->toolTip()), "file:///usr/bin/olvo-101.zip");
     EXPECT_TRUE(gui.urls.empty());
 }
 

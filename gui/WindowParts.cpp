@@ -1,4 +1,4 @@
-#include "gui/FormParts.h"
+#include "gui/WindowParts.h"
 
 #include <QApplication>
 #include <QBoxLayout>
@@ -146,7 +146,7 @@ class DisplayOnlyColours final : public QObject {
 
 }  // namespace
 
-void UseFormFont(QWidget* window) {
+void UseWindowFont(QWidget* window) {
     if (!QFontDatabase::families().contains(QStringLiteral("Tahoma"))) return;
     const qreal chosen = QApplication::font().pointSizeF();
     const qreal desktop = QFontDatabase::systemFont(QFontDatabase::GeneralFont).pointSizeF();
@@ -162,12 +162,20 @@ QIcon ProgramIcon() {
     return QIcon::fromTheme(QStringLiteral("olvo"), drawn);
 }
 
-void SetUpFixedDialog(QDialog* dialog) {
+QVBoxLayout* SetUpFixedDialog(QDialog* dialog, const char* name, const char* title,
+                              QMargins margins, int spacing) {
+    dialog->setObjectName(QString::fromLatin1(name));
+    dialog->setWindowTitle(QString::fromLatin1(title));
     dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     dialog->setWindowIcon(ProgramIcon());
-    UseFormFont(dialog);
+    UseWindowFont(dialog);
     dialog->setSizeGripEnabled(false);
+    auto* layout = new QVBoxLayout(dialog);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    layout->setContentsMargins(margins);
+    layout->setSpacing(spacing);
+    return layout;
 }
 
 QSize TextNeed(const QWidget* widget, QSize design) {
@@ -231,6 +239,14 @@ void SetInnerMargins(QLayout* layout, QWidget* box, int left, int top, int right
     layout->setContentsMargins(
         std::max(minimum, left - frame.left()), std::max(minimum, top - frame.top()),
         std::max(minimum, right - frame.right()), std::max(minimum, bottom - frame.bottom()));
+}
+
+QGridLayout* GroupGrid(QWidget* box, int left, int top, int right, int bottom, int stretchColumn) {
+    auto* grid = new QGridLayout(box);
+    SetInnerMargins(grid, box, left, top, right, bottom);
+    grid->setSpacing(0);
+    grid->setColumnStretch(stretchColumn, 1);
+    return grid;
 }
 
 QFrame* EtchedLine(QWidget* parent) {

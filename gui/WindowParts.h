@@ -3,6 +3,7 @@
 // and fixed frame, hand cursors on what can be clicked, display-only fields, links, centring,
 // and the setting and reading of a path field.
 
+#include <QMargins>
 #include <QSize>
 #include <QString>
 #include <string>
@@ -16,6 +17,7 @@ class QLabel;
 class QLayout;
 class QLayoutItem;
 class QLineEdit;
+class QVBoxLayout;
 class QWidget;
 
 namespace olvo {
@@ -30,16 +32,18 @@ Widget* Named(Widget* widget, const char* name) {
 
 // Tahoma 8 where the system has it; otherwise the desktop's font stays. An application font
 // larger than the desktop's own (a style sheet, a font the user asked for) keeps its size.
-void UseFormFont(QWidget* window);
+void UseWindowFont(QWidget* window);
 
 // The program's icon, for every window: the desktop's icon theme's "olvo" where installed, else
 // the picture built into the program.
 QIcon ProgramIcon();
 
-// A dialog whose title bar holds only a close button, in the form font, with the program's icon.
-// Its size is its layout's: the design size with the default font, larger where a larger font
-// needs it; the user cannot resize it.
-void SetUpFixedDialog(QDialog* dialog);
+// A dialog whose title bar holds only a close button, named name (in the window's layout) with the
+// caption title, in the window font, with the program's icon. Returns its layout, a column with
+// the given margins and spacing between its items. Its size is its layout's: the design size
+// with the default font, larger where a larger font needs it; the user cannot resize it.
+QVBoxLayout* SetUpFixedDialog(QDialog* dialog, const char* name, const char* title,
+                              QMargins margins, int spacing);
 
 // Layouts that keep a window's design. Each control has a design size, the one it has with the
 // default font; in a layout it keeps that size unless its text (or picture) needs more in the
@@ -60,6 +64,10 @@ QSize TextNeed(const QWidget* widget, QSize design);
 // at least minimum.
 void SetInnerMargins(QLayout* layout, QWidget* box, int left, int top, int right, int bottom,
                      int minimum = 2);
+// The grid of a group box: the design offsets of its contents as inner margins (SetInnerMargins),
+// no spacing of its own (the gaps are columns and rows of their own), and the room left over to
+// stretchColumn.
+QGridLayout* GroupGrid(QWidget* box, int left, int top, int right, int bottom, int stretchColumn);
 // A horizontal sunken line, as a window draws between its parts.
 QFrame* EtchedLine(QWidget* parent);
 
