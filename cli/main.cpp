@@ -433,15 +433,11 @@ int Main(int argc, char** argv) {
     std::optional<std::string> sizeText;
     std::optional<std::uint64_t> count;
     bool splitQuiet = false;
-    auto* split =
-        AddFileCommand(app,
-                       {.name = "split",
-                        .description = "Cut SOURCE into pieces of SIZE or into COUNT pieces",
-                        .argument = "SOURCE",
-                        .argumentHelp = "The file to split",
-                        .footer = kSplitFooter,
-                        .destinationHelp = "Folder for the pieces (default: the source's folder)"},
-                       source, &splitFolder);
+    auto* split = AddFileCommand(
+        app,
+        {"split", "Cut SOURCE into pieces of SIZE or into COUNT pieces", "SOURCE",
+         "The file to split", kSplitFooter, "Folder for the pieces (default: the source's folder)"},
+        source, &splitFolder);
     auto* sizeOption =
         split->add_option("-s,--size", sizeText,
                           "Piece size in KB of 1024 bytes, or with a suffix K, M or G (1 to " +
@@ -459,15 +455,12 @@ int Main(int argc, char** argv) {
     std::string descriptor, restoreFolder;
     RestoreOptions restoreOptions;
     bool restoreQuiet = false;
-    auto* restore = AddFileCommand(
-        app,
-        {.name = "restore",
-         .description = "Rebuild a file from its split descriptor (.split)",
-         .argument = "DESCRIPTOR",
-         .argumentHelp = "The .split file of the set",
-         .footer = kRestoreFooter,
-         .destinationHelp = "Folder for the rebuilt file (default: the descriptor's folder)"},
-        descriptor, &restoreFolder);
+    auto* restore =
+        AddFileCommand(app,
+                       {"restore", "Rebuild a file from its split descriptor (.split)",
+                        "DESCRIPTOR", "The .split file of the set", kRestoreFooter,
+                        "Folder for the rebuilt file (default: the descriptor's folder)"},
+                       descriptor, &restoreFolder);
     restore->add_flag("--delete-pieces", restoreOptions.deletePieces,
                       "Delete the split set after a successful restore");
     restore->add_flag("--restore-time", restoreOptions.restoreTime,
@@ -478,22 +471,15 @@ int Main(int argc, char** argv) {
     bool verifyQuiet = false;
     auto* verify = AddFileCommand(
         app,
-        {.name = "verify",
-         .description =
-             "Check a split set without writing anything: every piece there, whole and sound",
-         .argument = "DESCRIPTOR",
-         .argumentHelp = "The .split file of the set",
-         .footer = kVerifyFooter},
+        {"verify", "Check a split set without writing anything: every piece there, whole and sound",
+         "DESCRIPTOR", "The .split file of the set", kVerifyFooter},
         verifyDescriptor);
     verify->add_flag("-q,--quiet", verifyQuiet, "No progress bar");
 
     std::string checksumPath;
     AddFileCommand(app,
-                   {.name = "checksum",
-                    .description = "Print the checksum a split records for FILE",
-                    .argument = "FILE",
-                    .argumentHelp = "The file",
-                    .footer = kChecksumFooter},
+                   {"checksum", "Print the checksum a split records for FILE", "FILE", "The file",
+                    kChecksumFooter},
                    checksumPath);
 
     ConfigChanges changes;
