@@ -174,18 +174,18 @@ ProgramWindows StartUp(const ProgramServices& services, const std::vector<std::s
         if (opened->about) opened->about->ShowModal(owner);
     };
     ProgramWindows windows;
-    windows.mainForm = new MainWindow(services, arguments, std::move(openers));
-    MainWindow* mainForm = windows.mainForm;
+    windows.mainWindow = new MainWindow(services, arguments, std::move(openers));
+    MainWindow* mainWindow = windows.mainWindow;
     windows.config = new ConfigWindow(
         services.gui, services.registry,
-        [mainForm](const Settings& settings, const std::vector<std::string>& splitSizes) {
-            mainForm->ApplyConfiguration(settings, splitSizes);
+        [mainWindow](const Settings& settings, const std::vector<std::string>& splitSizes) {
+            mainWindow->ApplyConfiguration(settings, splitSizes);
         },
-        mainForm);
+        mainWindow);
     // It checks afresh each time it is shown.
-    windows.updateCheck = new UpdateCheckWindow(services.gui, mainForm);
+    windows.updateCheck = new UpdateCheckWindow(services.gui, mainWindow);
     // It composes its text from the version strings now, once.
-    windows.about = new AboutWindow(services.gui, mainForm);
+    windows.about = new AboutWindow(services.gui, mainWindow);
     *opened = windows;
     return windows;
 }
@@ -196,11 +196,11 @@ int RunProgram(const std::vector<std::string>& arguments) {
     const std::unique_ptr<GuiService> gui = MakeDesktopGuiService();
     Settings settings;
     const ProgramWindows windows = StartUp({*gui, *registry, *files, settings}, arguments);
-    const QPointer<MainWindow> mainForm(windows.mainForm);
-    mainForm->show();
+    const QPointer<MainWindow> mainWindow(windows.mainWindow);
+    mainWindow->show();
     const int code = QApplication::exec();
     // Closing frees the main window only once the event loop has run on.
-    delete mainForm.data();
+    delete mainWindow.data();
     return code;
 }
 

@@ -68,7 +68,7 @@ struct ProgramServices {
 // The windows of one run, created once at start-up in this order and living until its end. The
 // main window owns the others.
 struct ProgramWindows {
-    MainWindow* mainForm = nullptr;
+    MainWindow* mainWindow = nullptr;
     ConfigWindow* config = nullptr;
     UpdateCheckWindow* updateCheck = nullptr;
     AboutWindow* about = nullptr;

@@ -139,7 +139,7 @@ int main(int argc, char** argv) {
     HelpViewerSlot help(gui);
 
     const ProgramWindows windows = StartUp({gui, *registry, *files, settings}, {});
-    MainWindow* form = windows.mainForm;
+    MainWindow* form = windows.mainWindow;
     bool ok = Save(form, folder, QStringLiteral("main-split"));
 
     QTemporaryDir sample;

@@ -89,10 +89,10 @@ TEST_F(AboutTest, StartUpCreatesItHiddenAndOwnedByTheMainWindow) {
     const ProgramWindows windows = StartUp(Services(), {});
     ASSERT_NE(windows.about, nullptr);
     const QPointer<AboutWindow> about(windows.about);
-    EXPECT_EQ(windows.about->parentWidget(), windows.mainForm);
+    EXPECT_EQ(windows.about->parentWidget(), windows.mainWindow);
     EXPECT_FALSE(windows.about->isVisible());
     EXPECT_EQ(FromQ(windows.about->windowTitle()), "About Kestrava File Splitter");
-    delete windows.mainForm;
+    delete windows.mainWindow;
     EXPECT_EQ(about.data(), nullptr);
 }
 
@@ -115,7 +115,7 @@ bool CloseFromTheMenuWith(MainWindow& form, AboutWindow& about, Qt::Key key, QWi
 
 TEST_F(AboutTest, TheMenuShowsItModallyOverTheMainWindowAndEnterOrEscapeClosesIt) {
     const ProgramWindows windows = StartAll();
-    MainWindow& form = *windows.mainForm;
+    MainWindow& form = *windows.mainWindow;
     form.move(200, 150);
     form.show();
     AboutWindow& about = *windows.about;

@@ -57,7 +57,7 @@ class MainWindowFixture : public ::testing::Test {
     // Every window, as the program's start-up makes them; the main window is Form().
     ProgramWindows StartAll(const std::vector<std::string>& arguments = {}) {
         const ProgramWindows windows = StartUp(Services(), arguments);
-        m_form.reset(windows.mainForm);
+        m_form.reset(windows.mainWindow);
         return windows;
     }
     // What the windows of this test share.
