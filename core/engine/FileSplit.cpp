@@ -728,8 +728,10 @@ bool RestoreFile(EngineContext& context, const std::string& descriptorPath,
 }
 
 bool VerifySet(EngineContext& context, const std::string& descriptorPath,
-               std::vector<std::string>& problems, std::string& message) {
+               std::vector<std::string>& problems, std::string& message,
+               std::vector<PieceState>* states) {
     problems.clear();
+    if (states) states->clear();
     if (!BeginOnSet(context, descriptorPath, message)) return false;
     FileSystem& files = context.files;
     ProgressWindow window(context.progress, "Verifying Split Set...", 0);
@@ -737,6 +739,10 @@ bool VerifySet(EngineContext& context, const std::string& descriptorPath,
         const SetFiles set = ReadSet(files, descriptorPath);
         const SplitDescriptor& descriptor = set.descriptor;
         context.progress.SetMaximum(descriptor.pieceCount);
+        if (states) states->assign(descriptor.pieceCount, PieceState::Whole);
+        auto mark = [&](std::uint64_t k, PieceState state) {
+            if (states) (*states)[k - 1] = state;
+        };
         PieceSizes sizes(descriptor.pieceCount, descriptor.fileSize);
         // For a set without hashes, the bytes of the checksum window as the pieces hold them.
         const ChecksumWindow sumWindow = WindowOf(descriptor.fileSize);
@@ -747,6 +753,7 @@ bool VerifySet(EngineContext& context, const std::string& descriptorPath,
             const std::string path = set.PiecePath(k);
             if (!files.FileExists(path)) {
                 problems.push_back("Piece " + set.PieceName(k) + " is missing!");
+                mark(k, PieceState::Missing);
                 continue;
             }
             try {
@@ -755,12 +762,16 @@ bool VerifySet(EngineContext& context, const std::string& descriptorPath,
                 const std::string wrong = sizes.Check(set.PieceName(k), k, size);
                 if (!wrong.empty()) {
                     problems.push_back(wrong + "!");
+                    mark(k, PieceState::Damaged);
                     continue;
                 }
                 if (const Sha256Digest* expected = set.HashOf(k)) {
                     const auto hashed = HashFile(*piece, size);
                     if (hashed.bytes < size) throw FileError("Stream read error", 0);
-                    if (hashed.digest != *expected) problems.push_back(DamagedText(set, k) + "!");
+                    if (hashed.digest != *expected) {
+                        problems.push_back(DamagedText(set, k) + "!");
+                        mark(k, PieceState::Damaged);
+                    }
                 } else if (!set.hashes && sizes.Common()) {
                     offset = (k - 1) * *sizes.Common();
                     const std::uint64_t from = std::max(offset, sumWindow.offset);
@@ -778,6 +789,7 @@ bool VerifySet(EngineContext& context, const std::string& descriptorPath,
             } catch (const std::exception& error) {
                 problems.push_back("Piece " + set.PieceName(k) +
                                    " cannot be read: " + error.what() + "!");
+                mark(k, PieceState::Damaged);
             }
         }
         if (problems.empty() && !set.hashes && windowBytes.size() == sumWindow.length &&

@@ -95,12 +95,18 @@ bool RestoreFile(EngineContext& context, const std::string& descriptorPath,
                  const std::string& destinationFolder, std::string& message,
                  const RestoreOptions& options);
 
+// What VerifySet found of each piece, piece k at index k - 1.
+enum class PieceState : std::uint8_t { Whole, Missing, Damaged };
+
 // Checks a split set without writing anything: the descriptor, each piece present and of its
 // size, and its SHA-256 when the set has a .sha256 file (the descriptor's checksum when it has
 // none). True when the set is whole; otherwise false, with one line per bad or missing piece in
 // problems, or message set when the set cannot be checked at all ("Not a valid .split file!").
+// When states is given, it is filled with one state per piece (empty when the set cannot be
+// checked at all).
 bool VerifySet(EngineContext& context, const std::string& descriptorPath,
-               std::vector<std::string>& problems, std::string& message);
+               std::vector<std::string>& problems, std::string& message,
+               std::vector<PieceState>* states = nullptr);
 
 // True when the destination volume has bytesNeeded bytes free; never prompts.
 bool CheckRestoreSpace(EngineContext& context, const std::string& destinationFolder,

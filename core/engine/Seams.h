@@ -24,6 +24,10 @@ class Progress {
     // copy steps and then ends the operation as Cancel at a media prompt does. May be called
     // often: it must be cheap, and it must not process window events itself.
     virtual bool CancelRequested() { return false; }
+    // A passing state the user should know of while the operation goes on, such as a wait for
+    // another program that holds the set's name. The terminal prints it on stderr once, the
+    // window shows it in the progress window.
+    virtual void Notice(const std::string& /*text*/) {}
 };
 
 // Where an operation stands, as a progress display keeps it from the calls above.
