@@ -13,9 +13,11 @@ touch "$target/var/lib/dpkg/status"
 before=$(cd "$target" && find . | sort)
 # A machine's own tools, not those of the empty root: no maintainer script, nothing to chroot.
 dpkg=(dpkg --root="$target" --force-depends --force-script-chrootless --log=/dev/null)
-"${dpkg[@]}" --install "$deb" >/dev/null
+# dpkg's warnings about the dependencies the empty root lacks are shown only when it fails.
+install() { "${dpkg[@]}" --install "$deb" >"$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log" >&2; exit 1; }; }
+install
 # Once more, as an upgrade does: the same files, no complaint.
-"${dpkg[@]}" --install "$deb" >/dev/null
+install
 
 echo "Package file list:"
 dpkg-deb --contents "$deb" | awk '{print "  " $1 " " $6 ($7 ? " " $7 " " $8 : "")}'
