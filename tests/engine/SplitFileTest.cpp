@@ -273,7 +273,7 @@ TEST(SplitFile, HundredPiecesAndNamesThatShareABase) {
     // writes over them.
     WriteFile(dir / "Data.txt", PatternBytes(40, 7));
     EXPECT_FALSE(h.Split(dir / "Data.txt", dir.Path(), 16));
-    EXPECT_EQ(h.message, "The pieces of Data.bin would be overwritten!");
+    EXPECT_EQ(h.message, OtherSetRefusal(dir.Path(), "Data.bin"));
     h.splitOptions.overwrite = true;
     ASSERT_TRUE(h.Split(dir / "Data.txt", dir.Path(), 16)) << h.message;
     EXPECT_EQ(ReadFile(dir / "Data.s01"), PatternBytes(40, 7).substr(0, 16));
