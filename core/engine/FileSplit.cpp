@@ -449,6 +449,18 @@ std::optional<std::uint64_t> OwnEarlierSet(const SplitJob& job) {
     return std::nullopt;
 }
 
+// The piece count of the descriptor under the split's descriptor name, whoever's it is; 0 for
+// none.
+std::uint64_t DescriptorCount(const SplitJob& job) {
+    try {
+        const auto descriptor =
+            ReadDescriptor(ReadSmallFile(job.files, job.folder + job.descriptorName, 1 << 16));
+        return IsValidDescriptor(descriptor) ? descriptor.pieceCount : 0;
+    } catch (const std::exception&) {
+        return 0;
+    }
+}
+
 // The text for the first file in the split's way that is not its own, or nothing.
 std::optional<std::string> FirstInTheWay(SplitJob& job, std::uint64_t from) {
     FileSystem& files = job.files;
@@ -488,17 +500,18 @@ void ClaimMedium(SplitJob& job, std::uint64_t from) {
                              (pieces ? "them?" : "it?")))
             throw EngineError(*text + " would be overwritten");
     }
+    // The set whose descriptor is replaced goes whole, another file's too once that was allowed.
+    const std::uint64_t replaced = std::max(job.ownCount, DescriptorCount(job));
     if (from == 1 && job.lock)
-        job.lock->SetNote(MarkerText(job, std::max<std::uint64_t>(job.ownCount, job.pieceCount)));
+        job.lock->SetNote(MarkerText(job, std::max<std::uint64_t>(replaced, job.pieceCount)));
     job.claimed = true;
     job.replacing = 0;
     for (const std::string& name : {job.descriptorName, job.hashName}) {
         if (job.files.Occupied(job.folder + name) && !job.files.Delete(job.folder + name))
             throw EngineError("Cannot delete file " + job.folder + name);
     }
-    job.replacing = job.ownCount;
-    for (std::uint64_t k = std::max<std::uint64_t>(from, job.pieceCount + 1); k <= job.ownCount;
-         ++k) {
+    job.replacing = replaced;
+    for (std::uint64_t k = std::max<std::uint64_t>(from, job.pieceCount + 1); k <= replaced; ++k) {
         if (job.files.Occupied(job.PiecePath(k)) && !job.files.Delete(job.PiecePath(k)))
             throw EngineError("Cannot delete file " + job.PiecePath(k));
     }

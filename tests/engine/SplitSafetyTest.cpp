@@ -137,6 +137,7 @@ TEST(SplitSafety, AFullMediumNeverLeavesAnEmptyOrPartialSmallFile) {
         WriteFile(dir / "f.bin", bytes);
         WriteFile(dir / "f.bin.split", "an earlier descriptor");
         EngineHarness h;
+        h.splitOptions.overwrite = true;
         h.files.failWritesAfter = room;
         const bool ok = h.Split(dir / "f.bin", dir.Path(), 1000);
         if (!ok) {
@@ -220,7 +221,7 @@ TEST(SplitSafety, FilesInTheWay) {
             WriteFile(dir / "src/setup", bytes);
             c.before(dir);
             std::map<std::string, std::string> was;
-            for (const auto& name : Names(dir / "out")) was[name] = ReadFile(dir / "out" / name);
+            for (const auto& name : Names(dir / "out")) was[name] = ReadFile(dir / ("out/" + name));
             const std::string refusal =
                 c.refusal == "other" ? OtherSetRefusal(dir / "out", "setup") : c.refusal;
             EngineHarness h;
@@ -232,7 +233,7 @@ TEST(SplitSafety, FilesInTheWay) {
                 EXPECT_EQ(h.message, refusal) << label;
                 std::map<std::string, std::string> now;
                 for (const auto& name : Names(dir / "out"))
-                    now[name] = ReadFile(dir / "out" / name);
+                    now[name] = ReadFile(dir / ("out/" + name));
                 EXPECT_EQ(now, was) << label;
                 continue;
             }
