@@ -113,6 +113,11 @@ void TerminalProgress::End() {
     Clear();
 }
 
+void TerminalProgress::Notice(const std::string& text) {
+    Clear();
+    PrintMessage(text);
+}
+
 void TerminalProgress::Clear() {
     if (!m_enabled || !m_drawn) return;
     std::fputs("\r\033[K", m_out);
@@ -236,6 +241,13 @@ PromptAnswer TerminalPrompt::AskRetryCancel(const std::string& caption, const st
             return PromptAnswer::Cancel;
     }
 #endif
+}
+
+bool TerminalPrompt::AskYesNo(const std::string&, const std::string& text) {
+    // The question names one file ("...overwrite it?") or a set's pieces ("...them?").
+    const bool many = text.size() >= 5 && text.compare(text.size() - 5, 5, "them?") == 0;
+    m_overwriteHint = std::string(" Use --overwrite to replace ") + (many ? "them." : "it.");
+    return false;
 }
 
 }  // namespace olvo::cli

@@ -23,6 +23,8 @@ class TerminalProgress final : public Progress {
     void End() override;
     // True once SIGINT or SIGTERM arrived (see CatchInterrupts).
     bool CancelRequested() override;
+    // On stderr as a message of its own, quiet or not: it is no progress.
+    void Notice(const std::string& text) override;
     // Clears the bar's line so that other text can be written.
     void Clear();
 
@@ -42,15 +44,22 @@ class TerminalProgress final : public Progress {
 // question is written to stderr all the same, so that a log tells what was missing. On a
 // terminal one key answers, without Enter: R (or Enter alone) is Retry; C, Escape, Ctrl-D and
 // an interrupt are Cancel. The terminal's own mode is back whenever the question ends.
+// Whether to overwrite a file is never asked: the answer is No, and the command line's
+// --overwrite says Yes before the question comes.
 class TerminalPrompt final : public Prompt {
   public:
     TerminalPrompt(TerminalProgress& progress, bool interactive)
         : m_progress(progress), m_interactive(interactive) {}
     PromptAnswer AskRetryCancel(const std::string& caption, const std::string& text) override;
+    bool AskYesNo(const std::string& caption, const std::string& text) override;
+    // After a No to a question about files in the way: what to add to the failure's message
+    // (" Use --overwrite to replace it."); empty when none was asked.
+    const std::string& OverwriteHint() const { return m_overwriteHint; }
 
   private:
     TerminalProgress& m_progress;
     bool m_interactive;
+    std::string m_overwriteHint;
 };
 
 // A message as olvo-cli writes it on stderr, whether that is a terminal or a log: each carriage

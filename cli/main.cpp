@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <chrono>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
@@ -33,6 +34,7 @@ namespace {
 
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+constexpr std::chrono::seconds kLockWaitWithoutTerminal{10};
 
 #ifdef _WIN32
 // A path made absolute against the current folder of its drive, as the system resolves it:
@@ -168,7 +170,7 @@ bool RunOperation(const Tool& tool, bool quiet, Operation operation, int& failur
     Session session(tool.files, quiet);
     std::string message;
     if (!operation(session.context, message)) {
-        failure = Failed(message);
+        failure = Failed(message + session.prompt.OverwriteHint());
         return false;
     }
     PrintWarnings(session.context);
@@ -212,9 +214,12 @@ int RunSplit(const Tool& tool, const std::string& sourceArg, const std::string& 
         pieceSize = *sizeForCount;
     }
 
+    // A script must never hang on another split's lock; a user ends the wait with Ctrl-C.
+    SplitOptions splitOptions = options;
+    if (!::isatty(STDIN_FILENO)) splitOptions.lockWait = kLockWaitWithoutTerminal;
     const auto split = [&](EngineContext& context, std::string& message) {
         return SplitFile(context, source, *folder, message, static_cast<std::uint32_t>(pieceSize),
-                         options);
+                         splitOptions);
     };
     if (!RunOperation(tool, quiet, split, failure)) return failure;
     std::printf("Split %s into %llu pieces in %s\n", source.c_str(),
@@ -450,7 +455,8 @@ int Main(int argc, char** argv) {
     split->add_flag("--no-hash{false}", splitOptions.writeHashes,
                     "Write no NAME.EXT.sha256 file of the pieces' SHA-256 sums");
     split->add_flag("--overwrite", splitOptions.overwrite,
-                    "Overwrite the pieces of another split set in the way");
+                    "Replace files in the way: another split set's, or any other file under a "
+                    "name the split writes");
 
     std::string descriptor, restoreFolder;
     RestoreOptions restoreOptions;

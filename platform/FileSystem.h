@@ -95,10 +95,16 @@ class OutputFile {
 };
 
 // Held while a split writes the pieces of one set name in a folder; released when destroyed, and
-// by the system when the process ends, however it ends.
+// by the system when the process ends, however it ends. The lock file carries a note: what its
+// holder is doing. Released with an empty note, the lock file is removed; one with a note stays
+// (as it does after a kill), so that the next holder can tell what was left behind.
 class FileLock {
   public:
     virtual ~FileLock() = default;
+    // The note the lock file holds: what an earlier holder left, until SetNote replaces it.
+    virtual std::string Note() const { return {}; }
+    // Replaces the note. Raises on failure.
+    virtual void SetNote(const std::string& /*note*/) {}
 };
 
 class FileSystem {
@@ -139,7 +145,8 @@ class FileSystem {
     // True when folder lies on a medium that can be taken out (a USB stick, a card, a disc).
     virtual bool IsRemovable(const std::string& /*folder*/) { return false; }
     // Takes the lock file at path without waiting: nothing when another process holds it. Raises
-    // when the lock file cannot be made (a read-only medium).
+    // when the lock file cannot be made (a read-only medium). A symbolic link at path is never
+    // followed: it makes way for the lock file.
     virtual std::unique_ptr<FileLock> TryLock(const std::string& path);
 
     // Copies from the current position of from to to until limit bytes are copied or from ends,

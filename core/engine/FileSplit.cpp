@@ -286,7 +286,7 @@ std::uint32_t FileChecksum(FileSystem& files, const std::string& path) {
 }
 
 bool CheckPieceSpace(EngineContext& context, const std::string& destinationFolder,
-                     std::uint64_t bytesNeeded, std::string& message) {
+                     std::uint64_t bytesNeeded, std::string& message, bool* mediaChanged) {
     message.clear();
     std::int64_t free = context.files.FreeSpace(destinationFolder);
     if (free < 0) {
@@ -304,6 +304,7 @@ bool CheckPieceSpace(EngineContext& context, const std::string& destinationFolde
             message = "Operation aborted!";
             return false;
         }
+        if (mediaChanged) *mediaChanged = true;
         free = context.files.FreeSpace(destinationFolder);
     }
     return true;
@@ -311,34 +312,208 @@ bool CheckPieceSpace(EngineContext& context, const std::string& destinationFolde
 
 namespace {
 
-// The set that owns the pieces in the way: NAME.EXT of a descriptor NAME.EXT.split in folder
-// whose pieces have the base name baseName, other than ownDescriptor.
+// A failure whose text is whole as it stands, closing punctuation and all.
+class WholeMessage final : public std::runtime_error {
+  public:
+    explicit WholeMessage(const std::string& text) : std::runtime_error(text) {}
+};
+
+// One split, as its phases share it.
+struct SplitJob {
+    SplitJob(EngineContext& context, const SplitOptions& options)
+        : context(context), files(context.files), options(options) {}
+    EngineContext& context;
+    FileSystem& files;
+    const SplitOptions& options;
+    std::string sourcePath, folder, fileName, baseName, descriptorName, batchName, hashName;
+    std::uint64_t fileSize = 0;
+    std::uint32_t pieceSize = 0, pieceCount = 0;
+    std::unique_ptr<InputFile> input;
+    std::optional<FileStamp> before;  // the source as the split found it
+    std::string dateText;             // its time as the descriptor gives it
+    std::unique_ptr<FileLock> lock;
+    // Of the medium at hand: pieces 1 to ownCount, and the small files when ownSmallFiles, are
+    // of an earlier split of this same file and make way without a question.
+    std::uint64_t ownCount = 0;
+    bool ownSmallFiles = false;
+    bool claimed = false;             // from here on a failure cleans up
+    std::uint64_t replacing = 0;      // pieces of the earlier set that a failure takes away
+    std::uint64_t firstOnMedium = 1;  // the first piece written to the medium at hand
+    std::uint64_t piecesMade = 0;
+    std::vector<std::string> smallWritten;
+
+    std::string PiecePath(std::uint64_t k) const { return folder + PieceName(baseName, k); }
+    std::string Where() const {
+        return fileName + " into " +
+               (folder.size() > 1 ? folder.substr(0, folder.size() - 1) : folder);
+    }
+};
+
+// "NAME (SIZE bytes, DATE)" for the set of descriptor NAME.split in folder; NAME alone when the
+// descriptor cannot be read.
+std::string SetDescription(FileSystem& files, const std::string& folder, const std::string& name) {
+    try {
+        const auto descriptor =
+            ReadDescriptor(ReadSmallFile(files, folder + DescriptorName(name), 1 << 16));
+        if (IsValidDescriptor(descriptor))
+            return name + " (" + Grouped(descriptor.fileSize) + " bytes, " + descriptor.dateText +
+                   ")";
+    } catch (const std::exception&) {
+    }
+    return name;
+}
+
+// The set that owns the pieces in the way: the description of a descriptor NAME.EXT.split in
+// folder whose pieces have the base name baseName, other than skipDescriptor.
 std::optional<std::string> OtherSetName(FileSystem& files, const std::string& folder,
                                         const std::string& baseName,
-                                        const std::string& ownDescriptor) {
+                                        const std::string& skipDescriptor) {
     std::vector<std::string> names = files.List(folder.empty() ? "." : folder);
     std::sort(names.begin(), names.end());
     for (const auto& name : names) {
-        if (name == ownDescriptor || !HasDescriptorSuffix(name)) continue;
+        if (name == skipDescriptor || !HasDescriptorSuffix(name)) continue;
         const std::string set = WithoutDescriptorSuffix(name);
         if (FileNamePart(std::string(1, kPathDelimiter) + set, Extension::Drop) == baseName)
-            return set;
+            return SetDescription(files, folder, set);
     }
     return std::nullopt;
 }
 
-// Waits for the lock of one set name in a folder, so that two splits never mix their pieces.
-// Nothing when no lock can be made there: writing the pieces will then fail on its own.
-std::unique_ptr<FileLock> LockSetName(EngineContext& context, const std::string& path) {
-    for (;;) {
+// Waits for the lock of one set name in a folder, so that two splits never mix their pieces: says
+// so at once, and gives up after options.lockWait. Nothing when no lock can be made there:
+// writing the pieces will then fail on its own.
+void LockSetName(SplitJob& job) {
+    const std::string path = job.folder + "." + job.baseName + ".olvo-lock";
+    const auto start = std::chrono::steady_clock::now();
+    for (bool told = false;; told = true) {
         try {
-            if (auto lock = context.files.TryLock(path)) return lock;
+            if ((job.lock = job.files.TryLock(path))) return;
         } catch (const FileError&) {
-            return nullptr;
+            return;
         }
-        ThrowIfCancelled(context.progress);
-        context.progress.ProcessMessages();
+        if (!told)
+            job.context.progress.Notice("waiting for another split of " + job.Where() + "...");
+        ThrowIfCancelled(job.context.progress);
+        if (job.options.lockWait &&
+            std::chrono::steady_clock::now() - start >= *job.options.lockWait)
+            throw EngineError("Another split of " + job.Where() + " is running");
+        job.context.progress.ProcessMessages();
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+// The note a split keeps in its lock file while it writes: the source's size, time and name and
+// how many pieces of it the folder may hold, so that a run after a kill knows its own leftovers.
+std::string MarkerText(const SplitJob& job, std::uint64_t count) {
+    return std::to_string(job.fileSize) + ' ' + std::to_string(job.before->seconds) + ' ' +
+           std::to_string(job.before->nanoseconds) + ' ' + std::to_string(count) + ' ' +
+           job.fileName + '\n';
+}
+
+// The piece count of a note left by a split of this same file, or 0.
+std::uint64_t MarkerCount(const SplitJob& job, const std::string& note) {
+    // Only the count may differ from this split's own note: "SIZE SECONDS NANOSECONDS " before
+    // it, " NAME\n" after it.
+    const std::string own = MarkerText(job, 0);
+    const std::string head = own.substr(0, own.size() - job.fileName.size() - 3);
+    const std::string tail = ' ' + job.fileName + '\n';
+    if (note.size() <= head.size() + tail.size() || note.compare(0, head.size(), head) != 0 ||
+        note.compare(note.size() - tail.size(), tail.size(), tail) != 0)
+        return 0;
+    const std::string count = note.substr(head.size(), note.size() - head.size() - tail.size());
+    if (count.size() > 10 || count.find_first_not_of("0123456789") != std::string::npos) return 0;
+    return std::stoull(count);
+}
+
+// How many pieces an earlier set of this same file has in the folder, when there is one: its
+// descriptor, or its .sha256 file's comment line, gives the source's size and time.
+std::optional<std::uint64_t> OwnEarlierSet(const SplitJob& job) {
+    try {
+        const auto descriptor =
+            ReadDescriptor(ReadSmallFile(job.files, job.folder + job.descriptorName, 1 << 16));
+        if (IsValidDescriptor(descriptor))
+            return descriptor.fileSize == job.fileSize && descriptor.dateText == job.dateText
+                       ? std::optional<std::uint64_t>(descriptor.pieceCount)
+                       : std::nullopt;
+    } catch (const std::exception&) {
+    }
+    try {
+        const HashList list =
+            ReadHashList(ReadSmallFile(job.files, job.folder + job.hashName, 16 << 20));
+        if (list.fileName == job.fileName && list.fileSize == job.fileSize && list.modified &&
+            list.modified->seconds == job.before->seconds &&
+            list.modified->nanoseconds == job.before->nanoseconds)
+            return list.pieces.size();
+    } catch (const std::exception&) {
+    }
+    return std::nullopt;
+}
+
+// The piece count of the descriptor under the split's descriptor name, whoever's it is; 0 for
+// none.
+std::uint64_t DescriptorCount(const SplitJob& job) {
+    try {
+        const auto descriptor =
+            ReadDescriptor(ReadSmallFile(job.files, job.folder + job.descriptorName, 1 << 16));
+        return IsValidDescriptor(descriptor) ? descriptor.pieceCount : 0;
+    } catch (const std::exception&) {
+        return 0;
+    }
+}
+
+// The text for the first file in the split's way that is not its own, or nothing.
+std::optional<std::string> FirstInTheWay(SplitJob& job, std::uint64_t from) {
+    FileSystem& files = job.files;
+    for (std::uint64_t k = std::max(from, job.ownCount + 1); k <= job.pieceCount; ++k) {
+        if (!files.Occupied(job.PiecePath(k))) continue;
+        const auto owner = OtherSetName(files, job.folder, job.baseName,
+                                        job.ownSmallFiles ? job.descriptorName : std::string());
+        return owner ? "The pieces of " + *owner : "The file " + PieceName(job.baseName, k);
+    }
+    if (job.ownSmallFiles) return std::nullopt;
+    for (const auto* name : {&job.descriptorName, &job.batchName, &job.hashName}) {
+        if (!files.Occupied(job.folder + *name)) continue;
+        const std::string owner = SetDescription(files, job.folder, job.fileName);
+        return owner != job.fileName ? "The pieces of " + owner : "The file " + *name;
+    }
+    return std::nullopt;
+}
+
+// Claims every name the split writes on the medium at hand, from piece from on: files of an
+// earlier split of this same file make way; any other file is asked about (Yes/No) unless
+// options.overwrite. Then the earlier set goes: its descriptor must not outlive it, nor its
+// pieces past the new count stay beside the new set.
+void ClaimMedium(SplitJob& job, std::uint64_t from) {
+    const auto earlier = OwnEarlierSet(job);
+    job.ownCount = earlier.value_or(0);
+    job.ownSmallFiles = earlier.has_value();
+    if (from == 1 && job.lock) {
+        if (const std::uint64_t left = MarkerCount(job, job.lock->Note())) {
+            job.ownCount = std::max(job.ownCount, left);
+            job.ownSmallFiles = true;
+        }
+    }
+    if (const auto text = job.options.overwrite ? std::nullopt : FirstInTheWay(job, from)) {
+        const bool pieces = text->rfind("The pieces of ", 0) == 0;
+        if (!job.context.prompt.AskYesNo(
+                "Split", *text + " would be overwritten!\r\rDo you want to overwrite " +
+                             (pieces ? "them?" : "it?")))
+            throw EngineError(*text + " would be overwritten");
+    }
+    // The set whose descriptor is replaced goes whole, another file's too once that was allowed.
+    const std::uint64_t replaced = std::max(job.ownCount, DescriptorCount(job));
+    if (from == 1 && job.lock)
+        job.lock->SetNote(MarkerText(job, std::max<std::uint64_t>(replaced, job.pieceCount)));
+    job.claimed = true;
+    job.replacing = 0;
+    for (const std::string& name : {job.descriptorName, job.hashName}) {
+        if (job.files.Occupied(job.folder + name) && !job.files.Delete(job.folder + name))
+            throw EngineError("Cannot delete file " + job.folder + name);
+    }
+    job.replacing = replaced;
+    for (std::uint64_t k = std::max<std::uint64_t>(from, job.pieceCount + 1); k <= replaced; ++k) {
+        if (job.files.Occupied(job.PiecePath(k)) && !job.files.Delete(job.PiecePath(k)))
+            throw EngineError("Cannot delete file " + job.PiecePath(k));
     }
 }
 
@@ -346,48 +521,41 @@ std::uint64_t OnMedium(std::uint64_t bytes) {
     return (bytes + kBlock - 1) / kBlock * kBlock;
 }
 
-}  // namespace
-
-bool SplitFile(EngineContext& context, const std::string& sourcePath,
-               const std::string& destinationFolder, std::string& message, std::uint32_t pieceSize,
-               const SplitOptions& options) {
-    message.clear();
-    context.warnings.clear();
-    FileSystem& files = context.files;
-    const std::uint64_t fileSize = SourceFileSize(files, sourcePath);
-    if (fileSize <= pieceSize) {
+// Refuses a split that cannot be made before anything is opened: false with the message.
+bool PlanSplit(SplitJob& job, const std::string& destinationFolder, std::string& message) {
+    FileSystem& files = job.files;
+    job.fileSize = SourceFileSize(files, job.sourcePath);
+    if (job.fileSize <= job.pieceSize) {
         message = "File does not need splitting!";
         return false;
     }
-    if (pieceSize == 0 || pieceSize > kMaxPieceSize) {
+    if (job.pieceSize == 0 || job.pieceSize > kMaxPieceSize) {
         message = "Invalid split size!";
         return false;
     }
-    const std::uint64_t count = PieceCountFor(fileSize, pieceSize);
+    const std::uint64_t count = PieceCountFor(job.fileSize, job.pieceSize);
     if (count > std::numeric_limits<std::uint32_t>::max()) {
         message = "Too many split files!";
         return false;
     }
-    const auto pieceCount = static_cast<std::uint32_t>(count);
-    const std::string fileName = FileNamePart(sourcePath, Extension::Keep);
-    const std::string baseName = FileNamePart(sourcePath, Extension::Drop);
+    job.pieceCount = static_cast<std::uint32_t>(count);
+    job.fileName = FileNamePart(job.sourcePath, Extension::Keep);
+    job.baseName = FileNamePart(job.sourcePath, Extension::Drop);
     // An empty folder names no volume; the space check then refuses before anything is made.
-    const std::string folder =
+    job.folder =
         destinationFolder.empty() ? std::string() : WithTrailingDelimiter(destinationFolder);
-    const std::string descriptorName = DescriptorName(fileName);
-    const std::string descriptorPath = folder + descriptorName;
-    const std::string batchName = fileName + ".bat";
-    const std::string hashName = fileName + ".sha256";
-    auto piecePath = [&](std::uint64_t k) { return folder + PieceName(baseName, k); };
+    job.descriptorName = DescriptorName(job.fileName);
+    job.batchName = job.fileName + ".bat";
+    job.hashName = job.fileName + ".sha256";
 
     // Every name must fit before the first byte is written.
-    if (!folder.empty()) {
-        std::string longest =
-            std::max(PieceName(baseName, pieceCount), batchName,
-                     [](const auto& a, const auto& b) { return a.size() < b.size(); });
-        if (descriptorName.size() > longest.size()) longest = descriptorName;
-        if (options.writeHashes && hashName.size() > longest.size()) longest = hashName;
-        const std::size_t limit = files.MaxNameLength(folder);
+    if (!job.folder.empty()) {
+        std::string longest = PieceName(job.baseName, job.pieceCount);
+        for (const std::string* name : {&job.batchName, &job.descriptorName, &job.hashName}) {
+            if (name == &job.hashName && !job.options.writeHashes) continue;
+            if (name->size() > longest.size()) longest = *name;
+        }
+        const std::size_t limit = files.MaxNameLength(job.folder);
         if (longest.size() > limit) {
             message = "The file name is too long for the destination folder: " + longest + " has " +
                       std::to_string(longest.size()) + " bytes, at most " + std::to_string(limit) +
@@ -397,153 +565,195 @@ bool SplitFile(EngineContext& context, const std::string& sourcePath,
     }
 
     // Writing a piece over the source would destroy it before it is read.
-    const auto source = files.Identity(sourcePath);
-    bool overwrites = SameFile(files, source, descriptorPath) ||
-                      SameFile(files, source, folder + batchName) ||
-                      SameFile(files, source, folder + hashName);
-    for (std::uint64_t k = 1; k <= pieceCount && !overwrites; ++k)
-        overwrites = SameFile(files, source, piecePath(k));
+    const auto source = files.Identity(job.sourcePath);
+    bool overwrites = false;
+    for (const std::string* name : {&job.descriptorName, &job.batchName, &job.hashName})
+        overwrites = overwrites || SameFile(files, source, job.folder + *name);
+    for (std::uint64_t k = 1; k <= job.pieceCount && !overwrites; ++k)
+        overwrites = SameFile(files, source, job.PiecePath(k));
     if (overwrites) {
         message = "A split file would overwrite the source file!";
         return false;
     }
+    return true;
+}
 
-    ProgressWindow window(context.progress, "Splitting File...", pieceCount);
-    std::unique_ptr<InputFile> input;
-    std::optional<FileStamp> before;
-    std::uint64_t piecesMade = 0;
+void OpenSource(SplitJob& job, SplitDescriptor& descriptor) {
+    job.input = OpenShared(job.files, job.sourcePath);
+    job.before = job.input->Stamp();
+    if (job.before->size != job.fileSize)
+        throw EngineError("The file changed while it was being split");
+    job.dateText = FileDateText(job.before->seconds, job.context.dateFormat);
+    descriptor.pieceCount = job.pieceCount;
+    descriptor.fileSize = job.fileSize;
+    descriptor.dateText = job.dateText;
+    // Taken before the copy, from the size the descriptor records; a change afterwards is
+    // caught by the stamp.
     try {
-        const auto lock = LockSetName(context, folder + "." + baseName + ".olvo-lock");
+        descriptor.checksum = ChecksumOf(*job.input, job.fileSize);
+    } catch (const FileError&) {
+        throw EngineError("Stream read error");
+    }
+}
 
-        // Pieces of an earlier set of this same file may be replaced; any other file in the place
-        // of a piece belongs to someone else.
-        std::uint64_t earlierCount = 0;
-        if (files.FileExists(descriptorPath)) {
-            try {
-                earlierCount =
-                    ReadDescriptor(ReadSmallFile(files, descriptorPath, 1 << 16)).pieceCount;
-            } catch (const std::exception&) {
-            }
+// What the small files take on the medium of the last piece.
+std::uint64_t SmallFilesSize(const SplitJob& job, const SplitDescriptor& descriptor) {
+    std::uint64_t size = OnMedium(DescriptorHead(descriptor).size() + 12);
+    std::uint64_t batchSize = 0;
+    WriteBatchFile(job.fileName, job.baseName, job.pieceCount,
+                   [&](std::string_view part) { batchSize += part.size(); });
+    size += OnMedium(batchSize);
+    if (job.options.writeHashes)
+        size += OnMedium(job.fileName.size() + 100 +
+                         static_cast<std::uint64_t>(job.pieceCount) *
+                             (70 + PieceName(job.baseName, job.pieceCount).size()));
+    return size;
+}
+
+// Writes the pieces, each after the space it needs is there (on a new medium, whose names are
+// claimed in turn), hashing them on the way when asked.
+void CopyPieces(SplitJob& job, const SplitDescriptor& descriptor, HashList& hashes,
+                std::vector<std::string>& order) {
+    EngineContext& context = job.context;
+    const std::uint64_t smallFiles = SmallFilesSize(job, descriptor);
+    std::shared_ptr<InputFile> hashInput;
+    PieceHasher hasher;
+    if (job.options.writeHashes) hashInput = OpenShared(job.files, job.sourcePath);
+
+    std::uint64_t bytesWritten = 0;
+    for (std::uint64_t k = 1; k <= job.pieceCount; ++k) {
+        const bool last = k == job.pieceCount;
+        const std::uint64_t bytes = last ? job.fileSize - bytesWritten : job.pieceSize;
+        // The small files go where the last piece goes.
+        std::string message;
+        bool newMedium = false;
+        if (!CheckPieceSpace(context, job.folder, bytes + (last ? smallFiles : 0), message,
+                             &newMedium))
+            throw WholeMessage(message);
+        if (newMedium) {
+            job.firstOnMedium = k;
+            ClaimMedium(job, k);
         }
-        for (std::uint64_t k = earlierCount + 1; k <= pieceCount; ++k) {
-            if (!files.Occupied(piecePath(k))) continue;
-            if (options.overwrite) break;
-            const auto owner = OtherSetName(files, folder, baseName, descriptorName);
-            const std::string text =
-                owner ? "The pieces of " + *owner + " would be overwritten"
-                      : "The file " + PieceName(baseName, k) + " would be overwritten";
-            if (!context.prompt.AskYesNo(
-                    "Split", text + "!\r\rDo you want to overwrite " + (owner ? "them?" : "it?")))
-                throw EngineError(text);
-            break;
-        }
+        ThrowIfCancelled(context.progress);
+        context.progress.SetPosition(static_cast<std::uint32_t>(k));
+        if (!last) context.progress.ProcessMessages();
 
-        input = OpenShared(files, sourcePath);
-        before = input->Stamp();
-        if (before->size != fileSize)
-            throw EngineError("The file changed while it was being split");
-        SplitDescriptor descriptor;
-        descriptor.pieceCount = pieceCount;
-        descriptor.fileSize = fileSize;
-        descriptor.dateText = FileDateText(before->seconds, context.dateFormat);
-        // Taken before the copy, from the size the descriptor records; a change afterwards is
-        // caught by the stamp.
-        try {
-            descriptor.checksum = ChecksumOf(*input, fileSize);
-        } catch (const FileError&) {
-            throw EngineError("Stream read error");
-        }
-
-        // From here on the earlier set is being replaced: its descriptor must not outlive it.
-        for (const std::string& name : {descriptorName, hashName}) {
-            if (files.Occupied(folder + name) && !files.Delete(folder + name))
-                throw EngineError("Cannot delete file " + folder + name);
-        }
-
-        std::uint64_t smallFiles = OnMedium(DescriptorHead(descriptor).size() + 12);
-        std::uint64_t batchSize = 0;
-        WriteBatchFile(fileName, baseName, pieceCount,
-                       [&](std::string_view part) { batchSize += part.size(); });
-        smallFiles += OnMedium(batchSize);
-        if (options.writeHashes)
-            smallFiles += OnMedium(fileName.size() + 100 +
-                                   static_cast<std::uint64_t>(pieceCount) *
-                                       (70 + PieceName(baseName, pieceCount).size()));
-
-        std::shared_ptr<InputFile> hashInput;
-        PieceHasher hasher;
-        HashList hashes;
-        std::vector<std::string> order;
-        if (options.writeHashes) hashInput = OpenShared(files, sourcePath);
-
-        std::uint64_t bytesWritten = 0;
-        for (std::uint64_t k = 1; k <= pieceCount; ++k) {
-            const bool last = k == pieceCount;
-            const std::uint64_t bytes = last ? fileSize - bytesWritten : pieceSize;
-            // The small files go where the last piece goes.
-            if (!CheckPieceSpace(context, folder, bytes + (last ? smallFiles : 0), message))
-                return false;
-            ThrowIfCancelled(context.progress);
-            context.progress.SetPosition(static_cast<std::uint32_t>(k));
-            if (!last) context.progress.ProcessMessages();
-
-            auto piece = CreateNew(files, piecePath(k));
-            piecesMade = k;
-            if (hashInput) hasher.Start(hashInput, bytes);
-            const std::uint64_t copied = files.Copy(*input, *piece, bytes, [&](std::uint64_t done) {
-                context.progress.Bytes(bytesWritten + done, fileSize);
+        auto piece = CreateNew(job.files, job.PiecePath(k));
+        job.piecesMade = k;
+        if (hashInput) hasher.Start(hashInput, bytes);
+        const std::uint64_t copied =
+            job.files.Copy(*job.input, *piece, bytes, [&](std::uint64_t done) {
+                context.progress.Bytes(bytesWritten + done, job.fileSize);
                 ThrowIfCancelled(context.progress);
             });
-            if (hashInput) {
-                const auto hashed = hasher.Wait();
-                if (hashed.bytes < bytes) throw EngineError("Stream read error");
-                hashes.pieces[PieceName(baseName, k)] = hashed.digest;
-                order.push_back(PieceName(baseName, k));
-            }
-            if (copied < bytes) throw EngineError("Stream read error");
-            bytesWritten += bytes;
+        if (hashInput) {
+            const auto hashed = hasher.Wait();
+            if (hashed.bytes < bytes) throw EngineError("Stream read error");
+            hashes.pieces[PieceName(job.baseName, k)] = hashed.digest;
+            order.push_back(PieceName(job.baseName, k));
         }
+        if (copied < bytes) throw EngineError("Stream read error");
+        bytesWritten += bytes;
+    }
+}
 
+// The .sha256 file, the batch file and, last, the descriptor: its presence says the set is whole.
+void WriteSmallFiles(SplitJob& job, const SplitDescriptor& descriptor, HashList& hashes,
+                     const std::vector<std::string>& order) {
+    if (job.options.writeHashes) {
+        hashes.fileName = job.fileName;
+        hashes.fileSize = job.fileSize;
+        hashes.modified = *job.before;
+        job.smallWritten.push_back(job.hashName);
+        WriteSmallFile(job.files, job.folder, job.hashName, HashListText(hashes, order));
+    }
+    job.smallWritten.push_back(job.batchName);
+    WriteSmallFile(job.files, job.folder, job.batchName,
+                   BatchFileText(job.fileName, job.baseName, job.pieceCount));
+    job.smallWritten.push_back(job.descriptorName);
+    WriteSmallFile(job.files, job.folder, job.descriptorName,
+                   DescriptorHead(descriptor) + DescriptorTail(descriptor));
+}
+
+// Nothing of the split is left to recognise: the lock file goes with the lock. The medium that
+// holds it may be gone.
+void ClearNote(SplitJob& job) {
+    if (!job.lock) return;
+    try {
+        job.lock->SetNote({});
+    } catch (const std::exception&) {
+    }
+}
+
+// After a failure: what this split wrote on the medium at hand goes, with the earlier set of this
+// same file that it was replacing there. Returns what stays on earlier media, for the message.
+std::string CleanUp(SplitJob& job) {
+    if (!job.claimed) return {};
+    bool all = true;
+    const std::uint64_t last = std::max(job.piecesMade, job.replacing);
+    for (std::uint64_t k = job.firstOnMedium; k <= last; ++k) {
+        if (job.files.Occupied(job.PiecePath(k)) && !job.files.Delete(job.PiecePath(k)))
+            all = false;
+    }
+    for (const std::string& name : job.smallWritten) {
+        if (job.files.Occupied(job.folder + name) && !job.files.Delete(job.folder + name))
+            all = false;
+    }
+    // What stays is named in the note, for the next run to recognise.
+    if (all) ClearNote(job);
+    const std::uint64_t before = job.firstOnMedium - 1;
+    if (before == 0) return {};
+    if (before == 1) return " Piece 1 stays on an earlier medium.";
+    return " Pieces 1 to " + std::to_string(before) + " stay on earlier media.";
+}
+
+// The split's text for a failure: a source that shrank ends the copy early, one that grew or
+// was written to ends it late; either way the pieces hold no one state of the file.
+std::string FailureText(SplitJob& job, const std::exception& error) {
+    if (dynamic_cast<const WholeMessage*>(&error) != nullptr) return error.what();
+    try {
+        if (job.input && job.before && !(job.input->Stamp() == *job.before))
+            return "The file changed while it was being split!";
+    } catch (const std::exception&) {
+    }
+    return std::string(Trim(error.what())) + "!";
+}
+
+}  // namespace
+
+bool SplitFile(EngineContext& context, const std::string& sourcePath,
+               const std::string& destinationFolder, std::string& message, std::uint32_t pieceSize,
+               const SplitOptions& options) {
+    message.clear();
+    context.warnings.clear();
+    SplitJob job(context, options);
+    job.sourcePath = sourcePath;
+    job.pieceSize = pieceSize;
+    if (!PlanSplit(job, destinationFolder, message)) return false;
+
+    ProgressWindow window(context.progress, "Splitting File...", job.pieceCount);
+    try {
+        SplitDescriptor descriptor;
+        OpenSource(job, descriptor);
+        LockSetName(job);
+        ClaimMedium(job, 1);
+
+        HashList hashes;
+        std::vector<std::string> order;
+        CopyPieces(job, descriptor, hashes, order);
         // The set must describe one state of the file: a file written to meanwhile gives pieces
         // that match neither its old nor its new content.
-        if (!(input->Stamp() == *before))
+        if (!(job.input->Stamp() == *job.before))
             throw EngineError("The file changed while it was being split");
-        input.reset();
-        hashInput.reset();
-
-        // The descriptor comes last: its presence says the set is whole.
-        if (options.writeHashes) {
-            hashes.fileName = fileName;
-            hashes.fileSize = fileSize;
-            hashes.modified = *before;
-            WriteSmallFile(files, folder, hashName, HashListText(hashes, order));
-        }
-        WriteSmallFile(files, folder, batchName, BatchFileText(fileName, baseName, pieceCount));
-        WriteSmallFile(files, folder, descriptorName,
-                       DescriptorHead(descriptor) + DescriptorTail(descriptor));
-
-        // The earlier set's pieces past the new count, so that the folder holds one set.
-        for (std::uint64_t k = pieceCount + 1; k <= earlierCount && files.Occupied(piecePath(k));
-             ++k) {
-            if (!files.Delete(piecePath(k)))
-                context.warnings.push_back("Cannot delete file " + piecePath(k) + "!");
-        }
+        job.input.reset();
+        WriteSmallFiles(job, descriptor, hashes, order);
         // Success means the set is on the medium, ready to be carried away.
-        files.SyncVolume(folder);
+        context.files.SyncVolume(job.folder);
+        ClearNote(job);
         return true;
     } catch (const std::exception& error) {
-        message = std::string(Trim(error.what())) + "!";
-        // A source that shrank ends the copy early, one that grew or was written to ends it
-        // late: either way the pieces hold no one state of the file and go.
-        bool changed = false;
-        try {
-            changed = input && before && !(input->Stamp() == *before);
-        } catch (const std::exception&) {
-        }
-        if (changed) {
-            for (std::uint64_t k = 1; k <= piecesMade; ++k) files.Delete(piecePath(k));
-            message = "The file changed while it was being split!";
-        }
+        message = FailureText(job, error);
+        message += CleanUp(job);
         return false;
     }
 }

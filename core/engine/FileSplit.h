@@ -6,19 +6,28 @@
 //  SplitFile ends with                  | left in the destination folder
 //  -------------------------------------+-----------------------------------------------------
 //  a refusal before the window appears  | nothing
-//  another set's pieces in the way, No  | nothing changed
-//  space failure or Cancel before piece k| pieces 1 to k-1, complete; no descriptor
-//  an error while copying piece k       | pieces 1 to k-1 and piece k in part; no descriptor
-//  the source changed meanwhile         | no piece of this split, no descriptor
-//  an error while writing the small files| all pieces, perhaps the .sha256 and .bat; no
-//                                       | descriptor (each small file is there whole or not)
+//  a file in the way, No; a lock wait   | nothing changed
+//  given up or cancelled                |
+//  Cancel (a full medium, an interrupt),| no piece of this split on the medium at hand, nor the
+//  a failed write, the source changed   | small files it wrote, nor the earlier set of this
+//                                       | same file it was replacing; pieces on earlier media
+//                                       | stay, and the message names them ("Pieces 1 to 4 stay
+//                                       | on earlier media.")
+//  a kill                               | the pieces written so far, perhaps the .sha256 and
+//                                       | .bat, no descriptor; the lock file .B.olvo-lock with
+//                                       | a note that names them, for the next run
 //  success                              | all pieces, the .sha256 (unless not asked), the
 //                                       | batch file and the descriptor, flushed; pieces of an
 //                                       | earlier set of the same file past the new count gone
 //
-// An earlier descriptor of the same file is removed before the first piece is written, so a
-// descriptor never claims pieces that are not all there. Small files are written to a temporary
-// name and renamed; no file of a set is ever written through a symbolic link.
+// Every name the split writes is claimed before the first byte: the pieces, the descriptor, the
+// .bat and the .sha256 (removed under --no-hash). A file there that is not of an earlier set of
+// this same file is another's, and is asked about. An earlier set is of this same file when its
+// descriptor gives the source's size and date text, or its .sha256 comment line the source's
+// size and exact time, or when the note in the lock file names it (the leftovers of a killed
+// split). Its descriptor, and its pieces past the new count, are removed before the first piece
+// is written, so a descriptor never claims pieces that are not all there. Small files are written
+// to a temporary name and renamed; no file of a set is ever written through a symbolic link.
 //
 //  RestoreFile ends with                | on disk
 //  -------------------------------------+-----------------------------------------------------
@@ -33,7 +42,9 @@
 // NAME only once every check passed: piece sizes, SHA-256 of each piece when the set has its
 // .sha256 file, and the descriptor's checksum.
 
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,8 +69,12 @@ struct EngineContext {
 struct SplitOptions {
     // Write NAME.EXT.sha256 beside the descriptor.
     bool writeHashes = true;
-    // Overwrite pieces of another set without asking.
+    // Overwrite files in the way (another set's, or any other file under a name the split
+    // writes) without asking.
     bool overwrite = false;
+    // How long to wait for another split that holds the set name in the folder before failing
+    // with "Another split of NAME into DIR is running!"; none waits until Cancel.
+    std::optional<std::chrono::milliseconds> lockWait;
 };
 
 // A checksum of the file: the wrapping 32-bit sum of at most 500 little-endian words from the
@@ -68,19 +83,21 @@ struct SplitOptions {
 std::uint32_t FileChecksum(FileSystem& files, const std::string& path);
 
 // Cuts sourcePath into pieces of pieceSize bytes in destinationFolder, then writes the .sha256
-// file, the batch file and the descriptor. Message is emptied, and set only on failure. When a
-// piece name it writes is taken by a file that is not of an earlier set of the same file, it asks
-// the prompt (Yes/No) unless options.overwrite; No fails with "The pieces of NAME would be
-// overwritten!". Two splits of one set name into one folder take turns.
+// file, the batch file and the descriptor. Message is emptied, and set only on failure. A file in
+// the way (see above) is asked about (Yes/No) unless options.overwrite; No fails with "The file
+// setup.bat would be overwritten!", or "The pieces of NAME (SIZE bytes, DATE) would be
+// overwritten!" for another set's. Two splits of one set name into one folder take turns: the
+// second says "waiting for another split of NAME into DIR..." through Progress::Notice.
 bool SplitFile(EngineContext& context, const std::string& sourcePath,
                const std::string& destinationFolder, std::string& message, std::uint32_t pieceSize,
                const SplitOptions& options = {});
 
 // True once the destination volume has bytesNeeded bytes free, after as many "Insert new media"
-// prompts as it takes; false with message set on a volume that cannot tell or on Cancel.
-// Everything written to the volume is flushed before a prompt is shown.
+// prompts as it takes (mediaChanged, when given, is then set); false with message set on a
+// volume that cannot tell or on Cancel. Everything written to the volume is flushed before a
+// prompt is shown.
 bool CheckPieceSpace(EngineContext& context, const std::string& destinationFolder,
-                     std::uint64_t bytesNeeded, std::string& message);
+                     std::uint64_t bytesNeeded, std::string& message, bool* mediaChanged = nullptr);
 
 struct RestoreOptions {
     // Delete the split set, only once the file is in place.

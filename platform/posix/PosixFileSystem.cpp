@@ -151,23 +151,63 @@ std::unique_ptr<OutputFile> Opened(int fd) {
     return std::make_unique<PosixOutputFile>(RegularFile(fd));
 }
 
-// The lock file is removed while it is still held, so that no file is left behind; a waiter that
-// opened it before then sees that it was removed and takes a new one.
+// The lock file is removed while it is still held, unless it keeps a note, so that no file is
+// left behind; a waiter that opened it before then sees that it was removed and takes a new one.
 class PosixLock final : public FileLock {
   public:
-    PosixLock(int fd, std::string path) : m_fd(fd), m_path(std::move(path)) {}
+    static constexpr std::size_t kMaxNote = 1 << 16;
+    PosixLock(int fd, std::string path) : m_fd(fd), m_path(std::move(path)) {
+        char buffer[4096];
+        ssize_t n = 0;
+        // A note is a line or two; a lock file that holds more was not written as one.
+        while (m_note.size() < kMaxNote && (n = ::pread(m_fd.Get(), buffer, sizeof buffer,
+                                                        static_cast<off_t>(m_note.size()))) > 0)
+            m_note.append(buffer, static_cast<std::size_t>(n));
+    }
     ~PosixLock() override {
         struct stat held {
         }, named{};
-        if (::fstat(m_fd.Get(), &held) == 0 && ::lstat(m_path.c_str(), &named) == 0 &&
-            held.st_dev == named.st_dev && held.st_ino == named.st_ino)
+        if (m_note.empty() && ::fstat(m_fd.Get(), &held) == 0 &&
+            ::lstat(m_path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+            held.st_ino == named.st_ino)
             ::unlink(m_path.c_str());
+    }
+    std::string Note() const override { return m_note; }
+    void SetNote(const std::string& note) override {
+        // A kill needs no flush to keep it: the page cache outlives the process.
+        if (::ftruncate(m_fd.Get(), 0) != 0) ThrowSystemError(errno);
+        std::size_t done = 0;
+        while (done < note.size()) {
+            const ssize_t n = ::pwrite(m_fd.Get(), note.data() + done, note.size() - done,
+                                       static_cast<off_t>(done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) ThrowSystemError(n < 0 ? errno : ENOSPC);
+            done += static_cast<std::size_t>(n);
+        }
+        m_note = note;
     }
 
   private:
     FileDescriptor m_fd;
     std::string m_path;
+    std::string m_note;
 };
+
+// Opens the lock file at path, never through a symbolic link: a link there (even a dangling one)
+// is taken away, so that no file is made where it points.
+int OpenLockFile(const std::string& path) {
+    for (int attempt = 0;; ++attempt) {
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd >= 0 || errno != ELOOP || attempt == 10) {
+            if (fd < 0) ThrowSystemError(errno);
+            return fd;
+        }
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && ::unlink(path.c_str()) != 0 &&
+            errno != ENOENT)
+            ThrowSystemError(errno);
+    }
+}
 
 class PosixFileSystem final : public FileSystem {
   public:
@@ -265,8 +305,7 @@ class PosixFileSystem final : public FileSystem {
 
     std::unique_ptr<FileLock> TryLock(const std::string& path) override {
         for (;;) {
-            const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
-            if (fd < 0) ThrowSystemError(errno);
+            const int fd = OpenLockFile(path);
             FileDescriptor guard(fd);
             if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
                 if (errno == EWOULDBLOCK) return nullptr;

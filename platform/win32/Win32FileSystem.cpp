@@ -117,6 +117,43 @@ class Win32OutputFile final : public OutputFile {
     Handle m_handle;
 };
 
+// Held as long as its handle is open: the lock file is opened without sharing writes, so a second
+// opener is refused. Released without a note, it is deleted on close; a note (and a killed
+// holder's file) stays.
+class Win32Lock final : public FileLock {
+  public:
+    static constexpr std::size_t kMaxNote = 1 << 16;
+    explicit Win32Lock(HANDLE handle) : m_handle(handle) {
+        char buffer[4096];
+        DWORD got = 0;
+        while (m_note.size() < kMaxNote &&
+               ::ReadFile(m_handle.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
+            m_note.append(buffer, got);
+    }
+    ~Win32Lock() override {
+        if (!m_note.empty()) return;
+        FILE_DISPOSITION_INFO dispose{};
+        dispose.DeleteFile = TRUE;
+        ::SetFileInformationByHandle(m_handle.Get(), FileDispositionInfo, &dispose, sizeof dispose);
+    }
+    std::string Note() const override { return m_note; }
+    void SetNote(const std::string& note) override {
+        LARGE_INTEGER start{};
+        DWORD done = 0;
+        if (!::SetFilePointerEx(m_handle.Get(), start, nullptr, FILE_BEGIN) ||
+            !::SetEndOfFile(m_handle.Get()) ||
+            !::WriteFile(m_handle.Get(), note.data(), static_cast<DWORD>(note.size()), &done,
+                         nullptr))
+            ThrowWin32Error(::GetLastError());
+        if (done != note.size()) ThrowWin32Error(ERROR_DISK_FULL);
+        m_note = note;
+    }
+
+  private:
+    Handle m_handle;
+    std::string m_note;
+};
+
 bool IsDriveLetter(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
@@ -244,6 +281,32 @@ class Win32FileSystem final : public FileSystem {
                    : static_cast<std::int64_t>(available.QuadPart);
     }
 
+    std::unique_ptr<FileLock> TryLock(const std::string& path) override {
+        for (int attempt = 0;; ++attempt) {
+            // The link itself is opened, never what it points to.
+            const HANDLE handle = ::CreateFileA(
+                path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
+                OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+            if (handle == INVALID_HANDLE_VALUE) {
+                const DWORD error = ::GetLastError();
+                if (error == ERROR_SHARING_VIOLATION) return nullptr;
+                ThrowWin32Error(error);
+            }
+            BY_HANDLE_FILE_INFORMATION info{};
+            const bool link = ::GetFileInformationByHandle(handle, &info) &&
+                              (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+            if (!link) return std::make_unique<Win32Lock>(handle);
+            // A link in the lock's place makes way for the lock file.
+            FILE_DISPOSITION_INFO dispose{};
+            dispose.DeleteFile = TRUE;
+            const bool gone = ::SetFileInformationByHandle(handle, FileDispositionInfo, &dispose,
+                                                           sizeof dispose) != 0;
+            const DWORD error = ::GetLastError();
+            ::CloseHandle(handle);
+            if (!gone || attempt == 10) ThrowWin32Error(gone ? ERROR_ACCESS_DENIED : error);
+        }
+    }
+
     std::optional<FileIdentity> Identity(const std::string& path) override {
         if (path.empty()) return std::nullopt;
         // No access asked for: the identity of a file that others hold open can still be read.
@@ -322,6 +385,5 @@ std::unique_ptr<FileSystem> MakeSystemFileSystem(CopyMethod) {
     // Nothing to choose: every copy goes through the buffer here.
     return std::make_unique<Win32FileSystem>();
 }
-
 
 }  // namespace olvo

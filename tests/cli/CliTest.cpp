@@ -5,6 +5,10 @@
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/wait.h>
+
+#include <csignal>
+#include <functional>
 #endif
 
 #include "core/engine/FileSplit.h"
@@ -90,7 +94,8 @@ TEST(Cli, VerifiedSetsAndSetsInTheWay) {
     WriteFile(dir / "f.txt", PatternBytes(5000));
     r = Cli({"split", "f.txt", "-s", "1", "--no-hash"}, dir.Path());
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "olvo-cli: The pieces of f.bin would be overwritten!\n");
+    EXPECT_EQ(r.err, "olvo-cli: " + OtherSetRefusal(dir.Path(), "f.bin") +
+                         " Use --overwrite to replace them.\n");
     r = Cli({"split", "f.txt", "-s", "1", "--no-hash", "--overwrite"}, dir.Path());
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_FALSE(Exists(dir / "f.txt.sha256"));
@@ -283,7 +288,7 @@ TEST(Cli, OnATerminalOneKeyAnswersAndCtrlCStops) {
     EXPECT_EQ(r.exitCode, 130) << r.out;
     EXPECT_NE(r.out.find("olvo-cli: Operation aborted!"), std::string::npos) << r.out;
     EXPECT_FALSE(Exists(dir / "many.bin.split"));
-    EXPECT_FALSE(Exists(dir / "many.s32000"));
+    EXPECT_FALSE(Exists(dir / "many.s01"));
 }
 #endif
 
@@ -434,6 +439,84 @@ TEST(Cli, TheReadmesRecipeRebuildsALargeSet) {
     // A missing piece stops it with an error.
     ::unlink((dir / "Holiday.s1000").c_str());
     EXPECT_NE(RunProgram("/bin/bash", {"-c", recipe}, "", dir.Path()).exitCode, 0);
+}
+
+// Starts olvo-cli with args, without a terminal and its stderr into errPath.
+pid_t StartCli(const std::vector<std::string>& args, const std::string& errPath) {
+    const pid_t child = ::fork();
+    if (child != 0) return child;
+    const int null = ::open("/dev/null", O_RDWR);
+    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(null, 0);
+    ::dup2(null, 1);
+    ::dup2(err, 2);
+    ::setenv("XDG_CONFIG_HOME", ConfigHome().Path().c_str(), 1);
+    std::vector<char*> argv = {const_cast<char*>(OLVO_CLI_PATH)};
+    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    ::execv(OLVO_CLI_PATH, argv.data());
+    ::_exit(127);
+}
+
+// The exit status as a shell reports it: 128 + N for an end by signal N.
+int Status(pid_t child) {
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+void WaitFor(const std::function<bool()>& done) {
+    for (int i = 0; i < 20000 && !done(); ++i) ::usleep(500);
+}
+
+// A split of 32 pieces stopped after its first: what it wrote goes, and the same split runs again.
+TEST(Cli, ASplitStoppedBySignalsCleansUp) {
+    TempDir dir;
+    WriteFile(dir / "big", "");
+    ASSERT_EQ(::truncate((dir / "big").c_str(), 256 << 20), 0);
+    MakeFolder(dir / "out");
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGKILL}) {
+        const pid_t child = StartCli(
+            {"--buffered-copy", "split", dir / "big", "-s", "8M", "-d", dir / "out"}, dir / "err");
+        WaitFor([&] { return Exists(dir / "out/big.s02"); });
+        ::kill(child, signal);
+        EXPECT_EQ(Status(child), 128 + signal);
+        if (signal == SIGKILL) break;
+        EXPECT_EQ(ReadFile(dir / "err"), "olvo-cli: Operation aborted!\n") << signal;
+        EXPECT_EQ(MakeSystemFileSystem()->List(dir / "out"), std::vector<std::string>{}) << signal;
+    }
+    // Killed while replacing that set by one of fewer pieces, once the pieces past its count went.
+    ASSERT_EQ(Cli({"split", dir / "big", "-s", "64M", "-d", dir / "out"}).exitCode, 0);
+    const pid_t child = StartCli(
+        {"--buffered-copy", "split", dir / "big", "-s", "128M", "-d", dir / "out"}, dir / "err");
+    WaitFor([&] { return !Exists(dir / "out/big.s03"); });
+    ::kill(child, SIGKILL);
+    Status(child);
+    const auto r = Cli({"split", dir / "big", "-s", "128M", "-d", dir / "out"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    auto names = MakeSystemFileSystem()->List(dir / "out");
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"big.bat", "big.s01", "big.s02", "big.sha256",
+                                               "big.split"}));
+    EXPECT_EQ(Cli({"verify", dir / "out/big.split"}).exitCode, 0);
+}
+
+// Without a terminal the wait for another split of the name is said at once, and given up.
+TEST(Cli, ASplitWaitsForAnotherOnlySoLongWithoutATerminal) {
+    TempDir dir;
+    WriteFile(dir / "f.bin", PatternBytes(5000));
+    const int lock = ::open((dir / ".f.olvo-lock").c_str(), O_RDWR | O_CREAT, 0600);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    const auto start = std::chrono::steady_clock::now();
+    const auto r = Cli({"split", dir / "f.bin", "-s", "1"});
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(r.exitCode, 1);
+    const std::string what = "split of f.bin into " + dir.Path();
+    EXPECT_EQ(r.err, "olvo-cli: waiting for another " + what + "...\nolvo-cli: Another " + what +
+                         " is running!\n");
+    EXPECT_TRUE(waited > std::chrono::seconds(9) && waited < std::chrono::seconds(20));
+    EXPECT_FALSE(Exists(dir / "f.s01"));
+    ::close(lock);
 }
 #endif
 

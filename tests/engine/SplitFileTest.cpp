@@ -143,7 +143,7 @@ TEST(SplitFile, AMissingFolderCannotBeCreatedInto) {
     EXPECT_EQ(h.files.openFiles, 0);
 }
 
-TEST(SplitFile, AFullDiskLeavesTheEarlierPiecesAndAPartOfTheCurrentOne) {
+TEST(SplitFile, AFullDiskLeavesNoPieceOnTheMediumAtHand) {
     TempDir dir;
     const std::string bytes = PatternBytes(10000);
     WriteFile(dir / "data.bin", bytes);
@@ -151,24 +151,23 @@ TEST(SplitFile, AFullDiskLeavesTheEarlierPiecesAndAPartOfTheCurrentOne) {
     h.files.failWritesAfter = 2500;  // in piece 3
     EXPECT_FALSE(h.Split(dir / "data.bin", dir.Path(), 1000));
     EXPECT_EQ(h.message, "Stream write error!");
-    const auto pieces = Pieces(dir.Path(), "data");
-    ASSERT_EQ(pieces.size(), 3u);
-    EXPECT_EQ(pieces[0] + pieces[1] + pieces[2], bytes.substr(0, 2500));
+    EXPECT_EQ(Pieces(dir.Path(), "data").size(), 0u);
+    EXPECT_FALSE(Exists(dir / ".data.olvo-lock"));
     EXPECT_FALSE(Exists(dir / "data.bin.split"));
     EXPECT_FALSE(Exists(dir / "data.bin.bat"));
     EXPECT_EQ(ReadFile(dir / "data.bin"), bytes);
     EXPECT_EQ(h.progress.shown, 0);
     EXPECT_EQ(h.files.openFiles, 0);
 
-    // Full while the small files are written: all pieces, and no descriptor at all.
+    // Full while the small files are written: no piece, no small file, no descriptor.
     TempDir dir2;
     WriteFile(dir2 / "data.bin", bytes);
     EngineHarness h2;
     h2.files.failWritesAfter = 10003;
     EXPECT_FALSE(h2.Split(dir2 / "data.bin", dir2.Path(), 1000));
     EXPECT_EQ(h2.message, "Disk full!");
-    EXPECT_EQ(Joined(Pieces(dir2.Path(), "data")), bytes);
-    EXPECT_FALSE(Exists(dir2 / "data.bin.split"));
+    EXPECT_EQ(Pieces(dir2.Path(), "data").size(), 0u);
+    EXPECT_FALSE(Exists(dir2 / "data.bin.split") || Exists(dir2 / "data.bin.sha256"));
     EXPECT_EQ(h2.files.openFiles, 0);
 }
 
@@ -221,21 +220,33 @@ TEST(SplitFile, AsksForNewMediaOnlyOnceThePiecesSoFarAreOnTheMedium) {
     EXPECT_EQ(Joined(Pieces(dir.Path(), "data")), bytes);
 }
 
-TEST(SplitFile, CancelAtThePromptKeepsTheCompletePieces) {
-    TempDir dir;
-    WriteFile(dir / "data.bin", PatternBytes(5000));
-    EngineHarness h;
-    int calls = 0;
-    h.files.freeSpace = [&](const std::string&) -> std::int64_t {
-        return ++calls <= 2 ? 1000 : 10;
+// Cancel takes away the pieces on the medium at hand; those on media taken out before stay, and
+// the message says which.
+TEST(SplitFile, CancelAtThePromptKeepsOnlyThePiecesOfEarlierMedia) {
+    const std::vector<std::pair<std::vector<PromptAnswer>, std::string>> cases = {
+        {{PromptAnswer::Cancel}, "Operation aborted!"},
+        {{PromptAnswer::Retry, PromptAnswer::Cancel},
+         "Operation aborted! Pieces 1 to 2 stay on earlier media."},
     };
-    h.prompt.steps.push_back({PromptAnswer::Cancel, nullptr});
-    EXPECT_FALSE(h.Split(dir / "data.bin", dir.Path(), 1000));
-    EXPECT_EQ(h.message, "Operation aborted!");
-    EXPECT_EQ(Pieces(dir.Path(), "data").size(), 2u);
-    EXPECT_FALSE(Exists(dir / "data.bin.split"));
-    EXPECT_EQ(h.progress.shown, 0);
-    EXPECT_EQ(h.files.openFiles, 0);
+    for (const auto& [answers, message] : cases) {
+        TempDir dir;
+        WriteFile(dir / "data.bin", PatternBytes(5000));
+        EngineHarness h;
+        int calls = 0;  // room for two pieces, then for one on the next medium
+        h.files.freeSpace = [&](const std::string&) -> std::int64_t {
+            ++calls;
+            return calls <= 2 || calls == 4 ? 1000 : 10;
+        };
+        for (const auto answer : answers) h.prompt.steps.push_back({answer, nullptr});
+        EXPECT_FALSE(h.Split(dir / "data.bin", dir.Path(), 1000));
+        EXPECT_EQ(h.message, message);
+        // Here every medium is one folder: what stays is the earlier media's.
+        EXPECT_EQ(Pieces(dir.Path(), "data").size(), answers.size() == 1 ? 0u : 2u);
+        EXPECT_FALSE(Exists(dir / "data.s03"));
+        EXPECT_FALSE(Exists(dir / "data.bin.split"));
+        EXPECT_EQ(h.progress.shown, 0);
+        EXPECT_EQ(h.files.openFiles, 0);
+    }
 }
 
 TEST(SplitFile, FreeSpaceExactlyAPieceIsEnoughAndAnUnknownVolumeIsRefused) {
@@ -273,7 +284,7 @@ TEST(SplitFile, HundredPiecesAndNamesThatShareABase) {
     // writes over them.
     WriteFile(dir / "Data.txt", PatternBytes(40, 7));
     EXPECT_FALSE(h.Split(dir / "Data.txt", dir.Path(), 16));
-    EXPECT_EQ(h.message, "The pieces of Data.bin would be overwritten!");
+    EXPECT_EQ(h.message, OtherSetRefusal(dir.Path(), "Data.bin"));
     h.splitOptions.overwrite = true;
     ASSERT_TRUE(h.Split(dir / "Data.txt", dir.Path(), 16)) << h.message;
     EXPECT_EQ(ReadFile(dir / "Data.s01"), PatternBytes(40, 7).substr(0, 16));

@@ -10,6 +10,8 @@
 #endif
 
 #include <algorithm>
+#include <functional>
+#include <map>
 
 #include "core/engine/FileFunctions.h"
 #include "core/engine/FileSplit.h"
@@ -20,10 +22,14 @@ namespace {
 
 using namespace test;
 
-std::vector<std::string> Names(const TempDir& dir) {
-    auto names = MakeSystemFileSystem()->List(dir.Path());
+std::vector<std::string> Names(const std::string& folder) {
+    auto names = MakeSystemFileSystem()->List(folder);
     std::sort(names.begin(), names.end());
     return names;
+}
+
+std::vector<std::string> Names(const TempDir& dir) {
+    return Names(dir.Path());
 }
 
 // Restores descriptor into a folder of its own and returns the bytes, or the failure message.
@@ -37,7 +43,7 @@ std::string Restored(const std::string& descriptor) {
 
 TEST(SplitSafety, PiecesInTheWay) {
     const std::string avi = PatternBytes(500, 1), srt = PatternBytes(300, 2);
-    const std::string otherSet = "The pieces of movie.avi would be overwritten!";
+    std::string otherSet;  // learnt from the first split
     struct Case {
         const char* what;
         std::string first;              // split first, in 100-byte pieces
@@ -51,8 +57,8 @@ TEST(SplitSafety, PiecesInTheWay) {
     const std::vector<std::string> five = {"movie.s01", "movie.s02", "movie.s03", "movie.s04",
                                            "movie.s05"};
     const std::vector<Case> cases = {
-        {"another set, No (or no one to ask)", "movie.avi", "movie.srt", 100, false, false,
-         otherSet, five},
+        {"another set, No (or no one to ask)", "movie.avi", "movie.srt", 100, false, false, "other",
+         five},
         {"another set, Yes", "movie.avi", "movie.srt", 100, false, true, "", five},
         {"another set, --overwrite", "movie.avi", "movie.srt", 100, true, std::nullopt, "", five},
         {"the same file, fewer pieces",
@@ -79,20 +85,23 @@ TEST(SplitSafety, PiecesInTheWay) {
         EngineHarness first;
         ASSERT_TRUE(first.Split(dir / c.first, dir.Path(), 100)) << first.message;
         const auto before = Names(dir);
+        otherSet = OtherSetRefusal(dir.Path(), "movie.avi");
         WriteFile(dir / c.second, c.second == c.first ? avi : srt);
 
         struct YesNo : ScriptedPrompt {
             std::optional<bool> answer;
+            std::string expected;
             int asked = 0;
             bool AskYesNo(const std::string& caption, const std::string& text) override {
                 ++asked;
-                EXPECT_EQ(caption + "|" + text,
-                          "Split|The pieces of movie.avi would be overwritten!\r\rDo you want to "
-                          "overwrite them?");
+                EXPECT_EQ(caption + "|" + text, "Split|" + expected +
+                                                    "\r\rDo you want to "
+                                                    "overwrite them?");
                 return answer.value_or(false);
             }
         } prompt;
         prompt.answer = c.answer;
+        prompt.expected = otherSet;
         EngineHarness h;
         EngineContext context{h.files, h.progress, prompt, h.context.dateFormat};
         SplitOptions options;
@@ -101,7 +110,7 @@ TEST(SplitSafety, PiecesInTheWay) {
         const bool ok =
             SplitFile(context, dir / c.second, dir.Path(), message, c.secondPiece, options);
         EXPECT_EQ(ok, c.message.empty()) << c.what;
-        EXPECT_EQ(message, c.message) << c.what;
+        EXPECT_EQ(message, c.message == "other" ? otherSet : c.message) << c.what;
         EXPECT_EQ(prompt.asked, c.answer ? 1 : 0) << c.what;  // asked only for another set
         std::vector<std::string> pieces;
         for (const auto& name : Names(dir))
@@ -128,6 +137,7 @@ TEST(SplitSafety, AFullMediumNeverLeavesAnEmptyOrPartialSmallFile) {
         WriteFile(dir / "f.bin", bytes);
         WriteFile(dir / "f.bin.split", "an earlier descriptor");
         EngineHarness h;
+        h.splitOptions.overwrite = true;
         h.files.failWritesAfter = room;
         const bool ok = h.Split(dir / "f.bin", dir.Path(), 1000);
         if (!ok) {
@@ -156,6 +166,87 @@ TEST(SplitSafety, AFullMediumNeverLeavesAnEmptyOrPartialSmallFile) {
 }
 
 #ifndef _WIN32  // processes, appends and links as POSIX makes them
+// What a split of source killed before piece killAt leaves: a child process ends there at once.
+void KilledSplit(const std::string& source, const std::string& folder, std::uint32_t pieceSize,
+                 std::uint32_t killAt) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        struct Dying : RecordingProgress {
+            std::uint32_t at = 0;
+            void SetPosition(std::uint32_t k) override {
+                if (k == at) ::_exit(9);
+            }
+        } progress;
+        progress.at = killAt;
+        EngineHarness h;
+        EngineContext context{h.files, progress, h.prompt, h.context.dateFormat};
+        SplitFile(context, source, folder, h.message, pieceSize);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+}
+
+// Every name a split writes is claimed first: what is not of an earlier split of this same file
+// stays unless replacing it was asked for.
+TEST(SplitSafety, FilesInTheWay) {
+    const std::string bytes = PatternBytes(3000, 3);
+    struct Case {
+        const char* what;
+        std::function<void(const TempDir&)> before;
+        std::string refusal;  // empty: replaced without a question; "other": another set's
+    };
+    const std::vector<Case> cases = {
+        {"the user's setup.bat", [](auto& d) { WriteFile(d / "out/setup.bat", "mine"); },
+         "The file setup.bat would be overwritten!"},
+        {"the user's setup.sha256", [](auto& d) { WriteFile(d / "out/setup.sha256", "mine"); },
+         "The file setup.sha256 would be overwritten!"},
+        {"the user's setup.split", [](auto& d) { WriteFile(d / "out/setup.split", "mine"); },
+         "The file setup.split would be overwritten!"},
+        {"a set of another file of this name",
+         [](auto& d) {
+             WriteFile(d / "v1/setup", PatternBytes(2500, 4));
+             EngineHarness().Split(d / "v1/setup", d / "out", 500);
+         },
+         "other"},
+        {"an earlier set of this same file",
+         [](auto& d) { EngineHarness().Split(d / "src/setup", d / "out", 500); }, ""},
+        {"the leftovers of a split of this same file killed",
+         [](auto& d) { KilledSplit(d / "src/setup", d / "out", 500, 5); }, ""},
+    };
+    for (const auto& c : cases) {
+        for (const bool overwrite : {false, true}) {
+            TempDir dir;
+            for (const char* folder : {"out", "src", "v1"}) MakeFolder(dir / folder);
+            WriteFile(dir / "src/setup", bytes);
+            c.before(dir);
+            std::map<std::string, std::string> was;
+            for (const auto& name : Names(dir / "out")) was[name] = ReadFile(dir / ("out/" + name));
+            const std::string refusal =
+                c.refusal == "other" ? OtherSetRefusal(dir / "out", "setup") : c.refusal;
+            EngineHarness h;
+            h.splitOptions.overwrite = overwrite;
+            const bool ok = h.Split(dir / "src/setup", dir / "out", 1000);
+            const std::string label = std::string(c.what) + (overwrite ? ", --overwrite" : "");
+            if (!overwrite && !refusal.empty()) {
+                EXPECT_FALSE(ok) << label;
+                EXPECT_EQ(h.message, refusal) << label;
+                std::map<std::string, std::string> now;
+                for (const auto& name : Names(dir / "out"))
+                    now[name] = ReadFile(dir / ("out/" + name));
+                EXPECT_EQ(now, was) << label;
+                continue;
+            }
+            ASSERT_TRUE(ok) << label << ": " << h.message;
+            EXPECT_EQ(Restored(dir / "out/setup.split"), bytes) << label;
+            EXPECT_EQ(Names(dir / "out"),
+                      (std::vector<std::string>{"setup.bat", "setup.s01", "setup.s02", "setup.s03",
+                                                "setup.sha256", "setup.split"}))
+                << label;  // the earlier pieces past the new count and the lock file gone
+        }
+    }
+}
+
 TEST(SplitSafety, TwoSplitsIntoOneFolderAtOnce) {
     TempDir dir;
     const std::string a = PatternBytes(32 << 20, 1), b = PatternBytes(32 << 20, 2);
@@ -169,8 +260,8 @@ TEST(SplitSafety, TwoSplitsIntoOneFolderAtOnce) {
             EngineHarness h;
             const bool ok = h.Split(dir / (i == 0 ? "a.bin" : "a.dat"), dir.Path(), 1 << 20);
             ::_exit(ok ? 0
-                    : h.message == "The pieces of a.bin would be overwritten!" ||
-                            h.message == "The pieces of a.dat would be overwritten!"
+                    : h.message.rfind("The pieces of a.bin (", 0) == 0 ||
+                            h.message.rfind("The pieces of a.dat (", 0) == 0
                         ? 1
                         : 2);
         }

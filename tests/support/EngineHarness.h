@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/engine/FileSplit.h"
+#include "core/engine/Format.h"
 #include "core/engine/SplitSet.h"
 #include "support/FakeFileSystem.h"
 #include "support/TempDir.h"
@@ -41,6 +42,13 @@ inline std::vector<std::string> Pieces(const std::string& folder, const std::str
         pieces.push_back(ReadFile(path));
     }
     return pieces;
+}
+
+// The refusal of a split whose pieces would replace those of the set of folder/fileName.split.
+inline std::string OtherSetRefusal(const std::string& folder, const std::string& fileName) {
+    const auto set = ReadDescriptor(ReadFile(folder + "/" + fileName + ".split"));
+    return "The pieces of " + fileName + " (" + GroupThousands(set.fileSize, ",") + " bytes, " +
+           set.dateText + ") would be overwritten!";
 }
 
 inline std::string Joined(const std::vector<std::string>& parts) {
