@@ -133,7 +133,7 @@ std::vector<std::uint32_t> RecoverySet::FirstSlices() const {
 
 std::optional<RecoverySet> AssembleSet(const Par2Packets& packets, std::string& why) {
     if (!packets.firstSet) {
-        why = "it holds no sound main packet";
+        why = "no sound main packet was found";
         return std::nullopt;
     }
     RecoverySet set;
@@ -152,7 +152,7 @@ std::optional<RecoverySet> AssembleSet(const Par2Packets& packets, std::string& 
             file->second.size / set.sliceSize + (file->second.size % set.sliceSize != 0 ? 1 : 0);
         total += slices->second.size();
         if (slices->second.size() != expected || total > kMaxInputSlices) {
-            why = "its slice checksums do not fit the file sizes";
+            why = "the slice checksums of a file do not fit its size";
             return std::nullopt;
         }
         set.files.push_back(file->second);

@@ -23,6 +23,7 @@ class RecoveryError : public std::runtime_error {
 
 // Called with the bytes done so far and the bytes to do in all; false asks to stop, which ends
 // the operation with RecoveryError("Operation aborted") and nothing half-written left behind.
+// It may be called from either of the operation's two threads, but never by both at once.
 using RecoveryProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
 
 // "BASE.par2": the index.

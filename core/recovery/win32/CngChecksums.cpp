@@ -1,7 +1,8 @@
 // MD5 from the system's CNG provider; CRC-32 from a table (the Windows build has no zlib).
 
-#include <bcrypt.h>
 #include <windows.h>
+// windows.h first: bcrypt.h needs its types.
+#include <bcrypt.h>
 
 #include <array>
 #include <stdexcept>
