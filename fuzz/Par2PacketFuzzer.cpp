@@ -8,6 +8,7 @@
 #include <string>
 
 #include "FuzzCheck.h"
+#include "core/recovery/Gf16.h"
 #include "core/recovery/Par2Reader.h"
 
 namespace {

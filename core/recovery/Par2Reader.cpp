@@ -39,8 +39,8 @@ bool StreamedBodyMatches(InputFile& file, std::uint64_t offset, const PacketHead
     Md5 md5;
     md5.Update(header.setId.data(), header.setId.size());
     md5.Update(header.type.data(), header.type.size());
-    std::vector<char> buffer(kScanChunk);
     std::uint64_t left = header.length - kPacketHeaderSize;
+    std::vector<char> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(left, kScanChunk)));
     file.Seek(offset + kPacketHeaderSize);
     while (left > 0) {
         const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(left, kScanChunk));
