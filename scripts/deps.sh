@@ -12,6 +12,7 @@ PACKAGES=(
   fp-utils libchm-dev
   dbus-daemon desktop-file-utils
   time locales
+  libgf-complete-dev zlib1g-dev par2  # recovery files: the field, CRC-32; par2 judges them in the tests
   scdoc  # the manual pages
   # The package test (scripts/package.sh, tests/package-test.sh): lintian, the manual pages
   # rendered, the completions loaded by each shell.
