@@ -64,7 +64,7 @@ TEST(BadInput, DescriptorsThatAreNotFilesOrHoldRubbish) {
     ::mkdir((dir / "out").c_str(), 0700);
     r = Cli(home, {"restore", dir / "p.bin.split", "-d", dir / "out"});
     EXPECT_EQ(r.err,
-              "olvo-cli: Restore: Please insert source #2\n\nolvo-cli: The piece p.s02 is "
+              "olvo-cli: Restore: Please insert source #2\nolvo-cli: The piece p.s02 is "
               "looked for in " +
                   dir.Path() + ".\nolvo-cli: Operation aborted!\n");
 }
@@ -110,7 +110,7 @@ TEST(BadInput, AFullDestination) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err,
               "olvo-cli: Split: The split file being copied is too large for the destination "
-              "drive.\n\nolvo-cli: Insert new media to continue.\nolvo-cli: Operation aborted!\n");
+              "drive.\nolvo-cli: Insert new media to continue.\nolvo-cli: Operation aborted!\n");
     EXPECT_EQ(ReadFile(dir / "small/big.s01"), bytes.substr(0, 100 * 1024));
     EXPECT_EQ(ReadFile(dir / "big.bin"), bytes);
 
@@ -121,7 +121,7 @@ TEST(BadInput, AFullDestination) {
     r = Cli(home, {"restore", dir / "big.bin.split", "-d", dir / "small"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err,
-              "olvo-cli: The restored file will be too large for the destination drive.\n\n"
+              "olvo-cli: The restored file will be too large for the destination drive.\n"
               "olvo-cli: Please select a new drive or insert higher capacity media.\n");
     EXPECT_FALSE(Exists(dir / "small/big.bin"));
     EXPECT_TRUE(Exists(dir / "big.s04"));
