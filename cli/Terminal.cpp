@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cmath>
 #include <csignal>
+#include <cstring>
 #include <iostream>
 
 #include "core/engine/Format.h"
@@ -29,6 +30,8 @@ volatile std::sig_atomic_t g_modeSaved = 0;
 
 void OnInterrupt(int signal) {
     if (g_signal != 0) {
+        // Each write to a pipe nobody reads brings another; only a person asks twice.
+        if (signal == SIGPIPE) return;
         // The second one: end now, as the default action would, with the terminal as it was.
         if (g_modeSaved) ::tcsetattr(STDIN_FILENO, TCSANOW, &g_savedMode);
         std::signal(signal, SIG_DFL);
@@ -47,24 +50,37 @@ void OnInterrupt(int signal) {
 }  // namespace
 
 std::string ForStderr(const std::string& message) {
-    // A line end at the very end is the one this adds, not a blank line.
-    const std::string text = message.substr(0, message.find_last_not_of("\r\n") + 1);
     std::string out;
     std::size_t at = 0;
-    while (true) {
-        auto end = text.find_first_of("\r\n", at);
-        if (end == std::string::npos) end = text.size();
-        if (end > at) out += "olvo-cli: " + text.substr(at, end - at);
-        out += '\n';
-        if (end >= text.size()) break;
+    while (at < message.size()) {
+        auto end = message.find_first_of("\r\n", at);
+        if (end == std::string::npos) end = message.size();
+        if (end > at) out += "olvo-cli: " + message.substr(at, end - at) + '\n';
         at = end + 1;
     }
     return out;
 }
 
-void PrintMessage(const std::string& text) {
-    std::fputs(ForStderr(text).c_str(), stderr);
-    std::fflush(stderr);
+bool PrintMessage(const std::string& text) {
+    const bool written = std::fputs(ForStderr(text).c_str(), stderr) >= 0;
+    return std::fflush(stderr) == 0 && written;
+}
+
+int FinishOutput(int status) {
+    errno = 0;
+    const bool outFailed = std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
+    const int reason = errno;
+    const bool errFailed = std::fflush(stderr) != 0 || std::ferror(stderr) != 0;
+    if (!outFailed && !errFailed) return status;
+#ifndef _WIN32
+    // What the default action of the signal would have ended with, had it not been caught.
+    if (g_signal == SIGPIPE) return 128 + SIGPIPE;
+#endif
+    if (outFailed) {
+        PrintMessage(reason != 0 ? std::string("write error: ") + std::strerror(reason)
+                                 : "write error");
+    }
+    return status == 0 ? 1 : status;
 }
 
 void CatchInterrupts() {
@@ -75,8 +91,8 @@ void CatchInterrupts() {
     // Restarted, so that no file operation of the engine fails on it; a question waits in
     // poll(), which an interrupt always ends.
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
+        ::sigaction(signal, &action, nullptr);
 #else
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
@@ -212,8 +228,8 @@ PromptAnswer TerminalPrompt::AskRetryCancel(const std::string& caption, const st
     if (g_signal != 0) return PromptAnswer::Cancel;
     // Without a user the answer is Cancel, but the question still tells a script's log what was
     // missing and where it was looked for.
-    PrintMessage(caption + ": " + text);
-    if (!m_interactive) return PromptAnswer::Cancel;
+    // A question that cannot be shown (stderr into a closed pipe, a full disk) is not asked.
+    if (!PrintMessage(caption + ": " + text) || !m_interactive) return PromptAnswer::Cancel;
 #ifndef _WIN32
     SingleKeyMode mode;
     std::fputs("[R]etry or [C]ancel? ", stderr);

@@ -1,6 +1,6 @@
 #pragma once
 // The terminal's side of the engine's seams: a progress bar on stderr, Retry/Cancel questions
-// answered with one key, and SIGINT/SIGTERM taken as a request to stop.
+// answered with one key, and SIGINT, SIGTERM, SIGHUP and SIGPIPE taken as a request to stop.
 
 #include <chrono>
 #include <cstdio>
@@ -43,9 +43,9 @@ class TerminalProgress final : public Progress {
 // Asks on the terminal; with no terminal on standard input every answer is Cancel, after the
 // question is written to stderr all the same, so that a log tells what was missing. On a
 // terminal one key answers, without Enter: R (or Enter alone) is Retry; C, Escape, Ctrl-D and
-// an interrupt are Cancel. The terminal's own mode is back whenever the question ends.
-// Whether to overwrite a file is never asked: the answer is No, and the command line's
-// --overwrite says Yes before the question comes.
+// an interrupt are Cancel, as is a question that cannot be written to stderr. The terminal's own
+// mode is back whenever the question ends. Whether to overwrite a file is never asked: the answer
+// is No, and the command line's --overwrite says Yes before the question comes.
 class TerminalPrompt final : public Prompt {
   public:
     TerminalPrompt(TerminalProgress& progress, bool interactive)
@@ -63,16 +63,24 @@ class TerminalPrompt final : public Prompt {
 };
 
 // A message as olvo-cli writes it on stderr, whether that is a terminal or a log: each carriage
-// return becomes a line end (so two in a row leave one blank line), and every line that holds
-// text begins with "olvo-cli: ". Ends with a line end.
+// return becomes a line end, every line begins with "olvo-cli: ", and lines without text (two
+// line ends in a row, one at the end) are left out. Ends with a line end, unless it is empty
+// (nothing to say).
 std::string ForStderr(const std::string& message);
-// Writes ForStderr(text) to stderr.
-void PrintMessage(const std::string& text);
+// Writes ForStderr(text) to stderr; false when it could not be written.
+bool PrintMessage(const std::string& text);
+// The exit status once what is left of stdout and stderr is written, as coreutils end: a write
+// to stdout that failed, now or earlier (a full disk, a closed pipe), turns a status of 0 into 1,
+// with "write error: REASON" on stderr; one to stderr into 1 without a word. After a caught
+// SIGPIPE the status is 141, as if the signal had ended the program.
+int FinishOutput(int status);
 
-// From now on SIGINT and SIGTERM only note the signal; the engine then stops between copy steps
-// as Cancel stops it. A second one ends the program at once, with the terminal's mode restored.
+// From now on SIGINT, SIGTERM, SIGHUP and SIGPIPE only note the signal; the engine then stops
+// between copy steps as Cancel stops it. A second SIGINT, SIGTERM or SIGHUP ends the program at
+// once, with the terminal's mode restored; a second SIGPIPE (another write into the closed pipe)
+// is ignored.
 void CatchInterrupts();
-// The signal that asked to stop (SIGINT, SIGTERM), or 0.
+// The signal that asked to stop (SIGINT, SIGTERM, SIGHUP, SIGPIPE), or 0.
 int InterruptSignal();
 
 }  // namespace olvo::cli

@@ -1,6 +1,7 @@
 // olvo-cli: the split and restore of the desktop program, for scripts and for people who live in
-// a terminal. Exit status: 0 success, 1 the operation failed (its message on stderr), 2 usage,
-// 130 and 143 stopped by SIGINT and SIGTERM. Each line of a message on stderr begins "olvo-cli: ".
+// a terminal. Exit status: 0 success, 1 the operation failed (its message on stderr) or its
+// output could not be written, 2 usage, 129, 130, 141 and 143 stopped by SIGHUP, SIGINT, SIGPIPE
+// and SIGTERM. Each line of a message on stderr begins "olvo-cli: ".
 
 #ifdef _WIN32
 #include <windows.h>
@@ -307,24 +308,29 @@ int RunConfig(const Tool& tool, const ConfigChanges& changes) {
             "--sizes takes split sizes between 1 and " +
             GroupThousands(kMaxSplitSizeKB, CurrentThousandsSeparator()) +
             "KB, separated by commas, each with an optional suffix K, M or G: " + *changes.sizes);
+    // Every option is applied to what is stored in one change of the store, so that a kill
+    // leaves the old settings or the new ones and another writer's change is kept.
+    const auto apply = [&](ConfigValues& values) {
+        if (changes.splitTo) {
+            values.splitFolderName = Absolute(*changes.splitTo);
+            values.splitToFolder = true;
+        }
+        if (changes.noSplitTo) values.splitToFolder = false;
+        if (changes.restoreTo) {
+            values.restoreFolderName = Absolute(*changes.restoreTo);
+            values.restoreToFolder = true;
+        }
+        if (changes.noRestoreTo) values.restoreToFolder = false;
+        if (sizes) values.splitSizes = *sizes;
+        values.splitToFolder = values.splitToFolder && !values.splitFolderName.empty();
+        values.restoreToFolder = values.restoreToFolder && !values.restoreFolderName.empty();
+    };
     try {
         ConfigValues values;
-        LoadConfigValues(tool.hive, values);
         if (changes.Any()) {
-            if (changes.splitTo) {
-                values.splitFolderName = Absolute(*changes.splitTo);
-                values.splitToFolder = true;
-            }
-            if (changes.noSplitTo) values.splitToFolder = false;
-            if (changes.restoreTo) {
-                values.restoreFolderName = Absolute(*changes.restoreTo);
-                values.restoreToFolder = true;
-            }
-            if (changes.noRestoreTo) values.restoreToFolder = false;
-            if (sizes) values.splitSizes = *sizes;
-            values.splitToFolder = values.splitToFolder && !values.splitFolderName.empty();
-            values.restoreToFolder = values.restoreToFolder && !values.restoreFolderName.empty();
-            SaveConfigValues(tool.hive, values);
+            values = ChangeConfigValues(tool.hive, apply);
+        } else {
+            LoadConfigValues(tool.hive, values);
         }
         PrintSettingsNotices(tool.hive);
         PrintConfig(values);
@@ -376,7 +382,7 @@ constexpr const char* kMainFooter =
 'man olvo-cli' for the whole story.
 
 Exit status: 0 success; 1 the operation failed (the reason is on stderr); 2 usage error;
-130 (143) stopped by Ctrl-C (SIGINT) or SIGTERM.)";
+130 (143) stopped by Ctrl-C (SIGINT) or SIGTERM, 129 by SIGHUP, 141 by SIGPIPE.)";
 
 // One line about what was wrong on the command line, in place of CLI11's own wording where
 // ours says more.
@@ -537,5 +543,5 @@ int Main(int argc, char** argv) {
 }  // namespace olvo::cli
 
 int main(int argc, char** argv) {
-    return olvo::cli::Main(argc, argv);
+    return olvo::cli::FinishOutput(olvo::cli::Main(argc, argv));
 }

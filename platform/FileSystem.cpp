@@ -27,7 +27,8 @@ std::string SystemErrorText(int code) {
 }
 
 void ThrowSystemError(int code) {
-    throw FileError(SystemErrorText(code), code);
+    // An errno value on every platform, where the system's own codes may mean another thing.
+    throw FileError(SystemErrorText(code), code, std::generic_category().message(code));
 }
 
 std::uint64_t FileSystem::Copy(InputFile& from, OutputFile& to, std::uint64_t limit,

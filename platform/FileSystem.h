@@ -23,15 +23,32 @@ inline constexpr char kPathDelimiter = '\\';
 inline constexpr char kPathDelimiter = '/';
 #endif
 
-// An operating-system failure, carrying the system's own text ("File not found",
-// "File access denied", "Disk full", "I/O error %d") and the error number behind it.
+// The system's own words for an error number of this platform (an errno value on POSIX, a
+// system error code on Windows): "No space left on device".
+std::string SystemReason(int code);
+
+// text, then ": " and reason when there is one.
+inline std::string WithReason(const std::string& text, const std::string& reason) {
+    return reason.empty() ? text : text + ": " + reason;
+}
+
+// An operating-system failure: what failed, in the words the program has always used ("File not
+// found", "File access denied", "Disk full", "I/O error %d"), the error number behind it, and
+// the system's reason. Its text is both: "Disk full: No space left on device". A code of 0 has
+// no reason.
 class FileError : public std::runtime_error {
   public:
-    FileError(const std::string& text, int code) : std::runtime_error(text), m_code(code) {}
+    FileError(const std::string& text, int code)
+        : FileError(text, code, code != 0 ? SystemReason(code) : std::string()) {}
+    FileError(const std::string& text, int code, const std::string& reason)
+        : std::runtime_error(WithReason(text, reason)), m_code(code), m_reason(reason) {}
     int Code() const { return m_code; }
+    // The system's words alone ("Is a directory"); empty when there are none.
+    const std::string& Reason() const { return m_reason; }
 
   private:
     int m_code;
+    std::string m_reason;
 };
 
 // The text of an error number: ENOENT "File not found", EACCES "File access denied",
@@ -157,12 +174,15 @@ class FileSystem {
                                const std::function<void(std::uint64_t)>& progress);
 };
 
-// A failure inside Copy: which side failed decides the text the engine reports.
+// A failure inside Copy: which side failed decides the text the engine reports, and the system's
+// reason for code follows it ("Stream write error: No space left on device").
 class CopyError : public std::runtime_error {
   public:
     enum class Side { Read, Write };
     CopyError(Side side, int code)
-        : std::runtime_error(side == Side::Read ? "Stream read error" : "Stream write error"),
+        : std::runtime_error(
+              WithReason(side == Side::Read ? "Stream read error" : "Stream write error",
+                         code != 0 ? SystemReason(code) : std::string())),
           m_side(side),
           m_code(code) {}
     Side WhichSide() const { return m_side; }

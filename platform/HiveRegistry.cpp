@@ -10,16 +10,13 @@ class HiveRegistry::Use {
         if (!m_owner.m_inSession) {
             m_owner.m_hive = m_owner.BeginSession();
             m_owner.m_inSession = true;
+            if (m_owner.m_holding) m_owner.m_beforeChanges = m_owner.m_hive;
         }
     }
     Use(const Use&) = delete;
     Use& operator=(const Use&) = delete;
     ~Use() {
-        if (m_owner.m_handles.empty()) {
-            m_owner.m_inSession = false;
-            m_owner.m_hive = Hive();
-            m_owner.EndSession();
-        }
+        if (m_owner.m_handles.empty()) m_owner.EndOfSession();
     }
 
   private:
@@ -85,18 +82,46 @@ bool HiveRegistry::SetStringValue(RegistryKey key, std::string_view name, std::s
     RegistryValue value{kRegSz, std::string(text)};
     value.data += '\0';
     hiveKey->Set(name, std::move(value));
-    if (!Commit(changed)) return false;
+    if (m_holding) {
+        if (!CanCommit()) return false;
+        m_pending = true;
+    } else if (!Commit(changed)) {
+        return false;
+    }
     m_hive = std::move(changed);
     return true;
 }
 
 void HiveRegistry::CloseKey(RegistryKey key) {
     if (key == kCurrentUser || m_handles.erase(key) == 0) return;
-    if (m_handles.empty() && m_inSession) {
-        m_inSession = false;
-        m_hive = Hive();
-        EndSession();
+    if (m_handles.empty() && m_inSession) EndOfSession();
+}
+
+void HiveRegistry::BeginChanges() {
+    m_holding = true;
+    m_pending = false;
+    if (m_inSession) {
+        m_beforeChanges = m_hive;
+    } else {
+        m_changesAhead = true;
     }
+}
+
+bool HiveRegistry::CommitChanges() {
+    if (!m_holding) return true;
+    m_holding = false;
+    if (!m_pending) return true;
+    m_pending = false;
+    if (Commit(m_hive)) return true;
+    m_hive = std::move(m_beforeChanges);
+    return false;
+}
+
+void HiveRegistry::EndOfSession() {
+    m_inSession = false;
+    m_changesAhead = m_holding = m_pending = false;
+    m_hive = m_beforeChanges = Hive();
+    EndSession();
 }
 
 }  // namespace olvo

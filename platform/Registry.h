@@ -52,6 +52,18 @@ class Registry {
     virtual bool SetStringValue(RegistryKey key, std::string_view name, std::string_view text) = 0;
     // Releases a handle; closing kCurrentUser or an unknown handle does nothing.
     virtual void CloseKey(RegistryKey key) = 0;
+    // Holds the changes that follow (SetStringValue, CreateKey) until CommitChanges, which puts
+    // them in the store as one: a kill or a failure before it leaves the store as it was, and no
+    // other process ever sees a part of them. Called while no handle is open, it also says that
+    // the session that follows is one that changes the store, which is then taken for writing
+    // from the first read: the store stays this process's from the read to the write, so a
+    // change made from what was read loses no other process's change. Changes still held when the
+    // session ends are dropped. A store that puts every change in place at once on its own (the
+    // system registry) holds nothing: there both calls do nothing.
+    virtual void BeginChanges() {}
+    // Puts the held changes in the store; false when it refused, and then none of them is there
+    // and the session's tree is as it was before BeginChanges.
+    virtual bool CommitChanges() { return true; }
     // What the store had to tell the user since the last call, beyond what its operations
     // returned (a damaged store kept aside, a lock not obtained), each a sentence; then forgets
     // them.

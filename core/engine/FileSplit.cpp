@@ -34,16 +34,16 @@ constexpr std::uint64_t kBlock = 4096;
 std::unique_ptr<InputFile> OpenShared(FileSystem& files, const std::string& path) {
     try {
         return files.OpenRead(path);
-    } catch (const FileError&) {
-        throw EngineError("Cannot open file " + path);
+    } catch (const FileError& error) {
+        throw EngineError(WithReason("Cannot open file " + path, error.Reason()));
     }
 }
 
 std::unique_ptr<OutputFile> CreateNew(FileSystem& files, const std::string& path) {
     try {
         return files.Create(path);
-    } catch (const FileError&) {
-        throw EngineError("Cannot create file " + path);
+    } catch (const FileError& error) {
+        throw EngineError(WithReason("Cannot create file " + path, error.Reason()));
     }
 }
 
@@ -101,7 +101,8 @@ class UnfinishedFile {
                 return;
             } catch (const FileError& error) {
                 if (error.Code() != EEXIST || attempt == 20)
-                    throw EngineError("Cannot create file " + folder + name);
+                    throw EngineError(
+                        WithReason("Cannot create file " + folder + name, error.Reason()));
             }
         }
     }

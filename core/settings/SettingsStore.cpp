@@ -30,10 +30,15 @@ std::optional<std::uint32_t> TextToNumber(std::string_view text) {
     return static_cast<std::uint32_t>(*number);
 }
 
+std::optional<RegistryKey> OpenSettingsKey(Registry& registry, bool forChange) {
+    if (forChange) registry.BeginChanges();
+    return registry.CreateKey(kCurrentUser, kSettingsKey);
+}
+
 }  // namespace
 
-SettingsStore::SettingsStore(Registry& registry)
-    : m_registry(registry), m_key(registry, registry.CreateKey(kCurrentUser, kSettingsKey)) {}
+SettingsStore::SettingsStore(Registry& registry, bool forChange)
+    : m_registry(registry), m_key(registry, OpenSettingsKey(registry, forChange)) {}
 
 SettingsStore::~SettingsStore() = default;
 
@@ -79,6 +84,10 @@ void SettingsStore::WriteString(std::string_view section, std::string_view name,
 
 void SettingsStore::WriteBool(std::string_view section, std::string_view name, bool value) {
     WriteString(section, name, value ? "1" : "0");
+}
+
+void SettingsStore::Commit() {
+    if (!m_registry.CommitChanges()) throw SettingsError("Failed to save the settings");
 }
 
 std::vector<std::string> SplitSizeEntries(const std::string& listText) {
@@ -146,8 +155,9 @@ void LoadStartupSettings(Registry& registry, Settings& settings,
     settings.WriteHashes = store.ReadBool(kSettingsSection, kWriteHashesValue, true);
 }
 
-void LoadConfigValues(Registry& registry, ConfigValues& values) {
-    SettingsStore store(registry);
+namespace {
+
+void ReadConfig(SettingsStore& store, ConfigValues& values) {
     values.splitFolderName = store.ReadString(kSettingsSection, kSplitFolderNameValue, "");
     values.restoreFolderName = store.ReadString(kSettingsSection, kRestoreFolderNameValue, "");
     values.splitToFolder = store.ReadBool(kSettingsSection, kSplitToFolderValue, false);
@@ -156,8 +166,7 @@ void LoadConfigValues(Registry& registry, ConfigValues& values) {
     values.writeHashes = store.ReadBool(kSettingsSection, kWriteHashesValue, true);
 }
 
-void SaveConfigValues(Registry& registry, const ConfigValues& values) {
-    SettingsStore store(registry);
+void WriteConfig(SettingsStore& store, const ConfigValues& values) {
     store.WriteBool(kSettingsSection, kSplitToFolderValue, values.splitToFolder);
     store.WriteString(kSettingsSection, kSplitFolderNameValue, values.splitFolderName);
     store.WriteBool(kSettingsSection, kRestoreToFolderValue, values.restoreToFolder);
@@ -167,6 +176,29 @@ void SaveConfigValues(Registry& registry, const ConfigValues& values) {
     if (!values.writeHashes ||
         store.ReadString(kSettingsSection, kWriteHashesValue, "\x01") != "\x01")
         store.WriteBool(kSettingsSection, kWriteHashesValue, values.writeHashes);
+    store.Commit();
+}
+
+}  // namespace
+
+void LoadConfigValues(Registry& registry, ConfigValues& values) {
+    SettingsStore store(registry);
+    ReadConfig(store, values);
+}
+
+void SaveConfigValues(Registry& registry, const ConfigValues& values) {
+    SettingsStore store(registry, true);
+    WriteConfig(store, values);
+}
+
+ConfigValues ChangeConfigValues(Registry& registry,
+                                const std::function<void(ConfigValues&)>& change) {
+    SettingsStore store(registry, true);
+    ConfigValues values;
+    ReadConfig(store, values);
+    change(values);
+    WriteConfig(store, values);
+    return values;
 }
 
 }  // namespace olvo

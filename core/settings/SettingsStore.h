@@ -2,9 +2,11 @@
 // The user's preferences as the per-user registry keeps them (the names are in HiveNames.h).
 //
 // A missing key, section or value reads as its default. A value of the wrong type or size, or a
-// write the registry refuses, raises SettingsError with the text the user is shown; a load or
-// save stops at that value, and what was read or written before it stays in effect.
+// write the registry refuses, raises SettingsError with the text the user is shown; a load stops
+// at that value, and what was read before it stays in effect. A save is one write of the store:
+// one that fails, or that a kill stops, leaves the settings as they were.
 
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -31,9 +33,13 @@ class SettingsError : public std::runtime_error {
 // failure. Constructing it opens kSettingsKey with full access, creating it when missing; when that
 // is refused, reads yield their defaults and writes fail with "Failed to create key <section>",
 // so nothing is ever written anywhere but below kSettingsKey.
+//
+// Taken for a change (forChange), the store is this process's from the first read to Commit
+// (see Registry::BeginChanges): the writes are held until Commit puts them in the store as one,
+// and a store that goes without Commit, after a failure say, has written nothing.
 class SettingsStore {
   public:
-    explicit SettingsStore(Registry& registry);
+    explicit SettingsStore(Registry& registry, bool forChange = false);
     ~SettingsStore();
     SettingsStore(const SettingsStore&) = delete;
     SettingsStore& operator=(const SettingsStore&) = delete;
@@ -54,6 +60,10 @@ class SettingsStore {
     void WriteString(std::string_view section, std::string_view name, std::string_view text);
     // WriteString with "1" for true and "0" for false, whatever type the value had before.
     void WriteBool(std::string_view section, std::string_view name, bool value);
+    // Puts the writes held since the store was taken for a change in the registry, as one.
+    // Raises "Failed to save the settings" when it refused; none of them is there then (the
+    // registry's notices tell why).
+    void Commit();
 
   private:
     Registry& m_registry;
@@ -100,9 +110,16 @@ void LoadStartupSettings(Registry& registry, Settings& settings,
 // "Split To Folder", "Restore To Folder", "Split Sizes", "Write Hashes", each stored in values as
 // it is read.
 void LoadConfigValues(Registry& registry, ConfigValues& values);
-// The configuration window's save: all five, changed or not, in the order "Split To Folder",
-// "Split Folder Name", "Restore To Folder", "Restore Folder Name", "Split Sizes"; then "Write
-// Hashes" when it is off or was stored before.
+// The configuration window's save, as one write of the store: all five, changed or not, in the
+// order "Split To Folder", "Split Folder Name", "Restore To Folder", "Restore Folder Name",
+// "Split Sizes"; then "Write Hashes" when it is off or was stored before. Raises SettingsError
+// when a value cannot be written, and nothing is written then.
 void SaveConfigValues(Registry& registry, const ConfigValues& values);
+// LoadConfigValues, change, and SaveConfigValues of the result, with the store held from the
+// read to the write: another process's change made meanwhile waits, and is neither lost nor
+// mixed with this one. Returns the values saved. Raises SettingsError as the load and the save
+// do (and whatever change raises), and nothing is written then.
+ConfigValues ChangeConfigValues(Registry& registry,
+                                const std::function<void(ConfigValues&)>& change);
 
 }  // namespace olvo

@@ -13,6 +13,7 @@
 #include <climits>
 #include <ctime>
 #include <fstream>
+#include <system_error>
 
 #include "platform/FileSystem.h"
 #include "platform/posix/FileDescriptor.h"
@@ -385,6 +386,10 @@ class PosixFileSystem final : public FileSystem {
 };
 
 }  // namespace
+
+std::string SystemReason(int code) {
+    return std::generic_category().message(code);
+}
 
 std::unique_ptr<FileSystem> MakeSystemFileSystem(CopyMethod method) {
     return std::make_unique<PosixFileSystem>(method);

@@ -5,12 +5,17 @@
 // A session holds an exclusive flock on registry.reg.lock beside the hive, so the changes of one
 // session (one load or one save of the settings) never interleave with another process's. The
 // lock is waited for kLockWait at most: after that the session reads the hive without it (a
-// reader sees a whole file either way) and every change fails, with a notice. The hive is read
-// afresh when a session starts. Every change replaces the file as a whole: the new text goes to
-// a temporary file in the same folder, which is synced and renamed over the hive, and then the
-// folder is synced; a reader therefore sees the old file or the new one, never a mixture, and a
-// crash leaves one of the two. A session that only reads creates nothing: no folder, no hive
-// (the lock file beside an existing hive is the one exception).
+// reader sees a whole file either way) and every change fails, with a notice. The lock file is
+// never reached through a symbolic link: a link in its place (dangling or not) is left alone,
+// and every change fails with a notice that names it. The hive is read afresh when a session
+// starts. Every change replaces the file as a whole: the new text goes to a temporary file
+// (registry.reg.new-XXXXXX) in the same folder, which is synced and renamed over the hive, and
+// then the folder is synced; a reader therefore sees the old file or the new one, never a
+// mixture, and a crash leaves one of the two. Only the lock's holder writes a temporary file, so
+// the holder removes those that a killed process left before it writes its own. A session that
+// only reads creates nothing: no folder, no hive (the lock file beside an existing hive is the
+// one exception); a session announced by BeginChanges makes the folder and takes the lock before
+// it reads.
 //
 // A hive that cannot be parsed reads as empty, with a notice; when it is a regular file it is
 // renamed to registry.reg.bad before the first change writes a fresh one, so nothing the user had
@@ -20,17 +25,20 @@
 // that exists but cannot be read (permissions, a folder in its place) is never written over:
 // every change fails then. Without the lock (a folder we may not write) every change fails too.
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <condition_variable>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -99,6 +107,39 @@ ReadResult ReadWholeFile(const std::string& path, std::string& text) {
     }
 }
 
+// What a temporary hive is named after the file it replaces: the name, this, then six letters.
+constexpr char kTemporaryMark[] = ".new-";
+
+bool IsTemporaryName(const std::string& name, const std::string& prefix) {
+    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    for (std::size_t i = prefix.size(); i < name.size(); ++i)
+        if (std::isalnum(static_cast<unsigned char>(name[i])) == 0) return false;
+    return true;
+}
+
+// Removes the temporary files of target that a process killed before their rename left. Only
+// our own regular files go; a link of that name is removed, never followed.
+void RemoveLeftovers(const std::string& target) {
+    const std::string folder = FolderOf(target);
+    const std::string prefix = target.substr(target.rfind('/') + 1) + kTemporaryMark;
+    FileDescriptor folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folderFd.Get() < 0) return;
+    DIR* dir = ::fdopendir(::dup(folderFd.Get()));
+    if (dir == nullptr) return;
+    std::vector<std::string> leftovers;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (IsTemporaryName(entry->d_name, prefix)) leftovers.emplace_back(entry->d_name);
+    }
+    ::closedir(dir);
+    for (const std::string& name : leftovers) {
+        struct stat st {};
+        if (::fstatat(folderFd.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) && st.st_uid == ::geteuid())
+            ::unlinkat(folderFd.Get(), name.c_str(), 0);
+    }
+}
+
 void SyncFolder(const std::string& folder) {
     FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.Get() >= 0) ::fsync(fd.Get());
@@ -123,6 +164,7 @@ class HiveFileRegistry final : public HiveRegistry {
         m_folderMissing = false;
         if (m_path.empty()) return Hive();
         struct stat st {};
+        if (ChangesAhead()) MakeFolders(FolderOf(m_path));
         if (::stat(FolderOf(m_path).c_str(), &st) != 0 && errno == ENOENT) {
             // Nothing to read, and nothing is made until something is saved.
             m_folderMissing = true;
@@ -174,20 +216,23 @@ class HiveFileRegistry final : public HiveRegistry {
         }
         const std::string folder = FolderOf(m_target);
         if (m_damaged) {
-            if (::rename(m_target.c_str(), (m_target + ".bad").c_str()) != 0) return false;
+            if (::rename(m_target.c_str(), (m_target + ".bad").c_str()) != 0) return Refused();
             m_damaged = false;
             Notice("The settings file " + m_path + " could not be read; it was kept as " +
                    m_target + ".bad.");
         }
-        std::string temporary = m_target + ".XXXXXX";
+        RemoveLeftovers(m_target);
+        std::string temporary = m_target + kTemporaryMark + "XXXXXX";
         FileDescriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
-        if (fd.Get() < 0) return false;
+        if (fd.Get() < 0) return Refused();
         const bool written = WriteAll(fd.Get(), WriteHive(hive)) && ::fsync(fd.Get()) == 0 &&
                              ::close(fd.Release()) == 0 &&
                              ::rename(temporary.c_str(), m_target.c_str()) == 0;
         if (!written) {
+            const int code = errno;
             ::unlink(temporary.c_str());
-            return false;
+            errno = code;
+            return Refused();
         }
         SyncFolder(folder);
         return true;
@@ -196,6 +241,12 @@ class HiveFileRegistry final : public HiveRegistry {
     void EndSession() override { m_lock.Reset(); }
 
   private:
+    // A write of the hive that failed, with the system's reason in a notice (errno tells it).
+    bool Refused() {
+        Notice("The settings file " + m_path + " cannot be written: " + std::strerror(errno) + ".");
+        return false;
+    }
+
     void Notice(const std::string& text) {
         for (const std::string& earlier : m_notices)
             if (earlier == text) return;
@@ -209,9 +260,17 @@ class HiveFileRegistry final : public HiveRegistry {
     void TakeLock() {
         m_writable = false;
         const std::string lockPath = FolderOf(m_path) + "/" + kFileName + ".lock";
-        int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (fd < 0) fd = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
+        // O_NOFOLLOW: a link in the lock's place would have the lock, or the file it leads
+        // to, made wherever it points.
+        int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd < 0 && errno != ELOOP)
+            fd = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
         m_lock.Reset();
+        if (fd < 0 && errno == ELOOP) {
+            Notice("The settings lock file " + lockPath +
+                   " is a symbolic link, which is not followed; nothing can be saved to the "
+                   "settings until it is removed.");
+        }
         if (fd < 0) return;
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             if (errno != EWOULDBLOCK) {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "platform/FileSystem.h"
 
 namespace olvo {
@@ -22,6 +24,20 @@ std::string Win32ErrorText(unsigned long code) {
         default:
             return "I/O error " + std::to_string(code);
     }
+}
+
+std::string SystemReason(int code) {
+    char* text = nullptr;
+    const DWORD length = ::FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string reason = length != 0 && text != nullptr ? std::string(text, length) : "";
+    if (text != nullptr) ::LocalFree(text);
+    // The system's sentences end in a full stop and a line end; ours add their own ending.
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
+                               reason.back() == '.' || reason.back() == ' '))
+        reason.pop_back();
+    return reason.empty() ? "system error " + std::to_string(code) : reason;
 }
 
 void ThrowWin32Error(unsigned long code) {

@@ -202,7 +202,7 @@ TEST(Cli, Messages) {
     auto r = Cli({"restore", "big.bin.split", "-d", "src"}, dir.Path());
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err,
-              "olvo-cli: Checksum error! The restored file may be corrupt. \n\n"
+              "olvo-cli: Checksum error! The restored file may be corrupt. \n"
               "olvo-cli: Ensure that you have all split pieces in the same folder and try again. "
               "You may need to resplit the original file.\n");
 
@@ -236,7 +236,7 @@ TEST(Cli, WithoutATerminalAMissingPieceIsCancelled) {
     const auto r = Cli({"restore", dir / "p.bin.split"}, "", "r\nr\nr\n");
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err,
-              "olvo-cli: Restore: Please insert source #2\n\nolvo-cli: The piece p.s03 is "
+              "olvo-cli: Restore: Please insert source #2\nolvo-cli: The piece p.s03 is "
               "looked for in " +
                   dir.Path() + ".\nolvo-cli: Operation aborted!\n");
     // A claim of more pieces than bytes is no set at all.

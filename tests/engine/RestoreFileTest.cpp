@@ -404,7 +404,7 @@ TEST(RestoreFile, APieceThatCannotBeReadOrAFullDestination) {
     h.files.failReadPath = dir / "r.s02";
     h.files.failReadAfter = 10;
     EXPECT_FALSE(h.Restore(descriptor, dir.Path(), {.deletePieces = true}));
-    EXPECT_EQ(h.message, "Stream read error!");
+    EXPECT_EQ(h.message, "Stream read error: Input/output error!");
     EXPECT_FALSE(Exists(dir / "r.bin"));
     EXPECT_TRUE(Exists(dir / "r.s02"));
     EXPECT_EQ(h.files.openFiles, 0);
@@ -412,7 +412,7 @@ TEST(RestoreFile, APieceThatCannotBeReadOrAFullDestination) {
     EngineHarness full;
     full.files.failWritesAfter = 1500;
     EXPECT_FALSE(full.Restore(descriptor, dir.Path(), {.deletePieces = true}));
-    EXPECT_EQ(full.message, "Stream write error!");
+    EXPECT_EQ(full.message, "Stream write error: No space left on device!");
     EXPECT_TRUE(Exists(dir / "r.s01"));
     EXPECT_EQ(full.files.openFiles, 0);
     EXPECT_EQ(full.progress.shown, 0);
@@ -421,7 +421,8 @@ TEST(RestoreFile, APieceThatCannotBeReadOrAFullDestination) {
 
     EngineHarness locked;
     EXPECT_FALSE(locked.Restore(descriptor, dir / "missing"));
-    EXPECT_EQ(locked.message, "Cannot create file " + (dir / "missing/r.bin") + "!");
+    EXPECT_EQ(locked.message,
+              "Cannot create file " + (dir / "missing/r.bin") + ": No such file or directory!");
 }
 
 TEST(VerifySet, NamesEveryBadOrMissingPieceAndWritesNothing) {

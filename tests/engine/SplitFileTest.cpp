@@ -138,7 +138,8 @@ TEST(SplitFile, AMissingFolderCannotBeCreatedInto) {
     EngineHarness h;
     h.files.freeSpace = [](const std::string&) { return std::int64_t{1} << 40; };
     EXPECT_FALSE(h.Split(dir / "Holiday.avi", dir / "Missing", 10));
-    EXPECT_EQ(h.message, "Cannot create file " + (dir / "Missing/Holiday.s01") + "!");
+    EXPECT_EQ(h.message, "Cannot create file " + (dir / "Missing/Holiday.s01") +
+                             ": No such file or directory!");
     EXPECT_EQ(h.progress.shown, 0);
     EXPECT_EQ(h.files.openFiles, 0);
 }
@@ -150,7 +151,7 @@ TEST(SplitFile, AFullDiskLeavesNoPieceOnTheMediumAtHand) {
     EngineHarness h;
     h.files.failWritesAfter = 2500;  // in piece 3
     EXPECT_FALSE(h.Split(dir / "data.bin", dir.Path(), 1000));
-    EXPECT_EQ(h.message, "Stream write error!");
+    EXPECT_EQ(h.message, "Stream write error: No space left on device!");
     EXPECT_EQ(Pieces(dir.Path(), "data").size(), 0u);
     EXPECT_FALSE(Exists(dir / ".data.olvo-lock"));
     EXPECT_FALSE(Exists(dir / "data.bin.split"));
@@ -165,7 +166,7 @@ TEST(SplitFile, AFullDiskLeavesNoPieceOnTheMediumAtHand) {
     EngineHarness h2;
     h2.files.failWritesAfter = 10003;
     EXPECT_FALSE(h2.Split(dir2 / "data.bin", dir2.Path(), 1000));
-    EXPECT_EQ(h2.message, "Disk full!");
+    EXPECT_EQ(h2.message, "Disk full: No space left on device!");
     EXPECT_EQ(Pieces(dir2.Path(), "data").size(), 0u);
     EXPECT_FALSE(Exists(dir2 / "data.bin.split") || Exists(dir2 / "data.bin.sha256"));
     EXPECT_EQ(h2.files.openFiles, 0);

@@ -141,7 +141,7 @@ TEST(SplitSafety, AFullMediumNeverLeavesAnEmptyOrPartialSmallFile) {
         h.files.failWritesAfter = room;
         const bool ok = h.Split(dir / "f.bin", dir.Path(), 1000);
         if (!ok) {
-            EXPECT_EQ(h.message, "Disk full!") << room;
+            EXPECT_EQ(h.message, "Disk full: No space left on device!") << room;
             EXPECT_FALSE(Exists(dir / "f.bin.split")) << room;
         } else {
             EXPECT_EQ(Restored(dir / "f.bin.split"), bytes);

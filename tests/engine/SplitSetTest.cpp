@@ -228,7 +228,7 @@ TEST(Checksum, ShortFilesSumToZeroAndMissingOnesRaise) {
         FileChecksum(*files, dir / "missing");
         ADD_FAILURE();
     } catch (const FileError& e) {
-        EXPECT_STREQ(e.what(), "File not found");
+        EXPECT_STREQ(e.what(), "File not found: No such file or directory");
     }
 }
 

@@ -214,7 +214,7 @@ TEST_F(BadInputGui, APipeInThePlaceOfAFileToWriteIsNotWaitedFor) {
     EXPECT_EQ(Shown(), (std::vector<std::string>{
                            "Split: The file p.s02 would be overwritten!\r\rDo you want to "
                            "overwrite it?",
-                           "Error: Cannot create file " + out + "/p.s02!"}));
+                           "Error: Cannot create file " + out + "/p.s02: Permission denied!"}));
     EXPECT_EQ(ReadFile(source), bytes);
     EXPECT_TRUE(fs::is_fifo(out + "/p.s02"));
 
@@ -282,7 +282,8 @@ TEST_F(BadInputGui, AReadOnlyDestinationIsReportedAndHarmsNothing) {
     Open();
     PrepareSplit(source, true, readOnly);
     Act("split");
-    EXPECT_EQ(Shown(), Error("Cannot create file " + readOnly + "/data.s01!"));
+    EXPECT_EQ(Shown(),
+              Error("Cannot create file " + readOnly + "/data.s01: Read-only file system!"));
     EXPECT_EQ(ReadFile(source), bytes);
 
     const std::string pieces = Folder("pieces");
@@ -292,7 +293,8 @@ TEST_F(BadInputGui, AReadOnlyDestinationIsReportedAndHarmsNothing) {
     const auto set = Contents(pieces);
     PrepareRestore(pieces + "/data.bin.split", false, readOnly);
     Act("restore");
-    EXPECT_EQ(Shown(), Error("Cannot create file " + readOnly + "/data.bin!"));
+    EXPECT_EQ(Shown(),
+              Error("Cannot create file " + readOnly + "/data.bin: Read-only file system!"));
     EXPECT_EQ(Contents(pieces), set);
     EXPECT_TRUE(fs::is_empty(readOnly));
 }
@@ -323,7 +325,7 @@ TEST_F(BadInputGui, AFullDestinationAsksForMediaOrReportsTheFailedWrite) {
     // A volume that claims more room than it has: the write itself fails.
     files.freeSpace = [](const std::string&) { return std::int64_t(1) << 40; };
     Act("split, disk full while writing");
-    EXPECT_EQ(Shown(), Error("Stream write error!"));
+    EXPECT_EQ(Shown(), Error("Stream write error: No space left on device!"));
     EXPECT_EQ(ReadFile(source), bytes);
     // Two pieces whole, the third in part, no descriptor and no batch file.
     EXPECT_EQ(ReadFile(small + "/big.s02"), bytes.substr(100 * 1024, 100 * 1024));
@@ -348,7 +350,7 @@ TEST_F(BadInputGui, AFullDestinationAsksForMediaOrReportsTheFailedWrite) {
 
     files.freeSpace = [](const std::string&) { return std::int64_t(1) << 40; };
     Act("restore, disk full while writing");
-    EXPECT_EQ(Shown(), Error("Stream write error!"));
+    EXPECT_EQ(Shown(), Error("Stream write error: No space left on device!"));
     EXPECT_TRUE(fs::is_empty(small));  // the unfinished file is gone
     EXPECT_EQ(Contents(pieces), set);
     EXPECT_EQ(ReadFile(source), bytes);

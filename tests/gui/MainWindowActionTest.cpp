@@ -109,7 +109,8 @@ TEST_F(ActionTest, EngineFailuresAreShownInTheErrorBox) {
     QTest::mouseClick(form.actionButton, Qt::LeftButton);
     ASSERT_EQ(gui.boxes.size(), 1u);
     EXPECT_EQ(gui.boxes[0].caption, "Error");
-    EXPECT_EQ(gui.boxes[0].text, "Cannot create file " + dir / "missing/data.s01!");
+    EXPECT_EQ(gui.boxes[0].text,
+              "Cannot create file " + dir / "missing/data.s01: No such file or directory!");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_TRUE(form.actionButton->isEnabled());
 }
@@ -364,7 +365,8 @@ TEST_F(ActionTest, ALongOperationThatEndsBehindOtherWindowsIsNotified) {
         {false,
          std::chrono::milliseconds(0),
          dir / "missing",
-         {{"Split failed", "Cannot create file " + dir / "missing/data.s01!"}}},
+         {{"Split failed",
+           "Cannot create file " + dir / "missing/data.s01: No such file or directory!"}}},
     };
     for (const auto& c : cases) {
         MainWindow& form = Create({source});

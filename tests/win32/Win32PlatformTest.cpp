@@ -64,7 +64,8 @@ TEST(Win32FileSystem, CreatingIsExclusiveAndReadingIsShared) {
             files.OpenRead(path);
             ADD_FAILURE() << "a piece being written was opened";
         } catch (const FileError& e) {
-            EXPECT_STREQ(e.what(), "File access denied");
+            // The words of the system that runs the test follow: Windows and wine differ.
+            EXPECT_EQ(std::string(e.what()).rfind("File access denied: ", 0), 0u) << e.what();
         }
     }
     auto first = files.OpenRead(path);
@@ -82,13 +83,13 @@ TEST(Win32FileSystem, CreatingIsExclusiveAndReadingIsShared) {
         files.OpenRead(path);
         ADD_FAILURE();
     } catch (const FileError& e) {
-        EXPECT_STREQ(e.what(), "File not found");
+        EXPECT_EQ(std::string(e.what()).rfind("File not found: ", 0), 0u) << e.what();
     }
     try {
         files.Create(dir / "no" + kPathDelimiter + "such" + kPathDelimiter + "folder.bin");
         ADD_FAILURE();
     } catch (const FileError& e) {
-        EXPECT_STREQ(e.what(), "File not found");
+        EXPECT_EQ(std::string(e.what()).rfind("File not found: ", 0), 0u) << e.what();
     }
 }
 
