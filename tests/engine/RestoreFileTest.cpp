@@ -146,7 +146,7 @@ TEST(RestoreFile, CancelLeavesTheFileOfThatNameAndTheSetAsTheyWere) {
         EngineContext context{h.files, progress, h.prompt, h.context.dateFormat};
         std::string message;
         EXPECT_FALSE(RestoreFile(context, descriptor, dir.Path(), message,
-                                 {.deletePieces = true, .restoreTime = true}))
+                                 {.deletePieces = true, .restoreTime = true, .overwrite = true}))
             << cancelAfter;
         EXPECT_EQ(message, "Operation aborted!");
         if (atPrompt) {
@@ -205,7 +205,8 @@ TEST(RestoreFile, ABadPieceIsNamedAndNothingIsDeleted) {
         std::sort(before.begin(), before.end());
         WriteFile(dir / "f.bin", "the file that was here");
         EngineHarness h;
-        EXPECT_FALSE(h.Restore(descriptor, dir.Path(), {.deletePieces = true})) << c.what;
+        EXPECT_FALSE(h.Restore(descriptor, dir.Path(), {.deletePieces = true, .overwrite = true}))
+            << c.what;
         EXPECT_EQ(h.message, c.message) << c.what;
         EXPECT_EQ(ReadFile(dir / "f.bin"), "the file that was here") << c.what;
         auto after = MakeSystemFileSystem()->List(dir.Path());
@@ -305,8 +306,10 @@ TEST(RestoreFile, GivesBackTheOriginalTimeWhenAsked) {
         h.Restore(dir / "t.bin.split", dir / "out", {.deletePieces = true, .restoreTime = true}))
         << h.message;
     EXPECT_EQ(h.context.warnings,
-              std::vector<std::string>{"'07.03.2025 14:05:32' is not a valid date and time! The "
-                                       "file keeps the time of the restore."});
+              (std::vector<std::string>{
+                  "no t.bin.sha256: only the piece sizes and a 2,000-byte checksum were checked",
+                  "'07.03.2025 14:05:32' is not a valid date and time! The file keeps the time of "
+                  "the restore."}));
     EXPECT_EQ(ReadFile(dir / "out/t.bin"), PatternBytes(3000));
     EXPECT_GT(ModifiedTime(dir / "out/t.bin"), 1700000000);
 }
@@ -341,7 +344,8 @@ TEST(RestoreFile, HandWrittenDescriptors) {
         WriteFile(dir / "h.bin.split", c.text);
         WriteFile(dir / "h.bin", "kept");
         EngineHarness h;
-        EXPECT_EQ(h.Restore(dir / "h.bin.split", dir / ""), c.message.empty()) << c.text;
+        EXPECT_EQ(h.Restore(dir / "h.bin.split", dir / "", {.overwrite = true}), c.message.empty())
+            << c.text;
         EXPECT_EQ(h.message, c.message) << c.text;
         EXPECT_EQ(ReadFile(dir / "h.bin"), c.message.empty() ? bytes : "kept") << c.text;
         if (!c.message.empty()) {
@@ -374,8 +378,9 @@ TEST(RestoreFile, SpaceIsCheckedBeforeAnythingIsCreated) {
     h.files.freeSpace = [](const std::string&) -> std::int64_t { return 3000; };
     EXPECT_TRUE(h.Restore(descriptor, dir.Path())) << h.message;
 
-    // A descriptor that claims 4294967295 pieces and a huge size: refused for space, no loop.
-    WriteFile(descriptor, "4294967295\r\nx\r\n-1\r\n0\r\n");
+    // A size past what the count leaves room for: refused for space, no loop.
+    WriteFile(descriptor, "32767\r\nx\r\n9223372036854775807\r\n0\r\n");
+    ::unlink((dir / "s.bin.sha256").c_str());
     h.files.freeSpace = nullptr;
     EXPECT_FALSE(h.Restore(descriptor, dir.Path()));
     EXPECT_EQ(h.message.rfind("The restored file will be too large", 0), 0u);
@@ -393,7 +398,7 @@ TEST(RestoreFile, OutputThatIsAPieceIsRefused) {
     EXPECT_EQ(h.message, "The restored file would overwrite one of its split files!");
     EXPECT_EQ(ReadFile(dir / "set/movie.s01"), piece1);
     // Into another folder it works.
-    EXPECT_TRUE(h.Restore(dir / "set/movie.s01.split", dir / "")) << h.message;
+    EXPECT_TRUE(h.Restore(dir / "set/movie.s01.split", dir / "", {.overwrite = true})) << h.message;
     EXPECT_EQ(ReadFile(dir / "movie.s01"), bytes);
 }
 

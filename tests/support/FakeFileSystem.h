@@ -69,6 +69,7 @@ class FakeFileSystem : public FileSystem {
     std::optional<FileIdentity> Identity(const std::string& path) override;
     void SyncVolume(const std::string& folder) override;
     std::unique_ptr<OutputFile> CreateExclusive(const std::string& path) override;
+    bool DeleteIfUnlocked(const std::string& path) override;
     void Rename(const std::string& from, const std::string& to) override;
     bool Occupied(const std::string& path) override;
     std::vector<std::string> List(const std::string& folder) override;
