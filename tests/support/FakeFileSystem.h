@@ -127,6 +127,14 @@ class ScriptedPrompt : public Prompt {
     std::vector<Step> steps;
     std::vector<std::string> asked;  // "caption|text"
 
+    // The answer to every Yes/No question, and the questions asked ("caption|text").
+    bool yes = false;
+    std::vector<std::string> askedYesNo;
+    bool AskYesNo(const std::string& caption, const std::string& text) override {
+        askedYesNo.push_back(caption + "|" + text);
+        return yes;
+    }
+
     PromptAnswer AskRetryCancel(const std::string& caption, const std::string& text) override {
         asked.push_back(caption + "|" + text);
         if (asked.size() > steps.size()) return PromptAnswer::Cancel;
