@@ -648,7 +648,6 @@ void GiveTime(EngineContext& context, OutputFile& out, const FileStamp& time) {
                                "! The file keeps the time of the restore.");
 }
 
-
 // The output's name, before anything is written: no file of the set (renaming over it would
 // destroy it; pieces not here yet come on other media and cannot be it), and nothing that is not
 // a file (a folder, a pipe or a device under that name stays; a link is replaced).

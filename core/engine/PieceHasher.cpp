@@ -145,8 +145,7 @@ void WrittenHasher::Run() {
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
         m_changed.wait(lock, [this] {
-            return m_stop || m_rewind ||
-                   (!m_error && !m_ends.empty() && m_position < m_written);
+            return m_stop || m_rewind || (!m_error && !m_ends.empty() && m_position < m_written);
         });
         if (m_stop) return;
         if (m_rewind) {

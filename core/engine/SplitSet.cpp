@@ -102,7 +102,8 @@ SplitDescriptor ReadDescriptor(std::string_view content) {
     reader.SkipRestOfLine();
     d.dateText = reader.ReadLine();
     const std::uint64_t size = reader.ReadNumber();
-    d.fileSize = size <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) ? size : 0;
+    d.fileSize =
+        size <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) ? size : 0;
     reader.SkipRestOfLine();
     d.checksum = static_cast<std::uint32_t>(reader.ReadNumber());
     return d;

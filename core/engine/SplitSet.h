@@ -61,7 +61,7 @@ bool IsValidDescriptor(const SplitDescriptor& descriptor);
 struct HashList {
     std::string fileName;  // empty: no comment line
     std::uint64_t fileSize = 0;
-    std::optional<FileStamp> modified;  // size unused
+    std::optional<FileStamp> modified;           // size unused
     std::map<std::string, Sha256Digest> pieces;  // a name given twice keeps its first digest
     // What keeps the list from vouching for a set: the number (from 1) of the first line that is
     // none of the forms ReadHashList takes, 0 for none; and the names given differing digests.

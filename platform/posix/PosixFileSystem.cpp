@@ -232,7 +232,8 @@ class PosixFileSystem final : public FileSystem {
     }
 
     bool DeleteIfUnlocked(const std::string& path) override {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
+        const int fd =
+            ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
         if (fd < 0) return false;
         FileDescriptor guard(fd);
         // Removed while the lock is held and only while the name still leads to the locked file.

@@ -525,6 +525,7 @@ TEST(RestoreFile, AnExistingFileIsReplacedOnlyWhenTheUserSaysYes) {
     }
 }
 
+#ifndef _WIN32  // a byte toggled in place with pwrite
 // What is checked is what the output holds: a piece changing under the copy fails the restore
 // or gives the right file, never a wrong one.
 TEST(RestoreFile, APieceChangingDuringTheRestoreNeverGivesAWrongFile) {
@@ -560,6 +561,7 @@ TEST(RestoreFile, APieceChangingDuringTheRestoreNeverGivesAWrongFile) {
     ::close(fd);
     EXPECT_GT(failed, 0);
 }
+#endif
 
 // An unfinished file a killed restore left is removed by the next restore of that name; one
 // that a live restore holds stays.

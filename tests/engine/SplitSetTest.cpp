@@ -65,7 +65,6 @@ TEST(Descriptor, ReadsNumbersByTheLooseRules) {
     EXPECT_EQ(d.dateText, "whenever");
     EXPECT_EQ(d.fileSize, 32u);
     EXPECT_EQ(d.checksum, 4294967295u);
-
 }
 
 // A count or size out of range is refused, never wrapped into range.
