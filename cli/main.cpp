@@ -254,7 +254,9 @@ int RunVerify(const Tool& tool, const std::string& descriptorArg, bool quiet) {
     Session session(tool.files, quiet);
     std::string message;
     std::vector<std::string> problems;
-    if (VerifySet(session.context, descriptor, problems, message)) {
+    const bool whole = VerifySet(session.context, descriptor, problems, message);
+    PrintWarnings(session.context);
+    if (whole) {
         std::printf("The split set is whole: %s\n", descriptor.c_str());
         return 0;
     }
@@ -477,6 +479,8 @@ int Main(int argc, char** argv) {
                       "Delete the split set after a successful restore");
     restore->add_flag("--restore-time", restoreOptions.restoreTime,
                       "Give the file its original time");
+    restore->add_flag("--overwrite", restoreOptions.overwrite,
+                      "Replace a file of the same name in the destination");
     restore->add_flag("-q,--quiet", restoreQuiet, "No progress bar");
 
     std::string verifyDescriptor;

@@ -140,7 +140,12 @@ class FileSystem {
     // symbolic link at path is never followed: it is replaced by the new file.
     virtual std::unique_ptr<OutputFile> Create(const std::string& path) = 0;
     // Creates a file that did not exist; raises FileError with EEXIST when anything is at path.
+    // The system's file systems lock it (flock, LockFileEx) for as long as it is open, so that
+    // DeleteIfUnlocked tells a file being written from one a killed program left behind.
     virtual std::unique_ptr<OutputFile> CreateExclusive(const std::string& path);
+    // Deletes the regular file at path unless a process holds the lock CreateExclusive takes;
+    // true when it was deleted. Never raises; the default deletes nothing.
+    virtual bool DeleteIfUnlocked(const std::string& /*path*/) { return false; }
     // Gives the file at from the name to, in one step, replacing what is there (a symbolic link
     // at to is replaced, not followed). Both names lie in one folder. Raises on failure.
     virtual void Rename(const std::string& from, const std::string& to);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <deque>
 #include <limits>
 #include <random>
 #include <thread>
@@ -75,18 +76,25 @@ std::string Grouped(std::uint64_t value) {
     return GroupThousands(value, CurrentThousandsSeparator());
 }
 
+// What the unfinished files for name in folder are called before their random end.
+std::string UnfinishedPrefix(FileSystem& files, const std::string& folder,
+                             const std::string& name) {
+    // The name must fit where the final one fits: a long name gives up its end.
+    const std::size_t limit = files.MaxNameLength(folder.empty() ? "." : folder);
+    const std::size_t room = limit > sizeof kUnfinished - 1 + kRandomLength
+                                 ? limit - (sizeof kUnfinished - 1) - kRandomLength
+                                 : 1;
+    return name.substr(0, std::min(name.size(), room)) + kUnfinished;
+}
+
 // A file being written under a name that says it is unfinished, in the folder of its final
-// name; removed unless it was given its final name.
+// name; removed unless it was given its final name. It is locked while open (CreateExclusive),
+// so that a leftover of a killed program can be told from one being written.
 class UnfinishedFile {
   public:
     UnfinishedFile(FileSystem& files, const std::string& folder, const std::string& name)
         : m_files(files) {
-        // The name must fit where the final one fits: a long name gives up its end.
-        const std::size_t limit = files.MaxNameLength(folder.empty() ? "." : folder);
-        const std::size_t room = limit > sizeof kUnfinished - 1 + kRandomLength
-                                     ? limit - (sizeof kUnfinished - 1) - kRandomLength
-                                     : 1;
-        const std::string stem = name.substr(0, std::min(name.size(), room));
+        const std::string prefix = UnfinishedPrefix(files, folder, name);
         static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
         std::random_device seed;
         std::mt19937 random(seed());
@@ -94,7 +102,7 @@ class UnfinishedFile {
             std::string suffix;
             for (std::size_t i = 0; i < kRandomLength; ++i)
                 suffix += kLetters[random() % (sizeof kLetters - 1)];
-            const std::string path = folder + stem + kUnfinished + suffix;
+            const std::string path = folder + prefix + suffix;
             try {
                 m_file = files.CreateExclusive(path);
                 m_path = path;
@@ -202,6 +210,45 @@ std::string ReadSmallFile(FileSystem& files, const std::string& path, std::size_
     return content;
 }
 
+// A list of pieces is a line a piece; one this large is no set's list.
+constexpr std::uint64_t kHashListLimit = 64u << 20;
+
+// The whole of the set's .sha256 file: a list read in part would leave pieces unchecked.
+std::string ReadHashFile(FileSystem& files, const std::string& path, const std::string& name) {
+    std::string content;
+    try {
+        auto in = files.OpenRead(path);
+        constexpr std::size_t kStep = 1 << 20;
+        for (std::size_t got = kStep; got == kStep && content.size() <= kHashListLimit;) {
+            const std::size_t before = content.size();
+            content.resize(before + kStep);
+            got = in->Read(content.data() + before, kStep);
+            content.resize(before + got);
+        }
+    } catch (const FileError& error) {
+        throw EngineError(name + " cannot be read whole: " + error.what());
+    }
+    if (content.size() > kHashListLimit)
+        throw EngineError(name + " is larger than 64 MiB, too large for a list of pieces");
+    return content;
+}
+
+// A list vouches for the set only when it reads whole and names each piece once: else the
+// operation stops, naming what is wrong, rather than check less than it says.
+void CheckHashList(const SetFiles& set) {
+    const HashList& list = *set.hashes;
+    if (list.firstBadLine != 0)
+        throw EngineError("Line " + std::to_string(list.firstBadLine) + " of " + set.hashName +
+                          " is not understood");
+    for (std::uint64_t k = 1; k <= set.descriptor.pieceCount; ++k) {
+        if (list.disagreeing.count(set.PieceName(k)))
+            throw EngineError(set.hashName + " has two lines for " + set.PieceName(k) +
+                              " that disagree");
+        if (!list.pieces.count(set.PieceName(k)))
+            throw EngineError(set.hashName + " has no line for " + set.PieceName(k));
+    }
+}
+
 SetFiles ReadSet(FileSystem& files, const std::string& descriptorPath) {
     SetFiles set;
     set.descriptor = ReadDescriptor(ReadSmallFile(files, descriptorPath, 1 << 16));
@@ -213,15 +260,19 @@ SetFiles ReadSet(FileSystem& files, const std::string& descriptorPath) {
     set.batchPath = set.base + ".bat";
     set.hashPath = set.base + ".sha256";
     set.hashName = set.fileName + ".sha256";
-    if (files.FileExists(set.hashPath)) {
-        // A line per piece: a set of many pieces makes a long list.
-        const std::uint64_t limit = 4096 + static_cast<std::uint64_t>(set.descriptor.pieceCount) *
-                                               (80 + set.baseName.size());
-        set.hashes = ReadHashList(
-            ReadSmallFile(files, set.hashPath,
-                          static_cast<std::size_t>(std::min<std::uint64_t>(limit, 1u << 30))));
+    // Anything under the list's name is the list: a folder or a pipe there cannot be read and
+    // fails, rather than pass for a set without one.
+    if (files.Occupied(set.hashPath)) {
+        set.hashes = ReadHashList(ReadHashFile(files, set.hashPath, set.hashName));
+        CheckHashList(set);
     }
     return set;
+}
+
+// What a set without its list was checked by, said every time it is checked.
+std::string WeakCheckWarning(const SetFiles& set) {
+    return "no " + set.hashName + ": only the piece sizes and a " + Grouped(2000) +
+           "-byte checksum were checked";
 }
 
 bool IsDescriptorName(const std::string& path) {
@@ -808,6 +859,188 @@ void GiveTime(EngineContext& context, OutputFile& out, const FileStamp& time) {
                                "! The file keeps the time of the restore.");
 }
 
+// The output's name, before anything is written: no file of the set (renaming over it would
+// destroy it; pieces not here yet come on other media and cannot be it), and nothing that is not
+// a file (a folder, a pipe or a device under that name stays; a link is replaced).
+void CheckOutputName(FileSystem& files, const SetFiles& set, const std::string& descriptorPath,
+                     const std::string& outputPath) {
+    const auto output = files.Identity(outputPath);
+    bool overwrites = SameFile(files, output, descriptorPath) ||
+                      SameFile(files, output, set.batchPath) ||
+                      SameFile(files, output, set.hashPath);
+    for (std::uint64_t k = 1; k <= set.descriptor.pieceCount && output && !overwrites; ++k) {
+        const auto piece = files.Identity(set.PiecePath(k));
+        if (!piece) break;
+        overwrites = *piece == *output;
+    }
+    if (overwrites) throw EngineError("The restored file would overwrite one of its split files");
+    if (files.Find(outputPath) && !files.FileExists(outputPath))
+        throw EngineError("Cannot create file " + outputPath);
+}
+
+// The pieces at hand are checked before a byte is written; the others when they come.
+void CheckPiecesAtHand(FileSystem& files, const SetFiles& set) {
+    PieceSizes sizes(set.descriptor.pieceCount, set.descriptor.fileSize);
+    for (std::uint64_t k = 1; k <= set.descriptor.pieceCount; ++k) {
+        // What is not a regular file (a pipe, a folder) is asked for like a missing piece.
+        const auto piece =
+            files.FileExists(set.PiecePath(k)) ? files.Find(set.PiecePath(k)) : std::nullopt;
+        if (!piece) break;
+        const std::string wrong = sizes.Check(set.PieceName(k), k, piece->size);
+        if (!wrong.empty()) throw EngineError(wrong);
+    }
+}
+
+// A file under the output's name is the user's: replaced only when the user says so.
+void ConfirmReplace(EngineContext& context, const std::string& outputPath, bool overwrite) {
+    if (overwrite || !context.files.Occupied(outputPath)) return;
+    if (!context.prompt.AskYesNo("Restore",
+                                 outputPath + " already exists.\r\rDo you want to replace it?"))
+        throw EngineError(outputPath + " already exists");
+}
+
+// What killed restores of name into folder left: an unfinished file whose lock nobody holds is
+// no one's. One being written is locked and stays.
+void RemoveStaleUnfinished(FileSystem& files, const std::string& folder, const std::string& name) {
+    const std::string prefix = UnfinishedPrefix(files, folder, name);
+    for (const auto& entry : files.List(folder.empty() ? "." : folder)) {
+        if (entry.size() == prefix.size() + kRandomLength && entry.rfind(prefix, 0) == 0)
+            files.DeleteIfUnlocked(folder + entry);
+    }
+}
+
+// The copy of a restore: the pieces in order into the unfinished file, each checked against the
+// set's list as the file holds it (read back on a second thread beside the copy), so that a
+// piece that changes meanwhile fails rather than slip through.
+class PieceCopy {
+  public:
+    PieceCopy(EngineContext& context, const SetFiles& set, UnfinishedFile& out)
+        : m_context(context),
+          m_set(set),
+          m_out(out),
+          m_sizes(set.descriptor.pieceCount, set.descriptor.fileSize),
+          m_removable(context.files.IsRemovable(set.pieceFolder)) {
+        if (set.hashes)
+            m_hasher = std::make_unique<WrittenHasher>(OpenShared(context.files, out.Path()));
+    }
+
+    void Run() {
+        const std::uint64_t count = m_set.descriptor.pieceCount;
+        for (std::uint64_t k = 1; k <= count;) {
+            StartPiece(m_context.progress, k);
+            WaitForPiece(k);
+            Pending bad{k, m_restored};
+            std::string wrong = Copy(k);
+            if (wrong.empty()) {
+                if (const auto damaged = Damaged(k == count)) {
+                    bad = *damaged;
+                    wrong = DamagedText(m_set, bad.k);
+                }
+            }
+            if (wrong.empty()) {
+                ++k;
+                continue;
+            }
+            // From removable media a good copy may be at hand: the piece is tried again.
+            if (!m_removable) throw EngineError(wrong);
+            CutBack(bad.start);
+            const auto answer = m_context.prompt.AskRetryCancel(
+                "Restore",
+                wrong + "!\r\rPlease insert a source with a good copy of it. " + Where(bad.k));
+            if (answer != PromptAnswer::Retry) throw EngineError("Operation aborted");
+            k = bad.k;
+        }
+    }
+
+  private:
+    struct Pending {
+        std::uint64_t k, start;
+    };
+
+    std::string Where(std::uint64_t k) const {
+        return "The piece " + m_set.PieceName(k) + " is looked for in " +
+               FolderPart(m_set.PiecePath(k)) + ".";
+    }
+
+    void WaitForPiece(std::uint64_t k) {
+        const std::string path = m_set.PiecePath(k);
+        if (m_context.files.FileExists(path)) return;
+        if (k > 1) ++m_source;
+        m_out.File().Flush();
+        while (!m_context.files.FileExists(path)) {
+            const auto answer = m_context.prompt.AskRetryCancel(
+                "Restore", "Please insert source #" + std::to_string(m_source) + "\r\r" + Where(k));
+            if (answer != PromptAnswer::Retry) throw EngineError("Operation aborted");
+        }
+    }
+
+    // Empty once piece k is in the file (its hash may still be under way), else what is wrong.
+    std::string Copy(std::uint64_t k) {
+        auto piece = OpenShared(m_context.files, m_set.PiecePath(k));
+        const std::uint64_t size = piece->Stamp().size;
+        const std::string wrong = m_sizes.Check(m_set.PieceName(k), k, size);
+        if (!wrong.empty()) return wrong;
+        const std::uint64_t start = m_restored;
+        if (m_hasher) {
+            m_hasher->PieceEnds(start + size);
+            m_pending.push_back({k, start});
+        }
+        const std::uint64_t copied =
+            m_context.files.Copy(*piece, m_out.File(), size, [&](std::uint64_t done) {
+                m_context.progress.Bytes(start + done, m_set.descriptor.fileSize);
+                if (m_hasher) m_hasher->Written(start + done);
+                ThrowIfCancelled(m_context.progress);
+            });
+        if (copied < size) throw EngineError("Stream read error");
+        if (m_hasher) m_hasher->Written(start + size);
+        m_restored = start + size;
+        return {};
+    }
+
+    // The first copied piece whose bytes in the file do not match the list; every piece's
+    // hash is waited for when wait is set.
+    std::optional<Pending> Damaged(bool wait) {
+        while (!m_pending.empty()) {
+            const auto hashed = m_hasher->Next(wait);
+            if (!hashed) return std::nullopt;
+            const Pending piece = m_pending.front();
+            m_pending.pop_front();
+            if (hashed->digest != *m_set.HashOf(piece.k)) return piece;
+        }
+        return std::nullopt;
+    }
+
+    // The file cut back to the start of a piece, to copy it again.
+    void CutBack(std::uint64_t start) {
+        if (m_hasher) m_hasher->Rewind(start);
+        m_pending.clear();
+        m_out.File().Truncate(start);
+        m_restored = start;
+    }
+
+    EngineContext& m_context;
+    const SetFiles& m_set;
+    UnfinishedFile& m_out;
+    PieceSizes m_sizes;
+    bool m_removable;
+    std::unique_ptr<WrittenHasher> m_hasher;
+    std::deque<Pending> m_pending;
+    std::uint64_t m_restored = 0;  // bytes in the file, whole pieces
+    std::uint64_t m_source = 1;
+};
+
+// Deletes the set once the file is in place. Pieces on media no longer in the drive are not here
+// to delete; one that is here and stays (a read-only medium) is named.
+void DeleteSet(EngineContext& context, const SetFiles& set, const std::string& descriptorPath) {
+    std::vector<std::string> setFiles = {descriptorPath, set.batchPath, set.hashPath};
+    for (std::uint64_t k = 1; k <= set.descriptor.pieceCount; ++k)
+        setFiles.push_back(set.PiecePath(k));
+    for (const auto& path : setFiles) {
+        if (!context.files.Delete(path) && context.files.Occupied(path))
+            context.warnings.push_back("Cannot delete file " + path + "!");
+    }
+}
+
 }  // namespace
 
 bool RestoreFile(EngineContext& context, const std::string& descriptorPath,
@@ -820,117 +1053,31 @@ bool RestoreFile(EngineContext& context, const std::string& descriptorPath,
         const std::string folder =
             destinationFolder.empty() ? std::string() : WithTrailingDelimiter(destinationFolder);
         const SetFiles set = ReadSet(files, descriptorPath);
-        const SplitDescriptor& descriptor = set.descriptor;
+        if (!set.hashes) context.warnings.push_back(WeakCheckWarning(set));
         const std::string outputFolder = folder.empty() ? std::string(1, kPathDelimiter) : folder;
         const std::string outputPath = outputFolder + set.fileName;
-        context.progress.SetMaximum(descriptor.pieceCount);
+        context.progress.SetMaximum(set.descriptor.pieceCount);
 
-        if (!CheckRestoreSpace(context, folder, descriptor.fileSize, message)) return false;
-
-        // The output must not be a file of the set: renaming over it would destroy it. Pieces not
-        // here yet come on other media and cannot be this file.
-        const auto output = files.Identity(outputPath);
-        bool overwrites = SameFile(files, output, descriptorPath) ||
-                          SameFile(files, output, set.batchPath) ||
-                          SameFile(files, output, set.hashPath);
-        for (std::uint64_t k = 1; k <= descriptor.pieceCount && output && !overwrites; ++k) {
-            const auto piece = files.Identity(set.PiecePath(k));
-            if (!piece) break;
-            overwrites = *piece == *output;
-        }
-        if (overwrites) {
-            message = "The restored file would overwrite one of its split files!";
-            return false;
-        }
-        // Only a file (or a link, which is replaced) makes way for the restored one: a folder,
-        // a pipe or a device under its name stays.
-        const auto there = files.Find(outputPath);
-        if (there && !files.FileExists(outputPath))
-            throw EngineError("Cannot create file " + outputPath);
-
-        // The pieces at hand are checked before a byte is written; the others when they come.
-        PieceSizes sizes(descriptor.pieceCount, descriptor.fileSize);
-        for (std::uint64_t k = 1; k <= descriptor.pieceCount; ++k) {
-            // What is not a regular file (a pipe, a folder) is asked for like a missing piece.
-            const auto piece =
-                files.FileExists(set.PiecePath(k)) ? files.Find(set.PiecePath(k)) : std::nullopt;
-            if (!piece) break;
-            const std::string wrong = sizes.Check(set.PieceName(k), k, piece->size);
-            if (!wrong.empty()) throw EngineError(wrong);
-        }
+        if (!CheckRestoreSpace(context, folder, set.descriptor.fileSize, message)) return false;
+        CheckOutputName(files, set, descriptorPath, outputPath);
+        CheckPiecesAtHand(files, set);
+        ConfirmReplace(context, outputPath, options.overwrite);
         const std::optional<FileStamp> time =
             options.restoreTime ? OriginalTime(context, set) : std::nullopt;
-        const bool removable = files.IsRemovable(set.pieceFolder);
 
+        RemoveStaleUnfinished(files, outputFolder, set.fileName);
         UnfinishedFile out(files, outputFolder, set.fileName);
-        PieceHasher hasher;
-        std::uint64_t restored = 0;
-        std::uint64_t source = 1;
-        for (std::uint64_t k = 1; k <= descriptor.pieceCount; ++k) {
-            StartPiece(context.progress, k);
-            const std::string path = set.PiecePath(k);
-            const std::string where =
-                "The piece " + set.PieceName(k) + " is looked for in " + FolderPart(path) + ".";
-            if (!files.FileExists(path)) {
-                if (k > 1) ++source;
-                out.File().Flush();
-                while (!files.FileExists(path)) {
-                    const auto answer = context.prompt.AskRetryCancel(
-                        "Restore",
-                        "Please insert source #" + std::to_string(source) + "\r\r" + where);
-                    if (answer != PromptAnswer::Retry) throw EngineError("Operation aborted");
-                }
-            }
-
-            auto piece = OpenShared(files, path);
-            const std::uint64_t size = piece->Stamp().size;
-            std::string wrong = sizes.Check(set.PieceName(k), k, size);
-            const Sha256Digest* expected = wrong.empty() ? set.HashOf(k) : nullptr;
-            std::uint64_t copied = 0;
-            if (wrong.empty()) {
-                if (expected) hasher.Start(OpenShared(files, path), size);
-                copied = files.Copy(*piece, out.File(), size, [&](std::uint64_t done) {
-                    context.progress.Bytes(restored + done, descriptor.fileSize);
-                    ThrowIfCancelled(context.progress);
-                });
-                if (expected && hasher.Wait().digest != *expected) wrong = DamagedText(set, k);
-                if (wrong.empty() && copied < size) throw EngineError("Stream read error");
-            }
-            if (!wrong.empty()) {
-                // From removable media a good copy may be at hand: the piece is tried again.
-                if (!removable) throw EngineError(wrong);
-                piece.reset();
-                out.File().Truncate(restored);
-                const auto answer = context.prompt.AskRetryCancel(
-                    "Restore",
-                    wrong + "!\r\rPlease insert a source with a good copy of it. " + where);
-                if (answer != PromptAnswer::Retry) throw EngineError("Operation aborted");
-                --k;
-                continue;
-            }
-            restored += size;
-        }
+        PieceCopy(context, set, out).Run();
 
         // The checksum, and the deletion it allows, must see what is on the medium.
         out.File().Flush();
-        if (FileChecksum(files, out.Path()) != descriptor.checksum) {
+        if (FileChecksum(files, out.Path()) != set.descriptor.checksum) {
             message = kChecksumError;
             return false;
         }
         if (time) GiveTime(context, out.File(), *time);
         out.Finish(outputPath);
-
-        if (options.deletePieces) {
-            std::vector<std::string> setFiles = {descriptorPath, set.batchPath, set.hashPath};
-            for (std::uint64_t k = 1; k <= descriptor.pieceCount; ++k)
-                setFiles.push_back(set.PiecePath(k));
-            // Pieces on media no longer in the drive are not here to delete; one that is here
-            // and stays (a read-only medium) is named.
-            for (const auto& path : setFiles) {
-                if (!files.Delete(path) && files.Occupied(path))
-                    context.warnings.push_back("Cannot delete file " + path + "!");
-            }
-        }
+        if (options.deletePieces) DeleteSet(context, set, descriptorPath);
         return true;
     } catch (const std::exception& error) {
         message = std::string(error.what()) + "!";
@@ -938,73 +1085,86 @@ bool RestoreFile(EngineContext& context, const std::string& descriptorPath,
     }
 }
 
+namespace {
+
+// One verify's walk over the pieces, and the bytes of the descriptor's checksum window it
+// gathers on the way (at most 2,000, whatever the count).
+struct VerifyWalk {
+    FileSystem& files;
+    const SetFiles& set;
+    std::vector<std::string>& problems;
+    PieceSizes sizes{set.descriptor.pieceCount, set.descriptor.fileSize};
+    ChecksumWindow window = WindowOf(set.descriptor.fileSize);
+    std::vector<unsigned char> windowBytes = {};
+    std::uint64_t offset = 0;  // where the next piece starts in the file
+
+    void Gather(InputFile& piece, std::uint64_t start, std::uint64_t size) {
+        const std::uint64_t from = std::max(start, window.offset);
+        const std::uint64_t to = std::min(start + size, window.offset + window.length);
+        if (from >= to) return;
+        std::vector<unsigned char> part(static_cast<std::size_t>(to - from));
+        piece.Seek(from - start);
+        part.resize(piece.Read(part.data(), part.size()));
+        windowBytes.insert(windowBytes.end(), part.begin(), part.end());
+    }
+
+    PieceState Check(std::uint64_t k) {
+        const std::string name = set.PieceName(k);
+        if (!files.FileExists(set.PiecePath(k))) {
+            problems.push_back("Piece " + name + " is missing!");
+            return PieceState::Missing;
+        }
+        try {
+            auto piece = files.OpenRead(set.PiecePath(k));
+            const std::uint64_t size = piece->Stamp().size;
+            const std::string wrong = sizes.Check(name, k, size);
+            if (!wrong.empty()) {
+                problems.push_back(wrong + "!");
+                return PieceState::Damaged;
+            }
+            const std::uint64_t start = offset;
+            offset += size;
+            if (const Sha256Digest* expected = set.HashOf(k)) {
+                const auto hashed = HashFile(*piece, size);
+                if (hashed.bytes < size) throw FileError("Stream read error", 0);
+                if (hashed.digest != *expected) {
+                    problems.push_back(DamagedText(set, k) + "!");
+                    return PieceState::Damaged;
+                }
+            }
+            Gather(*piece, start, size);
+            return PieceState::Whole;
+        } catch (const std::exception& error) {
+            problems.push_back("Piece " + name + " cannot be read: " + error.what() + "!");
+            return PieceState::Damaged;
+        }
+    }
+};
+
+}  // namespace
+
 bool VerifySet(EngineContext& context, const std::string& descriptorPath,
                std::vector<std::string>& problems, std::string& message,
                std::vector<PieceState>* states) {
     problems.clear();
     if (states) states->clear();
     if (!BeginOnSet(context, descriptorPath, message)) return false;
-    FileSystem& files = context.files;
     ProgressWindow window(context.progress, "Verifying Split Set...", 0);
     try {
-        const SetFiles set = ReadSet(files, descriptorPath);
-        const SplitDescriptor& descriptor = set.descriptor;
-        context.progress.SetMaximum(descriptor.pieceCount);
-        if (states) states->assign(descriptor.pieceCount, PieceState::Whole);
-        auto mark = [&](std::uint64_t k, PieceState state) {
-            if (states) (*states)[k - 1] = state;
-        };
-        PieceSizes sizes(descriptor.pieceCount, descriptor.fileSize);
-        // For a set without hashes, the bytes of the checksum window as the pieces hold them.
-        const ChecksumWindow sumWindow = WindowOf(descriptor.fileSize);
-        std::vector<unsigned char> windowBytes;
-        std::uint64_t offset = 0;
-        for (std::uint64_t k = 1; k <= descriptor.pieceCount; ++k) {
+        const SetFiles set = ReadSet(context.files, descriptorPath);
+        if (!set.hashes) context.warnings.push_back(WeakCheckWarning(set));
+        context.progress.SetMaximum(set.descriptor.pieceCount);
+        if (states) states->assign(set.descriptor.pieceCount, PieceState::Whole);
+        VerifyWalk walk{context.files, set, problems};
+        for (std::uint64_t k = 1; k <= set.descriptor.pieceCount; ++k) {
             StartPiece(context.progress, k);
-            const std::string path = set.PiecePath(k);
-            if (!files.FileExists(path)) {
-                problems.push_back("Piece " + set.PieceName(k) + " is missing!");
-                mark(k, PieceState::Missing);
-                continue;
-            }
-            try {
-                auto piece = files.OpenRead(path);
-                const std::uint64_t size = piece->Stamp().size;
-                const std::string wrong = sizes.Check(set.PieceName(k), k, size);
-                if (!wrong.empty()) {
-                    problems.push_back(wrong + "!");
-                    mark(k, PieceState::Damaged);
-                    continue;
-                }
-                if (const Sha256Digest* expected = set.HashOf(k)) {
-                    const auto hashed = HashFile(*piece, size);
-                    if (hashed.bytes < size) throw FileError("Stream read error", 0);
-                    if (hashed.digest != *expected) {
-                        problems.push_back(DamagedText(set, k) + "!");
-                        mark(k, PieceState::Damaged);
-                    }
-                } else if (!set.hashes && sizes.Common()) {
-                    offset = (k - 1) * *sizes.Common();
-                    const std::uint64_t from = std::max(offset, sumWindow.offset);
-                    const std::uint64_t to =
-                        std::min(offset + size, sumWindow.offset + sumWindow.length);
-                    if (from < to) {
-                        std::vector<unsigned char> part(static_cast<std::size_t>(to - from));
-                        piece->Seek(from - offset);
-                        part.resize(piece->Read(part.data(), part.size()));
-                        windowBytes.insert(windowBytes.end(), part.begin(), part.end());
-                    }
-                }
-            } catch (const Aborted&) {
-                throw;
-            } catch (const std::exception& error) {
-                problems.push_back("Piece " + set.PieceName(k) +
-                                   " cannot be read: " + error.what() + "!");
-                mark(k, PieceState::Damaged);
-            }
+            const PieceState state = walk.Check(k);
+            if (states) (*states)[k - 1] = state;
         }
-        if (problems.empty() && !set.hashes && windowBytes.size() == sumWindow.length &&
-            SumWords(windowBytes.data(), windowBytes.size()) != descriptor.checksum)
+        // The descriptor's own checksum too: a list that matches pieces of another file does
+        // not make them this one.
+        if (problems.empty() && walk.windowBytes.size() == walk.window.length &&
+            SumWords(walk.windowBytes.data(), walk.windowBytes.size()) != set.descriptor.checksum)
             problems.push_back("Checksum error! The pieces do not make the file that was split.");
         return problems.empty();
     } catch (const std::exception& error) {

@@ -33,14 +33,21 @@
 //  -------------------------------------+-----------------------------------------------------
 //  any failure, Cancel, a bad piece     | nothing under the output's name changed, no
 //                                       | temporary file; the set untouched
-//  a kill                               | the same, but for a file NAME.unfinished-XXXXXX
+//  a kill                               | the same, but for a file NAME.unfinished-XXXXXX,
+//                                       | which the next restore of NAME there removes
 //  success                              | the output, flushed, renamed into place; the set
 //                                       | deleted when asked (a file that cannot be deleted is
 //                                       | a warning)
 //
-// The output is written to NAME.unfinished-XXXXXX in the destination folder and renamed over
-// NAME only once every check passed: piece sizes, SHA-256 of each piece when the set has its
-// .sha256 file, and the descriptor's checksum.
+// The output is written to NAME.unfinished-XXXXXX in the destination folder (locked while it is
+// written) and renamed over NAME only once every check passed: piece sizes, the SHA-256 of each
+// piece as the output holds it when the set has its .sha256 file, and the descriptor's checksum.
+//
+// A .sha256 file beside the descriptor must vouch for the whole set, or restore and verify stop
+// before anything is written: read whole (64 MiB at most), every line understood, every piece
+// named, no piece given two differing sums ("f.bin.sha256 has no line for f.s03!"). Lines for
+// other files are ignored. A set without one is checked by sizes and the descriptor's checksum
+// only, and both operations say so in a warning every time.
 
 #include <chrono>
 #include <cstdint>
@@ -104,10 +111,14 @@ struct RestoreOptions {
     bool deletePieces = false;
     // Give the file its original time (the UTC time of the .sha256 file when there is one).
     bool restoreTime = false;
+    // Replace a file under the output's name without asking. Otherwise the prompt asks (Yes/No)
+    // and No fails with "NAME already exists!" before anything is written.
+    bool overwrite = false;
 };
 
 // Rebuilds the file of a split set from its descriptor into destinationFolder, with what options
-// ask for after it.
+// ask for after it. A file already under the output's name is replaced only as
+// RestoreOptions::overwrite says.
 bool RestoreFile(EngineContext& context, const std::string& descriptorPath,
                  const std::string& destinationFolder, std::string& message,
                  const RestoreOptions& options);
@@ -116,11 +127,12 @@ bool RestoreFile(EngineContext& context, const std::string& descriptorPath,
 enum class PieceState : std::uint8_t { Whole, Missing, Damaged };
 
 // Checks a split set without writing anything: the descriptor, each piece present and of its
-// size, and its SHA-256 when the set has a .sha256 file (the descriptor's checksum when it has
-// none). True when the set is whole; otherwise false, with one line per bad or missing piece in
-// problems, or message set when the set cannot be checked at all ("Not a valid .split file!").
-// When states is given, it is filled with one state per piece (empty when the set cannot be
-// checked at all).
+// size, its SHA-256 when the set has a .sha256 file, and the descriptor's checksum; its memory
+// does not grow with the count, but for states. True when the set is whole; otherwise false,
+// with one line per bad or missing piece in problems, or message set when the set cannot be
+// checked at all ("Not a valid .split file!", a .sha256 file that does not cover the set). When
+// states is given, it is filled with one state per piece (empty when the set cannot be checked
+// at all).
 bool VerifySet(EngineContext& context, const std::string& descriptorPath,
                std::vector<std::string>& problems, std::string& message,
                std::vector<PieceState>* states = nullptr);

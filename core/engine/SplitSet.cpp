@@ -96,10 +96,14 @@ std::string Quoted(const std::string& name) {
 SplitDescriptor ReadDescriptor(std::string_view content) {
     DescriptorReader reader(content);
     SplitDescriptor d;
-    d.pieceCount = static_cast<std::uint32_t>(reader.ReadNumber());
+    // Out of range is 0, never the low bits: -1 would claim four billion pieces, 2^32 + 1 one.
+    const std::uint64_t count = reader.ReadNumber();
+    d.pieceCount = count <= kMaxSetPieces ? static_cast<std::uint32_t>(count) : 0;
     reader.SkipRestOfLine();
     d.dateText = reader.ReadLine();
-    d.fileSize = reader.ReadNumber();
+    const std::uint64_t size = reader.ReadNumber();
+    d.fileSize =
+        size <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) ? size : 0;
     reader.SkipRestOfLine();
     d.checksum = static_cast<std::uint32_t>(reader.ReadNumber());
     return d;
@@ -277,7 +281,8 @@ std::string BatchFileText(const std::string& fileName, const std::string& baseNa
 }
 
 bool IsValidDescriptor(const SplitDescriptor& d) {
-    if (d.pieceCount == 0 || d.fileSize < d.pieceCount) return false;
+    if (d.pieceCount == 0 || d.pieceCount > kMaxSetPieces || d.fileSize < d.pieceCount)
+        return false;
     // The smallest common size that covers the file must leave the last piece at least a byte.
     const std::uint64_t piece = d.fileSize / d.pieceCount + (d.fileSize % d.pieceCount ? 1 : 0);
     return static_cast<unsigned __int128>(piece) * (d.pieceCount - 1) < d.fileSize;
@@ -374,10 +379,134 @@ std::optional<FileStamp> ReadIsoUtc(std::string_view text) {
     return stamp;
 }
 
+namespace {
+
+// sha256sum's escaping of a name that holds a backslash or a line feed.
+bool NeedsEscape(std::string_view name) {
+    return name.find_first_of("\\\n") != std::string_view::npos;
+}
+
+std::string Escaped(std::string_view name) {
+    std::string shown;
+    for (const char c : name) {
+        if (c == '\\')
+            shown += "\\\\";
+        else if (c == '\n')
+            shown += "\\n";
+        else
+            shown += c;
+    }
+    return shown;
+}
+
+// Nothing for an escape sha256sum does not write.
+std::optional<std::string> Unescaped(std::string_view shown) {
+    std::string name;
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        if (shown[i] != '\\') {
+            name += shown[i];
+            continue;
+        }
+        if (++i == shown.size()) return std::nullopt;
+        const char c = shown[i];
+        if (c != '\\' && c != 'n' && c != 'r') return std::nullopt;
+        name += c == 'n' ? '\n' : c == 'r' ? '\r' : '\\';
+    }
+    return name;
+}
+
+std::optional<Sha256Digest> DigestOf(std::string_view hex) {
+    if (hex.size() != 64) return std::nullopt;
+    Sha256Digest digest{};
+    for (std::size_t i = 0; i < 64; ++i) {
+        const char c = hex[i];
+        const int v = c >= '0' && c <= '9'   ? c - '0'
+                      : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                      : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                             : -1;
+        if (v < 0) return std::nullopt;
+        digest[i / 2] = static_cast<std::uint8_t>(digest[i / 2] << 4 | v);
+    }
+    return digest;
+}
+
+std::string_view WithoutLeadingBlanks(std::string_view line) {
+    while (!line.empty() && (line[0] == ' ' || line[0] == '\t')) line.remove_prefix(1);
+    return line;
+}
+
+struct HashLine {
+    std::string name;
+    Sha256Digest digest;
+};
+
+// One line in any form sha256sum or shasum reads; nothing for any other line.
+std::optional<HashLine> ReadHashLine(std::string_view line) {
+    line = WithoutLeadingBlanks(line);
+    const bool escaped = !line.empty() && line[0] == '\\';
+    if (escaped) line.remove_prefix(1);
+    constexpr std::string_view kTag = "SHA256 (", kTagEnd = ") = ";
+    std::string_view hex, shown;
+    if (line.substr(0, kTag.size()) == kTag) {
+        const std::size_t close = line.rfind(kTagEnd);
+        if (close == std::string_view::npos || close < kTag.size()) return std::nullopt;
+        shown = line.substr(kTag.size(), close - kTag.size());
+        hex = line.substr(close + kTagEnd.size());
+    } else {
+        // "HASH NAME", or with a second blank (text) or a '*' (binary) before the name.
+        if (line.size() < 66 || (line[64] != ' ' && line[64] != '\t')) return std::nullopt;
+        hex = line.substr(0, 64);
+        shown = line.substr(65);
+        if (!shown.empty() && (shown[0] == ' ' || shown[0] == '*')) shown.remove_prefix(1);
+    }
+    const auto digest = DigestOf(hex);
+    auto name = escaped ? Unescaped(shown) : std::optional<std::string>(shown);
+    if (!digest || !name || name->empty()) return std::nullopt;
+    // "./NAME" names the same file as NAME.
+    while (name->size() > 2 && name->compare(0, 2, "./") == 0) name->erase(0, 2);
+    return HashLine{std::move(*name), *digest};
+}
+
+// "# NAME: SIZE bytes[, last modified TIME]", read from the right: names may hold ": ".
+void ReadComment(std::string_view line, HashList& list) {
+    if (line.size() <= 2 || line.substr(0, 2) != "# ") return;
+    std::string_view head = line.substr(2);
+    std::optional<FileStamp> modified;
+    const std::size_t at = head.rfind(kModified);
+    if (at != std::string_view::npos) {
+        modified = ReadIsoUtc(head.substr(at + kModified.size()));
+        head = head.substr(0, at);
+    }
+    const std::size_t colon = head.rfind(": ");
+    if (head.size() <= kBytes.size() || head.substr(head.size() - kBytes.size()) != kBytes ||
+        colon == std::string_view::npos)
+        return;
+    const std::string_view number = head.substr(colon + 2, head.size() - kBytes.size() - colon - 2);
+    std::uint64_t size = 0;
+    bool digits = !number.empty() && number.size() <= 19;
+    for (const char c : number) {
+        digits = digits && c >= '0' && c <= '9';
+        size = size * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    if (!digits) return;
+    const std::string_view shown = head.substr(0, colon);
+    // A leading backslash marks an escaped name; a list written before names were escaped has
+    // none, or an escape that does not read, and keeps the name as it stands.
+    std::optional<std::string> name;
+    if (!shown.empty() && shown[0] == '\\') name = Unescaped(shown.substr(1));
+    list.fileName = name ? *name : std::string(shown);
+    list.fileSize = size;
+    list.modified = modified;
+}
+
+}  // namespace
+
 std::string HashListText(const HashList& list, const std::vector<std::string>& order) {
     std::string text;
     if (!list.fileName.empty()) {
-        text += "# " + list.fileName + ": " + std::to_string(list.fileSize) + std::string(kBytes);
+        text += "# " +
+                (NeedsEscape(list.fileName) ? "\\" + Escaped(list.fileName) : list.fileName) +
+                ": " + std::to_string(list.fileSize) + std::string(kBytes);
         if (list.modified) {
             if (auto when = IsoUtcText(list.modified->seconds, list.modified->nanoseconds))
                 text += std::string(kModified) + *when;
@@ -388,83 +517,33 @@ std::string HashListText(const HashList& list, const std::vector<std::string>& o
         const auto found = list.pieces.find(name);
         if (found == list.pieces.end()) continue;
         // sha256sum marks a name with a backslash or a line end by a leading backslash.
-        const bool escaped = name.find_first_of("\\\n") != std::string::npos;
-        std::string shown;
-        for (const char c : name) {
-            if (c == '\\')
-                shown += "\\\\";
-            else if (c == '\n')
-                shown += "\\n";
-            else
-                shown += c;
-        }
-        text += (escaped ? "\\" : "") + HexDigest(found->second) + "  " + shown + "\n";
+        const bool escaped = NeedsEscape(name);
+        text += (escaped ? "\\" : "") + HexDigest(found->second) + "  " +
+                (escaped ? Escaped(name) : name) + "\n";
     }
     return text;
 }
 
 HashList ReadHashList(std::string_view content) {
     HashList list;
-    bool first = true;
-    while (!content.empty()) {
+    for (std::size_t number = 1; !content.empty(); ++number) {
         const std::size_t end = content.find('\n');
         std::string_view line = content.substr(0, end);
         content.remove_prefix(end == std::string_view::npos ? content.size() : end + 1);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (first && line.size() > 2 && line.substr(0, 2) == "# ") {
-            // "# NAME: SIZE bytes[, last modified TIME]", read from the right: names may hold ": ".
-            std::string_view head = line.substr(2);
-            std::optional<FileStamp> modified;
-            const std::size_t at = head.rfind(kModified);
-            if (at != std::string_view::npos) {
-                modified = ReadIsoUtc(head.substr(at + kModified.size()));
-                head = head.substr(0, at);
-            }
-            const std::size_t colon = head.rfind(": ");
-            if (head.size() > kBytes.size() && head.substr(head.size() - kBytes.size()) == kBytes &&
-                colon != std::string_view::npos) {
-                const std::string_view number =
-                    head.substr(colon + 2, head.size() - kBytes.size() - colon - 2);
-                std::uint64_t size = 0;
-                bool digits = !number.empty() && number.size() <= 19;
-                for (const char c : number) {
-                    digits = digits && c >= '0' && c <= '9';
-                    size = size * 10 + static_cast<std::uint64_t>(c - '0');
-                }
-                if (digits) {
-                    list.fileName = std::string(head.substr(0, colon));
-                    list.fileSize = size;
-                    list.modified = modified;
-                }
-            }
+        const std::string_view text = WithoutLeadingBlanks(line);
+        if (text.empty()) continue;
+        if (text[0] == '#') {
+            if (number == 1) ReadComment(line, list);
+            continue;
         }
-        first = false;
-        const bool escaped = !line.empty() && line[0] == '\\';
-        if (escaped) line.remove_prefix(1);
-        if (line.size() < 67 || line[64] != ' ' || (line[65] != ' ' && line[65] != '*')) continue;
-        Sha256Digest digest{};
-        bool hex = true;
-        for (std::size_t i = 0; i < 64 && hex; ++i) {
-            const char c = line[i];
-            int v = c >= '0' && c <= '9'   ? c - '0'
-                    : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                    : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                           : -1;
-            hex = v >= 0;
-            if (hex) digest[i / 2] = static_cast<std::uint8_t>(digest[i / 2] << 4 | v);
+        auto read = ReadHashLine(line);
+        if (!read) {
+            if (list.firstBadLine == 0) list.firstBadLine = number;
+            continue;
         }
-        if (!hex) continue;
-        std::string name;
-        const std::string_view shown = line.substr(66);
-        for (std::size_t i = 0; i < shown.size(); ++i) {
-            if (escaped && shown[i] == '\\' && i + 1 < shown.size()) {
-                ++i;
-                name += shown[i] == 'n' ? '\n' : shown[i];
-            } else {
-                name += shown[i];
-            }
-        }
-        list.pieces[name] = digest;
+        const auto [at, added] = list.pieces.emplace(read->name, read->digest);
+        if (!added && at->second != read->digest) list.disagreeing.insert(read->name);
     }
     return list;
 }

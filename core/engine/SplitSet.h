@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,30 +37,45 @@ std::string DescriptorTail(const SplitDescriptor& descriptor);
 
 // Reads a descriptor's content. Numbers: blanks, control characters and line ends before them
 // are skipped; the end of the content (or a byte 26) gives 0; then up to 32 characters above the
-// blank form a signed 64-bit decimal, or hexadecimal after "$" or "0x", optionally signed. The
-// count and the checksum keep the low 32 bits; the size keeps all 64. Raises EngineError
-// "Invalid numeric input" for a number that does not convert. Nothing else is checked.
+// blank form a signed 64-bit decimal, or hexadecimal after "$" or "0x", optionally signed. A
+// count outside 1 to kMaxSetPieces and a negative size are never wrapped into range: they read
+// as 0, which no valid descriptor has. The checksum keeps the low 32 bits (older programs wrote
+// it signed). Raises EngineError "Invalid numeric input" for a number that does not convert.
+// Nothing else is checked.
 SplitDescriptor ReadDescriptor(std::string_view content);
 
-// Whether the descriptor can describe a set: one piece or more, and a size that pieces of one
-// common size (the last 1 to that size) can add up to.
+// The most pieces a set can have: .s01 to .s32767.
+inline constexpr std::uint32_t kMaxSetPieces = 32767;
+
+// Whether the descriptor can describe a set: 1 to kMaxSetPieces pieces, and a size that pieces
+// of one common size (the last 1 to that size) can add up to.
 bool IsValidDescriptor(const SplitDescriptor& descriptor);
 
 // The hash list NAME.EXT.sha256 beside the descriptor, in sha256sum's own format: one line
 // "<64 hex digits><two blanks><piece name>" per piece, ended by a line feed (a name holding a
-// backslash is escaped as sha256sum escapes it, the line then begins with a backslash). It may
-// begin with a comment line that sha256sum -c skips:
+// backslash or a line feed is escaped as sha256sum escapes it, "\\" and "\n", and the line then
+// begins with a backslash). It may begin with a comment line that sha256sum -c skips:
 //   # Holiday.avi: 3145728 bytes, last modified 2005-03-25T14:03:53.123456789Z
-// with the source's name, its size and its last-write time in UTC to the nanosecond.
+// with the source's name (escaped the same way, then preceded by a backslash), its size and its
+// last-write time in UTC to the nanosecond.
 struct HashList {
     std::string fileName;  // empty: no comment line
     std::uint64_t fileSize = 0;
-    std::optional<FileStamp> modified;  // size unused
-    std::map<std::string, Sha256Digest> pieces;
+    std::optional<FileStamp> modified;           // size unused
+    std::map<std::string, Sha256Digest> pieces;  // a name given twice keeps its first digest
+    // What keeps the list from vouching for a set: the number (from 1) of the first line that is
+    // none of the forms ReadHashList takes, 0 for none; and the names given differing digests.
+    std::size_t firstBadLine = 0;
+    std::set<std::string> disagreeing;
 };
 
 std::string HashListText(const HashList& list, const std::vector<std::string>& order);
-// Lines that are not of the form above are skipped, as sha256sum -c skips them.
+// Takes every form sha256sum and shasum write and read: "HASH  NAME", "HASH *NAME", "HASH NAME",
+// "SHA256 (NAME) = HASH", each optionally escaped (a leading backslash, then "\\", "\n" and
+// "\r" in the name), leading blanks, a name led by "./", a CR before the line feed, upper- or
+// lower-case hex. Blank lines and lines that begin with '#' are skipped. Any other line is
+// counted in firstBadLine rather than skipped: a list that does not read whole vouches for
+// nothing. Never raises.
 HashList ReadHashList(std::string_view content);
 
 // A time as "YYYY-MM-DDTHH:MM:SS.nnnnnnnnnZ" (UTC); nothing for years outside 0 to 9999.

@@ -256,7 +256,34 @@ class PosixFileSystem final : public FileSystem {
     }
 
     std::unique_ptr<OutputFile> CreateExclusive(const std::string& path) override {
-        return Opened(Open(path, O_EXCL));
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            auto file = Opened(Open(path, O_EXCL));
+            const int fd = file->Descriptor();
+            // DeleteIfUnlocked may have taken the lock between the open and this flock: it then
+            // removes the file (or has removed it), and the name is made again. A file system
+            // without locks leaves the file unlocked, and so never deleted by it.
+            if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+                if (errno != EWOULDBLOCK) return file;
+                continue;
+            }
+            struct stat st {};
+            if (::fstat(fd, &st) == 0 && st.st_nlink > 0) return file;
+        }
+        ThrowSystemError(EEXIST);
+    }
+
+    bool DeleteIfUnlocked(const std::string& path) override {
+        const int fd =
+            ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
+        if (fd < 0) return false;
+        FileDescriptor guard(fd);
+        // Removed while the lock is held and only while the name still leads to the locked file.
+        struct stat held {
+        }, named{};
+        return ::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) &&
+               ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+               held.st_dev == named.st_dev && held.st_ino == named.st_ino &&
+               ::unlink(path.c_str()) == 0;
     }
 
     void Rename(const std::string& from, const std::string& to) override {

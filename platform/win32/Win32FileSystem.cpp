@@ -172,6 +172,15 @@ class QuietCriticalErrors {
     DWORD m_previous = 0;
 };
 
+// The byte an unfinished file is locked on: past any end a file has, so that the lock keeps no
+// reader (Windows locks are mandatory) from the bytes themselves.
+bool LockMarker(HANDLE handle) {
+    OVERLAPPED at{};
+    at.OffsetHigh = 0x80000000u;
+    return ::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                        &at) != 0;
+}
+
 class Win32FileSystem final : public FileSystem {
   public:
     std::optional<FileEntry> Find(const std::string& path) override {
@@ -235,8 +244,21 @@ class Win32FileSystem final : public FileSystem {
             if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) ThrowSystemError(EEXIST);
             ThrowWin32Error(code);
         }
+        // Released when the handle closes, however the program ends.
+        LockMarker(handle);
         m_written.insert(FullPath(path));
         return std::make_unique<Win32OutputFile>(handle);
+    }
+
+    bool DeleteIfUnlocked(const std::string& path) override {
+        {
+            Handle file(::CreateFileA(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (!file.IsValid() || !LockMarker(file.Get())) return false;
+        }
+        // A writer that opened it since holds it without sharing its deletion: this then fails.
+        return ::DeleteFileA(path.c_str()) != 0;
     }
 
     void Rename(const std::string& from, const std::string& to) override {

@@ -36,7 +36,7 @@ _olvo_cli() {
             return
             ;;
         split) options="--size --count --destination --no-hash --overwrite --quiet --help" ;;
-        restore) options="--destination --delete-pieces --restore-time --quiet --help" ;;
+        restore) options="--destination --delete-pieces --restore-time --overwrite --quiet --help" ;;
         verify | checksum) options="--help" ;;
         config) options="--split-to --no-split-to --restore-to --no-restore-to --sizes --help" ;;
     esac

@@ -37,6 +37,7 @@ complete -c olvo-cli -n "__fish_seen_subcommand_from restore verify" -a '(__olvo
 complete -c olvo-cli -n "__fish_seen_subcommand_from restore" -s d -l destination -x -a '(__fish_complete_directories)' -d 'Folder for the rebuilt file'
 complete -c olvo-cli -n "__fish_seen_subcommand_from restore" -l delete-pieces -d 'Delete the set after a successful restore'
 complete -c olvo-cli -n "__fish_seen_subcommand_from restore" -l restore-time -d 'Give the file its original time'
+complete -c olvo-cli -n "__fish_seen_subcommand_from restore" -l overwrite -d 'Replace a file of the same name'
 complete -c olvo-cli -n "__fish_seen_subcommand_from restore" -s q -l quiet -d 'No progress bar'
 
 # checksum FILE

@@ -2,6 +2,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/file.h>
@@ -99,8 +101,39 @@ TEST(Cli, VerifiedSetsAndSetsInTheWay) {
     r = Cli({"split", "f.txt", "-s", "1", "--no-hash", "--overwrite"}, dir.Path());
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_FALSE(Exists(dir / "f.txt.sha256"));
-    EXPECT_EQ(Cli({"verify", "f.txt.split"}, dir.Path()).exitCode, 0);
+    r = Cli({"verify", "f.txt.split"}, dir.Path());
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err,
+              "olvo-cli: warning: no f.txt.sha256: only the piece sizes and a 2,000-byte checksum "
+              "were checked\n");
+
+    // A file of the restored file's name is replaced only with --overwrite.
+    r = Cli({"restore", "f.txt.split"}, dir.Path());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "olvo-cli: " + (dir / "f.txt") + " already exists!\n");
+    r = Cli({"restore", "f.txt.split", "--overwrite"}, dir.Path());
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ReadFile(dir / "f.txt"), PatternBytes(5000));
 }
+
+#ifndef _WIN32  // names no Windows file can have; the system's own sha256sum reads the list
+// A name with a line feed or a backslash is escaped in the .sha256 file, its comment line too,
+// as sha256sum escapes it: sha256sum checks the pieces, and the set verifies.
+TEST(Cli, NamesWithALineFeedOrABackslashInTheSha256File) {
+    TempDir dir;
+    for (const std::string name : {"a\\b\nc.bin", "back\\slash.bin"}) {
+        WriteFile(dir / name, PatternBytes(3000));
+        ASSERT_EQ(Cli({"split", name, "-s", "1"}, dir.Path()).exitCode, 0);
+        const std::string list = ReadFile(dir / (name + ".sha256"));
+        EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 4) << list;
+        EXPECT_EQ(ReadHashList(list).fileName, name);
+        const auto check =
+            RunProgram("/usr/bin/sha256sum", {"-c", "--strict", name + ".sha256"}, "", dir.Path());
+        EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
+        EXPECT_EQ(Cli({"verify", name + ".split"}, dir.Path()).exitCode, 0);
+    }
+}
+#endif
 
 TEST(Cli, SizesWithSuffixesAndCounts) {
     TempDir dir;
@@ -360,7 +393,7 @@ TEST(Cli, TheSettingsStoreIsOnlyWrittenWhenAskedTo) {
     WriteFile(dir / "f.bin", PatternBytes(3000));
     ASSERT_EQ(run({"config"}).exitCode, 0);
     ASSERT_EQ(run({"split", "f.bin", "-s", "1"}).exitCode, 0);
-    ASSERT_EQ(run({"restore", "f.bin.split"}).exitCode, 0);
+    ASSERT_EQ(run({"restore", "f.bin.split", "--overwrite"}).exitCode, 0);
     EXPECT_FALSE(Exists(folder)) << "a command that only reads created the settings";
 
     const std::string refused =

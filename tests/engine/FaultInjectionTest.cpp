@@ -112,7 +112,8 @@ TEST_P(FaultInjection, EveryFailedCallOfARestoreKeepsTheSetAndTheFileOfThatName)
         WriteFile(out / "r.bin", "the file that was here");
         EngineHarness h(GetParam());
         h.files.failCallAt = k;
-        const bool restored = h.Restore(set / "r.bin.split", out.Path(), {.restoreTime = true});
+        const bool restored =
+            h.Restore(set / "r.bin.split", out.Path(), {.restoreTime = true, .overwrite = true});
         // Either the whole file is in place, or the one that was there is, byte for byte.
         EXPECT_EQ(ReadFile(out / "r.bin"), restored ? bytes : "the file that was here")
             << "call " << k << ": " << h.message;
@@ -149,7 +150,9 @@ TEST(FaultInjection, ARestoreKilledMidwayLeavesTheFileOfThatName) {
             CancelPrompt prompt;
             EngineContext context{*system, progress, prompt, DateTimeFormat(DateTimeConventions{})};
             std::string message;
-            for (;;) RestoreFile(context, set / "big.bin.split", out.Path(), message, {.restoreTime = true});
+            for (;;)
+                RestoreFile(context, set / "big.bin.split", out.Path(), message,
+                            {.restoreTime = true, .overwrite = true});
         }
         // Killed at once, or once the copy has begun (its unfinished file is there) and then a
         // little later: the second pause only picks the moment of the kill.
@@ -172,6 +175,11 @@ TEST(FaultInjection, ARestoreKilledMidwayLeavesTheFileOfThatName) {
                 EXPECT_EQ(name.rfind("big.bin.unfinished-", 0), 0u) << name;
             }
         }
+        // The next restore of that name removes what the killed one left.
+        EngineHarness next;
+        ASSERT_TRUE(next.Restore(set / "big.bin.split", out.Path(), {.overwrite = true}))
+            << next.message;
+        EXPECT_EQ(system->List(out.Path()), std::vector<std::string>{"big.bin"}) << delayMs;
     }
 }
 

@@ -4,9 +4,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <chrono>
 #include <functional>
+#include <thread>
 
 #include "core/engine/FileSplit.h"
+#include "platform/Sha256.h"
 #include "support/EngineHarness.h"
 
 namespace olvo {
@@ -146,7 +151,7 @@ TEST(RestoreFile, CancelLeavesTheFileOfThatNameAndTheSetAsTheyWere) {
         EngineContext context{h.files, progress, h.prompt, h.context.dateFormat};
         std::string message;
         EXPECT_FALSE(RestoreFile(context, descriptor, dir.Path(), message,
-                                 {.deletePieces = true, .restoreTime = true}))
+                                 {.deletePieces = true, .restoreTime = true, .overwrite = true}))
             << cancelAfter;
         EXPECT_EQ(message, "Operation aborted!");
         if (atPrompt) {
@@ -205,7 +210,8 @@ TEST(RestoreFile, ABadPieceIsNamedAndNothingIsDeleted) {
         std::sort(before.begin(), before.end());
         WriteFile(dir / "f.bin", "the file that was here");
         EngineHarness h;
-        EXPECT_FALSE(h.Restore(descriptor, dir.Path(), {.deletePieces = true})) << c.what;
+        EXPECT_FALSE(h.Restore(descriptor, dir.Path(), {.deletePieces = true, .overwrite = true}))
+            << c.what;
         EXPECT_EQ(h.message, c.message) << c.what;
         EXPECT_EQ(ReadFile(dir / "f.bin"), "the file that was here") << c.what;
         auto after = MakeSystemFileSystem()->List(dir.Path());
@@ -305,8 +311,10 @@ TEST(RestoreFile, GivesBackTheOriginalTimeWhenAsked) {
         h.Restore(dir / "t.bin.split", dir / "out", {.deletePieces = true, .restoreTime = true}))
         << h.message;
     EXPECT_EQ(h.context.warnings,
-              std::vector<std::string>{"'07.03.2025 14:05:32' is not a valid date and time! The "
-                                       "file keeps the time of the restore."});
+              (std::vector<std::string>{
+                  "no t.bin.sha256: only the piece sizes and a 2,000-byte checksum were checked",
+                  "'07.03.2025 14:05:32' is not a valid date and time! The file keeps the time of "
+                  "the restore."}));
     EXPECT_EQ(ReadFile(dir / "out/t.bin"), PatternBytes(3000));
     EXPECT_GT(ModifiedTime(dir / "out/t.bin"), 1700000000);
 }
@@ -341,7 +349,8 @@ TEST(RestoreFile, HandWrittenDescriptors) {
         WriteFile(dir / "h.bin.split", c.text);
         WriteFile(dir / "h.bin", "kept");
         EngineHarness h;
-        EXPECT_EQ(h.Restore(dir / "h.bin.split", dir / ""), c.message.empty()) << c.text;
+        EXPECT_EQ(h.Restore(dir / "h.bin.split", dir / "", {.overwrite = true}), c.message.empty())
+            << c.text;
         EXPECT_EQ(h.message, c.message) << c.text;
         EXPECT_EQ(ReadFile(dir / "h.bin"), c.message.empty() ? bytes : "kept") << c.text;
         if (!c.message.empty()) {
@@ -374,8 +383,9 @@ TEST(RestoreFile, SpaceIsCheckedBeforeAnythingIsCreated) {
     h.files.freeSpace = [](const std::string&) -> std::int64_t { return 3000; };
     EXPECT_TRUE(h.Restore(descriptor, dir.Path())) << h.message;
 
-    // A descriptor that claims 4294967295 pieces and a huge size: refused for space, no loop.
-    WriteFile(descriptor, "4294967295\r\nx\r\n-1\r\n0\r\n");
+    // A size past what the count leaves room for: refused for space, no loop.
+    WriteFile(descriptor, "32767\r\nx\r\n9223372036854775807\r\n0\r\n");
+    ::unlink((dir / "s.bin.sha256").c_str());
     h.files.freeSpace = nullptr;
     EXPECT_FALSE(h.Restore(descriptor, dir.Path()));
     EXPECT_EQ(h.message.rfind("The restored file will be too large", 0), 0u);
@@ -393,7 +403,7 @@ TEST(RestoreFile, OutputThatIsAPieceIsRefused) {
     EXPECT_EQ(h.message, "The restored file would overwrite one of its split files!");
     EXPECT_EQ(ReadFile(dir / "set/movie.s01"), piece1);
     // Into another folder it works.
-    EXPECT_TRUE(h.Restore(dir / "set/movie.s01.split", dir / "")) << h.message;
+    EXPECT_TRUE(h.Restore(dir / "set/movie.s01.split", dir / "", {.overwrite = true})) << h.message;
     EXPECT_EQ(ReadFile(dir / "movie.s01"), bytes);
 }
 
@@ -423,6 +433,154 @@ TEST(RestoreFile, APieceThatCannotBeReadOrAFullDestination) {
     EXPECT_FALSE(locked.Restore(descriptor, dir / "missing"));
     EXPECT_EQ(locked.message,
               "Cannot create file " + (dir / "missing/r.bin") + ": No such file or directory!");
+}
+
+// A .sha256 file is taken in every form sha256sum and shasum write, and must name each piece
+// once: otherwise restore writes nothing and verify fails, naming the problem.
+TEST(RestoreFile, TheSha256FileMustCoverTheSet) {
+    TempDir dir;
+    const std::string bytes = PatternBytes(3000);
+    const std::string descriptor = MakeSet(dir, "f.bin", bytes, 1000);
+    const HashList list = ReadHashList(ReadFile(dir / "f.bin.sha256"));
+    auto h = [&](int k) { return HexDigest(list.pieces.at(PieceName("f", k))); };
+    auto each = [&](const std::function<std::string(int)>& line, int count = 3) {
+        std::string text;
+        for (int k = 1; k <= count; ++k) text += line(k) + "\n";
+        return text;
+    };
+    auto upper = [](std::string text) {
+        for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        return text;
+    };
+    const std::string name = "f.bin.sha256";
+    const std::string other = std::string(64, 'a') + "  ../elsewhere.iso\n";
+    const struct {
+        const char* what;
+        std::string text;
+        std::string message;  // empty: accepted
+    } cases[] = {
+        {"text", each([&](int k) { return h(k) + "  f.s0" + std::to_string(k); }), ""},
+        {"binary", each([&](int k) { return h(k) + " *f.s0" + std::to_string(k); }), ""},
+        {"one blank", each([&](int k) { return h(k) + " f.s0" + std::to_string(k); }), ""},
+        {"./", each([&](int k) { return h(k) + "  ./f.s0" + std::to_string(k); }), ""},
+        {"tag", each([&](int k) { return "SHA256 (f.s0" + std::to_string(k) + ") = " + h(k); }),
+         ""},
+        {"escaped", each([&](int k) { return "\\" + h(k) + "  f.s0" + std::to_string(k); }), ""},
+        {"CR LF, comment, blank, upper case, other files, a line twice",
+         "# by hand\r\n\r\n" + other + upper(h(1)) + "  f.s01\r\n" +
+             each([&](int k) { return h(k) + "  f.s0" + std::to_string(k); }),
+         ""},
+        {"no line for one", each([&](int k) { return h(k) + "  f.s0" + std::to_string(k); }, 2),
+         name + " has no line for f.s03!"},
+        {"two lines that disagree",
+         each([&](int k) { return h(k) + "  f.s0" + std::to_string(k); }) + h(1) + "  f.s02\n",
+         name + " has two lines for f.s02 that disagree!"},
+        {"a line not understood", h(1) + "  f.s01\n" + h(2).substr(0, 32) + "  f.s02\n",
+         "Line 2 of " + name + " is not understood!"},
+        {"empty", "", name + " has no line for f.s01!"},
+        {"comment only", "# f.bin: 3000 bytes\n", name + " has no line for f.s01!"},
+        {"larger than 64 MiB", other + std::string(64 << 20, '\n'),
+         name + " is larger than 64 MiB, too large for a list of pieces!"},
+    };
+    for (const auto& c : cases) {
+        WriteFile(dir / name, c.text);
+        TempDir out;
+        EngineHarness restore;
+        EXPECT_EQ(restore.Restore(descriptor, out.Path()), c.message.empty()) << c.what;
+        EXPECT_EQ(restore.message, c.message) << c.what;
+        EXPECT_EQ(MakeSystemFileSystem()->List(out.Path()).size(), c.message.empty() ? 1u : 0u)
+            << c.what;
+        EngineHarness verify;
+        std::vector<std::string> problems;
+        EXPECT_EQ(VerifySet(verify.context, descriptor, problems, verify.message),
+                  c.message.empty())
+            << c.what;
+        EXPECT_EQ(verify.message, c.message) << c.what;
+        EXPECT_TRUE(verify.context.warnings.empty()) << c.what;
+    }
+    // A list that cannot be read whole.
+    ::unlink((dir / name).c_str());
+    MakeFolder(dir / name);
+    EngineHarness h2;
+    EXPECT_FALSE(h2.Restore(descriptor, dir.Path()));
+    EXPECT_EQ(h2.message.rfind(name + " cannot be read whole: ", 0), 0u) << h2.message;
+}
+
+// A file under the output's name is the user's: asked about, kept on No, replaced on Yes.
+TEST(RestoreFile, AnExistingFileIsReplacedOnlyWhenTheUserSaysYes) {
+    TempDir dir;
+    const std::string bytes = PatternBytes(3000);
+    const std::string descriptor = MakeSet(dir, "f.bin", bytes, 1000);
+    TempDir out;
+    WriteFile(out / "f.bin", "mine");
+    for (const bool yes : {false, true}) {
+        EngineHarness h;
+        h.prompt.yes = yes;
+        EXPECT_EQ(h.Restore(descriptor, out.Path()), yes) << h.message;
+        EXPECT_EQ(h.prompt.askedYesNo,
+                  std::vector<std::string>{"Restore|" + (out / "f.bin") +
+                                           " already exists.\r\rDo you want to replace it?"});
+        EXPECT_EQ(h.message, yes ? "" : (out / "f.bin") + " already exists!");
+        EXPECT_EQ(ReadFile(out / "f.bin"), yes ? bytes : "mine");
+        EXPECT_EQ(MakeSystemFileSystem()->List(out.Path()), std::vector<std::string>{"f.bin"});
+    }
+}
+
+#ifndef _WIN32  // a byte toggled in place with pwrite
+// What is checked is what the output holds: a piece changing under the copy fails the restore
+// or gives the right file, never a wrong one.
+TEST(RestoreFile, APieceChangingDuringTheRestoreNeverGivesAWrongFile) {
+    TempDir dir;
+    const std::string bytes = PatternBytes(12 << 20);
+    const std::string descriptor = MakeSet(dir, "c.bin", bytes, 4 << 20);
+    const int fd = ::open((dir / "c.s02").c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    std::atomic<bool> stop = false;
+    std::thread toggler([&] {
+        const char original = bytes[(4 << 20) + 1000];
+        for (int i = 0; !stop; ++i) {
+            const char now = static_cast<char>(i % 2 ? original : original ^ 1);
+            EXPECT_EQ(::pwrite(fd, &now, 1, 1000), 1);
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
+        EXPECT_EQ(::pwrite(fd, &original, 1, 1000), 1);
+    });
+    int failed = 0;
+    for (int run = 0; run < 20; ++run) {
+        TempDir out;
+        EngineHarness h;
+        if (h.Restore(descriptor, out.Path())) {
+            EXPECT_TRUE(ReadFile(out / "c.bin") == bytes) << run;
+        } else {
+            EXPECT_EQ(h.message,
+                      "Piece c.s02 is damaged: its SHA-256 does not match c.bin.sha256!");
+            ++failed;
+        }
+    }
+    stop = true;
+    toggler.join();
+    ::close(fd);
+    EXPECT_GT(failed, 0);
+}
+#endif
+
+// An unfinished file a killed restore left is removed by the next restore of that name; one
+// that a live restore holds stays.
+TEST(RestoreFile, LeftoversOfKilledRestoresGoThoseInUseStay) {
+    TempDir dir;
+    const std::string bytes = PatternBytes(3000);
+    const std::string descriptor = MakeSet(dir, "f.bin", bytes, 1000);
+    TempDir out;
+    auto system = MakeSystemFileSystem();
+    WriteFile(out / "f.bin.unfinished-stale1", "left by a kill");
+    WriteFile(out / "g.bin.unfinished-stale2", "another name's");
+    const auto live = system->CreateExclusive(out / "f.bin.unfinished-inuse1");
+    EngineHarness h;
+    ASSERT_TRUE(h.Restore(descriptor, out.Path())) << h.message;
+    auto names = system->List(out.Path());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"f.bin", "f.bin.unfinished-inuse1",
+                                               "g.bin.unfinished-stale2"}));
 }
 
 TEST(VerifySet, NamesEveryBadOrMissingPieceAndWritesNothing) {

@@ -337,7 +337,7 @@ TEST(SplitSafety, NoFileOfASetIsWrittenThroughALink) {
     // The restored file arrives by rename: a link under its name is replaced, not followed.
     TempDir out;
     ASSERT_EQ(::symlink((dir / "precious").c_str(), (out / "a.bin").c_str()), 0);
-    ASSERT_TRUE(h.Restore(dir / "a.bin.split", out.Path())) << h.message;
+    ASSERT_TRUE(h.Restore(dir / "a.bin.split", out.Path(), {.overwrite = true})) << h.message;
     EXPECT_EQ(ReadFile(dir / "precious"), "not to be touched");
     EXPECT_EQ(ReadFile(out / "a.bin"), bytes);
 

@@ -65,11 +65,16 @@ TEST(Descriptor, ReadsNumbersByTheLooseRules) {
     EXPECT_EQ(d.dateText, "whenever");
     EXPECT_EQ(d.fileSize, 32u);
     EXPECT_EQ(d.checksum, 4294967295u);
+}
 
-    d = ReadDescriptor("4294967297\r\n\r\n+5\r\n");  // low 32 bits of the count
-    EXPECT_EQ(d.pieceCount, 1u);
-    EXPECT_EQ(d.fileSize, 5u);
-    EXPECT_EQ(d.checksum, 0u);
+// A count or size out of range is refused, never wrapped into range.
+TEST(Descriptor, CountsOutsideOneTo32767AreNoSet) {
+    for (const char* count : {"-1", "0", "32768", "4294967297", "$100000001"}) {
+        const auto d = ReadDescriptor(std::string(count) + "\r\nx\r\n65534\r\n0\r\n");
+        EXPECT_FALSE(IsValidDescriptor(d)) << count;
+    }
+    EXPECT_TRUE(IsValidDescriptor(ReadDescriptor("32767\r\nx\r\n65534\r\n0\r\n")));
+    EXPECT_FALSE(IsValidDescriptor(ReadDescriptor("1\r\nx\r\n-5\r\n0\r\n")));
 }
 
 TEST(Descriptor, CutShortGivesZeros) {

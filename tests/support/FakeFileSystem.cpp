@@ -179,6 +179,11 @@ std::unique_ptr<OutputFile> FakeFileSystem::CreateExclusive(const std::string& p
     return file;
 }
 
+bool FakeFileSystem::DeleteIfUnlocked(const std::string& path) {
+    if (Fails() || refuseDelete.count(path)) return false;
+    return m_real.DeleteIfUnlocked(path);
+}
+
 void FakeFileSystem::Rename(const std::string& from, const std::string& to) {
     CountCall();
     m_real.Rename(from, to);

@@ -69,6 +69,7 @@ class FakeFileSystem : public FileSystem {
     std::optional<FileIdentity> Identity(const std::string& path) override;
     void SyncVolume(const std::string& folder) override;
     std::unique_ptr<OutputFile> CreateExclusive(const std::string& path) override;
+    bool DeleteIfUnlocked(const std::string& path) override;
     void Rename(const std::string& from, const std::string& to) override;
     bool Occupied(const std::string& path) override;
     std::vector<std::string> List(const std::string& folder) override;
@@ -125,6 +126,14 @@ class ScriptedPrompt : public Prompt {
     };
     std::vector<Step> steps;
     std::vector<std::string> asked;  // "caption|text"
+
+    // The answer to every Yes/No question, and the questions asked ("caption|text").
+    bool yes = false;
+    std::vector<std::string> askedYesNo;
+    bool AskYesNo(const std::string& caption, const std::string& text) override {
+        askedYesNo.push_back(caption + "|" + text);
+        return yes;
+    }
 
     PromptAnswer AskRetryCancel(const std::string& caption, const std::string& text) override {
         asked.push_back(caption + "|" + text);
