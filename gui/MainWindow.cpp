@@ -390,7 +390,7 @@ void MainWindow::DescribeForScreenReaders() {
         {ui.deletePiecesBox, "Delete pieces after successful restore", nullptr},
         {ui.restoreTimeBox, "Restore original file time", nullptr},
         {ui.verifyButton, "Verify", "Check that every piece is there and undamaged"},
-        {ui.actionButton, "Start", "Split or restore, as the active tab says"},
+        {ui.actionButton, "Split", "Split or restore, as the active tab says"},
         {ui.closeButton, "Close", "Close the window; a running operation is cancelled first"},
     };
     for (const Description& item : descriptions) {

@@ -103,9 +103,11 @@ void OperationRunner::Finish(const Done& done, std::exception_ptr error) {
     m_worker.join();
     // A progress window that an operation left open (one that only said a notice) goes too.
     m_display.End();
-    if (done) done(error);
+    // Not busy before done runs: what it does (close the window, start another operation)
+    // finds the runner free.
     m_busy = false;
     if (onBusyChanged) onBusyChanged(false);
+    if (done) done(error);
 }
 
 void OperationRunner::Post(std::function<void()> call) {

@@ -46,7 +46,7 @@ class OperationRunner final : public QObject {
     // Asks the running operation to stop; the engine ends it as Cancel at a media prompt does.
     void Cancel() { m_cancel = true; }
 
-    // Told true as an operation starts and false after its done has run.
+    // Told true as an operation starts and false once it has ended, just before its done runs.
     std::function<void(bool busy)> onBusyChanged;
 
   private:
