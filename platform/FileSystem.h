@@ -145,9 +145,10 @@ class FileSystem {
     // Copies from the current position of from to to until limit bytes are copied or from ends,
     // calling progress with the number of bytes copied so far after each step, and returns that
     // number. Raises CopyError when a read or a write fails. The default moves the data through a
-    // buffer of kCopyBufferSize bytes or more. Progress is called about every CopyPace::kTarget
-    // whatever the medium's speed, so that a caller that checks for Cancel there reacts within
-    // half a second on a slow stick as on a fast disk.
+    // buffer of kCopyBufferSize bytes, a step of a few milliseconds on any medium; a kernel copy
+    // paces its larger steps with CopyPace. Either way progress is called at least about every
+    // CopyPace::kTargetMs, so that a caller that checks for Cancel there reacts within half a
+    // second on a slow stick as on a fast disk.
     virtual std::uint64_t Copy(InputFile& from, OutputFile& to, std::uint64_t limit,
                                const std::function<void(std::uint64_t)>& progress);
 };

@@ -220,9 +220,15 @@ TEST_F(ActionTest, AWholeSplitAndRestoreThroughTheControls) {
             window->findChild<QPushButton*>(QStringLiteral("cmdCancel"))->isEnabled();
     });
     watch.start(0);
+    // Each piece's space check takes a while, so that the window is seen at the first piece.
+    files.freeSpace = [](const std::string&) {
+        QThread::msleep(100);
+        return std::int64_t(1) << 40;
+    };
     QTest::mouseClick(form.actionButton, Qt::LeftButton);
     WaitForOperation();
     watch.stop();
+    files.freeSpace = nullptr;
     ASSERT_EQ(gui.boxes.size(), 1u);
     EXPECT_EQ(gui.boxes[0].caption, "Split");
     EXPECT_EQ(gui.boxes[0].text,
@@ -315,7 +321,12 @@ TEST_F(ActionTest, CancelInTheProgressWindowEndsASplitAsCancelAtAPromptDoes) {
     form.splitMethodBox->setCurrentIndex(0);
     Retype(form.splitSizeBox->lineEdit(), "4096");
 
-    // The user waits until the window shows bytes, reads it, then presses Cancel.
+    // Each piece's space check takes a while, as on a slow medium, so that the user sees the
+    // window; the user waits until it shows bytes, reads it, then presses Cancel.
+    files.freeSpace = [](const std::string&) {
+        QThread::msleep(100);
+        return std::int64_t(1) << 40;
+    };
     QString subject, bytes;
     QTimer user;
     user.setInterval(0);
