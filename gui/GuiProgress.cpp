@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <chrono>
@@ -113,6 +114,13 @@ void GuiProgress::SetSubject(const std::string& subject) {
 }
 
 void GuiProgress::Begin(const std::string& caption, std::uint32_t maximum) {
+    const QString notice = m_noticeLabel ? m_noticeLabel->text() : QString();
+    Show(caption, maximum);
+    // A notice said before the operation's own window came (a wait for a lock) stays true.
+    if (!notice.isEmpty()) Notice(FromQ(notice));
+}
+
+void GuiProgress::Show(const std::string& caption, std::uint32_t maximum) {
     m_window = std::make_unique<ProgressDialog>(*this);
     m_window->setObjectName(QStringLiteral("ProgressWindow"));
     m_window->setWindowTitle(ToQ(caption));
@@ -130,6 +138,10 @@ void GuiProgress::Begin(const std::string& caption, std::uint32_t maximum) {
     m_bytesLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_rateLabel = new QLabel(m_window.get());
     m_rateLabel->setObjectName(QStringLiteral("lblRate"));
+    m_noticeLabel = new QLabel(m_window.get());
+    m_noticeLabel->setObjectName(QStringLiteral("lblNotice"));
+    m_noticeLabel->setWordWrap(true);
+    m_noticeLabel->setVisible(false);
     m_cancelButton = new QPushButton(QStringLiteral("Cancel"), m_window.get());
     m_cancelButton->setObjectName(QStringLiteral("cmdCancel"));
     m_cancelButton->setCursor(Qt::PointingHandCursor);
@@ -147,6 +159,7 @@ void GuiProgress::Begin(const std::string& caption, std::uint32_t maximum) {
                      m_cancelButton->sizeHint().width()) +
         4 * metrics.averageCharWidth();
     m_subjectLabel->setFixedWidth(textWidth);
+    m_noticeLabel->setFixedWidth(textWidth);
     m_bytesLabel->setMinimumWidth(
         metrics.horizontalAdvance(QStringLiteral("1023.9 GiB of 1023.9 GiB")));
     m_rateLabel->setMinimumWidth(
@@ -154,6 +167,7 @@ void GuiProgress::Begin(const std::string& caption, std::uint32_t maximum) {
 
     auto* layout = new QVBoxLayout(m_window.get());
     layout->addWidget(m_subjectLabel);
+    layout->addWidget(m_noticeLabel);
     layout->addWidget(m_bar);
     auto* numbers = new QGridLayout;
     numbers->addWidget(m_pieceLabel, 0, 0);
@@ -168,6 +182,15 @@ void GuiProgress::Begin(const std::string& caption, std::uint32_t maximum) {
     m_counts.done = m_counts.total = 0;
     m_cancelRequested = false;
     m_samples.clear();
+    m_dueTimer = new QTimer(m_window.get());
+    m_dueTimer->setSingleShot(true);
+    QObject::connect(m_dueTimer, &QTimer::timeout, m_window.get(),
+                     [this] { Refresh(Update::Now); });
+    m_window->setAccessibleName(ToQ(caption));
+    m_bar->setAccessibleName(QStringLiteral("Progress"));
+    m_cancelButton->setAccessibleName(QStringLiteral("Cancel"));
+    m_cancelButton->setAccessibleDescription(
+        QStringLiteral("Stop the operation; Escape does the same"));
     m_begunAt = m_clock();
     Refresh(Update::Now);
     m_window->adjustSize();
@@ -176,7 +199,6 @@ void GuiProgress::Begin(const std::string& caption, std::uint32_t maximum) {
     m_window->show();
     // In front, so that Escape reaches it.
     m_window->activateWindow();
-    m_pumpedAt = m_clock();
 }
 
 void GuiProgress::SetMaximum(std::uint32_t maximum) {
@@ -193,20 +215,26 @@ void GuiProgress::SetPosition(std::uint32_t position) {
 
 void GuiProgress::ProcessMessages() {
     Refresh(Update::WhenDue);
-    QCoreApplication::processEvents();
-    m_pumpedAt = m_clock();
 }
 
 void GuiProgress::Bytes(std::uint64_t done, std::uint64_t total) {
     m_counts.done = done;
     m_counts.total = total;
-    if (m_pumpedAt && m_clock() - *m_pumpedAt < kRefreshIntervalMs) return;
-    ProcessMessages();
+    Refresh(Update::WhenDue);
+}
+
+void GuiProgress::Notice(const std::string& text) {
+    if (!m_window) Show(m_subject, 0);
+    m_noticeLabel->setText(ToQ(text));
+    m_noticeLabel->setVisible(!text.empty());
+    m_noticeLabel->setAccessibleName(ToQ(text));
+    m_window->adjustSize();
 }
 
 void GuiProgress::Cancel() {
     m_cancelRequested = true;
     if (m_cancelButton) m_cancelButton->setEnabled(false);
+    if (m_onCancel) m_onCancel();
 }
 
 double GuiProgress::Rate() {
@@ -221,12 +249,17 @@ double GuiProgress::Rate() {
 void GuiProgress::Refresh(Update update) {
     if (!m_window) return;
     const std::int64_t clock = m_clock();
-    if (update == Update::WhenDue && m_refreshedAt && clock - *m_refreshedAt < kRefreshIntervalMs)
+    if (update == Update::WhenDue && m_refreshedAt && clock - *m_refreshedAt < kRefreshIntervalMs) {
+        if (!m_dueTimer->isActive())
+            m_dueTimer->start(static_cast<int>(kRefreshIntervalMs - (clock - *m_refreshedAt)));
         return;
+    }
+    m_dueTimer->stop();
     m_refreshedAt = clock;
 
     const std::int64_t now = clock - m_begunAt;
-    if (m_samples.empty() || m_samples.back().done != m_counts.done || now - m_samples.back().ms >= 1000)
+    if (m_samples.empty() || m_samples.back().done != m_counts.done ||
+        now - m_samples.back().ms >= 1000)
         m_samples.push_back({now, m_counts.done});
     while (m_samples.size() > 2 && m_samples.front().ms < now - kRateSpanMs) m_samples.pop_front();
 
@@ -234,22 +267,30 @@ void GuiProgress::Refresh(Update update) {
     m_subjectLabel->setText(m_subjectLabel->fontMetrics().elidedText(
         subject, Qt::ElideMiddle, m_subjectLabel->minimumWidth()));
     m_subjectLabel->setToolTip(subject);
-    m_bar->setValue(m_counts.total > 0 || m_counts.done > 0
-                        ? BarValue(m_counts.done, m_counts.total)
-                        : BarValue(std::min(m_counts.position, m_counts.maximum), m_counts.maximum));
-    m_pieceLabel->setText(m_counts.maximum > 0 ? ToQ(PieceText(m_counts.position, m_counts.maximum)) : QString());
-    m_bytesLabel->setText(m_counts.total > 0 || m_counts.done > 0 ? ToQ(BytesText(m_counts.done, m_counts.total)) : QString());
+    m_bar->setValue(
+        m_counts.total > 0 || m_counts.done > 0
+            ? BarValue(m_counts.done, m_counts.total)
+            : BarValue(std::min(m_counts.position, m_counts.maximum), m_counts.maximum));
+    m_pieceLabel->setText(m_counts.maximum > 0 ? ToQ(PieceText(m_counts.position, m_counts.maximum))
+                                               : QString());
+    m_bytesLabel->setText(m_counts.total > 0 || m_counts.done > 0
+                              ? ToQ(BytesText(m_counts.done, m_counts.total))
+                              : QString());
     const std::uint64_t left = m_counts.BytesLeft();
     m_rateLabel->setText(ToQ(RateText(Rate(), left)));
+    // A screen reader reads the bar's value as a percentage; the name says of what.
+    m_bar->setAccessibleDescription(m_pieceLabel->text() + QStringLiteral(", ") +
+                                    m_bytesLabel->text());
 }
 
 void GuiProgress::End() {
     m_bar = nullptr;
     m_subjectLabel = m_pieceLabel = m_bytesLabel = m_rateLabel = nullptr;
     m_cancelButton = nullptr;
+    m_noticeLabel = nullptr;
+    m_dueTimer = nullptr;
     m_window.reset();
     m_subject.clear();
-    m_pumpedAt.reset();
     m_refreshedAt.reset();
 }
 

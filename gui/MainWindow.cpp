@@ -34,18 +34,19 @@
 #include "core/engine/Format.h"
 #include "core/engine/SplitPlan.h"
 #include "core/version/ProductUrls.h"
-#include "platform/Clock.h"
-#include "platform/Text.h"
 #include "gui/Application.h"
 #include "gui/FolderPicker.h"
 #include "gui/GuiService.h"
 #include "gui/Hourglass.h"
+#include "gui/OperationRunner.h"
+#include "gui/PieceMap.h"
 #include "gui/QtKeys.h"
 #include "gui/QtText.h"
 #include "gui/StatusLine.h"
 #include "gui/UpDownButtons.h"
 #include "gui/WindowParts.h"
 #include "platform/Clock.h"
+#include "platform/Text.h"
 
 namespace olvo {
 namespace {
@@ -111,6 +112,18 @@ std::string DirectoryPart(const std::string& path) {
 
 bool IsSplitDescriptorName(const std::string& path) {
     return ToLowerAscii(ExtensionPart(path)) == ".split";
+}
+
+// The tab a file goes to when the user did not say: descriptors to Restore, the rest to Split.
+MainWindow::Operation OperationFor(const std::string& file) {
+    return IsSplitDescriptorName(file) ? MainWindow::Operation::Restore
+                                       : MainWindow::Operation::Split;
+}
+
+// The key filter of the size box and the count field: backspace and digits pass, anything else
+// becomes 0 (discarded).
+void FilterNumberKey(char& key) {
+    if (key != '\b' && (key < '0' || key > '9')) key = 0;
 }
 
 // The name of the file a descriptor restores: its own name without ".split".
@@ -193,6 +206,50 @@ Widget* KeepsPlace(Widget* widget) {
 
 }  // namespace
 
+// The window's controls. The object names given where they are made are what tests and the
+// screenshot program look them up by (findChild): a contract, kept as they are.
+struct MainWindow::Ui {
+    QTabWidget* tabs;
+    QWidget* splitTab;
+    QWidget* restoreTab;
+    QPushButton* actionButton;
+    QPushButton* closeButton;
+
+    QLineEdit* sourceFileEdit;
+    QPushButton* browseSourceButton;
+    QLineEdit* splitFolderEdit;
+    QPushButton* browseSplitFolderButton;
+    QComboBox* splitMethodBox;
+    QComboBox* splitSizeBox;
+    QLabel* splitSizeUnitLabel;
+    QLineEdit* pieceCountEdit;
+    UpDownButtons* pieceCountButtons;
+    QLabel* pieceCountNoteLabel;
+    QLabel* fileSizeLabel;
+    QLabel* splitDetailsLabel;
+
+    QLineEdit* descriptorEdit;
+    QPushButton* browseDescriptorButton;
+    QLineEdit* restoreFolderEdit;
+    QPushButton* browseRestoreFolderButton;
+    QCheckBox* deletePiecesBox;
+    QCheckBox* restoreTimeBox;
+    QPushButton* verifyButton;
+
+    // Under the tabs: what the last operation did, with a button that opens its folder.
+    StatusLine* statusLine;
+    // The outcome of the last verify (or of a restore that found damage), made when first needed.
+    VerifyWindow* verifyWindow = nullptr;
+
+    QAction* configurationAction;
+    QAction* exitAction;
+    QAction* helpAction;
+    QAction* checkUpdatesAction;
+    QAction* donateAction;
+    QAction* homePageAction;
+    QAction* aboutAction;
+};
+
 MainWindow::MainWindow(const ProgramServices& services, const std::vector<std::string>& arguments,
                        Openers openers, QWidget* parent)
     : QMainWindow(parent),
@@ -201,7 +258,10 @@ MainWindow::MainWindow(const ProgramServices& services, const std::vector<std::s
       m_files(services.files),
       m_settings(services.settings),
       m_open(std::move(openers)),
-      m_prompt(services.gui) {
+      m_prompt(services.gui),
+      m_ui(std::make_unique<Ui>()),
+      m_runner(std::make_unique<OperationRunner>(m_progress, m_prompt)) {
+    m_runner->onBusyChanged = [this](bool busy) { EnableInputs(!busy); };
     BuildWindow();
     ConnectHandlers();
     RunHandler(m_gui, [&] { OnCreate(arguments); });
@@ -211,12 +271,12 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::ApplyConfiguration(const Settings& settings,
                                     const std::vector<std::string>& splitSizes) {
-    const QSignalBlocker blocker(splitSizeBox);
-    const QString shown = splitSizeBox->currentText();
-    splitSizeBox->clear();
-    for (const std::string& size : splitSizes) splitSizeBox->addItem(ToQ(size));
-    splitSizeBox->setCurrentIndex(-1);
-    splitSizeBox->setEditText(shown);
+    const QSignalBlocker blocker(m_ui->splitSizeBox);
+    const QString shown = m_ui->splitSizeBox->currentText();
+    m_ui->splitSizeBox->clear();
+    for (const std::string& size : splitSizes) m_ui->splitSizeBox->addItem(ToQ(size));
+    m_ui->splitSizeBox->setCurrentIndex(-1);
+    m_ui->splitSizeBox->setEditText(shown);
     m_settings = settings;
 }
 
@@ -235,7 +295,7 @@ void MainWindow::BuildWindow() {
 
     BuildMenus();
 
-    // The client area: an etched line under the menu bar, the tabs, and the buttons at the
+    // The client area: an etched line under the menu bar, the m_ui->tabs, and the buttons at the
     // bottom right; 448 x 219 with the default font.
     auto* client = new QWidget(this);
     setCentralWidget(client);
@@ -248,65 +308,108 @@ void MainWindow::BuildWindow() {
     body->setSpacing(8);
     clientLayout->addLayout(body);
 
-    tabs = Named(new QTabWidget(client), "pcMain");
-    AddDesign(body, tabs, QSize(432, 170), Qt::Horizontal | Qt::Vertical);
-    tabs->tabBar()->setCursor(Qt::PointingHandCursor);
-    splitTab = Named(new QWidget, "tsSplit");
-    restoreTab = Named(new QWidget, "tsRestore");
-    tabs->addTab(splitTab, QStringLiteral("Split"));
-    tabs->addTab(restoreTab, QStringLiteral("Restore"));
+    m_ui->tabs = Named(new QTabWidget(client), "pcMain");
+    AddDesign(body, m_ui->tabs, QSize(432, 170), Qt::Horizontal | Qt::Vertical);
+    m_ui->tabs->tabBar()->setCursor(Qt::PointingHandCursor);
+    m_ui->splitTab = Named(new QWidget, "tsSplit");
+    m_ui->restoreTab = Named(new QWidget, "tsRestore");
+    m_ui->tabs->addTab(m_ui->splitTab, QStringLiteral("Split"));
+    m_ui->tabs->addTab(m_ui->restoreTab, QStringLiteral("Restore"));
     BuildSplitTab();
     BuildRestoreTab();
 
-    actionButton = Named(new QPushButton(QStringLiteral("&Split"), client), "cmdAction");
-    actionButton->setDefault(true);
-    closeButton = Named(new QPushButton(QStringLiteral("&Close"), client), "cmdClose");
+    m_ui->actionButton = Named(new QPushButton(QStringLiteral("&Split"), client), "cmdAction");
+    m_ui->actionButton->setDefault(true);
+    m_ui->closeButton = Named(new QPushButton(QStringLiteral("&Close"), client), "cmdClose");
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(6);
     BuildStatusLine(client);
-    buttons->addWidget(statusLine, 1);
+    buttons->addWidget(m_ui->statusLine, 1);
     // Both captions fit the wider of the two, whichever tab is active.
-    const QSize buttonSize =
-        QSize(75, 25).expandedTo(TextNeed(actionButton, {}).expandedTo(TextNeed(closeButton, {})));
-    actionButton->setText(QStringLiteral("&Restore"));
-    const QSize restoreSize = buttonSize.expandedTo(TextNeed(actionButton, {}));
-    actionButton->setText(QStringLiteral("&Split"));
-    AddDesign(buttons, actionButton, restoreSize);
-    AddDesign(buttons, closeButton, restoreSize);
+    const QSize buttonSize = QSize(75, 25).expandedTo(
+        TextNeed(m_ui->actionButton, {}).expandedTo(TextNeed(m_ui->closeButton, {})));
+    m_ui->actionButton->setText(QStringLiteral("&Restore"));
+    const QSize restoreSize = buttonSize.expandedTo(TextNeed(m_ui->actionButton, {}));
+    m_ui->actionButton->setText(QStringLiteral("&Split"));
+    AddDesign(buttons, m_ui->actionButton, restoreSize);
+    AddDesign(buttons, m_ui->closeButton, restoreSize);
     body->addLayout(buttons);
     SetUpClickables(client);
 
-    setTabOrder(tabs, sourceFileEdit);
-    setTabOrder(sourceFileEdit, browseSourceButton);
-    setTabOrder(browseSourceButton, browseSplitFolderButton);
-    setTabOrder(browseSplitFolderButton, splitMethodBox);
-    setTabOrder(splitMethodBox, splitSizeBox);
-    setTabOrder(splitSizeBox, pieceCountEdit);
-    setTabOrder(pieceCountEdit, descriptorEdit);
-    setTabOrder(descriptorEdit, browseDescriptorButton);
-    setTabOrder(browseDescriptorButton, browseRestoreFolderButton);
-    setTabOrder(browseRestoreFolderButton, deletePiecesBox);
-    setTabOrder(deletePiecesBox, restoreTimeBox);
-    setTabOrder(restoreTimeBox, actionButton);
-    setTabOrder(actionButton, closeButton);
-    setTabOrder(closeButton, statusLine->openFolderButton);
+    setTabOrder(m_ui->tabs, m_ui->sourceFileEdit);
+    setTabOrder(m_ui->sourceFileEdit, m_ui->browseSourceButton);
+    setTabOrder(m_ui->browseSourceButton, m_ui->browseSplitFolderButton);
+    setTabOrder(m_ui->browseSplitFolderButton, m_ui->splitMethodBox);
+    setTabOrder(m_ui->splitMethodBox, m_ui->splitSizeBox);
+    setTabOrder(m_ui->splitSizeBox, m_ui->pieceCountEdit);
+    setTabOrder(m_ui->pieceCountEdit, m_ui->descriptorEdit);
+    setTabOrder(m_ui->descriptorEdit, m_ui->browseDescriptorButton);
+    setTabOrder(m_ui->browseDescriptorButton, m_ui->browseRestoreFolderButton);
+    setTabOrder(m_ui->browseRestoreFolderButton, m_ui->deletePiecesBox);
+    setTabOrder(m_ui->deletePiecesBox, m_ui->restoreTimeBox);
+    setTabOrder(m_ui->restoreTimeBox, m_ui->verifyButton);
+    setTabOrder(m_ui->verifyButton, m_ui->actionButton);
+    setTabOrder(m_ui->actionButton, m_ui->closeButton);
+    setTabOrder(m_ui->closeButton, m_ui->statusLine->openFolderButton);
+
+    DescribeForScreenReaders();
 
     // The window takes the size of its client area with the menu bar above it; the user cannot
     // resize it.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     adjustSize();
     CentreOnScreen(this);
-    sourceFileEdit->setFocus();
+    m_ui->sourceFileEdit->setFocus();
+}
+
+void MainWindow::DescribeForScreenReaders() {
+    // What a screen reader says for each control: its name, and a description where the name
+    // does not say all. The captions before the fields are not buddies (they carry no shortcut),
+    // so the names are given here.
+    struct Description {
+        QWidget* control;
+        const char* name;
+        const char* description;
+    };
+    const Ui& ui = *m_ui;
+    const Description descriptions[] = {
+        {ui.tabs, "Operation", "Split a file into pieces, or restore a file from its pieces"},
+        {ui.sourceFileEdit, "File to split", nullptr},
+        {ui.browseSourceButton, "Choose the file to split", nullptr},
+        {ui.splitFolderEdit, "Split to folder", "Chosen with the button after it"},
+        {ui.browseSplitFolderButton, "Choose the folder for the pieces", nullptr},
+        {ui.splitMethodBox, "Split by", "Split by piece size or by number of pieces"},
+        {ui.splitSizeBox, "Piece size in kilobytes", nullptr},
+        {ui.pieceCountEdit, "Number of pieces", "Up and Down change it by one"},
+        {ui.fileSizeLabel, "File size", nullptr},
+        {ui.splitDetailsLabel, "Split summary", nullptr},
+        {ui.descriptorEdit, "Split file to restore", nullptr},
+        {ui.browseDescriptorButton, "Choose the .split file to restore", nullptr},
+        {ui.restoreFolderEdit, "Restore to folder", "Chosen with the button after it"},
+        {ui.browseRestoreFolderButton, "Choose the folder for the restored file", nullptr},
+        {ui.deletePiecesBox, "Delete pieces after successful restore", nullptr},
+        {ui.restoreTimeBox, "Restore original file time", nullptr},
+        {ui.verifyButton, "Verify", "Check that every piece is there and undamaged"},
+        {ui.actionButton, "Split", "Split or restore, as the active tab says"},
+        {ui.closeButton, "Close", "Close the window; a running operation is cancelled first"},
+    };
+    for (const Description& item : descriptions) {
+        item.control->setAccessibleName(QString::fromLatin1(item.name));
+        if (item.description)
+            item.control->setAccessibleDescription(QString::fromLatin1(item.description));
+    }
+    ui.splitTab->setAccessibleName(QStringLiteral("Split"));
+    ui.restoreTab->setAccessibleName(QStringLiteral("Restore"));
 }
 
 void MainWindow::BuildSplitTab() {
-    QWidget* page = splitTab;
+    QWidget* page = m_ui->splitTab;
     QGridLayout* grid = TabGrid(page);
-    std::tie(sourceFileEdit, browseSourceButton) =
+    std::tie(m_ui->sourceFileEdit, m_ui->browseSourceButton) =
         AddPathRow(grid, 0, "File name:", "txtFileToSplit",
                    "Type or press '...' button to select file you wish to split", "cmdBrowseFile");
     RowGap(grid, 1, 6);
-    std::tie(splitFolderEdit, browseSplitFolderButton) = AddPathRow(
+    std::tie(m_ui->splitFolderEdit, m_ui->browseSplitFolderButton) = AddPathRow(
         grid, 2, "Split to:", "txtSplitTo",
         "Press '...' button to select destination folder for split files", "cmdBrowseFolderSplit");
     RowGap(grid, 3, 6);
@@ -321,44 +424,46 @@ void MainWindow::BuildSplitTab() {
     method->setColumnStretch(5, 1);
     grid->addLayout(method, 4, kFieldColumn, 1, kLastColumn - kFieldColumn + 1);
 
-    splitMethodBox = Named(new QComboBox(page), "cmbSplitMethod");
-    splitMethodBox->addItems({QStringLiteral("Size"), QStringLiteral("No. Files")});
-    splitMethodBox->setCurrentIndex(-1);
-    AddDesign(method, splitMethodBox, QSize(97, 21), 0, 0, 1, 1, Qt::Vertical);
+    m_ui->splitMethodBox = Named(new QComboBox(page), "cmbSplitMethod");
+    m_ui->splitMethodBox->addItems({QStringLiteral("Size"), QStringLiteral("No. Files")});
+    m_ui->splitMethodBox->setCurrentIndex(-1);
+    AddDesign(method, m_ui->splitMethodBox, QSize(97, 21), 0, 0, 1, 1, Qt::Vertical);
 
-    splitSizeBox = KeepsPlace(Named(new QComboBox(page), "cmbSplitSize"));
-    splitSizeBox->setEditable(true);
-    splitSizeBox->setInsertPolicy(QComboBox::NoInsert);
-    splitSizeBox->setCompleter(nullptr);
-    splitSizeBox->lineEdit()->setMaxLength(7);
-    splitSizeBox->setToolTip(QStringLiteral("Select or enter split size in kilobytes"));
-    splitSizeBox->setVisible(false);
-    AddDesign(method, splitSizeBox, QSize(89, 21), 0, 2, 1, 1, Qt::Vertical);
-    splitSizeUnitLabel =
+    m_ui->splitSizeBox = KeepsPlace(Named(new QComboBox(page), "cmbSplitSize"));
+    m_ui->splitSizeBox->setEditable(true);
+    m_ui->splitSizeBox->setInsertPolicy(QComboBox::NoInsert);
+    m_ui->splitSizeBox->setCompleter(nullptr);
+    m_ui->splitSizeBox->lineEdit()->setMaxLength(7);
+    m_ui->splitSizeBox->setToolTip(QStringLiteral("Select or enter split size in kilobytes"));
+    m_ui->splitSizeBox->setVisible(false);
+    AddDesign(method, m_ui->splitSizeBox, QSize(89, 21), 0, 2, 1, 1, Qt::Vertical);
+    m_ui->splitSizeUnitLabel =
         KeepsPlace(Named(new QLabel(QStringLiteral("kilobytes"), page), "lblSplitSize"));
-    splitSizeUnitLabel->setVisible(false);
-    AddDesign(method, splitSizeUnitLabel, QSize(80, 21), 0, 4);
+    m_ui->splitSizeUnitLabel->setVisible(false);
+    AddDesign(method, m_ui->splitSizeUnitLabel, QSize(80, 21), 0, 4);
 
-    pieceCountEdit = KeepsPlace(Named(new QLineEdit(QStringLiteral("1"), page), "txtNoFiles"));
-    pieceCountEdit->setMaxLength(5);
-    pieceCountEdit->setVisible(false);
-    pieceCountButtons =
-        KeepsPlace(Named(new UpDownButtons(pieceCountEdit, 1, kMaxSplitCount, page), "udNoFiles"));
-    pieceCountButtons->setCursor(Qt::PointingHandCursor);
-    pieceCountButtons->setVisible(false);
+    m_ui->pieceCountEdit =
+        KeepsPlace(Named(new QLineEdit(QStringLiteral("1"), page), "txtNoFiles"));
+    m_ui->pieceCountEdit->setMaxLength(5);
+    m_ui->pieceCountEdit->setVisible(false);
+    m_ui->pieceCountButtons = KeepsPlace(
+        Named(new UpDownButtons(m_ui->pieceCountEdit, 1, kMaxSplitCount, page), "udNoFiles"));
+    m_ui->pieceCountButtons->setCursor(Qt::PointingHandCursor);
+    m_ui->pieceCountButtons->setVisible(false);
     auto* count = new QHBoxLayout;
     count->setSpacing(0);
-    AddDesign(count, pieceCountEdit, QSize(72, 21), Qt::Vertical);
-    AddDesign(count, pieceCountButtons, QSize(17, 21), Qt::Vertical);
+    AddDesign(count, m_ui->pieceCountEdit, QSize(72, 21), Qt::Vertical);
+    AddDesign(count, m_ui->pieceCountButtons, QSize(17, 21), Qt::Vertical);
     count->addStretch(1);
     method->addLayout(count, 0, 2);
-    pieceCountNoteLabel =
-        KeepsPlace(Named(new QLabel(QStringLiteral("files (+ 2)"), page), "lblNoFiles"));
-    pieceCountNoteLabel->setVisible(false);
-    AddDesign(method, pieceCountNoteLabel, QSize(80, 21), 0, 4);
+    m_ui->pieceCountNoteLabel =
+        KeepsPlace(Named(new QLabel(QStringLiteral("files (+ 3)"), page), "lblNoFiles"));
+    m_ui->pieceCountNoteLabel->setVisible(false);
+    AddDesign(method, m_ui->pieceCountNoteLabel, QSize(80, 21), 0, 4);
 
-    for (QComboBox* box : {splitMethodBox, splitSizeBox}) box->setCursor(Qt::PointingHandCursor);
-    splitSizeBox->lineEdit()->setCursor(Qt::IBeamCursor);
+    for (QComboBox* box : {m_ui->splitMethodBox, m_ui->splitSizeBox})
+        box->setCursor(Qt::PointingHandCursor);
+    m_ui->splitSizeBox->lineEdit()->setCursor(Qt::IBeamCursor);
 
     // The summary at the foot of the tab, below an etched line.
     RowGap(grid, 5, 13);
@@ -370,62 +475,62 @@ void MainWindow::BuildSplitTab() {
     AddCaption(grid, 8, "File size:", 17);
     auto* summary = new QHBoxLayout;
     summary->setSpacing(4);
-    fileSizeLabel = Named(new QLabel(QStringLiteral("-"), page), "lblFileSize");
+    m_ui->fileSizeLabel = Named(new QLabel(QStringLiteral("-"), page), "lblFileSize");
     // An em of room after the size, so that a large font does not run it into the details.
-    fileSizeLabel->setContentsMargins(0, 0, fileSizeLabel->fontMetrics().horizontalAdvance(u'M'),
-                                      0);
-    AddDesign(summary, fileSizeLabel, QSize(110, 17));
-    splitDetailsLabel = Named(new QLabel(page), "lblSplitDetails");
-    AddDesign(summary, splitDetailsLabel, QSize(226, 17), Qt::Horizontal);
+    m_ui->fileSizeLabel->setContentsMargins(
+        0, 0, m_ui->fileSizeLabel->fontMetrics().horizontalAdvance(u'M'), 0);
+    AddDesign(summary, m_ui->fileSizeLabel, QSize(110, 17));
+    m_ui->splitDetailsLabel = Named(new QLabel(page), "lblSplitDetails");
+    AddDesign(summary, m_ui->splitDetailsLabel, QSize(226, 17), Qt::Horizontal);
     grid->addLayout(summary, 8, kFieldColumn, 1, kLastColumn - kFieldColumn + 1);
     grid->setRowStretch(9, 1);
 }
 
 void MainWindow::BuildRestoreTab() {
-    QWidget* page = restoreTab;
+    QWidget* page = m_ui->restoreTab;
     QGridLayout* grid = TabGrid(page);
-    std::tie(descriptorEdit, browseDescriptorButton) = AddPathRow(
+    std::tie(m_ui->descriptorEdit, m_ui->browseDescriptorButton) = AddPathRow(
         grid, 0, "File name:", "txtSplitFile",
         "Type or press '...' button to select SPLIT file you wish to restore", "cmdBrowseFile2");
     RowGap(grid, 1, 6);
-    std::tie(restoreFolderEdit, browseRestoreFolderButton) =
+    std::tie(m_ui->restoreFolderEdit, m_ui->browseRestoreFolderButton) =
         AddPathRow(grid, 2, "Restore to:", "txtRestoreTo",
                    "Press '...' button to select destination folder for restored file",
                    "cmdBrowseFolderRestore");
 
     RowGap(grid, 3, 8);
-    deletePiecesBox =
+    m_ui->deletePiecesBox =
         Named(new QCheckBox(QStringLiteral("Delete pieces after successful restore"), page),
               "chkDeletePieces");
-    AddDesign(grid, deletePiecesBox, QSize(300, 19), 4, kFieldColumn, 1,
+    AddDesign(grid, m_ui->deletePiecesBox, QSize(300, 19), 4, kFieldColumn, 1,
               kLastColumn - kFieldColumn + 1);
     RowGap(grid, 5, 4);
-    restoreTimeBox =
+    m_ui->restoreTimeBox =
         Named(new QCheckBox(QStringLiteral("Restore original file time"), page), "chkRestoreTime");
-    verifyButton = Named(new QPushButton(QStringLiteral("&Verify"), page), "cmdVerify");
-    verifyButton->setToolTip(QStringLiteral("Check that every piece is there and undamaged"));
+    m_ui->verifyButton = Named(new QPushButton(QStringLiteral("&Verify"), page), "cmdVerify");
+    m_ui->verifyButton->setToolTip(QStringLiteral("Check that every piece is there and undamaged"));
     // The time box and, at the tab's right edge, the Verify button, on one line.
     auto* timeRow = new QHBoxLayout;
     timeRow->setSpacing(6);
-    AddDesign(timeRow, restoreTimeBox, QSize(259, 19));
+    AddDesign(timeRow, m_ui->restoreTimeBox, QSize(259, 19));
     timeRow->addStretch(1);
-    AddDesign(timeRow, verifyButton, QSize(75, 25));
+    AddDesign(timeRow, m_ui->verifyButton, QSize(75, 25));
     grid->addLayout(timeRow, 6, kFieldColumn, 1, kLastColumn - kFieldColumn + 1);
     grid->setRowStretch(7, 1);
 
     // The destinations are chosen with their "..." buttons only: read-only, greyed like the
     // window's face, skipped by Tab.
-    for (QLineEdit* field : {splitFolderEdit, restoreFolderEdit}) {
+    for (QLineEdit* field : {m_ui->splitFolderEdit, m_ui->restoreFolderEdit}) {
         MakeDisplayOnly(field);
         field->setFocusPolicy(Qt::ClickFocus);
     }
 }
 
 void MainWindow::BuildStatusLine(QWidget* client) {
-    // Left of the action buttons, under the tabs, taking the room they leave; it shortens its
+    // Left of the action buttons, under the m_ui->tabs, taking the room they leave; it shortens its
     // own text, so it never widens the window. Its button comes last in the tab order.
-    statusLine = Named(new StatusLine(m_gui, client), "StatusLine");
-    statusLine->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    m_ui->statusLine = Named(new StatusLine(m_gui, client), "StatusLine");
+    m_ui->statusLine->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
 }
 
 void MainWindow::BuildMenus() {
@@ -434,23 +539,25 @@ void MainWindow::BuildMenus() {
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnuFile"));
-    configurationAction =
+    m_ui->configurationAction =
         Named(file->addAction(configIcon, QStringLiteral("&Configuration...")), "miConfig");
     file->addSeparator();
-    exitAction = Named(file->addAction(QStringLiteral("E&xit")), "miExit");
+    m_ui->exitAction = Named(file->addAction(QStringLiteral("E&xit")), "miExit");
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
-    helpAction = Named(help->addAction(helpIcon, QStringLiteral("&Contents and Index")), "miHelp");
-    helpAction->setShortcut(QKeySequence(Qt::Key_F1));
-    helpAction->setShortcutContext(Qt::WindowShortcut);
+    m_ui->helpAction =
+        Named(help->addAction(helpIcon, QStringLiteral("&Contents and Index")), "miHelp");
+    m_ui->helpAction->setShortcut(QKeySequence(Qt::Key_F1));
+    m_ui->helpAction->setShortcutContext(Qt::WindowShortcut);
     help->addSeparator();
-    checkUpdatesAction =
+    m_ui->checkUpdatesAction =
         Named(help->addAction(QStringLiteral("Check for &Updates...")), "miChk4Updt");
-    donateAction = Named(help->addAction(QStringLiteral("&Make a Donation")), "miDonate");
-    homePageAction = Named(help->addAction(QStringLiteral("&Kestrava Home Page")), "miHomePage");
+    m_ui->donateAction = Named(help->addAction(QStringLiteral("&Make a Donation")), "miDonate");
+    m_ui->homePageAction =
+        Named(help->addAction(QStringLiteral("&Kestrava Home Page")), "miHomePage");
     help->addSeparator();
-    aboutAction = Named(help->addAction(QStringLiteral("&About")), "miAbout");
+    m_ui->aboutAction = Named(help->addAction(QStringLiteral("&About")), "miAbout");
 }
 
 void MainWindow::ConnectHandlers() {
@@ -458,30 +565,30 @@ void MainWindow::ConnectHandlers() {
     const auto on = [this](auto* control, auto signal, void (MainWindow::*handler)()) {
         connect(control, signal, this, HandlerSlot(m_gui, this, handler));
     };
-    on(tabs, &QTabWidget::currentChanged, &MainWindow::OnTabChanged);
-    on(actionButton, &QPushButton::clicked, &MainWindow::OnAction);
-    on(verifyButton, &QPushButton::clicked, &MainWindow::OnVerify);
-    on(closeButton, &QPushButton::clicked, &MainWindow::OnExit);
-    on(sourceFileEdit, &QLineEdit::textChanged, &MainWindow::OnSourceFileChanged);
-    on(browseSourceButton, &QPushButton::clicked, &MainWindow::OnBrowseFile);
-    on(browseDescriptorButton, &QPushButton::clicked, &MainWindow::OnBrowseFile);
-    on(browseSplitFolderButton, &QPushButton::clicked, &MainWindow::OnBrowseSplitFolder);
-    on(browseRestoreFolderButton, &QPushButton::clicked, &MainWindow::OnBrowseRestoreFolder);
-    on(splitMethodBox, &QComboBox::currentIndexChanged, &MainWindow::OnSplitMethodChanged);
-    on(splitSizeBox, &QComboBox::editTextChanged, &MainWindow::OnSplitSizeChanged);
-    on(pieceCountEdit, &QLineEdit::textChanged, &MainWindow::OnPieceCountChanged);
-    on(descriptorEdit, &QLineEdit::textChanged, &MainWindow::OnDescriptorChanged);
-    on(configurationAction, &QAction::triggered, &MainWindow::OnConfiguration);
-    on(exitAction, &QAction::triggered, &MainWindow::OnExit);
-    on(helpAction, &QAction::triggered, &MainWindow::OnHelp);
-    on(checkUpdatesAction, &QAction::triggered, &MainWindow::OnCheckUpdates);
-    on(donateAction, &QAction::triggered, &MainWindow::OnDonate);
-    on(homePageAction, &QAction::triggered, &MainWindow::OnHomePage);
-    on(aboutAction, &QAction::triggered, &MainWindow::OnAbout);
+    on(m_ui->tabs, &QTabWidget::currentChanged, &MainWindow::OnTabChanged);
+    on(m_ui->actionButton, &QPushButton::clicked, &MainWindow::OnAction);
+    on(m_ui->verifyButton, &QPushButton::clicked, &MainWindow::OnVerify);
+    on(m_ui->closeButton, &QPushButton::clicked, &MainWindow::OnExit);
+    on(m_ui->sourceFileEdit, &QLineEdit::textChanged, &MainWindow::OnSourceFileChanged);
+    on(m_ui->browseSourceButton, &QPushButton::clicked, &MainWindow::OnBrowseFile);
+    on(m_ui->browseDescriptorButton, &QPushButton::clicked, &MainWindow::OnBrowseFile);
+    on(m_ui->browseSplitFolderButton, &QPushButton::clicked, &MainWindow::OnBrowseSplitFolder);
+    on(m_ui->browseRestoreFolderButton, &QPushButton::clicked, &MainWindow::OnBrowseRestoreFolder);
+    on(m_ui->splitMethodBox, &QComboBox::currentIndexChanged, &MainWindow::OnSplitMethodChanged);
+    on(m_ui->splitSizeBox, &QComboBox::editTextChanged, &MainWindow::OnSplitSizeChanged);
+    on(m_ui->pieceCountEdit, &QLineEdit::textChanged, &MainWindow::OnPieceCountChanged);
+    on(m_ui->descriptorEdit, &QLineEdit::textChanged, &MainWindow::OnDescriptorChanged);
+    on(m_ui->configurationAction, &QAction::triggered, &MainWindow::OnConfiguration);
+    on(m_ui->exitAction, &QAction::triggered, &MainWindow::OnExit);
+    on(m_ui->helpAction, &QAction::triggered, &MainWindow::OnHelp);
+    on(m_ui->checkUpdatesAction, &QAction::triggered, &MainWindow::OnCheckUpdates);
+    on(m_ui->donateAction, &QAction::triggered, &MainWindow::OnDonate);
+    on(m_ui->homePageAction, &QAction::triggered, &MainWindow::OnHomePage);
+    on(m_ui->aboutAction, &QAction::triggered, &MainWindow::OnAbout);
 
-    for (QObject* field :
-         {static_cast<QObject*>(splitSizeBox), static_cast<QObject*>(splitSizeBox->lineEdit()),
-          static_cast<QObject*>(pieceCountEdit)})
+    for (QObject* field : {static_cast<QObject*>(m_ui->splitSizeBox),
+                           static_cast<QObject*>(m_ui->splitSizeBox->lineEdit()),
+                           static_cast<QObject*>(m_ui->pieceCountEdit)})
         field->installEventFilter(this);
 }
 
@@ -496,9 +603,11 @@ void MainWindow::OnCreate(const std::vector<std::string>& arguments) {
         // What was read before the failing value stays in effect; the rest of the creation is
         // skipped.
         SetSplitSizes(sizes);
+        ShowSettingsNotices();
         throw;
     }
     SetSplitSizes(sizes);
+    ShowSettingsNotices();
 
     if (!arguments.empty()) {
         // "--split FILE" and "--restore FILE" (the file managers' entries) choose the tab;
@@ -506,81 +615,76 @@ void MainWindow::OnCreate(const std::vector<std::string>& arguments) {
         const bool split = arguments.front() == "--split";
         const bool chosen = arguments.size() > 1 && (split || arguments.front() == "--restore");
         const std::string file = AbsolutePath(arguments[chosen ? 1 : 0]);
-        QWidget* tab = chosen ? (split ? splitTab : restoreTab)
-                              : (IsSplitDescriptorName(file) ? restoreTab : splitTab);
-        AddFile(tab, file);
+        OpenFile(chosen ? (split ? Operation::Split : Operation::Restore) : OperationFor(file),
+                 file);
     }
 
     m_helpFilePath =
-        WithTrailingDelimiter(FromQPath(QCoreApplication::applicationDirPath())) +
-        "OLVO.chm";
-}
-
-void MainWindow::OnClose() {
-    setAttribute(Qt::WA_DeleteOnClose);
+        WithTrailingDelimiter(FromQPath(QCoreApplication::applicationDirPath())) + "OLVO.chm";
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    // The operation runs inside this window's handler; it ends before the window may go.
-    if (m_busy) {
+    // An operation is cancelled first; the window closes once it has ended, as the engine then
+    // leaves only what its contract allows.
+    if (Busy()) {
+        m_closeWhenDone = true;
+        m_runner->Cancel();
         event->ignore();
         return;
     }
-    OnClose();
+    setAttribute(Qt::WA_DeleteOnClose);
     event->accept();
 }
 
 std::vector<std::string> MainWindow::SplitSizes() const {
     std::vector<std::string> sizes;
-    for (int i = 0; i < splitSizeBox->count(); ++i)
-        sizes.push_back(FromQ(splitSizeBox->itemText(i)));
+    for (int i = 0; i < m_ui->splitSizeBox->count(); ++i)
+        sizes.push_back(FromQ(m_ui->splitSizeBox->itemText(i)));
     return sizes;
 }
 
 void MainWindow::SetSplitSizes(const std::vector<std::string>& sizes) {
     {
-        const QSignalBlocker blocker(splitSizeBox);
-        splitSizeBox->clear();
-        for (const std::string& size : sizes) splitSizeBox->addItem(ToQ(size));
-        if (!sizes.empty()) splitSizeBox->setCurrentIndex(0);
+        const QSignalBlocker blocker(m_ui->splitSizeBox);
+        m_ui->splitSizeBox->clear();
+        for (const std::string& size : sizes) m_ui->splitSizeBox->addItem(ToQ(size));
+        if (!sizes.empty()) m_ui->splitSizeBox->setCurrentIndex(0);
         // The first size is never validated by its change handler here; a wrong one would
         // otherwise fail the summary and the action until the user picked another.
-        const std::string shown = FromQ(splitSizeBox->currentText());
+        const std::string shown = FromQ(m_ui->splitSizeBox->currentText());
         const std::string corrected = CorrectedNumber(shown, kMaxSplitSizeKB);
-        if (corrected != shown) splitSizeBox->setEditText(ToQ(corrected));
+        if (corrected != shown) m_ui->splitSizeBox->setEditText(ToQ(corrected));
     }
-    if (splitMethodBox->currentIndex() == 0) UpdateLabels();
+    if (m_ui->splitMethodBox->currentIndex() == 0) UpdateLabels();
 }
 
 // ---------------------------------------------------------------------------------------------
 // Split options and summary
 
-void MainWindow::FilterNumberKey(char& key) {
-    if (key != '\b' && (key < '0' || key > '9')) key = 0;
-}
-
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress) return QMainWindow::eventFilter(watched, event);
     const auto* press = static_cast<QKeyEvent*>(event);
-    if (watched == pieceCountEdit && (press->key() == Qt::Key_Up || press->key() == Qt::Key_Down)) {
-        RunHandler(m_gui, [&] { pieceCountButtons->Step(press->key() == Qt::Key_Up ? +1 : -1); });
+    if (watched == m_ui->pieceCountEdit &&
+        (press->key() == Qt::Key_Up || press->key() == Qt::Key_Down)) {
+        RunHandler(m_gui,
+                   [&] { m_ui->pieceCountButtons->Step(press->key() == Qt::Key_Up ? +1 : -1); });
         return true;
     }
-    return KeyDiscarded(*press, [this](char& key) { FilterNumberKey(key); });
+    return KeyDiscarded(*press, FilterNumberKey);
 }
 
 void MainWindow::OnSplitMethodChanged() {
-    const int method = splitMethodBox->currentIndex();
-    pieceCountEdit->setVisible(method == 1);
-    pieceCountButtons->setVisible(method == 1);
-    pieceCountNoteLabel->setVisible(method == 1);
-    splitSizeBox->setVisible(method == 0);
-    splitSizeUnitLabel->setVisible(method == 0);
+    const int method = m_ui->splitMethodBox->currentIndex();
+    m_ui->pieceCountEdit->setVisible(method == 1);
+    m_ui->pieceCountButtons->setVisible(method == 1);
+    m_ui->pieceCountNoteLabel->setVisible(method == 1);
+    m_ui->splitSizeBox->setVisible(method == 0);
+    m_ui->splitSizeUnitLabel->setVisible(method == 0);
     UpdateLabels();
 }
 
 void MainWindow::OnSplitSizeChanged() {
-    const std::string text = FromQ(splitSizeBox->currentText());
+    const std::string text = FromQ(m_ui->splitSizeBox->currentText());
     int value = 0;
     if (InRange(text, kMaxSplitSizeKB, value)) {
         UpdateLabels();
@@ -590,61 +694,68 @@ void MainWindow::OnSplitSizeChanged() {
                      "Split size must be between 1 and " +
                          GroupThousands(kMaxSplitSizeKB, CurrentThousandsSeparator()) + "KB!",
                      BoxIcon::Error, BoxButtons::Ok);
-    splitSizeBox->setEditText(ToQ(CorrectedNumber(text, kMaxSplitSizeKB)));
+    m_ui->splitSizeBox->setEditText(ToQ(CorrectedNumber(text, kMaxSplitSizeKB)));
     UpdateLabels();
 }
 
 void MainWindow::OnPieceCountChanged() {
-    const std::string text = Text(pieceCountEdit);
+    const std::string text = Text(m_ui->pieceCountEdit);
     int value = 0;
     if (InRange(text, kMaxSplitCount, value)) {
-        pieceCountButtons->SetPosition(value);
+        m_ui->pieceCountButtons->SetPosition(value);
         UpdateLabels();
         return;
     }
     m_gui.MessageBox("Error", "No. of split files must be between 1 and 32,767", BoxIcon::Error,
                      BoxButtons::Ok);
-    SetText(pieceCountEdit, CorrectedNumber(text, kMaxSplitCount));
+    SetText(m_ui->pieceCountEdit, CorrectedNumber(text, kMaxSplitCount));
     UpdateLabels();
 }
 
 void MainWindow::OnSourceFileChanged() {
     // One directory search per keystroke serves the whole chain below.
-    const std::string name = Text(sourceFileEdit);
+    const std::string name = Text(m_ui->sourceFileEdit);
     const auto entry = m_files.Find(name);
     if (entry && !entry->isFolder) {
         AddSplitFile(name, entry);
         return;
     }
-    fileSizeLabel->setText(QStringLiteral("-"));
-    splitDetailsLabel->clear();
+    m_ui->fileSizeLabel->setText(QStringLiteral("-"));
+    m_ui->splitDetailsLabel->clear();
+}
+
+unsigned MainWindow::ExtraFileCount() const {
+    // The descriptor and the batch file, and the .sha256 unless the settings leave it out.
+    return m_settings.WriteHashes ? 3 : 2;
 }
 
 void MainWindow::UpdateLabels() {
-    UpdateLabels(m_files.Find(Text(sourceFileEdit)));
+    m_ui->pieceCountNoteLabel->setText(QStringLiteral("files (+ %1)").arg(ExtraFileCount()));
+    UpdateLabels(m_files.Find(Text(m_ui->sourceFileEdit)));
 }
 
 void MainWindow::UpdateLabels(const std::optional<FileEntry>& entry) {
     if (!entry || entry->isFolder) {
-        fileSizeLabel->setText(QStringLiteral("-"));
-        splitDetailsLabel->clear();
+        m_ui->fileSizeLabel->setText(QStringLiteral("-"));
+        m_ui->splitDetailsLabel->clear();
         return;
     }
     const std::uint64_t fileSize = entry->size;
-    fileSizeLabel->setText(ToQ(FormatKB(fileSize)));
-    switch (splitMethodBox->currentIndex()) {
+    m_ui->fileSizeLabel->setText(ToQ(FormatKB(fileSize)));
+    switch (m_ui->splitMethodBox->currentIndex()) {
         case 0: {
-            const long long pieceSize = PieceSizeBytes(splitSizeBox);
+            const long long pieceSize = PieceSizeBytes(m_ui->splitSizeBox);
             if (pieceSize < 0 || pieceSize > std::numeric_limits<std::int32_t>::max())
                 throw std::overflow_error("Integer overflow");
-            splitDetailsLabel->setText(
+            m_ui->splitDetailsLabel->setText(
                 ToQ("Split files created:  " +
-                    FormatPieceCount(fileSize, static_cast<std::uint32_t>(pieceSize))));
+                    FormatPieceCount(fileSize, static_cast<std::uint32_t>(pieceSize),
+                                     ExtraFileCount())));
             break;
         }
         case 1: {
-            const int count = PieceCount(pieceCountEdit);
-            splitDetailsLabel->setText(
+            const int count = PieceCount(m_ui->pieceCountEdit);
+            m_ui->splitDetailsLabel->setText(
                 ToQ("Split file size:  " + FormatKB(fileSize / static_cast<unsigned>(count))));
             break;
         }
@@ -657,17 +768,17 @@ void MainWindow::UpdateLabels(const std::optional<FileEntry>& entry) {
 // Actions and file selection
 
 std::optional<std::uint32_t> MainWindow::PieceSizeForSplit(std::string& failure) {
-    switch (splitMethodBox->currentIndex()) {
+    switch (m_ui->splitMethodBox->currentIndex()) {
         case 0: {
-            const long long bytes = PieceSizeBytes(splitSizeBox);
+            const long long bytes = PieceSizeBytes(m_ui->splitSizeBox);
             if (bytes < 0 || bytes > std::numeric_limits<std::uint32_t>::max())
                 throw std::range_error("Range check error");
             return static_cast<std::uint32_t>(bytes);
         }
         case 1: {
-            const std::uint64_t fileSize = SourceFileSize(m_files, Text(sourceFileEdit));
-            const auto pieceSize =
-                PieceSizeForCount(fileSize, static_cast<std::uint64_t>(PieceCount(pieceCountEdit)));
+            const std::uint64_t fileSize = SourceFileSize(m_files, Text(m_ui->sourceFileEdit));
+            const auto pieceSize = PieceSizeForCount(
+                fileSize, static_cast<std::uint64_t>(PieceCount(m_ui->pieceCountEdit)));
             if (!pieceSize) failure = kPieceSizeTooLarge;
             return pieceSize;
         }
@@ -677,97 +788,131 @@ std::optional<std::uint32_t> MainWindow::PieceSizeForSplit(std::string& failure)
     }
 }
 
-void MainWindow::BeginBusy() {
-    m_busy = true;
-    EnableInputs(false);
-}
-
-void MainWindow::EndBusy() {
-    m_busy = false;
-    EnableInputs(true);
+bool MainWindow::Busy() const {
+    return m_runner->Busy();
 }
 
 void MainWindow::EnableInputs(bool enabled) {
-    tabs->setEnabled(enabled);
-    actionButton->setEnabled(enabled);
-    closeButton->setEnabled(enabled);
+    m_ui->tabs->setEnabled(enabled);
+    m_ui->actionButton->setEnabled(enabled);
+    m_ui->closeButton->setEnabled(enabled);
     menuBar()->setEnabled(enabled);
-    for (QAction* item : {configurationAction, exitAction, helpAction, checkUpdatesAction,
-                          donateAction, homePageAction, aboutAction})
+    for (QAction* item :
+         {m_ui->configurationAction, m_ui->exitAction, m_ui->helpAction, m_ui->checkUpdatesAction,
+          m_ui->donateAction, m_ui->homePageAction, m_ui->aboutAction})
         item->setEnabled(enabled);
 }
 
+MainWindow::Operation MainWindow::CurrentOperation() const {
+    return m_ui->tabs->currentWidget() == m_ui->restoreTab ? Operation::Restore : Operation::Split;
+}
+
 void MainWindow::OnAction() {
-    if (m_busy) return;
-    statusLine->Clear();
-    Hourglass hourglass(Hourglass::Ending::PreviousCursor);
-    Outcome outcome;
-    bool splitFileExisted = false;
-    {
-        std::optional<std::uint32_t> pieceSize;
-        const bool split = actionButton->text() == QLatin1String("&Split");
-        outcome.split = split;
-        if (split) pieceSize = PieceSizeForSplit(outcome.failure);
-        if (!split || pieceSize) {
-            QWidget* focused = QApplication::focusWidget();
-            BeginBusy();
-            struct Idle {
-                MainWindow* form;
-                QWidget* focused;
-                ~Idle() {
-                    form->EndBusy();
-                    if (focused) focused->setFocus();
+    if (CurrentOperation() == Operation::Split)
+        StartSplit();
+    else
+        StartRestore();
+}
+
+void MainWindow::StartSplit() {
+    m_ui->statusLine->Clear();
+    auto outcome = std::make_shared<Outcome>();
+    outcome->split = true;
+    const std::optional<std::uint32_t> pieceSize = PieceSizeForSplit(outcome->failure);
+    if (!pieceSize) {
+        ReportOutcome(*outcome);
+        return;
+    }
+    const std::string source = Text(m_ui->sourceFileEdit);
+    const std::string folder = Text(m_ui->splitFolderEdit);
+    const std::uint64_t fileSize = SourceFileSize(m_files, source);
+    const std::uint64_t pieces = *pieceSize == 0 ? 0 : (fileSize + *pieceSize - 1) / *pieceSize;
+    const SplitOptions options{.writeHashes = m_settings.WriteHashes};
+    outcome->folder = WithoutTrailingDelimiter(folder);
+    outcome->done = "Split into " + std::to_string(pieces) + " pieces in " + outcome->folder;
+    m_progress.SetSubject("Splitting " + FileNamePart(source, Extension::Keep));
+    const auto started = std::chrono::steady_clock::now();
+    m_runner->Start(
+        m_files,
+        [=](EngineContext& context) {
+            outcome->succeeded =
+                SplitFile(context, source, folder, outcome->failure, *pieceSize, options);
+            outcome->warnings = context.warnings;
+        },
+        [this, outcome, started](std::exception_ptr error) {
+            RunHandler(m_gui, [&] {
+                if (error) std::rethrow_exception(error);
+                outcome->ran = true;
+                outcome->duration = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    std::chrono::steady_clock::now() - started);
+                ReportOutcome(*outcome);
+            });
+        });
+}
+
+void MainWindow::StartRestore() {
+    m_ui->statusLine->Clear();
+    auto outcome = std::make_shared<Outcome>();
+    const std::string descriptor = Text(m_ui->descriptorEdit);
+    const std::string folder = Text(m_ui->restoreFolderEdit);
+    const std::string restored = RestoredName(descriptor);
+    const bool splitFileExisted = m_files.FileExists(Text(m_ui->sourceFileEdit));
+    const RestoreOptions options{.deletePieces = m_ui->deletePiecesBox->isChecked(),
+                                 .restoreTime = m_ui->restoreTimeBox->isChecked()};
+    outcome->folder = WithoutTrailingDelimiter(folder);
+    outcome->done = "Restored " + restored + " in " + outcome->folder;
+    m_progress.SetSubject("Restoring " + restored);
+    // A restore stopped by a bad or missing piece is followed by a verify, so that the window
+    // can show which pieces are whole.
+    auto report = std::make_shared<VerifyReport>();
+    report->setName = FileNamePart(descriptor, Extension::Keep);
+    const auto started = std::chrono::steady_clock::now();
+    m_runner->Start(
+        m_files,
+        [=](EngineContext& context) {
+            outcome->succeeded =
+                RestoreFile(context, descriptor, folder, outcome->failure, options);
+            outcome->warnings = context.warnings;
+            if (outcome->succeeded || context.progress.CancelRequested()) return;
+            std::string unused;
+            VerifySet(context, descriptor, report->problems, unused, &report->states);
+        },
+        [=, this](std::exception_ptr error) {
+            RunHandler(m_gui, [&] {
+                if (error) std::rethrow_exception(error);
+                outcome->ran = true;
+                outcome->duration = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    std::chrono::steady_clock::now() - started);
+                if (outcome->succeeded && options.deletePieces) {
+                    // The set is gone: a field that still named one of its files would only
+                    // lead to "Not a valid .split file!" on the next press.
+                    SetText(m_ui->descriptorEdit, "");
+                    if (splitFileExisted && !m_files.FileExists(Text(m_ui->sourceFileEdit)))
+                        SetText(m_ui->sourceFileEdit, "");
                 }
-            } idle{this, focused};
-            EngineContext context{m_files, m_progress, m_prompt,
-                                  DateTimeFormat(CurrentDateTimeConventions())};
-            const auto started = std::chrono::steady_clock::now();
-            if (split) {
-                const std::string source = Text(sourceFileEdit);
-                const std::string folder = Text(splitFolderEdit);
-                const std::uint64_t fileSize = SourceFileSize(m_files, source);
-                const std::uint64_t pieces =
-                    *pieceSize == 0 ? 0 : (fileSize + *pieceSize - 1) / *pieceSize;
-                m_progress.SetSubject("Splitting " + FileNamePart(source, Extension::Keep));
-                SplitOptions options;
-                options.writeHashes = m_settings.WriteHashes;
-                outcome.succeeded =
-                    SplitFile(context, source, folder, outcome.failure, *pieceSize, options);
-                outcome.folder = WithoutTrailingDelimiter(folder);
-                outcome.done =
-                    "Split into " + std::to_string(pieces) + " pieces in " + outcome.folder;
-            } else {
-                const std::string descriptor = Text(descriptorEdit);
-                const std::string folder = Text(restoreFolderEdit);
-                const std::string restored = RestoredName(descriptor);
-                splitFileExisted = m_files.FileExists(Text(sourceFileEdit));
-                m_progress.SetSubject("Restoring " + restored);
-                outcome.succeeded =
-                    RestoreFile(context, descriptor, folder, outcome.failure,
-                                {.deletePieces = deletePiecesBox->isChecked(),
-                                 .restoreTime = restoreTimeBox->isChecked()});
-                outcome.folder = WithoutTrailingDelimiter(folder);
-                outcome.done = "Restored " + restored + " in " + outcome.folder;
-            }
-            outcome.duration = std::chrono::duration_cast<std::chrono::milliseconds>(
-                std::chrono::steady_clock::now() - started);
-            outcome.ran = true;
-            outcome.warnings = context.warnings;
-        }
-    }
-    hourglass.Restore();
-    if (outcome.succeeded && !outcome.split && deletePiecesBox->isChecked()) {
-        // The set is gone: a field that still named one of its files would only lead to
-        // "Not a valid .split file!" on the next press.
-        SetText(descriptorEdit, "");
-        if (splitFileExisted && !m_files.FileExists(Text(sourceFileEdit)))
-            SetText(sourceFileEdit, "");
-    }
-    ReportOutcome(outcome);
+                ReportOutcome(*outcome);
+                const bool damaged =
+                    std::any_of(report->states.begin(), report->states.end(),
+                                [](PieceState state) { return state != PieceState::Whole; });
+                if (!outcome->succeeded && damaged) {
+                    report->failure = outcome->failure;
+                    ShowVerifyReport(*report);
+                }
+            });
+        });
 }
 
 void MainWindow::ReportOutcome(const Outcome& outcome) {
-    if (outcome.succeeded) statusLine->ShowDone(outcome.done, outcome.folder);
+    if (m_closeWhenDone) {
+        close();
+        return;
+    }
+    // The engine's warnings (a weak check, a piece not deleted) follow what was done.
+    if (outcome.succeeded) {
+        std::string line = outcome.done;
+        if (!outcome.warnings.empty()) line = "Warning: " + outcome.warnings.front() + ". " + line;
+        m_ui->statusLine->ShowDone(line, outcome.folder);
+    }
     // A long operation may have been left to itself: when it ends behind another program's
     // window, the desktop tells.
     if (outcome.ran && outcome.duration >= m_notifyAfter && !m_gui.ProgramInFront()) {
@@ -789,55 +934,65 @@ void MainWindow::ReportOutcome(const Outcome& outcome) {
 }
 
 void MainWindow::OnVerify() {
-    if (m_busy) return;
-    statusLine->Clear();
-    Hourglass hourglass(Hourglass::Ending::PreviousCursor);
-    std::string failure;
-    std::vector<std::string> problems;
-    bool whole = false;
-    {
-        BeginBusy();
-        struct Idle {
-            MainWindow* form;
-            ~Idle() { form->EndBusy(); }
-        } idle{this};
-        EngineContext context{m_files, m_progress, m_prompt,
-                              DateTimeFormat(CurrentDateTimeConventions())};
-        m_progress.SetSubject("Verifying " +
-                              FileNamePart(Text(descriptorEdit), Extension::Keep));
-        whole = VerifySet(context, Text(descriptorEdit), problems, failure);
-    }
-    hourglass.Restore();
-    if (whole) {
-        m_gui.MessageBox("Verify", "The split set is whole: every piece is there and undamaged.",
-                         BoxIcon::Information, BoxButtons::Ok);
-        return;
-    }
-    for (const auto& problem : problems) failure += (failure.empty() ? "" : "\r") + problem;
-    m_gui.MessageBox("Verify", failure, BoxIcon::Error, BoxButtons::Ok);
+    m_ui->statusLine->Clear();
+    const std::string descriptor = Text(m_ui->descriptorEdit);
+    auto report = std::make_shared<VerifyReport>();
+    report->setName = FileNamePart(descriptor, Extension::Keep);
+    m_progress.SetSubject("Verifying " + report->setName);
+    m_runner->Start(
+        m_files,
+        [=](EngineContext& context) {
+            report->whole =
+                VerifySet(context, descriptor, report->problems, report->failure, &report->states);
+            report->warnings = context.warnings;
+        },
+        [this, report](std::exception_ptr error) {
+            RunHandler(m_gui, [&] {
+                if (error) std::rethrow_exception(error);
+                if (m_closeWhenDone) {
+                    close();
+                    return;
+                }
+                ShowVerifyReport(*report);
+            });
+        });
 }
 
-void MainWindow::AddFile(QWidget* tab, const std::string& fileName) {
-    if (tab != restoreTab) {
+void MainWindow::ShowVerifyReport(const VerifyReport& report) {
+    // A set that cannot be checked at all has no map: the reason is all there is to say.
+    if (report.states.empty() && !report.whole) {
+        m_gui.MessageBox("Verify", report.failure, BoxIcon::Error, BoxButtons::Ok);
+        return;
+    }
+    if (!m_ui->verifyWindow) m_ui->verifyWindow = new VerifyWindow(this);
+    m_ui->verifyWindow->ShowReport(report);
+    std::string line = VerifySummary(report);
+    for (const auto& warning : report.warnings) line += " " + warning;
+    m_ui->statusLine->ShowDone(line, {});
+}
+
+void MainWindow::OpenFile(Operation operation, const std::string& fileName) {
+    if (operation == Operation::Split) {
         AddSplitFile(fileName, m_files.Find(fileName));
         return;
     }
-    tabs->setCurrentWidget(restoreTab);
+    m_ui->tabs->setCurrentWidget(m_ui->restoreTab);
     OnTabChanged();
-    SetText(descriptorEdit, fileName);
+    SetText(m_ui->descriptorEdit, fileName);
     const Settings& settings = m_settings;
-    SetText(restoreFolderEdit, settings.RestoreToFolder ? settings.RestoreFolderName
-                                                        : OwnFolder(Text(descriptorEdit)));
+    SetText(m_ui->restoreFolderEdit, settings.RestoreToFolder
+                                         ? settings.RestoreFolderName
+                                         : OwnFolder(Text(m_ui->descriptorEdit)));
 }
 
 void MainWindow::AddSplitFile(const std::string& fileName, const std::optional<FileEntry>& entry) {
-    tabs->setCurrentWidget(splitTab);
+    m_ui->tabs->setCurrentWidget(m_ui->splitTab);
     OnTabChanged();
     // The name as it is stored; a name that is not found stays as given.
-    SetText(sourceFileEdit, entry ? DirectoryPart(fileName) + entry->storedName : fileName);
+    SetText(m_ui->sourceFileEdit, entry ? DirectoryPart(fileName) + entry->storedName : fileName);
     const Settings& settings = m_settings;
-    SetText(splitFolderEdit,
-            settings.SplitToFolder ? settings.SplitFolderName : OwnFolder(Text(sourceFileEdit)));
+    SetText(m_ui->splitFolderEdit, settings.SplitToFolder ? settings.SplitFolderName
+                                                          : OwnFolder(Text(m_ui->sourceFileEdit)));
     UpdateLabels(entry);
 }
 
@@ -850,30 +1005,34 @@ std::string MainWindow::OwnFolder(const std::string& fileName) const {
 }
 
 void MainWindow::OnTabChanged() {
-    actionButton->setText(QLatin1Char('&') + tabs->tabText(tabs->currentIndex()));
+    const QString operation = m_ui->tabs->tabText(m_ui->tabs->currentIndex());
+    m_ui->actionButton->setText(QLatin1Char('&') + operation);
+    m_ui->actionButton->setAccessibleName(operation);
 }
 
 void MainWindow::OnDescriptorChanged() {
-    const std::string name = Text(descriptorEdit);
-    if (IsSplitDescriptorName(name) && m_files.FileExists(name)) AddFile(restoreTab, name);
+    const std::string name = Text(m_ui->descriptorEdit);
+    if (IsSplitDescriptorName(name) && m_files.FileExists(name)) OpenFile(Operation::Restore, name);
 }
 
 void MainWindow::OnBrowseFile() {
-    QWidget* tab = tabs->currentWidget();
-    const std::string filter = tab == splitTab ? kSplitFilter : kRestoreFilter;
+    QWidget* tab = m_ui->tabs->currentWidget();
+    const std::string filter = tab == m_ui->splitTab ? kSplitFilter : kRestoreFilter;
     const std::string title =
-        "Select file to " + ToLowerAscii(FromQ(tabs->tabText(tabs->currentIndex())));
-    if (const auto chosen = m_gui.OpenFileName(title, filter)) AddFile(tab, *chosen);
+        "Select file to " + ToLowerAscii(FromQ(m_ui->tabs->tabText(m_ui->tabs->currentIndex())));
+    if (const auto chosen = m_gui.OpenFileName(title, filter))
+        OpenFile(tab == m_ui->splitTab ? Operation::Split : Operation::Restore, *chosen);
 }
 
 void MainWindow::OnBrowseSplitFolder() {
-    const std::string folder = SelectFolder(m_gui, kSelectFolderTitle, Text(splitFolderEdit));
-    if (!folder.empty()) SetText(splitFolderEdit, folder);
+    const std::string folder = SelectFolder(m_gui, kSelectFolderTitle, Text(m_ui->splitFolderEdit));
+    if (!folder.empty()) SetText(m_ui->splitFolderEdit, folder);
 }
 
 void MainWindow::OnBrowseRestoreFolder() {
-    const std::string folder = SelectFolder(m_gui, kSelectFolderTitle, Text(restoreFolderEdit));
-    if (!folder.empty()) SetText(restoreFolderEdit, folder);
+    const std::string folder =
+        SelectFolder(m_gui, kSelectFolderTitle, Text(m_ui->restoreFolderEdit));
+    if (!folder.empty()) SetText(m_ui->restoreFolderEdit, folder);
 }
 
 void MainWindow::OnExit() {
@@ -881,28 +1040,32 @@ void MainWindow::OnExit() {
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && Busy()) {
+        m_runner->Cancel();
+        return;
+    }
     // Enter presses the default button wherever the focus is, unless a button has the focus.
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
-        actionButton->isEnabled()) {
-        actionButton->click();
+        m_ui->actionButton->isEnabled()) {
+        m_ui->actionButton->click();
         return;
     }
     QMainWindow::keyPressEvent(event);
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
-    if (m_busy || !event->mimeData()->hasUrls()) return;
+    if (Busy() || !event->mimeData()->hasUrls()) return;
     const QList<QUrl> urls = event->mimeData()->urls();
     if (!urls.isEmpty() && urls.constFirst().isLocalFile()) event->acceptProposedAction();
 }
 
 void MainWindow::dropEvent(QDropEvent* event) {
-    if (m_busy || !event->mimeData()->hasUrls()) return;
+    if (Busy() || !event->mimeData()->hasUrls()) return;
     const QList<QUrl> urls = event->mimeData()->urls();
     if (urls.isEmpty() || !urls.constFirst().isLocalFile()) return;
     const std::string file = FromQPath(urls.constFirst().toLocalFile());
     event->acceptProposedAction();
-    RunHandler(m_gui, [&] { AddFile(IsSplitDescriptorName(file) ? restoreTab : splitTab, file); });
+    RunHandler(m_gui, [&] { OpenFile(OperationFor(file), file); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -911,6 +1074,15 @@ void MainWindow::dropEvent(QDropEvent* event) {
 
 void MainWindow::OnConfiguration() {
     if (m_open.configuration) m_open.configuration();
+    // The configuration window writes through the same store.
+    ShowSettingsNotices();
+}
+
+void MainWindow::ShowSettingsNotices() {
+    std::string text;
+    for (const std::string& notice : m_registry.TakeNotices())
+        text += (text.empty() ? "" : "\r") + notice;
+    if (!text.empty()) m_gui.MessageBox("Settings", text, BoxIcon::Information, BoxButtons::Ok);
 }
 
 void MainWindow::OnHelp() {

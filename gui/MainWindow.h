@@ -2,18 +2,23 @@
 // The main window: the Split and Restore tabs, the choice of split method and piece size with its
 // summary, the dispatch of the two operations to the engine, and the menus.
 //
-// The controls are reachable as members; each also carries its name in the window's layout (its
-// object name), by which tests and screenshots find it. Setting a control's text or check state
-// from code runs its handler only when the value changes; the handler chains below (AddFile and the
-// change handlers) rely on that and end after one nesting. Every handler runs inside RunHandler: an
-// error that escapes it goes to the application-wide error report.
+// The controls are the window's own (Ui, in the .cpp): callers go through the public interface
+// below. Each control carries an object name, set where it is made; tests and the screenshot
+// program find the controls by those names (findChild), so the names are a contract: change one
+// only with its tests. Setting a control's text or check state from code runs its handler only
+// when the value changes; the handler chains (OpenFile and the change handlers) rely on that and
+// end after one nesting. Every handler runs inside RunHandler: an error that escapes it goes to
+// the application-wide error report.
 //
-// While a split or restore runs, the inputs, the action and close buttons and the menus are
-// disabled and the window cannot be closed; it keeps repainting through the engine's progress.
+// Which operation the action button starts follows the active tab. Split, restore and verify run
+// on a worker (OperationRunner): the window keeps repainting and its event loop running; while
+// one runs, the inputs, the action and close buttons and the menus are disabled, Escape cancels
+// it, and closing the window cancels it and closes the window once it has ended.
 
 #include <QMainWindow>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,8 +40,7 @@ class QTabWidget;
 
 namespace olvo {
 
-class StatusLine;
-class UpDownButtons;
+class OperationRunner;
 
 class MainWindow final : public QMainWindow {
   public:
@@ -75,71 +79,42 @@ class MainWindow final : public QMainWindow {
     // "2097151"), without a message.
     void SetSplitSizes(const std::vector<std::string>& sizes);
 
-    // True while a split or restore runs.
-    bool Busy() const { return m_busy; }
-    // The engine's progress display, for looking at it while an operation runs.
-    GuiProgress& ProgressDisplay() { return m_progress; }
+    // True while a split, restore or verify runs.
+    bool Busy() const;
 
     // A split or restore that takes at least this long and ends while none of the program's
     // windows is in front is announced by a desktop notification as well.
     void SetNotifyAfter(std::chrono::milliseconds duration) { m_notifyAfter = duration; }
 
-    // Controls.
-    QTabWidget* tabs;
-    QWidget* splitTab;
-    QWidget* restoreTab;
-    QPushButton* actionButton;
-    QPushButton* closeButton;
+    // Puts fileName into the tab of operation, makes that tab active and fills its destination
+    // from the settings or from the file's own folder: what the command line, a drop and the
+    // file choosers do.
+    enum class Operation { Split, Restore };
+    void OpenFile(Operation operation, const std::string& fileName);
 
-    QLineEdit* sourceFileEdit;
-    QPushButton* browseSourceButton;
-    QLineEdit* splitFolderEdit;
-    QPushButton* browseSplitFolderButton;
-    QComboBox* splitMethodBox;
-    QComboBox* splitSizeBox;
-    QLabel* splitSizeUnitLabel;
-    QLineEdit* pieceCountEdit;
-    UpDownButtons* pieceCountButtons;
-    QLabel* pieceCountNoteLabel;
-    QLabel* fileSizeLabel;
-    QLabel* splitDetailsLabel;
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
-    QLineEdit* descriptorEdit;
-    QPushButton* browseDescriptorButton;
-    QLineEdit* restoreFolderEdit;
-    QPushButton* browseRestoreFolderButton;
-    QCheckBox* deletePiecesBox;
-    QCheckBox* restoreTimeBox;
-    QPushButton* verifyButton;
+  private:
+    struct Ui;
 
-    // Under the tabs: what the last operation did, with a button that opens its folder.
-    StatusLine* statusLine;
-
-    QAction* configurationAction;
-    QAction* exitAction;
-    QAction* helpAction;
-    QAction* checkUpdatesAction;
-    QAction* donateAction;
-    QAction* homePageAction;
-    QAction* aboutAction;
-
-    // Handlers.
     void OnCreate(const std::vector<std::string>& arguments);
-    void OnClose();
-    // The key filter of splitSizeBox and pieceCountEdit: backspace and digits pass, anything else
-    // becomes 0 (discarded).
-    void FilterNumberKey(char& key);
     void OnSplitMethodChanged();
     void OnSplitSizeChanged();
     void OnPieceCountChanged();
     void OnSourceFileChanged();
     void UpdateLabels();
+    // Starts the operation of the active tab.
     void OnAction();
-    // Checks the split set of descriptorEdit without writing anything and shows the outcome.
+    void StartSplit();
+    void StartRestore();
+    // Checks the split set of the Restore tab without writing anything and shows the outcome.
     void OnVerify();
-    // Puts fileName into tab (splitTab or restoreTab), makes that tab active and fills its
-    // destination from the settings or from the file's own folder.
-    void AddFile(QWidget* tab, const std::string& fileName);
+    void ShowVerifyReport(const struct VerifyReport& report);
     void OnTabChanged();
     void OnDescriptorChanged();
     void OnBrowseFile();
@@ -152,31 +127,26 @@ class MainWindow final : public QMainWindow {
     void OnDonate();
     void OnHomePage();
     void OnAbout();
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
-
-  private:
+    Operation CurrentOperation() const;
+    // What the settings store had to say (a hive kept aside, a lock held too long), in a box.
+    void ShowSettingsNotices();
     void BuildWindow();
     void BuildSplitTab();
     void BuildRestoreTab();
     void BuildMenus();
+    void DescribeForScreenReaders();
     void BuildStatusLine(QWidget* client);
     void ConnectHandlers();
-    // AddFile for the Split tab with the directory search for fileName already made.
+    // OpenFile for the Split tab with the directory search for fileName already made.
     void AddSplitFile(const std::string& fileName, const std::optional<FileEntry>& entry);
     void UpdateLabels(const std::optional<FileEntry>& entry);
+    // The files a split writes beside its pieces.
+    unsigned ExtraFileCount() const;
     // The destination a file gets when no default folder is set: its own folder.
     std::string OwnFolder(const std::string& fileName) const;
     // The piece size for the split action, or nothing with failure set.
     std::optional<std::uint32_t> PieceSizeForSplit(std::string& failure);
     // While an operation runs: the inputs, the action and close buttons and the menus disabled.
-    void BeginBusy();
-    void EndBusy();
     void EnableInputs(bool enabled);
     // After an operation: the status line, the fields that name files it deleted, the sound or
     // the error box, and the notification when the user may be away.
@@ -199,8 +169,11 @@ class MainWindow final : public QMainWindow {
     Openers m_open;
     GuiProgress m_progress;
     GuiPrompt m_prompt;
+    std::unique_ptr<Ui> m_ui;
+    std::unique_ptr<OperationRunner> m_runner;
     std::string m_helpFilePath;
-    bool m_busy = false;
+    // Set when the user closed the window during an operation: it closes once that has ended.
+    bool m_closeWhenDone = false;
     std::chrono::milliseconds m_notifyAfter{std::chrono::seconds(5)};
 };
 

@@ -1,7 +1,9 @@
 // olvo-screenshot [--font-size PT] [--dark] OUTDIR [WINDOW...]: starts the program's windows as
 // the program does and saves PNG pictures of them into OUTDIR: the main window's Split tab (fresh,
 // and with a file and a piece size chosen) and its Restore tab, and every further WINDOW named
-// ("progress", "about", "config", "help", "updates-newer", "updates-latest", "done").
+// ("progress": a split to a 5 MB/s medium a second after its start; "verify": the Verify window of
+// a set with a missing and a damaged piece; "about", "config", "help", "updates-newer",
+// "updates-latest", "done").
 // --font-size gives the application a font of that many points, as a desktop's font setting does;
 // --dark gives it the Fusion style with a dark palette.
 // Dialogs that would wait for a user are answered at once. Run it with QT_QPA_PLATFORM=offscreen
@@ -11,8 +13,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPalette>
+#include <QPushButton>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -23,6 +27,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <memory>
 
 #include "core/settings/SettingsStore.h"
@@ -62,6 +67,83 @@ class SilentGui final : public GuiService {
     void PlaySystemSound(const std::string&) override {}
     void ShowHelpContents(const std::string&) override {}
 };
+
+// The system's files, with every write held to about 5 MB/s while slow is set: a USB 2 stick.
+class SlowFiles final : public FileSystem {
+  public:
+    explicit SlowFiles(FileSystem& real) : m_real(real) {}
+    bool slow = false;
+
+    std::optional<FileEntry> Find(const std::string& p) override { return m_real.Find(p); }
+    bool FileExists(const std::string& p) override { return m_real.FileExists(p); }
+    std::unique_ptr<InputFile> OpenRead(const std::string& p) override {
+        return m_real.OpenRead(p);
+    }
+    std::unique_ptr<OutputFile> Create(const std::string& p) override {
+        return std::make_unique<SlowFile>(m_real.Create(p), slow);
+    }
+    std::unique_ptr<OutputFile> CreateExclusive(const std::string& p) override {
+        return std::make_unique<SlowFile>(m_real.CreateExclusive(p), slow);
+    }
+    bool Delete(const std::string& p) override { return m_real.Delete(p); }
+    std::int64_t FreeSpace(const std::string& f) override { return m_real.FreeSpace(f); }
+    std::optional<FileIdentity> Identity(const std::string& p) override {
+        return m_real.Identity(p);
+    }
+    void SyncVolume(const std::string& f) override { m_real.SyncVolume(f); }
+    void Rename(const std::string& from, const std::string& to) override {
+        m_real.Rename(from, to);
+    }
+    bool Occupied(const std::string& p) override { return m_real.Occupied(p); }
+    std::vector<std::string> List(const std::string& f) override { return m_real.List(f); }
+    std::size_t MaxNameLength(const std::string& f) override { return m_real.MaxNameLength(f); }
+    bool IsRemovable(const std::string& f) override { return m_real.IsRemovable(f); }
+    std::unique_ptr<FileLock> TryLock(const std::string& p) override { return m_real.TryLock(p); }
+    // Through the buffer, as the slow files have no descriptor for the kernel.
+
+  private:
+    class SlowFile final : public OutputFile {
+      public:
+        SlowFile(std::unique_ptr<OutputFile> file, const bool& slow)
+            : m_file(std::move(file)), m_slow(slow) {}
+        void Write(const void* data, std::size_t size) override {
+            if (m_slow) QThread::usleep(static_cast<unsigned long>(size / 5));
+            m_file->Write(data, size);
+        }
+        void Flush() override { m_file->Flush(); }
+        void Truncate(std::uint64_t size) override { m_file->Truncate(size); }
+        bool SetLastWriteTime(FileTime time) override { return m_file->SetLastWriteTime(time); }
+        bool SetExactTime(FileTime seconds, std::uint32_t nanoseconds) override {
+            return m_file->SetExactTime(seconds, nanoseconds);
+        }
+
+      private:
+        std::unique_ptr<OutputFile> m_file;
+        const bool& m_slow;
+    };
+    FileSystem& m_real;
+};
+
+template <class Widget>
+Widget* Find(QWidget* window, const char* name) {
+    return window->findChild<Widget*>(QString::fromLatin1(name));
+}
+
+QWidget* TopLevel(const char* name) {
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->objectName() == QLatin1String(name) && widget->isVisible()) return widget;
+    return nullptr;
+}
+
+// Runs the event loop for ms milliseconds, or until done says so.
+void RunFor(int ms, const std::function<bool()>& done = {}) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms && !(done && done())) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+}
 
 bool Save(QWidget* window, const QString& folder, const QString& name) {
     window->show();
@@ -103,9 +185,10 @@ QPalette DarkPalette() {
 }
 
 int Usage() {
-    std::fprintf(stderr,
-                 "usage: olvo-screenshot [--font-size PT] [--dark] OUTDIR [progress] [about] "
-                 "[config] [help] [updates-newer] [updates-latest]\n");
+    std::fprintf(
+        stderr,
+        "usage: olvo-screenshot [--font-size PT] [--dark] OUTDIR [progress] [verify] [about] "
+        "[config] [help] [updates-newer] [updates-latest]\n");
     return 2;
 }
 
@@ -131,53 +214,75 @@ int main(int argc, char** argv) {
     argc -= first - 1;
     const QString folder = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(folder);
-    // The program's own file system, settings hive and settings, as it makes them.
-    const std::unique_ptr<FileSystem> files = MakeSystemFileSystem();
+    // The program's own file system, settings hive and settings, as it makes them; writes can
+    // be slowed down to a stick's pace.
+    const std::unique_ptr<FileSystem> system = MakeSystemFileSystem();
+    SlowFiles files(*system);
     const std::unique_ptr<Registry> registry = OpenUserRegistry();
     Settings settings;
     SilentGui gui;
     HelpViewerSlot help(gui);
 
-    const ProgramWindows windows = StartUp({gui, *registry, *files, settings}, {});
+    const ProgramWindows windows = StartUp({gui, *registry, files, settings}, {});
     MainWindow* form = windows.mainWindow;
     bool ok = Save(form, folder, QStringLiteral("main-split"));
 
     QTemporaryDir sample;
     const std::string file = sample.filePath(QStringLiteral("Holiday.avi")).toStdString();
     std::ofstream(file, std::ios::binary) << std::string(1500000, 'x');
-    form->AddFile(form->splitTab, file);
-    form->splitMethodBox->setCurrentIndex(0);
+    form->OpenFile(MainWindow::Operation::Split, file);
+    auto* tabs = Find<QTabWidget>(form, "pcMain");
+    auto* method = Find<QComboBox>(form, "cmbSplitMethod");
+    method->setCurrentIndex(0);
     ok = Save(form, folder, QStringLiteral("main-split-size")) && ok;
-    form->splitMethodBox->setCurrentIndex(1);
-    form->pieceCountEdit->setText(QStringLiteral("3"));
+    method->setCurrentIndex(1);
+    Find<QLineEdit>(form, "txtNoFiles")->setText(QStringLiteral("3"));
     ok = Save(form, folder, QStringLiteral("main-split-files")) && ok;
 
-    form->tabs->setCurrentWidget(form->restoreTab);
+    tabs->setCurrentWidget(Find<QWidget>(form, "tsRestore"));
     ok = Save(form, folder, QStringLiteral("main-restore")) && ok;
 
     for (int i = 2; i < argc; ++i) {
         const std::string name = argv[i];
         if (name == "progress") {
-            // A 2 GB split a while after its start: the texts change at most every 100 ms.
-            GuiProgress progress;
-            progress.SetSubject("Splitting Holiday.avi");
-            progress.Begin("Splitting File...", 37);
-            constexpr std::uint64_t total = 2000000000;
-            for (std::uint32_t step = 1; step <= 3; ++step) {
-                QThread::msleep(110);
-                progress.SetPosition(10 + step);
-                progress.Bytes(step * (total / 4), total);
-            }
-            QThread::msleep(110);
-            progress.ProcessMessages();
-            ok = Save(progress.Window(), folder, QStringLiteral("progress")) && ok;
-            progress.End();
+            // A 60 MB file split into pieces of 10 MB on a 5 MB/s medium, a second and a half
+            // after its start; then cancelled, as the user would.
+            const std::string big = sample.filePath(QStringLiteral("Film.iso")).toStdString();
+            std::ofstream(big, std::ios::binary) << std::string(60000000, 'y');
+            form->OpenFile(MainWindow::Operation::Split, big);
+            method->setCurrentIndex(0);
+            Find<QComboBox>(form, "cmbSplitSize")->setEditText(QStringLiteral("10240"));
+            files.slow = true;
+            Find<QPushButton>(form, "cmdAction")->click();
+            RunFor(1500);
+            QWidget* progress = TopLevel("ProgressWindow");
+            ok = progress && Save(progress, folder, QStringLiteral("progress")) && ok;
+            if (progress) Find<QPushButton>(progress, "cmdCancel")->click();
+            RunFor(5000, [form] { return !form->Busy(); });
+            files.slow = false;
+        } else if (name == "verify") {
+            // A set of five pieces, the second lost and the fourth damaged.
+            form->OpenFile(MainWindow::Operation::Split, file);
+            method->setCurrentIndex(1);
+            Find<QLineEdit>(form, "txtNoFiles")->setText(QStringLiteral("5"));
+            Find<QPushButton>(form, "cmdAction")->click();
+            RunFor(10000, [form] { return !form->Busy(); });
+            const std::string base = sample.filePath(QStringLiteral("Holiday")).toStdString();
+            std::remove((base + ".s02").c_str());
+            std::fstream(base + ".s04", std::ios::in | std::ios::out | std::ios::binary) << "!";
+            form->OpenFile(MainWindow::Operation::Restore, base + ".avi.split");
+            Find<QPushButton>(form, "cmdVerify")->click();
+            RunFor(10000, [form] { return !form->Busy(); });
+            QWidget* verify = Find<QWidget>(form, "VerifyWindow");
+            ok = verify && Save(verify, folder, QStringLiteral("verify")) && ok;
+            if (verify) verify->hide();
         } else if (name == "done") {
             // After a split: the status line with the way to the pieces.
-            form->tabs->setCurrentWidget(form->splitTab);
-            form->statusLine->ShowDone("Split into 37 pieces in /tmp/data", "/tmp/data");
+            tabs->setCurrentWidget(Find<QWidget>(form, "tsSplit"));
+            auto* status = Find<StatusLine>(form, "StatusLine");
+            status->ShowDone("Split into 37 pieces in /tmp/data", "/tmp/data");
             ok = Save(form, folder, QStringLiteral("main-done")) && ok;
-            form->statusLine->Clear();
+            status->Clear();
         } else if (name == "config" && windows.config) {
             // As a new user first sees it, then with a default split folder chosen.
             ok = Save(windows.config, folder, QStringLiteral("config")) && ok;

@@ -23,6 +23,10 @@ StatusLine::StatusLine(GuiService& gui, QWidget* parent) : QWidget(parent), m_gu
     openFolderButton->setAutoRaise(true);
     openFolderButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
     openFolderButton->setCursor(Qt::PointingHandCursor);
+    textLabel->setAccessibleName(QStringLiteral("Status"));
+    openFolderButton->setAccessibleName(QStringLiteral("Open folder"));
+    openFolderButton->setAccessibleDescription(
+        QStringLiteral("Open the folder of the last operation in the file manager"));
     QFont font = openFolderButton->font();
     font.setUnderline(true);
     openFolderButton->setFont(font);

@@ -174,7 +174,10 @@ class FileSystem {
     // Copies from the current position of from to to until limit bytes are copied or from ends,
     // calling progress with the number of bytes copied so far after each step, and returns that
     // number. Raises CopyError when a read or a write fails. The default moves the data through a
-    // buffer of kCopyBufferSize bytes.
+    // buffer of kCopyBufferSize bytes, a step of a few milliseconds on any medium; a kernel copy
+    // paces its larger steps with CopyPace. Either way progress is called at least about every
+    // CopyPace::kTargetMs, so that a caller that checks for Cancel there reacts within half a
+    // second on a slow stick as on a fast disk.
     virtual std::uint64_t Copy(InputFile& from, OutputFile& to, std::uint64_t limit,
                                const std::function<void(std::uint64_t)>& progress);
 };
@@ -199,6 +202,28 @@ class CopyError : public std::runtime_error {
 };
 
 inline constexpr std::size_t kCopyBufferSize = 61440;
+
+// The size of the next step of a copy, measured from the steps before it so that one step takes
+// about kTarget: a fixed size would be a few milliseconds on a fast disk and seconds on a USB 2
+// stick. Starts small (the first step of a slow medium must not take long either), and never
+// grows by more than four times at once, so that one step on a cache that fills and then stalls
+// cannot take much longer than the target.
+class CopyPace {
+  public:
+    static constexpr std::uint64_t kTargetMs = 250;
+    CopyPace(std::uint64_t smallest, std::uint64_t largest);
+    // The bytes the next step should move.
+    std::uint64_t Next() const { return m_step; }
+    // Reports that a step moved bytes; the time since the last report (or since construction)
+    // is what it took.
+    void Took(std::uint64_t bytes);
+
+  private:
+    std::uint64_t m_smallest;
+    std::uint64_t m_largest;
+    std::uint64_t m_step;
+    std::int64_t m_startedNs;
+};
 
 // How the file system of this machine copies: in the kernel where both files allow it, or always
 // through the buffer (the benchmark measures both; where the kernel cannot, the buffer takes over).

@@ -27,7 +27,7 @@ std::string FormatKB(std::uint64_t bytes) {
 }
 
 std::string FormatPieceCount(std::uint64_t fileSize, std::uint32_t pieceSize,
-                             const std::string& separator) {
+                             const std::string& separator, unsigned extraFiles) {
     // A piece size of 0 only arises from a size text the change handler has not yet corrected;
     // it splits nothing rather than dividing by zero.
     if (pieceSize == 0) return "0";
@@ -35,11 +35,11 @@ std::string FormatPieceCount(std::uint64_t fileSize, std::uint32_t pieceSize,
     const std::uint64_t rest = fileSize % pieceSize;
     if (count == 0 || (count == 1 && rest == 0)) return "0";
     if (rest > 0) ++count;
-    return GroupThousands(count, separator) + " (+ 2)";
+    return GroupThousands(count, separator) + " (+ " + std::to_string(extraFiles) + ")";
 }
 
-std::string FormatPieceCount(std::uint64_t fileSize, std::uint32_t pieceSize) {
-    return FormatPieceCount(fileSize, pieceSize, CurrentThousandsSeparator());
+std::string FormatPieceCount(std::uint64_t fileSize, std::uint32_t pieceSize, unsigned extraFiles) {
+    return FormatPieceCount(fileSize, pieceSize, CurrentThousandsSeparator(), extraFiles);
 }
 
 std::optional<std::uint64_t> ParseSizeKB(const std::string& text) {

@@ -20,10 +20,11 @@ std::string FormatKB(std::uint64_t bytes);
 
 // What a split of fileSize bytes into pieces of pieceSize bytes produces: "0" when no split is
 // needed (the file fits in one piece, or the piece size is 0), otherwise the number of pieces,
-// grouped, followed by " (+ 2)" for the descriptor and the batch file written beside them.
+// grouped, followed by " (+ N)" for the extraFiles written beside them (the descriptor and the
+// batch file, the .sha256 when asked for, ...).
 std::string FormatPieceCount(std::uint64_t fileSize, std::uint32_t pieceSize,
-                             const std::string& separator);
-std::string FormatPieceCount(std::uint64_t fileSize, std::uint32_t pieceSize);
+                             const std::string& separator, unsigned extraFiles = 2);
+std::string FormatPieceCount(std::uint64_t fileSize, std::uint32_t pieceSize, unsigned extraFiles);
 
 // A split size as people type it, in kilobytes: "1420", "1420K", "700M", "2G" (case-insensitive,
 // an optional trailing B). Nothing for any other text, or for more than 12 digits.

@@ -381,9 +381,10 @@ class PosixFileSystem final : public FileSystem {
         const int out = to.Descriptor();
         std::uint64_t done = 0;
         if (m_method == CopyMethod::KernelWherePossible && in >= 0 && out >= 0) {
-            constexpr std::uint64_t kChunk = 16u << 20;
+            // From 1 MiB (a fifth of a second at 5 MB/s) to 256 MiB a step.
+            CopyPace pace(1u << 20, 256u << 20);
             while (done < limit) {
-                const auto want = static_cast<std::size_t>(std::min(kChunk, limit - done));
+                const auto want = static_cast<std::size_t>(std::min(pace.Next(), limit - done));
                 const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, want, 0);
                 if (n < 0) {
                     if (errno == EINTR) continue;
@@ -396,6 +397,7 @@ class PosixFileSystem final : public FileSystem {
                 }
                 if (n == 0) return done;
                 done += static_cast<std::uint64_t>(n);
+                pace.Took(static_cast<std::uint64_t>(n));
                 // Start the writeback now, so that the disk works while the copy goes on and
                 // the flush before success finds little left to do. Only a hint: no error.
                 ::sync_file_range(out, 0, 0, SYNC_FILE_RANGE_WRITE);

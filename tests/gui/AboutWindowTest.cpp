@@ -97,13 +97,13 @@ TEST_F(AboutTest, StartUpCreatesItHiddenAndOwnedByTheMainWindow) {
 }
 
 // Shows the window from Help > About and presses key in it; true when the key closed it.
-bool CloseFromTheMenuWith(MainWindow& form, AboutWindow& about, Qt::Key key, QWidget*& shown,
+bool CloseFromTheMenuWith(MainForm form, AboutWindow& about, Qt::Key key, QWidget*& shown,
                           QWidget*& focus, QPoint& offCentre) {
     bool closedByKey = false;
     QTimer::singleShot(0, &about, [&] {
         shown = QApplication::activeModalWidget();
         focus = about.focusWidget();
-        offCentre = about.frameGeometry().center() - form.frameGeometry().center();
+        offCentre = about.frameGeometry().center() - form->frameGeometry().center();
         QTest::keyClick(focus ? focus : &about, key);
         closedByKey = !about.isVisible();
     });
@@ -115,9 +115,9 @@ bool CloseFromTheMenuWith(MainWindow& form, AboutWindow& about, Qt::Key key, QWi
 
 TEST_F(AboutTest, TheMenuShowsItModallyOverTheMainWindowAndEnterOrEscapeClosesIt) {
     const ProgramWindows windows = StartAll();
-    MainWindow& form = *windows.mainWindow;
-    form.move(200, 150);
-    form.show();
+    MainForm form = *windows.mainWindow;
+    form->move(200, 150);
+    form->show();
     AboutWindow& about = *windows.about;
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
         SCOPED_TRACE(key);
@@ -148,7 +148,7 @@ TEST_F(AboutTest, LinkAndButtonOpenTheirPagesAndTheWindowStays) {
 }
 
 TEST_F(AboutTest, MenuOpensTheHomeAndDonationPages) {
-    MainWindow& form = Create();
+    MainForm form = Create();
     form.homePageAction->trigger();
     form.donateAction->trigger();
     EXPECT_EQ(gui.urls,

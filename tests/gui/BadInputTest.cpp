@@ -70,8 +70,8 @@ class TmpfsMount {
 class BadInputGui : public MainWindowFixture {
   protected:
     MainWindow& Open() {
-        MainWindow& form = Create();
-        form.show();
+        MainForm form = Create();
+        form->show();
         return form;
     }
     std::string Folder(const std::string& name) {
@@ -115,7 +115,7 @@ class BadInputGui : public MainWindowFixture {
     // folder dialog (none: the one the window filled in), pieces of sizeKB.
     void PrepareSplit(const std::string& source, bool typed, const std::string& destination = "",
                       const QString& sizeKB = QStringLiteral("1")) {
-        MainWindow& form = Form();
+        MainForm form = Form();
         ShowTab(0);
         if (typed) {
             TypeInto(form.sourceFileEdit, ToQPath(source));
@@ -132,7 +132,7 @@ class BadInputGui : public MainWindowFixture {
     }
     // The Restore tab: the descriptor typed or chosen, the destination chosen.
     void PrepareRestore(const std::string& descriptor, bool typed, const std::string& destination) {
-        MainWindow& form = Form();
+        MainForm form = Form();
         ShowTab(1);
         if (typed) {
             TypeInto(form.descriptorEdit, ToQPath(descriptor));
@@ -148,10 +148,11 @@ class BadInputGui : public MainWindowFixture {
     void Act(const std::string& what) {
         const auto start = std::chrono::steady_clock::now();
         QTest::mouseClick(Form().actionButton, Qt::LeftButton);
+        WaitForOperation();
         EXPECT_LT(std::chrono::steady_clock::now() - start, kPatience) << what;
         EXPECT_EQ(QApplication::overrideCursor(), nullptr) << what;
-        EXPECT_EQ(Form().ProgressDisplay().Window(), nullptr) << what;
-        EXPECT_FALSE(Form().Busy()) << what;
+        EXPECT_EQ(ProgressWindow(), nullptr) << what;
+        EXPECT_FALSE(Form()->Busy()) << what;
         EXPECT_TRUE(Form().actionButton->isEnabled()) << what;
     }
 };
@@ -405,16 +406,18 @@ TEST_F(BadInputGui, AHiveOfRandomBytesGivesTheDefaultsAndIsKeptAsideOnTheNextSav
     const std::string noise = RandomBytes(8192, 11);
     WriteFile(hive, noise);
 
-    MainWindow& form = Open();
-    EXPECT_EQ(Shown(), std::vector<std::string>{});
-    EXPECT_EQ(form.SplitSizes(), (std::vector<std::string>{"1420", "663552", "714752"}));
+    // The store's notices are said as the terminal tool says them.
+    MainForm form = Open();
+    EXPECT_EQ(Shown(), std::vector<std::string>{"Settings: The settings file " + hive +
+                                                " cannot be read; the defaults are used."});
+    EXPECT_EQ(form->SplitSizes(), (std::vector<std::string>{"1420", "663552", "714752"}));
     EXPECT_EQ(Text(form.splitSizeBox), "1420");
     EXPECT_FALSE(settings.SplitToFolder);
     EXPECT_FALSE(settings.RestoreToFolder);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
     // The next save, through the configuration window's OK.
-    auto* config = new ConfigWindow(gui, *registry, ApplyTo(form), &form);
+    auto* config = new ConfigWindow(gui, *registry, ApplyTo(form), form.window);
     config->show();
     QTest::mouseClick(config->okButton, Qt::LeftButton);
     EXPECT_EQ(Shown(), std::vector<std::string>{});
@@ -428,8 +431,8 @@ TEST_F(BadInputGui, AHiveOfRandomBytesGivesTheDefaultsAndIsKeptAsideOnTheNextSav
 TEST_F(BadInputGui, AnUpdateFileOfRandomBytesShowsTheLatestVersion) {
     TestHttpServer server;
     TempDir copies;
-    MainWindow& form = Open();
-    auto* check = new UpdateCheckWindow(gui, &form);
+    MainForm form = Open();
+    auto* check = new UpdateCheckWindow(gui, form.window);
     UpdateCheckSetup setup;
     setup.homePageUrl = server.Url("/noise");
     setup.applicationTitle = "Kestrava File Splitter";

@@ -173,7 +173,7 @@ TEST_F(ConfigTest, OKWithNothingChangedWritesAllFiveAndHandsThemOver) {
                              "\"Restore To Folder\"=\"0\"", "\"Restore Folder Name\"=\"\"",
                              "\"Split Sizes\"=\"100,200\""})
         EXPECT_NE(hive.find(line), std::string::npos) << line;
-    EXPECT_EQ(Form().SplitSizes(), (std::vector<std::string>{"100", "200"}));
+    EXPECT_EQ(Form()->SplitSizes(), (std::vector<std::string>{"100", "200"}));
     EXPECT_TRUE(settings.SplitToFolder);
     EXPECT_EQ(settings.SplitFolderName, "/split");
     EXPECT_FALSE(settings.RestoreToFolder);
@@ -192,7 +192,7 @@ TEST_F(ConfigTest, ApplyReplacesTheSizeListWhileTheSizeBoxKeepsItsText) {
     EXPECT_TRUE(config.isVisible());
     EXPECT_FALSE(config.applyButton->isEnabled());
     EXPECT_EQ(config.focusWidget(), config.okButton);
-    EXPECT_EQ(Form().SplitSizes(), (std::vector<std::string>{"64", "", "128"}));
+    EXPECT_EQ(Form()->SplitSizes(), (std::vector<std::string>{"64", "", "128"}));
     EXPECT_EQ(Text(Form().splitSizeBox), "777");
     EXPECT_EQ(Form().splitSizeBox->currentIndex(), -1);
     EXPECT_TRUE(gui.boxes.empty());
@@ -221,14 +221,14 @@ TEST_F(ConfigTest, AStoredSwitchWithAnEmptyFolderComesUpCleared) {
 TEST_F(ConfigTest, ReopeningAfterCancelShowsTheStoredValues) {
     StoreSettings({true, false, "/split", "", "5"});
     ConfigWindow& config = CreateBoth();
-    const std::vector<std::string> sizesBefore = Form().SplitSizes();
+    const std::vector<std::string> sizesBefore = Form()->SplitSizes();
     Open();
     QTest::mouseClick(config.clearFoldersButton, Qt::LeftButton);
     QTest::keyClicks(config.splitSizesEdit, QStringLiteral("7"));
     QTest::mouseClick(config.cancelButton, Qt::LeftButton);
     EXPECT_FALSE(config.isVisible());
     EXPECT_EQ(Stored().splitFolderName, "/split");
-    EXPECT_EQ(Form().SplitSizes(), sizesBefore);
+    EXPECT_EQ(Form()->SplitSizes(), sizesBefore);
 
     Open();
     EXPECT_EQ(Text(config.defaultSplitFolderEdit), "/split");
@@ -252,12 +252,12 @@ TEST_F(ConfigTest, EnterInTheSizeListPressesOK) {
     EXPECT_FALSE(config.isVisible());
     EXPECT_EQ(Text(config.splitSizesEdit), "1420,663552,714752,2048");
     EXPECT_EQ(Stored().splitSizes, "1420,663552,714752,2048");
-    EXPECT_EQ(Form().SplitSizes().back(), "2048");
+    EXPECT_EQ(Form()->SplitSizes().back(), "2048");
 }
 
 TEST_F(ConfigTest, AFailedSaveIsReportedAndKeepsTheWindowOpenWithNothingHandedOver) {
     ConfigWindow& config = CreateBoth();
-    const std::vector<std::string> sizesBefore = Form().SplitSizes();
+    const std::vector<std::string> sizesBefore = Form()->SplitSizes();
     Open();
     gui.folderAnswer = dir.Path();
     QTest::mouseClick(config.browseDefaultSplitFolderButton, Qt::LeftButton);
@@ -273,7 +273,7 @@ TEST_F(ConfigTest, AFailedSaveIsReportedAndKeepsTheWindowOpenWithNothingHandedOv
     EXPECT_EQ(gui.boxes[0].icon, BoxIcon::Error);
     EXPECT_TRUE(config.isVisible());
     EXPECT_TRUE(config.applyButton->isEnabled());
-    EXPECT_EQ(Form().SplitSizes(), sizesBefore);
+    EXPECT_EQ(Form()->SplitSizes(), sizesBefore);
     EXPECT_FALSE(settings.SplitToFolder);
     EXPECT_EQ(settings.SplitFolderName, "");
     EXPECT_EQ(Text(config.splitSizesEdit), "3");
@@ -302,15 +302,15 @@ TEST_F(ConfigTest, AFailedLoadIsReportedAndTheWindowOpensWithWhatWasRead) {
 
 TEST_F(ConfigTest, TheMenuOpensTheWindowOfStartUpModally) {
     const ProgramWindows windows = StartAll();
-    MainWindow* form = &Form();
+    MainForm form = Form();
     ASSERT_NE(windows.config, nullptr);
-    EXPECT_EQ(windows.config->parent(), form);
+    EXPECT_EQ(windows.config->parent(), form.window);
     bool wasModal = false;
     QTimer::singleShot(0, windows.config, [&] {
         wasModal = QApplication::activeModalWidget() == windows.config;
         windows.config->cancelButton->click();
     });
-    form->configurationAction->trigger();
+    form.configurationAction->trigger();
     EXPECT_TRUE(wasModal);
     EXPECT_FALSE(windows.config->isVisible());
 }

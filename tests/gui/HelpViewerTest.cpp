@@ -384,10 +384,10 @@ TEST_F(HelpViewerTest, EscapeAndCtrlWCloseTheWindowWhereverTheFocusIs) {
 using HelpCommandTest = MainWindowFixture;
 
 TEST_F(HelpCommandTest, F1AnywhereInTheWindowAsksForTheHelpBesideTheProgram) {
-    MainWindow& form = Create();
-    form.show();
-    QApplication::setActiveWindow(&form);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    MainForm form = Create();
+    form->show();
+    QApplication::setActiveWindow(form.window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.window));
     const std::string expected = FromQPath(QCoreApplication::applicationDirPath()) + "/OLVO.chm";
 
     form.sourceFileEdit->setFocus();

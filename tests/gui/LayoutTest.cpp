@@ -119,28 +119,28 @@ TEST_F(LayoutTest, EveryTextFitsAtEveryFontSize) {
         if (points) font.setPointSize(points);
         QApplication::setFont(font);
 
-        MainWindow& form = Create();
-        auto* config = new ConfigWindow(gui, *registry, ApplyTo(form), &form);
-        auto* check = new UpdateCheckWindow(gui, &form);
-        auto* about = new AboutWindow(gui, &form);
+        MainForm form = Create();
+        auto* config = new ConfigWindow(gui, *registry, ApplyTo(form), form.window);
+        auto* check = new UpdateCheckWindow(gui, form.window);
+        auto* about = new AboutWindow(gui, form.window);
         if (points == 0) {
-            form.show();
-            EXPECT_EQ(form.centralWidget()->size(), QSize(448, 219));
+            form->show();
+            EXPECT_EQ(form->centralWidget()->size(), QSize(448, 219));
             EXPECT_EQ(config->size(), QSize(321, 352));
             EXPECT_EQ(check->size(), QSize(376, 342));
             EXPECT_EQ(about->size(), QSize(377, 230));
         }
 
-        form.AddFile(form.splitTab, file);
+        form->OpenFile(MainWindow::Operation::Split, file);
         form.splitMethodBox->setCurrentIndex(0);
         form.splitSizeBox->setEditText(QStringLiteral("40"));
-        ASSERT_EQ(Text(form.splitDetailsLabel), "Split files created:  37 (+ 2)");
-        EXPECT_EQ(Shown(&form), std::vector<std::string>{});
+        ASSERT_EQ(Text(form.splitDetailsLabel), "Split files created:  37 (+ 3)");
+        EXPECT_EQ(Shown(form.window), std::vector<std::string>{});
         form.splitMethodBox->setCurrentIndex(1);
         form.pieceCountEdit->setText(QStringLiteral("32767"));
-        EXPECT_EQ(Shown(&form), std::vector<std::string>{});
+        EXPECT_EQ(Shown(form.window), std::vector<std::string>{});
         form.tabs->setCurrentWidget(form.restoreTab);
-        EXPECT_EQ(Shown(&form), std::vector<std::string>{});
+        EXPECT_EQ(Shown(form.window), std::vector<std::string>{});
 
         config->splitToFolderBox->setChecked(true);
         EXPECT_EQ(Shown(config), std::vector<std::string>{});
@@ -172,15 +172,15 @@ TEST_F(LayoutTest, EveryTextFitsAtEveryFontSize) {
         EXPECT_EQ(Shown(help.Viewer()), std::vector<std::string>{});
 
         // The windows each carry the program's icon.
-        for (QWidget* window : {static_cast<QWidget*>(&form), static_cast<QWidget*>(config),
+        for (QWidget* window : {static_cast<QWidget*>(form.window), static_cast<QWidget*>(config),
                                 static_cast<QWidget*>(check), static_cast<QWidget*>(about)})
             EXPECT_FALSE(window->windowIcon().isNull()) << window->objectName().toStdString();
     }
 }
 
 TEST_F(LayoutTest, APaletteTurnedDarkWhileTheWindowsAreOpenReachesFieldsLinksAndHelpPages) {
-    MainWindow& form = Create();
-    auto* about = new AboutWindow(gui, &form);
+    MainForm form = Create();
+    auto* about = new AboutWindow(gui, form.window);
     HelpViewer help(gui);
     ASSERT_TRUE(help.OpenHelpFile(OLVO_HELP_FILE));
     help.show();

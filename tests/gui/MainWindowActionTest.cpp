@@ -30,18 +30,20 @@ class ActionTest : public MainWindowFixture {
         return found;
     }
     void SplitBy(int method, const QString& value, const std::string& file) {
-        MainWindow& form = Create({file});
+        MainForm form = Create({file});
         gui.folderAnswer = Out();
         QTest::mouseClick(form.browseSplitFolderButton, Qt::LeftButton);
         form.splitMethodBox->setCurrentIndex(method);
         Retype(method == 0 ? form.splitSizeBox->lineEdit() : form.pieceCountEdit, value);
         QTest::mouseClick(form.actionButton, Qt::LeftButton);
+        WaitForOperation();
     }
 };
 
 TEST_F(ActionTest, EnterWithoutAMethodReportsMissingDetails) {
-    MainWindow& form = Create({MakeFile("data.bin", 5000)});
+    MainForm form = Create({MakeFile("data.bin", 5000)});
     QTest::keyClick(form.sourceFileEdit, Qt::Key_Return);
+    WaitForOperation();
     ASSERT_EQ(gui.boxes.size(), 1u);
     EXPECT_EQ(gui.boxes[0].caption, "Error");
     EXPECT_EQ(gui.boxes[0].text, "Required details are missing!");
@@ -101,12 +103,13 @@ TEST_F(ActionTest, AnEmptyFileNeedsNoSplitting) {
 }
 
 TEST_F(ActionTest, EngineFailuresAreShownInTheErrorBox) {
-    MainWindow& form = Create({MakeFile("data.bin", 5000)});
+    MainForm form = Create({MakeFile("data.bin", 5000)});
     gui.folderAnswer = dir / "missing";
     QTest::mouseClick(form.browseSplitFolderButton, Qt::LeftButton);
     form.splitMethodBox->setCurrentIndex(0);
     Retype(form.splitSizeBox->lineEdit(), "1");
     QTest::mouseClick(form.actionButton, Qt::LeftButton);
+    WaitForOperation();
     ASSERT_EQ(gui.boxes.size(), 1u);
     EXPECT_EQ(gui.boxes[0].caption, "Error");
     EXPECT_EQ(gui.boxes[0].text,
@@ -116,7 +119,7 @@ TEST_F(ActionTest, EngineFailuresAreShownInTheErrorBox) {
 }
 
 TEST_F(ActionTest, MediaPromptsAreRetryCancelBoxes) {
-    MainWindow& form = Create({MakeFile("data.bin", 5000)});
+    MainForm form = Create({MakeFile("data.bin", 5000)});
     gui.folderAnswer = Out();
     QTest::mouseClick(form.browseSplitFolderButton, Qt::LeftButton);
     form.splitMethodBox->setCurrentIndex(0);
@@ -126,6 +129,7 @@ TEST_F(ActionTest, MediaPromptsAreRetryCancelBoxes) {
     std::int64_t room = 4096;
     files.freeSpace = [&](const std::string&) { return room - std::int64_t(files.written); };
     QTest::mouseClick(form.actionButton, Qt::LeftButton);
+    WaitForOperation();
     ASSERT_EQ(gui.boxes.size(), 2u);
     EXPECT_EQ(gui.boxes[0].caption, "Split");
     EXPECT_EQ(gui.boxes[0].buttons, BoxButtons::RetryCancel);
@@ -146,6 +150,7 @@ TEST_F(ActionTest, MediaPromptsAreRetryCancelBoxes) {
     };
     room = 4096 + std::int64_t(files.written);
     QTest::mouseClick(form.actionButton, Qt::LeftButton);
+    WaitForOperation();
     ASSERT_EQ(gui.boxes.size(), 2u);
     EXPECT_EQ(gui.boxes[0].buttons, BoxButtons::YesNo);
     EXPECT_EQ(gui.boxes[1].caption, "Split");
@@ -154,17 +159,18 @@ TEST_F(ActionTest, MediaPromptsAreRetryCancelBoxes) {
 }
 
 TEST_F(ActionTest, AnErrorThatEscapesResetsTheHourglassAndTheInputs) {
-    MainWindow& form = Create({MakeFile("data.bin", 5000)});
+    MainForm form = Create({MakeFile("data.bin", 5000)});
     form.splitMethodBox->setCurrentIndex(1);
     form.pieceCountEdit->setText(QStringLiteral("x"));  // as a paste through the context menu
     ASSERT_EQ(gui.boxes.size(), 1u);
     gui.boxes.clear();
     QTest::mouseClick(form.actionButton, Qt::LeftButton);
+    WaitForOperation();
     ASSERT_EQ(gui.boxes.size(), 1u);
     EXPECT_EQ(gui.boxes[0].caption, "Kestrava File Splitter");
     EXPECT_EQ(gui.boxes[0].text, "'x' is not a valid integer value.");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_FALSE(form.Busy());
+    EXPECT_FALSE(form->Busy());
     EXPECT_TRUE(form.actionButton->isEnabled());
 }
 
@@ -176,8 +182,8 @@ TEST_F(ActionTest, AWholeSplitAndRestoreThroughTheControls) {
     const std::string restored = dir / "restored";
     fs::create_directories(restored);
 
-    MainWindow& form = Create();
-    form.show();
+    MainForm form = Create();
+    form->show();
     QTest::keyClicks(form.sourceFileEdit, ToQPath(source));
     EXPECT_EQ(Text(form.fileSizeLabel), "49KB");
     gui.folderAnswer = pieces;
@@ -186,30 +192,44 @@ TEST_F(ActionTest, AWholeSplitAndRestoreThroughTheControls) {
     Retype(form.pieceCountEdit, "4");
     EXPECT_EQ(Text(form.splitDetailsLabel), "Split file size:  13KB");
 
-    // Seen from inside the operation, at its first pumping point.
+    // Seen from the window while the worker waits for the answer to its question, and in the
+    // progress window once it shows the first piece.
     struct During {
         bool busy = false, actionEnabled = true, inputsEnabled = true, menusEnabled = true;
-        bool closed = true;
         QString caption, subject, piece;
         bool cancellable = false;
     } during;
     // A file of someone else's in the place of a piece: the window asks before it is replaced.
     WriteFile(pieces + "/Holiday.s03", "not of this set");
     gui.boxAnswers.push_back(BoxAnswer::Yes);
-    QTimer::singleShot(0, &form, [&] {
-        during.busy = form.Busy();
+    gui.onBox = [&](const FakeGui::Box&) {
+        during.busy = form->Busy();
         during.actionEnabled = form.actionButton->isEnabled();
         during.inputsEnabled = form.sourceFileEdit->isEnabled();
         during.menusEnabled = form.configurationAction->isEnabled() && form.exitAction->isEnabled();
-        during.closed = form.close();
-        if (QWidget* window = form.ProgressDisplay().Window()) {
-            during.caption = window->windowTitle();
-            during.subject = form.ProgressDisplay().SubjectLabel()->text();
-            during.piece = form.ProgressDisplay().PieceLabel()->text();
-            during.cancellable = form.ProgressDisplay().CancelButton()->isEnabled();
-        }
+    };
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        QWidget* window = ProgressWindow();
+        if (!window || !during.piece.isEmpty()) return;
+        const QString piece = window->findChild<QLabel*>(QStringLiteral("lblPiece"))->text();
+        if (piece.isEmpty() || piece.startsWith(QStringLiteral("Piece 0"))) return;
+        during.caption = window->windowTitle();
+        during.subject = window->findChild<QLabel*>(QStringLiteral("lblSubject"))->text();
+        during.piece = window->findChild<QLabel*>(QStringLiteral("lblPiece"))->text();
+        during.cancellable =
+            window->findChild<QPushButton*>(QStringLiteral("cmdCancel"))->isEnabled();
     });
+    watch.start(0);
+    // Each piece's space check takes a while, so that the window is seen at the first piece.
+    files.freeSpace = [](const std::string&) {
+        QThread::msleep(100);
+        return std::int64_t(1) << 40;
+    };
     QTest::mouseClick(form.actionButton, Qt::LeftButton);
+    WaitForOperation();
+    watch.stop();
+    files.freeSpace = nullptr;
     ASSERT_EQ(gui.boxes.size(), 1u);
     EXPECT_EQ(gui.boxes[0].caption, "Split");
     EXPECT_EQ(gui.boxes[0].text,
@@ -221,14 +241,13 @@ TEST_F(ActionTest, AWholeSplitAndRestoreThroughTheControls) {
     EXPECT_FALSE(during.actionEnabled);
     EXPECT_FALSE(during.inputsEnabled);
     EXPECT_FALSE(during.menusEnabled);
-    EXPECT_FALSE(during.closed);
     EXPECT_EQ(during.caption, QStringLiteral("Splitting File..."));
     EXPECT_EQ(during.subject, QStringLiteral("Splitting Holiday.avi"));
     EXPECT_EQ(during.piece, QStringLiteral("Piece 1 of 4"));
     EXPECT_TRUE(during.cancellable);
-    EXPECT_EQ(form.ProgressDisplay().Window(), nullptr);
-    EXPECT_TRUE(form.isVisible());
-    EXPECT_FALSE(form.Busy());
+    EXPECT_EQ(ProgressWindow(), nullptr);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_FALSE(form->Busy());
     EXPECT_TRUE(form.actionButton->isEnabled());
     EXPECT_TRUE(form.sourceFileEdit->isEnabled());
     EXPECT_EQ(OutFiles().size(), 7u);  // 4 pieces, .split, .bat, .sha256
@@ -257,10 +276,15 @@ TEST_F(ActionTest, AWholeSplitAndRestoreThroughTheControls) {
     QTest::mouseClick(form.browseDescriptorButton, Qt::LeftButton);
     EXPECT_EQ(Text(form.restoreFolderEdit), pieces);
     QTest::mouseClick(form.verifyButton, Qt::LeftButton);
-    ASSERT_EQ(gui.boxes.size(), 1u);
-    EXPECT_EQ(gui.boxes[0].caption, "Verify");
-    EXPECT_EQ(gui.boxes[0].text, "The split set is whole: every piece is there and undamaged.");
-    EXPECT_EQ(gui.boxes[0].icon, BoxIcon::Information);
+    WaitForOperation();
+    EXPECT_TRUE(gui.boxes.empty());
+    auto* verify = form.Get<QWidget>("VerifyWindow");
+    ASSERT_NE(verify, nullptr);
+    EXPECT_EQ(verify->findChild<QLabel*>(QStringLiteral("lblVerifySummary"))->text(),
+              QStringLiteral("The split set is whole: every piece is there and undamaged."));
+    EXPECT_EQ(verify->findChild<QLabel*>(QStringLiteral("lblPieceList"))->text(),
+              QStringLiteral("Whole: 1-4"));
+    verify->close();
     gui.boxes.clear();
     gui.folderAnswer = restored;
     QTest::mouseClick(form.browseRestoreFolderButton, Qt::LeftButton);
@@ -270,6 +294,7 @@ TEST_F(ActionTest, AWholeSplitAndRestoreThroughTheControls) {
     ASSERT_TRUE(form.restoreTimeBox->isChecked());
     fs::last_write_time(source, fs::last_write_time(source));  // unchanged since the split
     QTest::keyClick(form.actionButton, Qt::Key_Return);
+    WaitForOperation();
 
     EXPECT_TRUE(gui.boxes.empty()) << (gui.boxes.empty() ? "" : gui.boxes[0].text);
     EXPECT_EQ(gui.sounds.size(), 2u);
@@ -291,45 +316,42 @@ TEST_F(ActionTest, CancelInTheProgressWindowEndsASplitAsCancelAtAPromptDoes) {
     // Big enough to be stopped part-way: 64 MiB in pieces of 4 MiB.
     constexpr std::uint64_t kPiece = 4u << 20;
     const std::string source = MakeFile("big.bin", 16 * kPiece);
-    MainWindow& form = Create({source});
+    MainForm form = Create({source});
     gui.folderAnswer = Out();
     QTest::mouseClick(form.browseSplitFolderButton, Qt::LeftButton);
     form.splitMethodBox->setCurrentIndex(0);
     Retype(form.splitSizeBox->lineEdit(), "4096");
 
-    // The user watches a few pieces go by, reads the window a tenth of a second later (its
-    // texts change no more often), then presses Cancel. The window's clock runs with the real
-    // one, and jumps that tenth of a second ahead.
-    std::int64_t ahead = 0;
-    QElapsedTimer real;
-    real.start();
-    form.ProgressDisplay().SetClock([&] { return real.elapsed() + ahead; });
-    int updates = 0;
+    // Each piece's space check takes a while, as on a slow medium, so that the user sees the
+    // window; the user waits until it shows bytes, reads it, then presses Cancel.
+    files.freeSpace = [](const std::string&) {
+        QThread::msleep(100);
+        return std::int64_t(1) << 40;
+    };
     QString subject, bytes;
     QTimer user;
     user.setInterval(0);
     QObject::connect(&user, &QTimer::timeout, [&] {
-        GuiProgress& progress = form.ProgressDisplay();
-        if (!progress.Window() || ++updates < 3) return;
-        if (updates == 3) {
-            ahead += 100;
-            return;
-        }
-        subject = progress.SubjectLabel()->text();
-        bytes = progress.BytesLabel()->text();
-        QTest::mouseClick(progress.CancelButton(), Qt::LeftButton);
+        QWidget* window = ProgressWindow();
+        if (!window) return;
+        bytes = window->findChild<QLabel*>(QStringLiteral("lblBytes"))->text();
+        if (bytes.isEmpty()) return;
+        subject = window->findChild<QLabel*>(QStringLiteral("lblSubject"))->text();
+        QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("cmdCancel")),
+                          Qt::LeftButton);
         user.stop();
     });
     user.start();
     QTest::mouseClick(form.actionButton, Qt::LeftButton);
+    WaitForOperation();
 
     EXPECT_EQ(subject, QStringLiteral("Splitting big.bin"));
     EXPECT_TRUE(bytes.endsWith(QStringLiteral(" of 64.0 MiB"))) << bytes.toStdString();
     EXPECT_EQ(gui.TakeBoxTexts(), std::vector<std::string>{"Operation aborted!"});
     EXPECT_TRUE(gui.sounds.empty());
     EXPECT_EQ(form.statusLine->Message(), "");
-    EXPECT_EQ(form.ProgressDisplay().Window(), nullptr);
-    EXPECT_FALSE(form.Busy());
+    EXPECT_EQ(ProgressWindow(), nullptr);
+    EXPECT_FALSE(form->Busy());
     // Whole pieces up to the one it was working on, that one perhaps in part, and nothing that
     // would pass for a finished set.
     auto out = OutFiles();
@@ -369,8 +391,8 @@ TEST_F(ActionTest, ALongOperationThatEndsBehindOtherWindowsIsNotified) {
            "Cannot create file " + dir / "missing/data.s01: No such file or directory!"}}},
     };
     for (const auto& c : cases) {
-        MainWindow& form = Create({source});
-        form.SetNotifyAfter(c.after);
+        MainForm form = Create({source});
+        form->SetNotifyAfter(c.after);
         gui.inFront = c.inFront;
         gui.notifications.clear();
         gui.folderAnswer = c.folder;
@@ -378,17 +400,19 @@ TEST_F(ActionTest, ALongOperationThatEndsBehindOtherWindowsIsNotified) {
         form.splitMethodBox->setCurrentIndex(0);
         Retype(form.splitSizeBox->lineEdit(), "2");
         QTest::mouseClick(form.actionButton, Qt::LeftButton);
+        WaitForOperation();
         EXPECT_EQ(gui.notifications, c.expected) << c.folder << " " << c.inFront;
     }
 
     // A restore says so too; validation that stops before the engine never does.
-    MainWindow& form = Create({out + "/data.bin.split"});
-    form.SetNotifyAfter(std::chrono::milliseconds(0));
+    MainForm form = Create({out + "/data.bin.split"});
+    form->SetNotifyAfter(std::chrono::milliseconds(0));
     gui.notifications.clear();
     gui.folderAnswer = dir / "restored";
     MakeFolder(dir / "restored");
     QTest::mouseClick(form.browseRestoreFolderButton, Qt::LeftButton);
     QTest::mouseClick(form.actionButton, Qt::LeftButton);
+    WaitForOperation();
     EXPECT_EQ(gui.notifications,
               (std::vector<FakeGui::Notification>{
                   {"Restore finished", "Restored data.bin in " + dir / "restored"}}));
@@ -396,6 +420,7 @@ TEST_F(ActionTest, ALongOperationThatEndsBehindOtherWindowsIsNotified) {
     form.tabs->setCurrentWidget(form.splitTab);
     form.splitMethodBox->setCurrentIndex(-1);
     QTest::mouseClick(form.actionButton, Qt::LeftButton);
+    WaitForOperation();
     EXPECT_TRUE(gui.notifications.empty());
 }
 

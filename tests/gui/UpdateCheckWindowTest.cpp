@@ -208,11 +208,11 @@ TEST_F(UpdateCheckTest, AFailedDownloadShowsTheFailureTextAndDeletesNothing) {
 
 TEST_F(UpdateCheckTest, TheMenuShowsItModallyCentredOnTheMainWindowWithTheHourglass) {
     UpdateCheckWindow& check = CreateBoth();
-    MainWindow& form = Form();
+    MainForm form = Form();
     Publish("latest", VersionsIni("OLVO.exe", "100"));
-    form.show();
-    const QRect screen = form.screen()->availableGeometry();
-    const QSize formSize = form.frameGeometry().size();
+    form->show();
+    const QRect screen = form->screen()->availableGeometry();
+    const QSize formSize = form->frameGeometry().size();
     ASSERT_LE(formSize.width() + 40, screen.width());
     ASSERT_LE(check.height() + 100, screen.height());
 
@@ -223,7 +223,7 @@ TEST_F(UpdateCheckTest, TheMenuShowsItModallyCentredOnTheMainWindowWithTheHourgl
         screen.topLeft() + QPoint(screen.width() - formSize.width() - 10, top + 60),
     };
     for (const QPoint& place : places) {
-        form.move(place);
+        form->move(place);
         bool modal = false, hourglassShown = true;
         QRect shownAt;
         QTimer::singleShot(0, [&] {
@@ -239,13 +239,13 @@ TEST_F(UpdateCheckTest, TheMenuShowsItModallyCentredOnTheMainWindowWithTheHourgl
         EXPECT_FALSE(hourglassShown);  // the check is over once the window can be seen
         EXPECT_FALSE(Hourglass());
         EXPECT_FALSE(check.isVisible());
-        const QPoint offset = shownAt.center() - form.frameGeometry().center();
+        const QPoint offset = shownAt.center() - form->frameGeometry().center();
         EXPECT_LE(offset.manhattanLength(), 2) << place.x() << "," << place.y();
         EXPECT_EQ(Text(check.infoLabel), kLatestText);
     }
 
     // A main window at the screen's edge: centred as far as the screen allows.
-    form.move(screen.topLeft() + QPoint(screen.width() - formSize.width() / 3, 10));
+    form->move(screen.topLeft() + QPoint(screen.width() - formSize.width() / 3, 10));
     QRect shownAt;
     QTimer::singleShot(0, [&] {
         shownAt = check.frameGeometry();
