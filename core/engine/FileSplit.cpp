@@ -586,7 +586,7 @@ bool PlanSplit(SplitJob& job, const std::string& destinationFolder, std::string&
         return false;
     }
     const std::uint64_t count = PieceCountFor(job.fileSize, job.pieceSize);
-    if (count > std::numeric_limits<std::uint32_t>::max()) {
+    if (count > kMaxSplitCount) {
         message = "Too many split files!";
         return false;
     }

@@ -15,7 +15,8 @@ namespace olvo {
 // The largest piece size that can be asked for, in KB of 1024 bytes: 2,147,482,624 bytes, the
 // largest multiple of 1024 that is a valid piece size.
 inline constexpr std::uint32_t kMaxSplitSizeKB = 2097151;
-// The most pieces a split into a count of pieces can ask for.
+// The most pieces a set can have (.s01 to .s32767), and so the most a split into a count of
+// pieces can ask for; a descriptor with more is no descriptor.
 inline constexpr std::uint32_t kMaxSplitCount = 32767;
 // The largest piece a split writes, in bytes.
 inline constexpr std::uint32_t kMaxPieceSize = 2147483647u;

@@ -98,7 +98,7 @@ SplitDescriptor ReadDescriptor(std::string_view content) {
     SplitDescriptor d;
     // Out of range is 0, never the low bits: -1 would claim four billion pieces, 2^32 + 1 one.
     const std::uint64_t count = reader.ReadNumber();
-    d.pieceCount = count <= kMaxSetPieces ? static_cast<std::uint32_t>(count) : 0;
+    d.pieceCount = count <= kMaxSplitCount ? static_cast<std::uint32_t>(count) : 0;
     reader.SkipRestOfLine();
     d.dateText = reader.ReadLine();
     const std::uint64_t size = reader.ReadNumber();
@@ -281,7 +281,7 @@ std::string BatchFileText(const std::string& fileName, const std::string& baseNa
 }
 
 bool IsValidDescriptor(const SplitDescriptor& d) {
-    if (d.pieceCount == 0 || d.pieceCount > kMaxSetPieces || d.fileSize < d.pieceCount)
+    if (d.pieceCount == 0 || d.pieceCount > kMaxSplitCount || d.fileSize < d.pieceCount)
         return false;
     // The smallest common size that covers the file must leave the last piece at least a byte.
     const std::uint64_t piece = d.fileSize / d.pieceCount + (d.fileSize % d.pieceCount ? 1 : 0);

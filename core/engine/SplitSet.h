@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/engine/SplitPlan.h"
 #include "platform/FileSystem.h"
 #include "platform/Sha256.h"
 
@@ -38,16 +39,13 @@ std::string DescriptorTail(const SplitDescriptor& descriptor);
 // Reads a descriptor's content. Numbers: blanks, control characters and line ends before them
 // are skipped; the end of the content (or a byte 26) gives 0; then up to 32 characters above the
 // blank form a signed 64-bit decimal, or hexadecimal after "$" or "0x", optionally signed. A
-// count outside 1 to kMaxSetPieces and a negative size are never wrapped into range: they read
+// count outside 1 to kMaxSplitCount and a negative size are never wrapped into range: they read
 // as 0, which no valid descriptor has. The checksum keeps the low 32 bits (older programs wrote
 // it signed). Raises EngineError "Invalid numeric input" for a number that does not convert.
 // Nothing else is checked.
 SplitDescriptor ReadDescriptor(std::string_view content);
 
-// The most pieces a set can have: .s01 to .s32767.
-inline constexpr std::uint32_t kMaxSetPieces = 32767;
-
-// Whether the descriptor can describe a set: 1 to kMaxSetPieces pieces, and a size that pieces
+// Whether the descriptor can describe a set: 1 to kMaxSplitCount pieces, and a size that pieces
 // of one common size (the last 1 to that size) can add up to.
 bool IsValidDescriptor(const SplitDescriptor& descriptor);
 

@@ -140,10 +140,7 @@ TEST(BadInput, AFullDestination) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err,
               "olvo-cli: Split: The split file being copied is too large for the destination "
-              "drive.
-olvo-cli: Insert new media to continue.
-olvo-cli: Operation aborted!
-");
+              "drive.\nolvo-cli: Insert new media to continue.\nolvo-cli: Operation aborted!\n");
     EXPECT_FALSE(Exists(dir / "small/big.s01"));  // Cancel takes the pieces away
     EXPECT_EQ(ReadFile(dir / "big.bin"), bytes);
 
