@@ -826,7 +826,7 @@ void MainWindow::StartSplit() {
     const std::string source = Text(m_ui->sourceFileEdit);
     const std::string folder = Text(m_ui->splitFolderEdit);
     const std::uint64_t fileSize = SourceFileSize(m_files, source);
-    const std::uint64_t pieces = *pieceSize == 0 ? 0 : (fileSize + *pieceSize - 1) / *pieceSize;
+    const std::uint64_t pieces = *pieceSize == 0 ? 0 : PieceCountFor(fileSize, *pieceSize);
     const SplitOptions options{.writeHashes = m_settings.WriteHashes};
     outcome->folder = WithoutTrailingDelimiter(folder);
     outcome->done = "Split into " + std::to_string(pieces) + " pieces in " + outcome->folder;

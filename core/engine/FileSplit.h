@@ -81,7 +81,7 @@ struct SplitOptions {
     bool overwrite = false;
     // How long to wait for another split that holds the set name in the folder before failing
     // with "Another split of NAME into DIR is running!"; none waits until Cancel.
-    std::optional<std::chrono::milliseconds> lockWait;
+    std::optional<std::chrono::milliseconds> lockWait = std::nullopt;
 };
 
 // A checksum of the file: the wrapping 32-bit sum of at most 500 little-endian words from the

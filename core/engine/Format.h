@@ -24,7 +24,8 @@ std::string FormatKB(std::uint64_t bytes);
 // batch file, the .sha256 when asked for, ...).
 std::string FormatPieceCount(std::uint64_t fileSize, std::uint32_t pieceSize,
                              const std::string& separator, unsigned extraFiles = 2);
-std::string FormatPieceCount(std::uint64_t fileSize, std::uint32_t pieceSize, unsigned extraFiles);
+std::string FormatPieceCount(std::uint64_t fileSize, std::uint32_t pieceSize,
+                             unsigned extraFiles = 2);
 
 // A split size as people type it, in kilobytes: "1420", "1420K", "700M", "2G" (case-insensitive,
 // an optional trailing B). Nothing for any other text, or for more than 12 digits.

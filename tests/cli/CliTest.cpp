@@ -110,7 +110,8 @@ TEST(Cli, VerifiedSetsAndSetsInTheWay) {
     // A file of the restored file's name is replaced only with --overwrite.
     r = Cli({"restore", "f.txt.split"}, dir.Path());
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "olvo-cli: " + (dir / "f.txt") + " already exists!\n");
+    EXPECT_EQ(r.err, "olvo-cli: " + (dir / "f.txt") +
+                         " already exists! Use --overwrite to replace it.\n");
     r = Cli({"restore", "f.txt.split", "--overwrite"}, dir.Path());
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(ReadFile(dir / "f.txt"), PatternBytes(5000));
