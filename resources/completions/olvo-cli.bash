@@ -37,7 +37,8 @@ _olvo_cli() {
             ;;
         split) options="--size --count --destination --no-hash --overwrite --quiet --help" ;;
         restore) options="--destination --delete-pieces --restore-time --overwrite --quiet --help" ;;
-        verify | checksum) options="--help" ;;
+        verify) options="--quiet --help" ;;
+        checksum) options="--help" ;;
         config) options="--split-to --no-split-to --restore-to --no-restore-to --sizes --help" ;;
     esac
 

@@ -39,6 +39,7 @@ complete -c olvo-cli -n "__fish_seen_subcommand_from restore" -l delete-pieces -
 complete -c olvo-cli -n "__fish_seen_subcommand_from restore" -l restore-time -d 'Give the file its original time'
 complete -c olvo-cli -n "__fish_seen_subcommand_from restore" -l overwrite -d 'Replace a file of the same name'
 complete -c olvo-cli -n "__fish_seen_subcommand_from restore" -s q -l quiet -d 'No progress bar'
+complete -c olvo-cli -n "__fish_seen_subcommand_from verify" -s q -l quiet -d 'No progress bar'
 
 # checksum FILE
 complete -c olvo-cli -n "__fish_seen_subcommand_from checksum" -F
