@@ -999,7 +999,7 @@ void MainWindow::OnTabChanged() {
 
 void MainWindow::OnDescriptorChanged() {
     const std::string name = Text(m_ui->descriptorEdit);
-    if (IsSplitDescriptorName(name) && m_files.FileExists(name)) OpenFile(Operation::Restore, name);
+    if (HasDescriptorSuffix(name) && m_files.FileExists(name)) OpenFile(Operation::Restore, name);
 }
 
 void MainWindow::OnBrowseFile() {
