@@ -1,22 +1,28 @@
 #pragma once
 // What olvo-cli checks before it hands a file to the engine, so that a wrong argument is named
 // with its reason. Each check returns the message for stderr (without the "olvo-cli: " prefix),
-// or nothing when the engine may go ahead. Paths are shown as the user typed them.
+// or nothing when the engine may go ahead. Paths are shown as the user typed them; files are
+// looked at through the tool's FileSystem.
 
 #include <optional>
 #include <string>
 
+#include "platform/FileSystem.h"
+
 namespace olvo::cli {
 
 // A file to split or to checksum: it exists, can be opened, and is a regular file.
-std::optional<std::string> CheckInputFile(const std::string& shown, const std::string& path);
+std::optional<std::string> CheckInputFile(FileSystem& files, const std::string& shown,
+                                          const std::string& path);
 
 // A split descriptor to restore: an input file whose name ends in ".split". For a piece or a
 // batch file of a set whose descriptor lies beside it, the message names that descriptor.
-std::optional<std::string> CheckDescriptor(const std::string& shown, const std::string& path);
+std::optional<std::string> CheckDescriptor(FileSystem& files, const std::string& shown,
+                                           const std::string& path);
 
 // A folder to write into: it exists, is a folder, and the system lets us create files in it.
-std::optional<std::string> CheckOutputFolder(const std::string& shown, const std::string& path);
+std::optional<std::string> CheckOutputFolder(FileSystem& files, const std::string& shown,
+                                             const std::string& path);
 
 // Whether text is a size as olvo-cli takes it: digits, optionally followed by K, M or G and then
 // an optional B (in either case). Says nothing about its range.

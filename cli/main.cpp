@@ -38,10 +38,9 @@ constexpr int kExitUsage = 2;
 constexpr std::chrono::seconds kLockWaitWithoutTerminal{10};
 
 #ifdef _WIN32
-// A path made absolute against the current folder of its drive, as the system resolves it:
-// "." and ".." segments are taken out and forward slashes become backslashes.
-std::string Absolute(const std::string& path) {
-    if (path.empty()) return path;
+// The path as the system resolves it against the current folder of its drive: "." and ".."
+// segments are taken out and forward slashes become backslashes.
+std::string FullPathName(const std::string& path) {
     std::string full(MAX_PATH, '\0');
     for (;;) {
         const DWORD n =
@@ -61,26 +60,17 @@ std::string CurrentFolder() {
     buffer.resize(std::char_traits<char>::length(buffer.c_str()));
     return buffer;
 }
+#endif
 
-// A path made absolute against the current folder, with "." segments dropped. ".." is kept:
-// it means something else when a symbolic link leads the way.
+// A path as typed made absolute, so that the messages and the settings name it for good.
 std::string Absolute(const std::string& path) {
     if (path.empty()) return path;
-    const std::string full = path[0] == '/' ? path : CurrentFolder() + "/" + path;
-    std::string out;
-    std::size_t at = 0;
-    while (at < full.size()) {
-        auto next = full.find('/', at);
-        if (next == std::string::npos) next = full.size();
-        const std::string segment = full.substr(at, next - at);
-        if (!segment.empty() && segment != ".") out += "/" + segment;
-        at = next + 1;
-    }
-    if (out.empty()) return "/";
-    if (full.back() == '/') out += '/';
-    return out;
-}
+#ifdef _WIN32
+    return FullPathName(path);
+#else
+    return AbsoluteFrom(CurrentFolder(), path);
 #endif
+}
 
 void PrintFailure(const std::string& message) {
     PrintMessage(message);
@@ -141,17 +131,17 @@ Settings LoadSettings(Registry& hive) {
 // Where an operation on file writes: folderArg made absolute; when none is given, the default
 // folder of the settings when useDefault is on in them, else file's own folder. Nothing, with
 // the failure's exit status, when that is no folder to write to.
-std::optional<std::string> OutputFolder(Registry& hive, const std::string& folderArg,
+std::optional<std::string> OutputFolder(const Tool& tool, const std::string& folderArg,
                                         const std::string& file, bool Settings::*useDefault,
                                         std::string Settings::*defaultFolder, int& failure) {
     std::string folder = Absolute(folderArg);
     std::string shownFolder = folderArg;
     if (folderArg.empty()) {
-        const Settings settings = LoadSettings(hive);
+        const Settings settings = LoadSettings(tool.hive);
         folder = settings.*useDefault ? settings.*defaultFolder : FolderPart(file);
         shownFolder = folder;
     }
-    if (auto problem = CheckOutputFolder(shownFolder, folder)) {
+    if (auto problem = CheckOutputFolder(tool.files, shownFolder, folder)) {
         failure = Failed(*problem);
         return std::nullopt;
     }
@@ -190,18 +180,16 @@ int RunSplit(const Tool& tool, const std::string& sourceArg, const std::string& 
                               "' is not a size: give whole kilobytes, or a whole number followed "
                               "by K, M or G (1420, 700M, 2G)");
         const auto kb = ParseSizeKB(*sizeText);
-        if (!kb || *kb < 1 || *kb > kMaxSplitSizeKB)
-            return UsageError("Split size must be between 1 and " +
-                              GroupThousands(kMaxSplitSizeKB, CurrentThousandsSeparator()) + "KB!");
+        if (!kb || !IsSplitSizeKB(static_cast<std::int64_t>(*kb)))
+            return UsageError(SplitSizeRangeMessage(CurrentThousandsSeparator()));
         pieceSize = *kb * 1024;
-    } else if (*count < 1 || *count > kMaxSplitCount) {
-        return UsageError("No. of split files must be between 1 and " +
-                          GroupThousands(kMaxSplitCount, CurrentThousandsSeparator()));
+    } else if (!IsSplitCount(static_cast<std::int64_t>(*count))) {
+        return UsageError(SplitCountRangeMessage(CurrentThousandsSeparator()));
     }
 
-    if (auto problem = CheckInputFile(sourceArg, source)) return Failed(*problem);
+    if (auto problem = CheckInputFile(tool.files, sourceArg, source)) return Failed(*problem);
     int failure = 0;
-    const auto folder = OutputFolder(tool.hive, folderArg, source, &Settings::SplitToFolder,
+    const auto folder = OutputFolder(tool, folderArg, source, &Settings::SplitToFolder,
                                      &Settings::SplitFolderName, failure);
     if (!folder) return failure;
 
@@ -232,9 +220,10 @@ int RunSplit(const Tool& tool, const std::string& sourceArg, const std::string& 
 int RunRestore(const Tool& tool, const std::string& descriptorArg, const std::string& folderArg,
                const RestoreOptions& options, bool quiet) {
     const std::string descriptor = Absolute(descriptorArg);
-    if (auto problem = CheckDescriptor(descriptorArg, descriptor)) return Failed(*problem);
+    if (auto problem = CheckDescriptor(tool.files, descriptorArg, descriptor))
+        return Failed(*problem);
     int failure = 0;
-    const auto folder = OutputFolder(tool.hive, folderArg, descriptor, &Settings::RestoreToFolder,
+    const auto folder = OutputFolder(tool, folderArg, descriptor, &Settings::RestoreToFolder,
                                      &Settings::RestoreFolderName, failure);
     if (!folder) return failure;
     const auto restore = [&](EngineContext& context, std::string& message) {
@@ -249,7 +238,8 @@ int RunRestore(const Tool& tool, const std::string& descriptorArg, const std::st
 // One line per bad or missing piece on stdout; exit 0 only for a whole set.
 int RunVerify(const Tool& tool, const std::string& descriptorArg, bool quiet) {
     const std::string descriptor = Absolute(descriptorArg);
-    if (auto problem = CheckDescriptor(descriptorArg, descriptor)) return Failed(*problem);
+    if (auto problem = CheckDescriptor(tool.files, descriptorArg, descriptor))
+        return Failed(*problem);
     CatchInterrupts();
     Session session(tool.files, quiet);
     std::string message;
@@ -266,7 +256,7 @@ int RunVerify(const Tool& tool, const std::string& descriptorArg, bool quiet) {
 }
 
 int RunChecksum(const Tool& tool, const std::string& path) {
-    if (auto problem = CheckInputFile(path, Absolute(path))) return Failed(*problem);
+    if (auto problem = CheckInputFile(tool.files, path, Absolute(path))) return Failed(*problem);
     try {
         std::printf("%u\n", FileChecksum(tool.files, Absolute(path)));
         return 0;
@@ -287,12 +277,12 @@ bool IsFolder(FileSystem& files, const std::string& path) {
     return entry && entry->isFolder;
 }
 
-void PrintConfig(const ConfigValues& values) {
+void PrintConfig(const Settings& values) {
     auto yesNo = [](bool value) { return value ? "yes" : "no"; };
     std::printf("%s: %s\n%s: %s\n%s: %s\n%s: %s\n%s: %s\n", kSplitToFolderValue,
-                yesNo(values.splitToFolder), kSplitFolderNameValue, values.splitFolderName.c_str(),
-                kRestoreToFolderValue, yesNo(values.restoreToFolder), kRestoreFolderNameValue,
-                values.restoreFolderName.c_str(), kSplitSizesValue, values.splitSizes.c_str());
+                yesNo(values.SplitToFolder), kSplitFolderNameValue, values.SplitFolderName.c_str(),
+                kRestoreToFolderValue, yesNo(values.RestoreToFolder), kRestoreFolderNameValue,
+                values.RestoreFolderName.c_str(), kSplitSizesValue, values.SplitSizes.c_str());
 }
 
 // Shows the settings, or changes them through the same load and save as the configuration
@@ -312,23 +302,23 @@ int RunConfig(const Tool& tool, const ConfigChanges& changes) {
             "KB, separated by commas, each with an optional suffix K, M or G: " + *changes.sizes);
     // Every option is applied to what is stored in one change of the store, so that a kill
     // leaves the old settings or the new ones and another writer's change is kept.
-    const auto apply = [&](ConfigValues& values) {
+    const auto apply = [&](Settings& values) {
         if (changes.splitTo) {
-            values.splitFolderName = Absolute(*changes.splitTo);
-            values.splitToFolder = true;
+            values.SplitFolderName = Absolute(*changes.splitTo);
+            values.SplitToFolder = true;
         }
-        if (changes.noSplitTo) values.splitToFolder = false;
+        if (changes.noSplitTo) values.SplitToFolder = false;
         if (changes.restoreTo) {
-            values.restoreFolderName = Absolute(*changes.restoreTo);
-            values.restoreToFolder = true;
+            values.RestoreFolderName = Absolute(*changes.restoreTo);
+            values.RestoreToFolder = true;
         }
-        if (changes.noRestoreTo) values.restoreToFolder = false;
-        if (sizes) values.splitSizes = *sizes;
-        values.splitToFolder = values.splitToFolder && !values.splitFolderName.empty();
-        values.restoreToFolder = values.restoreToFolder && !values.restoreFolderName.empty();
+        if (changes.noRestoreTo) values.RestoreToFolder = false;
+        if (sizes) values.SplitSizes = *sizes;
+        values.SplitToFolder = values.SplitToFolder && !values.SplitFolderName.empty();
+        values.RestoreToFolder = values.RestoreToFolder && !values.RestoreFolderName.empty();
     };
     try {
-        ConfigValues values;
+        Settings values;
         if (changes.Any()) {
             values = ChangeConfigValues(tool.hive, apply);
         } else {
@@ -429,76 +419,86 @@ CLI::App* AddFileCommand(CLI::App& app, const FileCommand& what, std::string& fi
     return command;
 }
 
-int Main(int argc, char** argv) {
-    std::setlocale(LC_ALL, "");
-    CLI::App app{
-        "Kestrava File Splitter: cut a file into numbered pieces and put it back together.",
-        "olvo-cli"};
-    app.set_version_flag("--version",
-                         std::string("olvo-cli (Kestrava File Splitter) ") + OLVO_VERSION);
-    app.require_subcommand(1);
-    app.footer(kMainFooter);
+// What the command line asked for: the options of each command, and the command given.
+struct CommandLine {
     bool bufferedCopy = false;
-    app.add_flag("--buffered-copy", bufferedCopy, "Copy through a buffer, never in the kernel")
-        ->group("");
 
+    CLI::App* split = nullptr;
     std::string source, splitFolder;
     std::optional<std::string> sizeText;
     std::optional<std::uint64_t> count;
     bool splitQuiet = false;
+    SplitOptions splitOptions;
+
+    CLI::App* restore = nullptr;
+    std::string descriptor, restoreFolder;
+    RestoreOptions restoreOptions;
+    bool restoreQuiet = false;
+
+    CLI::App* verify = nullptr;
+    std::string verifyDescriptor;
+    bool verifyQuiet = false;
+
+    std::string checksumPath;
+
+    CLI::App* config = nullptr;
+    ConfigChanges changes;
+};
+
+void AddSplitCommand(CLI::App& app, CommandLine& line) {
     auto* split = AddFileCommand(
         app,
         {"split", "Cut SOURCE into pieces of SIZE or into COUNT pieces", "SOURCE",
          "The file to split", kSplitFooter, "Folder for the pieces (default: the source's folder)"},
-        source, &splitFolder);
+        line.source, &line.splitFolder);
     auto* sizeOption =
-        split->add_option("-s,--size", sizeText,
+        split->add_option("-s,--size", line.sizeText,
                           "Piece size in KB of 1024 bytes, or with a suffix K, M or G (1 to " +
                               std::to_string(kMaxSplitSizeKB) + " KB)");
     auto* countOption = split->add_option(
-        "-n,--count", count, "Number of pieces (1 to " + std::to_string(kMaxSplitCount) + ")");
+        "-n,--count", line.count, "Number of pieces (1 to " + std::to_string(kMaxSplitCount) + ")");
     sizeOption->excludes(countOption);
-    split->add_flag("-q,--quiet", splitQuiet, "No progress bar");
-    SplitOptions splitOptions;
-    split->add_flag("--no-hash{false}", splitOptions.writeHashes,
+    split->add_flag("-q,--quiet", line.splitQuiet, "No progress bar");
+    split->add_flag("--no-hash{false}", line.splitOptions.writeHashes,
                     "Write no NAME.EXT.sha256 file of the pieces' SHA-256 sums");
-    split->add_flag("--overwrite", splitOptions.overwrite,
+    split->add_flag("--overwrite", line.splitOptions.overwrite,
                     "Replace files in the way: another split set's, or any other file under a "
                     "name the split writes");
+    line.split = split;
+}
 
-    std::string descriptor, restoreFolder;
-    RestoreOptions restoreOptions;
-    bool restoreQuiet = false;
+void AddRestoreAndVerifyCommands(CLI::App& app, CommandLine& line) {
     auto* restore =
         AddFileCommand(app,
                        {"restore", "Rebuild a file from its split descriptor (.split)",
                         "DESCRIPTOR", "The .split file of the set", kRestoreFooter,
                         "Folder for the rebuilt file (default: the descriptor's folder)"},
-                       descriptor, &restoreFolder);
-    restore->add_flag("--delete-pieces", restoreOptions.deletePieces,
+                       line.descriptor, &line.restoreFolder);
+    restore->add_flag("--delete-pieces", line.restoreOptions.deletePieces,
                       "Delete the split set after a successful restore");
-    restore->add_flag("--restore-time", restoreOptions.restoreTime,
+    restore->add_flag("--restore-time", line.restoreOptions.restoreTime,
                       "Give the file its original time");
-    restore->add_flag("--overwrite", restoreOptions.overwrite,
+    restore->add_flag("--overwrite", line.restoreOptions.overwrite,
                       "Replace a file of the same name in the destination");
-    restore->add_flag("-q,--quiet", restoreQuiet, "No progress bar");
+    restore->add_flag("-q,--quiet", line.restoreQuiet, "No progress bar");
+    line.restore = restore;
 
-    std::string verifyDescriptor;
-    bool verifyQuiet = false;
     auto* verify = AddFileCommand(
         app,
         {"verify", "Check a split set without writing anything: every piece there, whole and sound",
          "DESCRIPTOR", "The .split file of the set", kVerifyFooter},
-        verifyDescriptor);
-    verify->add_flag("-q,--quiet", verifyQuiet, "No progress bar");
+        line.verifyDescriptor);
+    verify->add_flag("-q,--quiet", line.verifyQuiet, "No progress bar");
+    line.verify = verify;
+}
 
-    std::string checksumPath;
+void AddChecksumAndConfigCommands(CLI::App& app, CommandLine& line) {
     AddFileCommand(app,
                    {"checksum", "Print the checksum a split records for FILE", "FILE", "The file",
                     kChecksumFooter},
-                   checksumPath);
+                   line.checksumPath);
 
-    ConfigChanges changes;
+    ConfigChanges& changes = line.changes;
     auto* config =
         app.add_subcommand("config", "Show or change the default folders and split sizes");
     auto* splitTo =
@@ -515,10 +515,15 @@ int Main(int argc, char** argv) {
                        "The split sizes offered, comma-separated, in KB or with a suffix K, M or G "
                        "(e.g. 1420,650M,700M)");
     config->footer(kConfigFooter);
+    line.config = config;
+}
 
+// Parses the command line into line; the exit status when the program ends here (help, version,
+// a usage error).
+std::optional<int> Parse(CLI::App& app, CommandLine& line, int argc, char** argv) {
     try {
         app.parse(argc, argv);
-        if (split->parsed() && !sizeText && !count)
+        if (line.split->parsed() && !line.sizeText && !line.count)
             return UsageError("split needs --size or --count");
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e);
@@ -529,18 +534,43 @@ int Main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         return UsageError(UsageText(app, e, std::vector<std::string>(argv + 1, argv + argc)));
     }
-    const std::unique_ptr<FileSystem> files =
-        MakeSystemFileSystem(bufferedCopy ? CopyMethod::Buffered : CopyMethod::KernelWherePossible);
+    return std::nullopt;
+}
+
+int RunCommand(const CommandLine& line) {
+    const std::unique_ptr<FileSystem> files = MakeSystemFileSystem(
+        line.bufferedCopy ? CopyMethod::Buffered : CopyMethod::KernelWherePossible);
     const std::unique_ptr<Registry> hive = OpenUserRegistry();
     const Tool tool{*files, *hive};
 
-    if (split->parsed())
-        return RunSplit(tool, source, splitFolder, sizeText, count, splitQuiet, splitOptions);
-    if (verify->parsed()) return RunVerify(tool, verifyDescriptor, verifyQuiet);
-    if (restore->parsed())
-        return RunRestore(tool, descriptor, restoreFolder, restoreOptions, restoreQuiet);
-    if (config->parsed()) return RunConfig(tool, changes);
-    return RunChecksum(tool, checksumPath);
+    if (line.split->parsed())
+        return RunSplit(tool, line.source, line.splitFolder, line.sizeText, line.count,
+                        line.splitQuiet, line.splitOptions);
+    if (line.verify->parsed()) return RunVerify(tool, line.verifyDescriptor, line.verifyQuiet);
+    if (line.restore->parsed())
+        return RunRestore(tool, line.descriptor, line.restoreFolder, line.restoreOptions,
+                          line.restoreQuiet);
+    if (line.config->parsed()) return RunConfig(tool, line.changes);
+    return RunChecksum(tool, line.checksumPath);
+}
+
+int Main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    CLI::App app{
+        "Kestrava File Splitter: cut a file into numbered pieces and put it back together.",
+        "olvo-cli"};
+    app.set_version_flag("--version",
+                         std::string("olvo-cli (Kestrava File Splitter) ") + OLVO_VERSION);
+    app.require_subcommand(1);
+    app.footer(kMainFooter);
+    CommandLine line;
+    app.add_flag("--buffered-copy", line.bufferedCopy, "Copy through a buffer, never in the kernel")
+        ->group("");
+    AddSplitCommand(app, line);
+    AddRestoreAndVerifyCommands(app, line);
+    AddChecksumAndConfigCommands(app, line);
+    if (const auto exit = Parse(app, line, argc, argv)) return *exit;
+    return RunCommand(line);
 }
 
 }  // namespace

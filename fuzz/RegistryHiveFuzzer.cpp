@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     registry.Contents() = *hive;
     Settings settings;
     std::vector<std::string> splitSizes;
-    ConfigValues values;
+    Settings values;
     try {
         LoadStartupSettings(registry, settings, splitSizes);
     } catch (const SettingsError&) {

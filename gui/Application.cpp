@@ -150,8 +150,11 @@ std::string ErrorReportText(const std::string& errorText) {
 }
 
 void ReportError(GuiService& gui, const std::exception& error) {
-    gui.MessageBox(kApplicationTitle, ErrorReportText(error.what()), BoxIcon::Error,
-                   BoxButtons::Ok);
+    ReportError(gui, std::string(error.what()));
+}
+
+void ReportError(GuiService& gui, const std::string& errorText) {
+    gui.MessageBox(kApplicationTitle, ErrorReportText(errorText), BoxIcon::Error, BoxButtons::Ok);
 }
 
 ProgramWindows StartUp(const ProgramServices& services, const std::vector<std::string>& arguments) {

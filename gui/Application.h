@@ -31,6 +31,8 @@ std::string ErrorReportText(const std::string& errorText);
 // The application-wide error report: a modal box through gui with ErrorReportText, the application
 // title as caption and the error icon. The program carries on afterwards.
 void ReportError(GuiService& gui, const std::exception& error);
+// The same report of an error text: a check that ends a handler reports as a raised error does.
+void ReportError(GuiService& gui, const std::string& errorText);
 
 // Runs an event handler; an error that escapes it ends the handler and goes to ReportError.
 // Qt cannot carry an exception through its event delivery, so every handler runs inside this.

@@ -232,52 +232,43 @@ void ConfigWindow::OnShow() {
     okButton->setFocus();
 }
 
-ConfigValues ConfigWindow::ShownValues() const {
-    ConfigValues values;
-    values.splitToFolder = splitToFolderBox->isChecked();
-    values.splitFolderName = Text(defaultSplitFolderEdit);
-    values.restoreToFolder = restoreToFolderBox->isChecked();
-    values.restoreFolderName = Text(defaultRestoreFolderEdit);
-    values.splitSizes = Text(splitSizesEdit);
-    values.writeHashes = writeHashesBox->isChecked();
+Settings ConfigWindow::ShownValues() const {
+    Settings values;
+    values.SplitToFolder = splitToFolderBox->isChecked();
+    values.SplitFolderName = Text(defaultSplitFolderEdit);
+    values.RestoreToFolder = restoreToFolderBox->isChecked();
+    values.RestoreFolderName = Text(defaultRestoreFolderEdit);
+    values.SplitSizes = Text(splitSizesEdit);
+    values.WriteHashes = writeHashesBox->isChecked();
     return values;
 }
 
 void ConfigWindow::LoadFromStore() {
-    ConfigValues values = ShownValues();
+    Settings values = ShownValues();
     // A failing load leaves the values after the failing one as the controls held them.
     std::exception_ptr failure;
     try {
         LoadConfigValues(m_registry, values);
-    } catch (...) {
+    } catch (const SettingsError&) {
         failure = std::current_exception();
     }
     // The folders go in before their switches, so a switch stored as on with an empty folder is
     // cleared by the folder rule. A switch the rule cleared while its folder was emptied is set
     // back here only to be cleared again: the end is the same as a load that set each control as
     // it read it.
-    SetText(defaultSplitFolderEdit, values.splitFolderName);
-    SetText(defaultRestoreFolderEdit, values.restoreFolderName);
-    SetChecked(splitToFolderBox, values.splitToFolder);
-    SetChecked(restoreToFolderBox, values.restoreToFolder);
-    SetText(splitSizesEdit, values.splitSizes);
-    SetChecked(writeHashesBox, values.writeHashes);
+    SetText(defaultSplitFolderEdit, values.SplitFolderName);
+    SetText(defaultRestoreFolderEdit, values.RestoreFolderName);
+    SetChecked(splitToFolderBox, values.SplitToFolder);
+    SetChecked(restoreToFolderBox, values.RestoreToFolder);
+    SetText(splitSizesEdit, values.SplitSizes);
+    SetChecked(writeHashesBox, values.WriteHashes);
     if (failure) std::rethrow_exception(failure);
 }
 
-void ConfigWindow::SaveToStore() {
-    SaveConfigValues(m_registry, ShownValues());
-}
-
 void ConfigWindow::OnApply() {
-    SaveToStore();
-    Settings settings;
-    settings.SplitToFolder = splitToFolderBox->isChecked();
-    settings.RestoreToFolder = restoreToFolderBox->isChecked();
-    settings.SplitFolderName = Text(defaultSplitFolderEdit);
-    settings.RestoreFolderName = Text(defaultRestoreFolderEdit);
-    settings.WriteHashes = writeHashesBox->isChecked();
-    if (m_applied) m_applied(settings, SplitSizeEntries(Text(splitSizesEdit)));
+    const Settings settings = ShownValues();
+    SaveConfigValues(m_registry, settings);
+    if (m_applied) m_applied(settings, SplitSizeEntries(settings.SplitSizes));
     applyButton->setEnabled(false);
     okButton->setFocus();
 }

@@ -71,11 +71,9 @@ class ConfigWindow final : public QDialog {
     // raises after the values before the failing one reached their controls; Apply and the focus
     // are then left as the load left them.
     void OnShow();
-    // Loads the values of the store into the controls, or saves the controls' values to the
-    // store. Each raises SettingsError at the value that failed; the values before it were
-    // loaded or saved, the later ones were not.
+    // Loads the values of the store into the controls. Raises SettingsError at the value that
+    // failed; the values before it were loaded, the later ones were not.
     void LoadFromStore();
-    void SaveToStore();
     // Saves, then hands the switches, the folders and the memo's sizes to applied; disables Apply
     // and focuses OK. When the save raises, nothing is handed over and Apply stays as it was.
     void OnApply();
@@ -107,7 +105,7 @@ class ConfigWindow final : public QDialog {
     void BuildSplitSizes();
     void ConnectHandlers();
     // The values the controls hold.
-    ConfigValues ShownValues() const;
+    Settings ShownValues() const;
     // The folder rule on one side's controls.
     void FolderRule(QLineEdit* folder, QCheckBox* toFolder);
     // The folder chooser for one side.

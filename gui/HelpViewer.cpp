@@ -104,12 +104,8 @@ HelpViewer::HelpViewer(GuiService& gui, QWidget* parent) : QWidget(parent, Qt::W
 
 HelpViewer::~HelpViewer() = default;
 
-void HelpViewer::BuildWindow() {
-    setObjectName(QStringLiteral("frmHelpViewer"));
-    setWindowTitle(QStringLiteral("Help"));
-    setWindowIcon(ProgramIcon());
-    resize(780, 540);
-    // Escape and Ctrl+W (and the desktop's own close key) close the window wherever the focus is.
+// Escape and Ctrl+W (and the desktop's own close key) close the window wherever the focus is.
+void HelpViewer::AddCloseKeys() {
     QList<QKeySequence> closeKeys = {QKeySequence(Qt::Key_Escape),
                                      QKeySequence(Qt::CTRL | Qt::Key_W)};
     for (const QKeySequence& keys : QKeySequence::keyBindings(QKeySequence::Close))
@@ -120,6 +116,36 @@ void HelpViewer::BuildWindow() {
         shortcut->setContext(Qt::WindowShortcut);
         connect(shortcut, &QShortcut::activated, this, &QWidget::close);
     }
+}
+
+void HelpViewer::ConnectHandlers() {
+    connect(backButton, &QToolButton::clicked, pageView, &QTextBrowser::backward);
+    connect(forwardButton, &QToolButton::clicked, pageView, &QTextBrowser::forward);
+    connect(pageView, &QTextBrowser::backwardAvailable, backButton, &QToolButton::setEnabled);
+    connect(pageView, &QTextBrowser::forwardAvailable, forwardButton, &QToolButton::setEnabled);
+    connect(pageView, &QTextBrowser::anchorClicked, this, &HelpViewer::LinkClicked);
+    connect(pageView, &QTextBrowser::sourceChanged, this, &HelpViewer::SelectContentsEntry);
+    connect(contentsTree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+        if (m_selecting || !item) return;
+        const QUrl page = item->data(0, kPageRole).toUrl();
+        if (!page.isEmpty()) pageView->setSource(page);
+    });
+    connect(indexFindEdit, &QLineEdit::textChanged, this, &HelpViewer::IndexFindChanged);
+    const auto showIndexItem = [this](QListWidgetItem* item) {
+        if (item) pageView->setSource(item->data(kPageRole).toUrl());
+    };
+    connect(indexList, &QListWidget::itemActivated, this, showIndexItem);
+    connect(indexList, &QListWidget::itemClicked, this, showIndexItem);
+    connect(indexFindEdit, &QLineEdit::returnPressed, this,
+            [this, showIndexItem] { showIndexItem(indexList->currentItem()); });
+}
+
+void HelpViewer::BuildWindow() {
+    setObjectName(QStringLiteral("frmHelpViewer"));
+    setWindowTitle(QStringLiteral("Help"));
+    setWindowIcon(ProgramIcon());
+    resize(780, 540);
+    AddCloseKeys();
 
     // The desktop's icon theme where it has the arrows, the style's own otherwise.
     const auto arrow = [this](const char* name, const char* themeIcon, QStyle::StandardPixmap icon,
@@ -175,25 +201,7 @@ void HelpViewer::BuildWindow() {
     layout->addLayout(buttons);
     layout->addWidget(splitter, 1);
 
-    connect(backButton, &QToolButton::clicked, pageView, &QTextBrowser::backward);
-    connect(forwardButton, &QToolButton::clicked, pageView, &QTextBrowser::forward);
-    connect(pageView, &QTextBrowser::backwardAvailable, backButton, &QToolButton::setEnabled);
-    connect(pageView, &QTextBrowser::forwardAvailable, forwardButton, &QToolButton::setEnabled);
-    connect(pageView, &QTextBrowser::anchorClicked, this, &HelpViewer::LinkClicked);
-    connect(pageView, &QTextBrowser::sourceChanged, this, &HelpViewer::SelectContentsEntry);
-    connect(contentsTree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
-        if (m_selecting || !item) return;
-        const QUrl page = item->data(0, kPageRole).toUrl();
-        if (!page.isEmpty()) pageView->setSource(page);
-    });
-    connect(indexFindEdit, &QLineEdit::textChanged, this, &HelpViewer::IndexFindChanged);
-    const auto showIndexItem = [this](QListWidgetItem* item) {
-        if (item) pageView->setSource(item->data(kPageRole).toUrl());
-    };
-    connect(indexList, &QListWidget::itemActivated, this, showIndexItem);
-    connect(indexList, &QListWidget::itemClicked, this, showIndexItem);
-    connect(indexFindEdit, &QLineEdit::returnPressed, this,
-            [this, showIndexItem] { showIndexItem(indexList->currentItem()); });
+    ConnectHandlers();
 }
 
 bool HelpViewer::OpenHelpFile(const std::string& helpFile) {

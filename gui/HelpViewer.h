@@ -62,6 +62,8 @@ class HelpViewer final : public QWidget {
 
   private:
     void BuildWindow();
+    void AddCloseKeys();
+    void ConnectHandlers();
     void FillContents(QTreeWidgetItem* parent, const std::vector<SitemapEntry>& entries);
     void FillIndex(const std::vector<SitemapEntry>& entries);
     void SelectContentsEntry(const QUrl& page);

@@ -86,38 +86,29 @@ long long PieceSizeBytes(const QComboBox* sizeBox) {
     return static_cast<long long>(ParseInteger(FromQ(sizeBox->currentText()))) * 1024;
 }
 
-// The number of pieces the count field names; raises when its text is not an integer, and below
-// 1 as the division by it would.
-int PieceCount(const QLineEdit* countField) {
+// What the window says of a count below 1, which no piece size can be worked out for.
+constexpr char kNoPieceCount[] = "Division by zero";
+
+// The number of pieces the count field names, or nothing when it is below 1; raises when its text
+// is not an integer.
+std::optional<int> PieceCount(const QLineEdit* countField) {
     const int count = ParseInteger(Text(countField));
-    if (count < 1) throw std::domain_error("Division by zero");
+    if (count < 1) return std::nullopt;
     return count;
 }
 
-bool InRange(const std::string& text, int maximum, int& value) {
+// The value of a size or count field's text when it is one, and whether inRange takes it.
+bool InRange(const std::string& text, bool (*inRange)(std::int64_t), int& value) {
     if (text.empty()) return false;
     value = ParseInteger(text);
-    return value >= 1 && value <= maximum;
-}
-
-// Everything up to and including the last delimiter of a path: where the stored name goes.
-std::string DirectoryPart(const std::string& path) {
-#ifdef _WIN32
-    const auto at = path.find_last_of("\\:");
-#else
-    const auto at = path.rfind(kPathDelimiter);
-#endif
-    return at == std::string::npos ? std::string() : path.substr(0, at + 1);
-}
-
-bool IsSplitDescriptorName(const std::string& path) {
-    return ToLowerAscii(ExtensionPart(path)) == ".split";
+    return inRange(value);
 }
 
 // The tab a file goes to when the user did not say: descriptors to Restore, the rest to Split.
+// The window hands over paths with their folder, so a file named ".split" is never one.
 MainWindow::Operation OperationFor(const std::string& file) {
-    return IsSplitDescriptorName(file) ? MainWindow::Operation::Restore
-                                       : MainWindow::Operation::Split;
+    return HasDescriptorSuffix(file) ? MainWindow::Operation::Restore
+                                     : MainWindow::Operation::Split;
 }
 
 // The key filter of the size box and the count field: backspace and digits pass, anything else
@@ -129,13 +120,6 @@ void FilterNumberKey(char& key) {
 // The name of the file a descriptor restores: its own name without ".split".
 std::string RestoredName(const std::string& descriptor) {
     return FileNamePart(WithoutDescriptorSuffix(descriptor), Extension::Keep);
-}
-
-// A folder as the user reads it in a sentence: without a trailing delimiter, unless it is the
-// root.
-std::string WithoutTrailingDelimiter(std::string folder) {
-    while (folder.size() > 1 && folder.back() == kPathDelimiter) folder.pop_back();
-    return folder;
 }
 
 // A path named relative to the program's working folder, as one given on the command line, made
@@ -402,6 +386,28 @@ void MainWindow::DescribeForScreenReaders() {
     ui.restoreTab->setAccessibleName(QStringLiteral("Restore"));
 }
 
+// The summary at the foot of the Split tab, below an etched line: the file's size and what the
+// split makes of it.
+void MainWindow::BuildSplitSummary(QWidget* page, QGridLayout* grid) {
+    RowGap(grid, 5, 13);
+    auto* line = new QHBoxLayout;
+    line->setContentsMargins(4, 0, 0, 0);
+    line->addWidget(EtchedLine(page));
+    grid->addLayout(line, 6, 0, 1, kLastColumn + 1);
+    RowGap(grid, 7, 8);
+    AddCaption(grid, 8, "File size:", 17);
+    auto* summary = new QHBoxLayout;
+    summary->setSpacing(4);
+    m_ui->fileSizeLabel = Named(new QLabel(QStringLiteral("-"), page), "lblFileSize");
+    // An em of room after the size, so that a large font does not run it into the details.
+    m_ui->fileSizeLabel->setContentsMargins(
+        0, 0, m_ui->fileSizeLabel->fontMetrics().horizontalAdvance(u'M'), 0);
+    AddDesign(summary, m_ui->fileSizeLabel, QSize(110, 17));
+    m_ui->splitDetailsLabel = Named(new QLabel(page), "lblSplitDetails");
+    AddDesign(summary, m_ui->splitDetailsLabel, QSize(226, 17), Qt::Horizontal);
+    grid->addLayout(summary, 8, kFieldColumn, 1, kLastColumn - kFieldColumn + 1);
+}
+
 void MainWindow::BuildSplitTab() {
     QWidget* page = m_ui->splitTab;
     QGridLayout* grid = TabGrid(page);
@@ -465,24 +471,7 @@ void MainWindow::BuildSplitTab() {
         box->setCursor(Qt::PointingHandCursor);
     m_ui->splitSizeBox->lineEdit()->setCursor(Qt::IBeamCursor);
 
-    // The summary at the foot of the tab, below an etched line.
-    RowGap(grid, 5, 13);
-    auto* line = new QHBoxLayout;
-    line->setContentsMargins(4, 0, 0, 0);
-    line->addWidget(EtchedLine(page));
-    grid->addLayout(line, 6, 0, 1, kLastColumn + 1);
-    RowGap(grid, 7, 8);
-    AddCaption(grid, 8, "File size:", 17);
-    auto* summary = new QHBoxLayout;
-    summary->setSpacing(4);
-    m_ui->fileSizeLabel = Named(new QLabel(QStringLiteral("-"), page), "lblFileSize");
-    // An em of room after the size, so that a large font does not run it into the details.
-    m_ui->fileSizeLabel->setContentsMargins(
-        0, 0, m_ui->fileSizeLabel->fontMetrics().horizontalAdvance(u'M'), 0);
-    AddDesign(summary, m_ui->fileSizeLabel, QSize(110, 17));
-    m_ui->splitDetailsLabel = Named(new QLabel(page), "lblSplitDetails");
-    AddDesign(summary, m_ui->splitDetailsLabel, QSize(226, 17), Qt::Horizontal);
-    grid->addLayout(summary, 8, kFieldColumn, 1, kLastColumn - kFieldColumn + 1);
+    BuildSplitSummary(page, grid);
     grid->setRowStretch(9, 1);
 }
 
@@ -599,7 +588,7 @@ void MainWindow::OnCreate(const std::vector<std::string>& arguments) {
     std::vector<std::string> sizes;
     try {
         LoadStartupSettings(m_registry, m_settings, sizes);
-    } catch (...) {
+    } catch (const SettingsError&) {
         // What was read before the failing value stays in effect; the rest of the creation is
         // skipped.
         SetSplitSizes(sizes);
@@ -686,14 +675,12 @@ void MainWindow::OnSplitMethodChanged() {
 void MainWindow::OnSplitSizeChanged() {
     const std::string text = FromQ(m_ui->splitSizeBox->currentText());
     int value = 0;
-    if (InRange(text, kMaxSplitSizeKB, value)) {
+    if (InRange(text, IsSplitSizeKB, value)) {
         UpdateLabels();
         return;
     }
-    m_gui.MessageBox("Error",
-                     "Split size must be between 1 and " +
-                         GroupThousands(kMaxSplitSizeKB, CurrentThousandsSeparator()) + "KB!",
-                     BoxIcon::Error, BoxButtons::Ok);
+    m_gui.MessageBox("Error", SplitSizeRangeMessage(CurrentThousandsSeparator()), BoxIcon::Error,
+                     BoxButtons::Ok);
     m_ui->splitSizeBox->setEditText(ToQ(CorrectedNumber(text, kMaxSplitSizeKB)));
     UpdateLabels();
 }
@@ -701,12 +688,12 @@ void MainWindow::OnSplitSizeChanged() {
 void MainWindow::OnPieceCountChanged() {
     const std::string text = Text(m_ui->pieceCountEdit);
     int value = 0;
-    if (InRange(text, kMaxSplitCount, value)) {
+    if (InRange(text, IsSplitCount, value)) {
         m_ui->pieceCountButtons->SetPosition(value);
         UpdateLabels();
         return;
     }
-    m_gui.MessageBox("Error", "No. of split files must be between 1 and 32,767", BoxIcon::Error,
+    m_gui.MessageBox("Error", SplitCountRangeMessage(CurrentThousandsSeparator()), BoxIcon::Error,
                      BoxButtons::Ok);
     SetText(m_ui->pieceCountEdit, CorrectedNumber(text, kMaxSplitCount));
     UpdateLabels();
@@ -746,7 +733,7 @@ void MainWindow::UpdateLabels(const std::optional<FileEntry>& entry) {
         case 0: {
             const long long pieceSize = PieceSizeBytes(m_ui->splitSizeBox);
             if (pieceSize < 0 || pieceSize > std::numeric_limits<std::int32_t>::max())
-                throw std::overflow_error("Integer overflow");
+                return ReportError(m_gui, "Integer overflow");
             m_ui->splitDetailsLabel->setText(
                 ToQ("Split files created:  " +
                     FormatPieceCount(fileSize, static_cast<std::uint32_t>(pieceSize),
@@ -754,9 +741,10 @@ void MainWindow::UpdateLabels(const std::optional<FileEntry>& entry) {
             break;
         }
         case 1: {
-            const int count = PieceCount(m_ui->pieceCountEdit);
+            const std::optional<int> count = PieceCount(m_ui->pieceCountEdit);
+            if (!count) return ReportError(m_gui, kNoPieceCount);
             m_ui->splitDetailsLabel->setText(
-                ToQ("Split file size:  " + FormatKB(fileSize / static_cast<unsigned>(count))));
+                ToQ("Split file size:  " + FormatKB(fileSize / static_cast<unsigned>(*count))));
             break;
         }
         default:
@@ -771,14 +759,19 @@ std::optional<std::uint32_t> MainWindow::PieceSizeForSplit(std::string& failure)
     switch (m_ui->splitMethodBox->currentIndex()) {
         case 0: {
             const long long bytes = PieceSizeBytes(m_ui->splitSizeBox);
-            if (bytes < 0 || bytes > std::numeric_limits<std::uint32_t>::max())
-                throw std::range_error("Range check error");
-            return static_cast<std::uint32_t>(bytes);
+            if (bytes >= 0 && bytes <= std::numeric_limits<std::uint32_t>::max())
+                return static_cast<std::uint32_t>(bytes);
+            ReportError(m_gui, "Range check error");
+            return std::nullopt;
         }
         case 1: {
+            const std::optional<int> count = PieceCount(m_ui->pieceCountEdit);
+            if (!count) {
+                ReportError(m_gui, kNoPieceCount);
+                return std::nullopt;
+            }
             const std::uint64_t fileSize = SourceFileSize(m_files, Text(m_ui->sourceFileEdit));
-            const auto pieceSize = PieceSizeForCount(
-                fileSize, static_cast<std::uint64_t>(PieceCount(m_ui->pieceCountEdit)));
+            const auto pieceSize = PieceSizeForCount(fileSize, static_cast<std::uint64_t>(*count));
             if (!pieceSize) failure = kPieceSizeTooLarge;
             return pieceSize;
         }
@@ -820,7 +813,8 @@ void MainWindow::StartSplit() {
     outcome->split = true;
     const std::optional<std::uint32_t> pieceSize = PieceSizeForSplit(outcome->failure);
     if (!pieceSize) {
-        ReportOutcome(*outcome);
+        // A size the window cannot work with was reported already, and ends the action.
+        if (!outcome->failure.empty()) ReportOutcome(*outcome);
         return;
     }
     const std::string source = Text(m_ui->sourceFileEdit);
@@ -982,7 +976,7 @@ void MainWindow::OpenFile(Operation operation, const std::string& fileName) {
     const Settings& settings = m_settings;
     SetText(m_ui->restoreFolderEdit, settings.RestoreToFolder
                                          ? settings.RestoreFolderName
-                                         : OwnFolder(Text(m_ui->descriptorEdit)));
+                                         : FolderOrRoot(Text(m_ui->descriptorEdit)));
 }
 
 void MainWindow::AddSplitFile(const std::string& fileName, const std::optional<FileEntry>& entry) {
@@ -991,17 +985,10 @@ void MainWindow::AddSplitFile(const std::string& fileName, const std::optional<F
     // The name as it is stored; a name that is not found stays as given.
     SetText(m_ui->sourceFileEdit, entry ? DirectoryPart(fileName) + entry->storedName : fileName);
     const Settings& settings = m_settings;
-    SetText(m_ui->splitFolderEdit, settings.SplitToFolder ? settings.SplitFolderName
-                                                          : OwnFolder(Text(m_ui->sourceFileEdit)));
+    SetText(m_ui->splitFolderEdit, settings.SplitToFolder
+                                       ? settings.SplitFolderName
+                                       : FolderOrRoot(Text(m_ui->sourceFileEdit)));
     UpdateLabels(entry);
-}
-
-std::string MainWindow::OwnFolder(const std::string& fileName) const {
-    const std::string folder = FolderPart(fileName);
-    // A file in the root folder: the root, rather than a destination that names no volume.
-    if (folder.empty() && !fileName.empty() && fileName.front() == kPathDelimiter)
-        return std::string(1, kPathDelimiter);
-    return folder;
 }
 
 void MainWindow::OnTabChanged() {
@@ -1012,7 +999,7 @@ void MainWindow::OnTabChanged() {
 
 void MainWindow::OnDescriptorChanged() {
     const std::string name = Text(m_ui->descriptorEdit);
-    if (IsSplitDescriptorName(name) && m_files.FileExists(name)) OpenFile(Operation::Restore, name);
+    if (HasDescriptorSuffix(name) && m_files.FileExists(name)) OpenFile(Operation::Restore, name);
 }
 
 void MainWindow::OnBrowseFile() {

@@ -33,6 +33,7 @@
 class QAction;
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -132,6 +133,7 @@ class MainWindow final : public QMainWindow {
     void ShowSettingsNotices();
     void BuildWindow();
     void BuildSplitTab();
+    void BuildSplitSummary(QWidget* page, QGridLayout* grid);
     void BuildRestoreTab();
     void BuildMenus();
     void DescribeForScreenReaders();
@@ -142,9 +144,8 @@ class MainWindow final : public QMainWindow {
     void UpdateLabels(const std::optional<FileEntry>& entry);
     // The files a split writes beside its pieces.
     unsigned ExtraFileCount() const;
-    // The destination a file gets when no default folder is set: its own folder.
-    std::string OwnFolder(const std::string& fileName) const;
-    // The piece size for the split action, or nothing with failure set.
+    // The piece size for the split action, or nothing: with failure set for the outcome's report,
+    // or with failure empty when a size or count the window cannot work with was reported.
     std::optional<std::uint32_t> PieceSizeForSplit(std::string& failure);
     // While an operation runs: the inputs, the action and close buttons and the menus disabled.
     void EnableInputs(bool enabled);

@@ -29,6 +29,8 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "core/settings/SettingsStore.h"
 #include "core/version/ProductUrls.h"
@@ -192,9 +194,11 @@ int Usage() {
     return 2;
 }
 
-int main(int argc, char** argv) {
-    QApplication application(argc, argv);
-    std::setlocale(LC_ALL, "");
+namespace {
+
+// The options before OUTDIR: the index of the first argument after them, or nothing when one
+// is not understood.
+std::optional<int> ApplyOptions(int argc, char** argv) {
     int first = 1;
     for (; first < argc && std::strncmp(argv[first], "--", 2) == 0; ++first) {
         const std::string option = argv[first];
@@ -206,12 +210,154 @@ int main(int argc, char** argv) {
             font.setPointSize(std::atoi(argv[++first]));
             QApplication::setFont(font);
         } else {
-            return Usage();
+            return std::nullopt;
         }
     }
-    if (first >= argc) return Usage();
-    argv += first - 1;
-    argc -= first - 1;
+    return first;
+}
+
+// What every picture is taken with: the windows, the sample files, where the pictures go, and
+// whether all were saved so far.
+struct Shots {
+    const ProgramWindows& windows;
+    SlowFiles& files;
+    HelpViewerSlot& help;
+    const QString& folder;
+    QTemporaryDir& sample;
+    MainWindow* form;
+    QTabWidget* tabs;
+    QComboBox* method;
+    std::string file;  // the small sample, Holiday.avi
+    bool ok = true;
+
+    void Take(QWidget* window, const QString& name) {
+        ok = window && Save(window, folder, name) && ok;
+    }
+};
+
+// The main window empty, with a file split by size and by count, and on the Restore tab.
+void ShootMainWindow(Shots& shots) {
+    shots.Take(shots.form, QStringLiteral("main-split"));
+    std::ofstream(shots.file, std::ios::binary) << std::string(1500000, 'x');
+    shots.form->OpenFile(MainWindow::Operation::Split, shots.file);
+    shots.method->setCurrentIndex(0);
+    shots.Take(shots.form, QStringLiteral("main-split-size"));
+    shots.method->setCurrentIndex(1);
+    Find<QLineEdit>(shots.form, "txtNoFiles")->setText(QStringLiteral("3"));
+    shots.Take(shots.form, QStringLiteral("main-split-files"));
+    shots.tabs->setCurrentWidget(Find<QWidget>(shots.form, "tsRestore"));
+    shots.Take(shots.form, QStringLiteral("main-restore"));
+}
+
+// A 60 MB file split into pieces of 10 MB on a 5 MB/s medium, a second and a half after its
+// start; then cancelled, as the user would.
+void ShootProgress(Shots& shots) {
+    MainWindow* form = shots.form;
+    const std::string big = shots.sample.filePath(QStringLiteral("Film.iso")).toStdString();
+    std::ofstream(big, std::ios::binary) << std::string(60000000, 'y');
+    form->OpenFile(MainWindow::Operation::Split, big);
+    shots.method->setCurrentIndex(0);
+    Find<QComboBox>(form, "cmbSplitSize")->setEditText(QStringLiteral("10240"));
+    shots.files.slow = true;
+    Find<QPushButton>(form, "cmdAction")->click();
+    RunFor(1500);
+    QWidget* progress = TopLevel("ProgressWindow");
+    shots.Take(progress, QStringLiteral("progress"));
+    if (progress) Find<QPushButton>(progress, "cmdCancel")->click();
+    RunFor(5000, [form] { return !form->Busy(); });
+    shots.files.slow = false;
+}
+
+// A set of five pieces, the second lost and the fourth damaged.
+void ShootVerify(Shots& shots) {
+    MainWindow* form = shots.form;
+    form->OpenFile(MainWindow::Operation::Split, shots.file);
+    shots.method->setCurrentIndex(1);
+    Find<QLineEdit>(form, "txtNoFiles")->setText(QStringLiteral("5"));
+    Find<QPushButton>(form, "cmdAction")->click();
+    RunFor(10000, [form] { return !form->Busy(); });
+    const std::string base = shots.sample.filePath(QStringLiteral("Holiday")).toStdString();
+    std::remove((base + ".s02").c_str());
+    std::fstream(base + ".s04", std::ios::in | std::ios::out | std::ios::binary) << "!";
+    form->OpenFile(MainWindow::Operation::Restore, base + ".avi.split");
+    Find<QPushButton>(form, "cmdVerify")->click();
+    RunFor(10000, [form] { return !form->Busy(); });
+    QWidget* verify = Find<QWidget>(form, "VerifyWindow");
+    shots.Take(verify, QStringLiteral("verify"));
+    if (verify) verify->hide();
+}
+
+// The update check against a file published here and now instead of on the web site.
+void ShootUpdateCheck(Shots& shots, const std::string& name) {
+    UpdateCheckWindow* check = shots.windows.updateCheck;
+    const bool newer = name == "updates-newer";
+    QTemporaryDir& sample = shots.sample;
+    check->SetSetupSource([newer, &sample] {
+        UpdateCheckSetup setup = OwnUpdateCheckSetup(HomePageUrl, kApplicationTitle);
+        const std::string ini =
+            "[" + setup.sectionName + "]\nRelease=" + (newer ? "2147483647" : setup.ownRelease) +
+            "\nVersion=" + (newer ? "1.1.0" : setup.installedVersion) +
+            "\nDisplayText=Version 1.1.0 of Kestrava File Splitter is out. It splits "
+            "and restores large files faster and remembers the last folders used."
+            "\nLocation=http://www.example.com/olvo/files/\nFileName=olvo-1.1.0.zip\n";
+        setup.localFolder = sample.path().toStdString();
+        setup.download = [ini](const std::string&, const std::string& localPath) {
+            return static_cast<bool>(std::ofstream(localPath, std::ios::binary) << ini);
+        };
+        return setup;
+    });
+    check->CentreOnShow(shots.form);
+    shots.Take(check, QString::fromStdString(name));
+    check->hide();
+}
+
+// The picture of the window named on the command line; false when there is no such window.
+bool ShootNamed(Shots& shots, const std::string& name) {
+    const ProgramWindows& windows = shots.windows;
+    if (name == "progress") {
+        ShootProgress(shots);
+    } else if (name == "verify") {
+        ShootVerify(shots);
+    } else if (name == "done") {
+        // After a split: the status line with the way to the pieces.
+        shots.tabs->setCurrentWidget(Find<QWidget>(shots.form, "tsSplit"));
+        auto* status = Find<StatusLine>(shots.form, "StatusLine");
+        status->ShowDone("Split into 37 pieces in /tmp/data", "/tmp/data");
+        shots.Take(shots.form, QStringLiteral("main-done"));
+        status->Clear();
+    } else if (name == "config" && windows.config) {
+        // As a new user first sees it, then with a default split folder chosen.
+        shots.Take(windows.config, QStringLiteral("config"));
+        windows.config->defaultSplitFolderEdit->setText(QStringLiteral("/home/user/Splits"));
+        windows.config->splitToFolderBox->setChecked(true);
+        shots.Take(windows.config, QStringLiteral("config-folders"));
+        windows.config->hide();
+    } else if (name == "about" && windows.about) {
+        shots.Take(windows.about, QStringLiteral("about"));
+        windows.about->hide();
+    } else if ((name == "updates-newer" || name == "updates-latest") && windows.updateCheck) {
+        ShootUpdateCheck(shots, name);
+    } else if (name == "help") {
+        // The help beside the program, opened on its contents as F1 opens it.
+        shots.help.Show(shots.form->HelpFilePath());
+        HelpViewer* viewer = shots.help.Viewer();
+        shots.Take(viewer, QStringLiteral("help"));
+        delete viewer;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    std::setlocale(LC_ALL, "");
+    const std::optional<int> first = ApplyOptions(argc, argv);
+    if (!first || *first >= argc) return Usage();
+    argv += *first - 1;
+    argc -= *first - 1;
     const QString folder = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(folder);
     // The program's own file system, settings hive and settings, as it makes them; writes can
@@ -225,107 +371,24 @@ int main(int argc, char** argv) {
 
     const ProgramWindows windows = StartUp({gui, *registry, files, settings}, {});
     MainWindow* form = windows.mainWindow;
-    bool ok = Save(form, folder, QStringLiteral("main-split"));
-
     QTemporaryDir sample;
-    const std::string file = sample.filePath(QStringLiteral("Holiday.avi")).toStdString();
-    std::ofstream(file, std::ios::binary) << std::string(1500000, 'x');
-    form->OpenFile(MainWindow::Operation::Split, file);
-    auto* tabs = Find<QTabWidget>(form, "pcMain");
-    auto* method = Find<QComboBox>(form, "cmbSplitMethod");
-    method->setCurrentIndex(0);
-    ok = Save(form, folder, QStringLiteral("main-split-size")) && ok;
-    method->setCurrentIndex(1);
-    Find<QLineEdit>(form, "txtNoFiles")->setText(QStringLiteral("3"));
-    ok = Save(form, folder, QStringLiteral("main-split-files")) && ok;
-
-    tabs->setCurrentWidget(Find<QWidget>(form, "tsRestore"));
-    ok = Save(form, folder, QStringLiteral("main-restore")) && ok;
-
+    Shots shots{windows,
+                files,
+                help,
+                folder,
+                sample,
+                form,
+                Find<QTabWidget>(form, "pcMain"),
+                Find<QComboBox>(form, "cmbSplitMethod"),
+                sample.filePath(QStringLiteral("Holiday.avi")).toStdString()};
+    ShootMainWindow(shots);
     for (int i = 2; i < argc; ++i) {
         const std::string name = argv[i];
-        if (name == "progress") {
-            // A 60 MB file split into pieces of 10 MB on a 5 MB/s medium, a second and a half
-            // after its start; then cancelled, as the user would.
-            const std::string big = sample.filePath(QStringLiteral("Film.iso")).toStdString();
-            std::ofstream(big, std::ios::binary) << std::string(60000000, 'y');
-            form->OpenFile(MainWindow::Operation::Split, big);
-            method->setCurrentIndex(0);
-            Find<QComboBox>(form, "cmbSplitSize")->setEditText(QStringLiteral("10240"));
-            files.slow = true;
-            Find<QPushButton>(form, "cmdAction")->click();
-            RunFor(1500);
-            QWidget* progress = TopLevel("ProgressWindow");
-            ok = progress && Save(progress, folder, QStringLiteral("progress")) && ok;
-            if (progress) Find<QPushButton>(progress, "cmdCancel")->click();
-            RunFor(5000, [form] { return !form->Busy(); });
-            files.slow = false;
-        } else if (name == "verify") {
-            // A set of five pieces, the second lost and the fourth damaged.
-            form->OpenFile(MainWindow::Operation::Split, file);
-            method->setCurrentIndex(1);
-            Find<QLineEdit>(form, "txtNoFiles")->setText(QStringLiteral("5"));
-            Find<QPushButton>(form, "cmdAction")->click();
-            RunFor(10000, [form] { return !form->Busy(); });
-            const std::string base = sample.filePath(QStringLiteral("Holiday")).toStdString();
-            std::remove((base + ".s02").c_str());
-            std::fstream(base + ".s04", std::ios::in | std::ios::out | std::ios::binary) << "!";
-            form->OpenFile(MainWindow::Operation::Restore, base + ".avi.split");
-            Find<QPushButton>(form, "cmdVerify")->click();
-            RunFor(10000, [form] { return !form->Busy(); });
-            QWidget* verify = Find<QWidget>(form, "VerifyWindow");
-            ok = verify && Save(verify, folder, QStringLiteral("verify")) && ok;
-            if (verify) verify->hide();
-        } else if (name == "done") {
-            // After a split: the status line with the way to the pieces.
-            tabs->setCurrentWidget(Find<QWidget>(form, "tsSplit"));
-            auto* status = Find<StatusLine>(form, "StatusLine");
-            status->ShowDone("Split into 37 pieces in /tmp/data", "/tmp/data");
-            ok = Save(form, folder, QStringLiteral("main-done")) && ok;
-            status->Clear();
-        } else if (name == "config" && windows.config) {
-            // As a new user first sees it, then with a default split folder chosen.
-            ok = Save(windows.config, folder, QStringLiteral("config")) && ok;
-            windows.config->defaultSplitFolderEdit->setText(QStringLiteral("/home/user/Splits"));
-            windows.config->splitToFolderBox->setChecked(true);
-            ok = Save(windows.config, folder, QStringLiteral("config-folders")) && ok;
-            windows.config->hide();
-        } else if (name == "about" && windows.about) {
-            ok = Save(windows.about, folder, QStringLiteral("about")) && ok;
-            windows.about->hide();
-        } else if ((name == "updates-newer" || name == "updates-latest") && windows.updateCheck) {
-            // Checked against a file published here and now instead of on the web site.
-            UpdateCheckWindow* check = windows.updateCheck;
-            const bool newer = name == "updates-newer";
-            check->SetSetupSource([newer, &sample] {
-                UpdateCheckSetup setup = OwnUpdateCheckSetup(HomePageUrl, kApplicationTitle);
-                const std::string ini =
-                    "[" + setup.sectionName +
-                    "]\nRelease=" + (newer ? "2147483647" : setup.ownRelease) +
-                    "\nVersion=" + (newer ? "1.1.0" : setup.installedVersion) +
-                    "\nDisplayText=Version 1.1.0 of Kestrava File Splitter is out. It splits "
-                    "and restores large files faster and remembers the last folders used."
-                    "\nLocation=http://www.example.com/olvo/files/\nFileName=olvo-1.1.0.zip\n";
-                setup.localFolder = sample.path().toStdString();
-                setup.download = [ini](const std::string&, const std::string& localPath) {
-                    return static_cast<bool>(std::ofstream(localPath, std::ios::binary) << ini);
-                };
-                return setup;
-            });
-            check->CentreOnShow(form);
-            ok = Save(check, folder, QString::fromStdString(name)) && ok;
-            check->hide();
-        } else if (name == "help") {
-            // The help beside the program, opened on its contents as F1 opens it.
-            help.Show(form->HelpFilePath());
-            HelpViewer* viewer = help.Viewer();
-            ok = viewer && Save(viewer, folder, QStringLiteral("help")) && ok;
-            delete viewer;
-        } else {
+        if (!ShootNamed(shots, name)) {
             std::fprintf(stderr, "olvo-screenshot: no window named %s\n", name.c_str());
-            ok = false;
+            shots.ok = false;
         }
     }
     delete form;
-    return ok ? 0 : 1;
+    return shots.ok ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 #include "core/engine/SplitPlan.h"
 
+#include "core/engine/Format.h"
 #include "platform/Text.h"
 
 namespace olvo {
@@ -10,6 +11,22 @@ std::uint64_t DivideRoundingUp(std::uint64_t total, std::uint64_t part) {
 }
 
 }  // namespace
+
+bool IsSplitSizeKB(std::int64_t kb) {
+    return kb >= 1 && kb <= kMaxSplitSizeKB;
+}
+
+bool IsSplitCount(std::int64_t count) {
+    return count >= 1 && count <= kMaxSplitCount;
+}
+
+std::string SplitSizeRangeMessage(const std::string& separator) {
+    return "Split size must be between 1 and " + GroupThousands(kMaxSplitSizeKB, separator) + "KB!";
+}
+
+std::string SplitCountRangeMessage(const std::string& separator) {
+    return "No. of split files must be between 1 and " + GroupThousands(kMaxSplitCount, separator);
+}
 
 std::uint64_t SourceFileSize(FileSystem& files, const std::string& path) {
     const auto entry = files.Find(path);

@@ -21,6 +21,16 @@ inline constexpr std::uint32_t kMaxSplitCount = 32767;
 // The largest piece a split writes, in bytes.
 inline constexpr std::uint32_t kMaxPieceSize = 2147483647u;
 
+// Whether kb is a piece size a split can be asked for: 1 to kMaxSplitSizeKB.
+bool IsSplitSizeKB(std::int64_t kb);
+// Whether count is a number of pieces a split can be asked for: 1 to kMaxSplitCount.
+bool IsSplitCount(std::int64_t count);
+// What the window and the terminal tool say of a size or a count outside those ranges, the
+// limit grouped with separator: "Split size must be between 1 and 2,097,151KB!",
+// "No. of split files must be between 1 and 32,767".
+std::string SplitSizeRangeMessage(const std::string& separator);
+std::string SplitCountRangeMessage(const std::string& separator);
+
 // Shown when a count of pieces would need pieces larger than kMaxPieceSize.
 inline constexpr char kPieceSizeTooLarge[] =
     "Split file size is too large! Increase the number of split files to be created.";
@@ -41,7 +51,8 @@ inline constexpr std::string_view kDescriptorSuffix = ".split";
 // The descriptor's name for a file of the name fileName: "NAME.EXT.split".
 std::string DescriptorName(const std::string& fileName);
 
-// Whether name is more than ".split" and ends in it, in any case.
+// Whether name is more than ".split" and ends in it, in any case: the one test of a descriptor's
+// name, for a bare name and for a path alike (".split" alone is no descriptor's name).
 bool HasDescriptorSuffix(std::string_view name);
 
 // The path of the file a descriptor restores: descriptorPath without its ".split" (in any case);

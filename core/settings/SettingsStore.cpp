@@ -157,44 +157,43 @@ void LoadStartupSettings(Registry& registry, Settings& settings,
 
 namespace {
 
-void ReadConfig(SettingsStore& store, ConfigValues& values) {
-    values.splitFolderName = store.ReadString(kSettingsSection, kSplitFolderNameValue, "");
-    values.restoreFolderName = store.ReadString(kSettingsSection, kRestoreFolderNameValue, "");
-    values.splitToFolder = store.ReadBool(kSettingsSection, kSplitToFolderValue, false);
-    values.restoreToFolder = store.ReadBool(kSettingsSection, kRestoreToFolderValue, false);
-    values.splitSizes = store.ReadString(kSettingsSection, kSplitSizesValue, DefaultSplitSizes);
-    values.writeHashes = store.ReadBool(kSettingsSection, kWriteHashesValue, true);
+void ReadConfig(SettingsStore& store, Settings& values) {
+    values.SplitFolderName = store.ReadString(kSettingsSection, kSplitFolderNameValue, "");
+    values.RestoreFolderName = store.ReadString(kSettingsSection, kRestoreFolderNameValue, "");
+    values.SplitToFolder = store.ReadBool(kSettingsSection, kSplitToFolderValue, false);
+    values.RestoreToFolder = store.ReadBool(kSettingsSection, kRestoreToFolderValue, false);
+    values.SplitSizes = store.ReadString(kSettingsSection, kSplitSizesValue, DefaultSplitSizes);
+    values.WriteHashes = store.ReadBool(kSettingsSection, kWriteHashesValue, true);
 }
 
-void WriteConfig(SettingsStore& store, const ConfigValues& values) {
-    store.WriteBool(kSettingsSection, kSplitToFolderValue, values.splitToFolder);
-    store.WriteString(kSettingsSection, kSplitFolderNameValue, values.splitFolderName);
-    store.WriteBool(kSettingsSection, kRestoreToFolderValue, values.restoreToFolder);
-    store.WriteString(kSettingsSection, kRestoreFolderNameValue, values.restoreFolderName);
-    store.WriteString(kSettingsSection, kSplitSizesValue, values.splitSizes);
+void WriteConfig(SettingsStore& store, const Settings& values) {
+    store.WriteBool(kSettingsSection, kSplitToFolderValue, values.SplitToFolder);
+    store.WriteString(kSettingsSection, kSplitFolderNameValue, values.SplitFolderName);
+    store.WriteBool(kSettingsSection, kRestoreToFolderValue, values.RestoreToFolder);
+    store.WriteString(kSettingsSection, kRestoreFolderNameValue, values.RestoreFolderName);
+    store.WriteString(kSettingsSection, kSplitSizesValue, values.SplitSizes);
     // Kept only once it was changed, so that a store of the usual five stays as it was.
-    if (!values.writeHashes ||
+    if (!values.WriteHashes ||
         store.ReadString(kSettingsSection, kWriteHashesValue, "\x01") != "\x01")
-        store.WriteBool(kSettingsSection, kWriteHashesValue, values.writeHashes);
+        store.WriteBool(kSettingsSection, kWriteHashesValue, values.WriteHashes);
     store.Commit();
 }
 
 }  // namespace
 
-void LoadConfigValues(Registry& registry, ConfigValues& values) {
+void LoadConfigValues(Registry& registry, Settings& values) {
     SettingsStore store(registry);
     ReadConfig(store, values);
 }
 
-void SaveConfigValues(Registry& registry, const ConfigValues& values) {
+void SaveConfigValues(Registry& registry, const Settings& values) {
     SettingsStore store(registry, true);
     WriteConfig(store, values);
 }
 
-ConfigValues ChangeConfigValues(Registry& registry,
-                                const std::function<void(ConfigValues&)>& change) {
+Settings ChangeConfigValues(Registry& registry, const std::function<void(Settings&)>& change) {
     SettingsStore store(registry, true);
-    ConfigValues values;
+    Settings values;
     ReadConfig(store, values);
     change(values);
     WriteConfig(store, values);

@@ -70,23 +70,16 @@ class SettingsStore {
     ScopedRegistryKey m_key;
 };
 
-// The process-wide copy of the settings; the split sizes live in the main window's size list.
+// The user's settings: the process-wide copy the main window and the terminal tool work with,
+// and the values the configuration window shows and saves. The main window keeps the split
+// sizes in its size list; SplitSizes is the stored list text ("1420,663552,714752").
 struct Settings {
     bool SplitToFolder = false;
     bool RestoreToFolder = false;
     std::string SplitFolderName;
     std::string RestoreFolderName;
+    std::string SplitSizes;
     bool WriteHashes = true;
-};
-
-// The five values as the configuration window shows them.
-struct ConfigValues {
-    bool splitToFolder = false;
-    bool restoreToFolder = false;
-    std::string splitFolderName;
-    std::string restoreFolderName;
-    std::string splitSizes;
-    bool writeHashes = true;
 };
 
 // The entries of a split-size list text, as the size box lists them. Entries are separated by
@@ -109,17 +102,16 @@ void LoadStartupSettings(Registry& registry, Settings& settings,
 // The configuration window's load: "Split Folder Name", "Restore Folder Name",
 // "Split To Folder", "Restore To Folder", "Split Sizes", "Write Hashes", each stored in values as
 // it is read.
-void LoadConfigValues(Registry& registry, ConfigValues& values);
+void LoadConfigValues(Registry& registry, Settings& values);
 // The configuration window's save, as one write of the store: all five, changed or not, in the
 // order "Split To Folder", "Split Folder Name", "Restore To Folder", "Restore Folder Name",
 // "Split Sizes"; then "Write Hashes" when it is off or was stored before. Raises SettingsError
 // when a value cannot be written, and nothing is written then.
-void SaveConfigValues(Registry& registry, const ConfigValues& values);
+void SaveConfigValues(Registry& registry, const Settings& values);
 // LoadConfigValues, change, and SaveConfigValues of the result, with the store held from the
 // read to the write: another process's change made meanwhile waits, and is neither lost nor
 // mixed with this one. Returns the values saved. Raises SettingsError as the load and the save
 // do (and whatever change raises), and nothing is written then.
-ConfigValues ChangeConfigValues(Registry& registry,
-                                const std::function<void(ConfigValues&)>& change);
+Settings ChangeConfigValues(Registry& registry, const std::function<void(Settings&)>& change);
 
 }  // namespace olvo

@@ -414,9 +414,9 @@ TEST_F(BadInputGui, AHiveOfRandomBytesGivesTheDefaultsAndIsKeptAsideOnTheNextSav
     EXPECT_EQ(Shown(), std::vector<std::string>{});
     EXPECT_EQ(ReadFile(hive + ".bad"), noise);
     EXPECT_TRUE(ParseHive(ReadFile(hive)));
-    ConfigValues stored;
+    Settings stored;
     LoadConfigValues(*registry, stored);
-    EXPECT_EQ(stored.splitSizes, "1420,663552,714752");
+    EXPECT_EQ(stored.SplitSizes, "1420,663552,714752");
 }
 
 TEST_F(BadInputGui, AnUpdateFileOfRandomBytesShowsTheLatestVersion) {

@@ -33,8 +33,8 @@ class ConfigTest : public MainWindowFixture {
     }
     ConfigWindow& Config() { return *m_config; }
 
-    ConfigValues Stored() {
-        ConfigValues values;
+    Settings Stored() {
+        Settings values;
         LoadConfigValues(*registry, values);
         return values;
     }
@@ -198,7 +198,7 @@ TEST_F(ConfigTest, ApplyReplacesTheSizeListWhileTheSizeBoxKeepsItsText) {
     EXPECT_TRUE(gui.boxes.empty());
     EXPECT_TRUE(settings.SplitToFolder);
     EXPECT_EQ(settings.SplitFolderName, dir.Path());
-    EXPECT_EQ(Stored().splitSizes, "64,,128");
+    EXPECT_EQ(Stored().SplitSizes, "64,,128");
 
     // The next file put into the Split tab gets the new default folder.
     const std::string file = MakeFile("holiday.avi", 3000);
@@ -227,7 +227,7 @@ TEST_F(ConfigTest, ReopeningAfterCancelShowsTheStoredValues) {
     QTest::keyClicks(config.splitSizesEdit, QStringLiteral("7"));
     QTest::mouseClick(config.cancelButton, Qt::LeftButton);
     EXPECT_FALSE(config.isVisible());
-    EXPECT_EQ(Stored().splitFolderName, "/split");
+    EXPECT_EQ(Stored().SplitFolderName, "/split");
     EXPECT_EQ(Form()->SplitSizes(), sizesBefore);
 
     Open();
@@ -240,7 +240,7 @@ TEST_F(ConfigTest, ReopeningAfterCancelShowsTheStoredValues) {
     QTest::keyClicks(config.splitSizesEdit, QStringLiteral("9"));
     QTest::keyClick(config.splitSizesEdit, Qt::Key_Escape);
     EXPECT_FALSE(config.isVisible());
-    EXPECT_EQ(Stored().splitSizes, "5");
+    EXPECT_EQ(Stored().SplitSizes, "5");
 }
 
 TEST_F(ConfigTest, EnterInTheSizeListPressesOK) {
@@ -251,7 +251,7 @@ TEST_F(ConfigTest, EnterInTheSizeListPressesOK) {
     QTest::keyClick(config.splitSizesEdit, Qt::Key_Return);
     EXPECT_FALSE(config.isVisible());
     EXPECT_EQ(Text(config.splitSizesEdit), "1420,663552,714752,2048");
-    EXPECT_EQ(Stored().splitSizes, "1420,663552,714752,2048");
+    EXPECT_EQ(Stored().SplitSizes, "1420,663552,714752,2048");
     EXPECT_EQ(Form()->SplitSizes().back(), "2048");
 }
 

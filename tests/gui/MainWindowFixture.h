@@ -132,7 +132,7 @@ class MainWindowFixture : public ::testing::Test {
         };
     }
 
-    void StoreSettings(const ConfigValues& values) { SaveConfigValues(*registry, values); }
+    void StoreSettings(const Settings& values) { SaveConfigValues(*registry, values); }
 
     // A file of size bytes in the temporary folder; sparse when big, real bytes otherwise.
     std::string MakeFile(const std::string& name, std::uint64_t size) {

@@ -411,7 +411,10 @@ TEST_F(AddFileTest, DestinationIsTheFilesOwnFolderUnlessADefaultIsSet) {
         EXPECT_EQ(Text(form.sourceFileEdit), movie);
     }
     MainForm form = Create();
-    settings = Settings{true, true, "/media/pieces", "/media/whole"};
+    settings = Settings{};
+    settings.SplitToFolder = settings.RestoreToFolder = true;
+    settings.SplitFolderName = "/media/pieces";
+    settings.RestoreFolderName = "/media/whole";
     form->OpenFile(MainWindow::Operation::Split, movie);
     EXPECT_EQ(Text(form.splitFolderEdit), "/media/pieces");
     EXPECT_EQ(form.actionButton->text(), QStringLiteral("&Split"));

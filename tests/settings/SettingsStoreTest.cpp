@@ -95,9 +95,9 @@ TEST_F(SettingsStoreTest, NamesCompareWithoutRegardToCase) {
     m_registry.Contents()
         .Create("SOFTWARE\\KESTRAVA\\FILE SPLITTER")
         ->Set("split sizes", {kRegSz, "1,2"});
-    ConfigValues values;
+    Settings values;
     LoadConfigValues(m_registry, values);
-    EXPECT_EQ(values.splitSizes, "1,2");
+    EXPECT_EQ(values.SplitSizes, "1,2");
     SaveConfigValues(m_registry, values);
     const HiveKey* key = m_registry.Contents().Find("software\\kestrava\\file splitter");
     ASSERT_NE(key, nullptr);
@@ -122,16 +122,16 @@ TEST_F(SettingsStoreTest, AFailingLoadKeepsWhatItReadAndReleasesTheStore) {
     EXPECT_EQ(settings.RestoreFolderName, "");
     EXPECT_FALSE(m_registry.InSession());
 
-    ConfigValues values;
+    Settings values;
     EXPECT_EQ(ErrorOf([&] { LoadConfigValues(m_registry, values); }),
               "Invalid data type for 'Split Folder Name'");
-    EXPECT_FALSE(values.restoreToFolder);  // read after the failing value: never reached
+    EXPECT_FALSE(values.RestoreToFolder);  // read after the failing value: never reached
     EXPECT_FALSE(m_registry.InSession());
 }
 
 TEST_F(SettingsStoreTest, ASaveWritesAllFiveInOrderAsStrings) {
     Put("Split To Folder", kRegDword, std::string("\x01\0\0\0", 4));
-    ConfigValues values;
+    Settings values;
     LoadConfigValues(m_registry, values);
     const int sessions = m_registry.Sessions();
     SaveConfigValues(m_registry, values);
@@ -157,14 +157,14 @@ TEST_F(SettingsStoreTest, RefusedChangesRaiseTheirTexts) {
     std::vector<std::string> sizes;
     LoadStartupSettings(m_registry, settings, sizes);
     EXPECT_EQ(sizes.size(), 3u);
-    EXPECT_EQ(ErrorOf([&] { SaveConfigValues(m_registry, ConfigValues{}); }),
+    EXPECT_EQ(ErrorOf([&] { SaveConfigValues(m_registry, Settings{}); }),
               "Failed to create key File Splitter");
     EXPECT_EQ(m_registry.Contents(), Hive());
 
     m_registry.RefuseChanges(false);
     PutText("Split Sizes", "5");
     m_registry.RefuseChanges(true);
-    EXPECT_EQ(ErrorOf([&] { SaveConfigValues(m_registry, ConfigValues{}); }),
+    EXPECT_EQ(ErrorOf([&] { SaveConfigValues(m_registry, Settings{}); }),
               "Failed to set data for 'Split To Folder'");
     EXPECT_EQ(Section().Values().size(), 1u);
     EXPECT_FALSE(m_registry.InSession());

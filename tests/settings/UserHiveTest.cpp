@@ -80,7 +80,7 @@ TEST_F(UserHiveTest, NoHiveGivesDefaultsAndCreatesNothing) {
     EXPECT_FALSE(settings.RestoreToFolder);
     EXPECT_EQ(settings.SplitFolderName, "");
     EXPECT_EQ(settings.RestoreFolderName, "");
-    ConfigValues values;
+    Settings values;
     LoadConfigValues(*m_registry, values);
     EXPECT_FALSE(Exists(m_configHome)) << "reading the settings created their folder";
 }
@@ -99,7 +99,7 @@ TEST_F(UserHiveTest, StoredFormsReadAsTheUserLeftThem) {
 
 TEST_F(UserHiveTest, ASaveWritesAllFiveAsStrings) {
     WriteHiveText("\"Split To Folder\"=dword:00000001\n\"Split Folder Name\"=\"/data/out\"\n");
-    ConfigValues values;
+    Settings values;
     LoadConfigValues(*m_registry, values);
     SaveConfigValues(*m_registry, values);
     struct stat st {};
@@ -157,10 +157,10 @@ TEST_F(UserHiveTest, ACutOffHiveReadsUpToTheCutAndAStrangerIsKeptAside) {
     EXPECT_EQ(ReadFile(m_hive + ".bad"),
               "\x7f"
               "ELF binary");
-    ConfigValues values;
+    Settings values;
     LoadConfigValues(*m_registry, values);
-    EXPECT_EQ(values.restoreFolderName, "/r2");
-    EXPECT_EQ(values.splitSizes, "300");
+    EXPECT_EQ(values.RestoreFolderName, "/r2");
+    EXPECT_EQ(values.SplitSizes, "300");
     m_registry->TakeNotices();
 }
 
@@ -169,7 +169,7 @@ TEST_F(UserHiveTest, AHiveThatCannotBeReadIsNeverWrittenOver) {
     ::mkdir(m_folder.c_str(), 0700);
     ::mkdir(m_hive.c_str(), 0700);  // a folder where the file belongs
     EXPECT_EQ(LoadStartup().SplitFolderName, "");
-    EXPECT_EQ(ErrorOf([this] { SaveConfigValues(*m_registry, ConfigValues{}); }),
+    EXPECT_EQ(ErrorOf([this] { SaveConfigValues(*m_registry, Settings{}); }),
               "Failed to create key File Splitter");
     struct stat st {};
     ASSERT_EQ(::stat(m_hive.c_str(), &st), 0);
@@ -181,7 +181,7 @@ TEST_F(UserHiveTest, APipeInTheHivesPlaceIsNeitherWaitedForNorWrittenOver) {
     ::mkdir(m_folder.c_str(), 0700);
     ASSERT_EQ(::mkfifo(m_hive.c_str(), 0600), 0);
     EXPECT_EQ(LoadStartup().SplitFolderName, "");
-    EXPECT_EQ(ErrorOf([this] { SaveConfigValues(*m_registry, ConfigValues{}); }),
+    EXPECT_EQ(ErrorOf([this] { SaveConfigValues(*m_registry, Settings{}); }),
               "Failed to create key File Splitter");
     struct stat st {};
     ASSERT_EQ(::stat(m_hive.c_str(), &st), 0);
@@ -266,18 +266,16 @@ TEST_F(UserHiveTest, ConcurrentSavesNeverMixOrCorrupt) {
     constexpr int kSaves = 200;
     const auto valuesOf = [](char who, int round) {
         const std::string tag = std::string(1, who) + std::to_string(round);
-        return ConfigValues{round % 2 == 0, round % 2 == 1, "/split/" + tag, "/restore/" + tag,
-                            tag};
+        return Settings{round % 2 == 0, round % 2 == 1, "/split/" + tag, "/restore/" + tag, tag};
     };
-    const auto isWhole = [&](const ConfigValues& v) {
-        if (v.splitSizes.size() < 2) return false;
-        const ConfigValues expected =
-            valuesOf(v.splitSizes[0], std::atoi(v.splitSizes.c_str() + 1));
-        return v.splitToFolder == expected.splitToFolder &&
-               v.restoreToFolder == expected.restoreToFolder &&
-               v.splitFolderName == expected.splitFolderName &&
-               v.restoreFolderName == expected.restoreFolderName &&
-               v.splitSizes == expected.splitSizes;
+    const auto isWhole = [&](const Settings& v) {
+        if (v.SplitSizes.size() < 2) return false;
+        const Settings expected = valuesOf(v.SplitSizes[0], std::atoi(v.SplitSizes.c_str() + 1));
+        return v.SplitToFolder == expected.SplitToFolder &&
+               v.RestoreToFolder == expected.RestoreToFolder &&
+               v.SplitFolderName == expected.SplitFolderName &&
+               v.RestoreFolderName == expected.RestoreFolderName &&
+               v.SplitSizes == expected.SplitSizes;
     };
     SaveConfigValues(*m_registry, valuesOf('A', 0));
 
@@ -314,18 +312,18 @@ TEST_F(UserHiveTest, ConcurrentSavesNeverMixOrCorrupt) {
         }
         const std::optional<Hive> raw = ParseHive(ReadFile(m_hive));
         ASSERT_TRUE(raw);
-        ConfigValues seen;
+        Settings seen;
         LoadConfigValues(*m_registry, seen);
-        ASSERT_TRUE(isWhole(seen)) << seen.splitSizes << " " << seen.splitFolderName;
+        ASSERT_TRUE(isWhole(seen)) << seen.SplitSizes << " " << seen.SplitFolderName;
         ++checks;
         if (running == 0) break;
     }
     for (const int status : statuses) {
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     }
-    ConfigValues last;
+    Settings last;
     LoadConfigValues(*m_registry, last);
-    EXPECT_TRUE(last.splitSizes == "A199" || last.splitSizes == "B199") << last.splitSizes;
+    EXPECT_TRUE(last.SplitSizes == "A199" || last.SplitSizes == "B199") << last.SplitSizes;
     EXPECT_TRUE(isWhole(last));
     EXPECT_GT(checks, 1);
     EXPECT_FALSE(Exists(m_hive + ".bad"));

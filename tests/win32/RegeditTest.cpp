@@ -47,8 +47,8 @@ std::string ImportedText(const wchar_t* name) {
 TEST(Regedit, ImportsAndExportsTheSettingsHiveUnchanged) {
     RegistrySnapshot keep;
     ::RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsSubKey);
-    const ConfigValues values{true, false, "/home/\u00e9 \u00fc \u65e5\u672c",
-                              "/data/\u0416\u0436\u0436 \"q\" \\x", "1420,716800"};
+    const Settings values{true, false, "/home/\u00e9 \u00fc \u65e5\u672c",
+                          "/data/\u0416\u0436\u0436 \"q\" \\x", "1420,716800"};
     MemoryRegistry saved;
     SaveConfigValues(saved, values);
     TempDir dir;
@@ -57,10 +57,10 @@ TEST(Regedit, ImportsAndExportsTheSettingsHiveUnchanged) {
     auto r = RunProgram(RegistryEditor(), {"/S", dir / "registry.reg"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(ImportedText(L"Split To Folder"), "1");
-    EXPECT_EQ(ImportedText(L"Split Folder Name"), values.splitFolderName);
+    EXPECT_EQ(ImportedText(L"Split Folder Name"), values.SplitFolderName);
     EXPECT_EQ(ImportedText(L"Restore To Folder"), "0");
-    EXPECT_EQ(ImportedText(L"Restore Folder Name"), values.restoreFolderName);
-    EXPECT_EQ(ImportedText(L"Split Sizes"), values.splitSizes);
+    EXPECT_EQ(ImportedText(L"Restore Folder Name"), values.RestoreFolderName);
+    EXPECT_EQ(ImportedText(L"Split Sizes"), values.SplitSizes);
 
     r = RunProgram(RegistryEditor(),
                    {"/E", dir / "export.reg", "HKEY_CURRENT_USER\\software\\Kestrava"});
@@ -69,13 +69,13 @@ TEST(Regedit, ImportsAndExportsTheSettingsHiveUnchanged) {
     ASSERT_TRUE(exported);
     MemoryRegistry read;
     read.Contents() = *exported;
-    ConfigValues back;
+    Settings back;
     LoadConfigValues(read, back);
-    EXPECT_EQ(back.splitToFolder, values.splitToFolder);
-    EXPECT_EQ(back.restoreToFolder, values.restoreToFolder);
-    EXPECT_EQ(back.splitFolderName, values.splitFolderName);
-    EXPECT_EQ(back.restoreFolderName, values.restoreFolderName);
-    EXPECT_EQ(back.splitSizes, values.splitSizes);
+    EXPECT_EQ(back.SplitToFolder, values.SplitToFolder);
+    EXPECT_EQ(back.RestoreToFolder, values.RestoreToFolder);
+    EXPECT_EQ(back.SplitFolderName, values.SplitFolderName);
+    EXPECT_EQ(back.RestoreFolderName, values.RestoreFolderName);
+    EXPECT_EQ(back.SplitSizes, values.SplitSizes);
 }
 
 }  // namespace

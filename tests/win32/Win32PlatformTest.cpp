@@ -192,12 +192,12 @@ TEST(Win32Registry, TheSettingsStoreWritesStringValues) {
     EXPECT_EQ(StoredSetting("Restore To Folder"),
               std::make_pair(DWORD{REG_SZ}, std::string("0\0", 2)));
     EXPECT_EQ(StoredSetting("Split Folder Name").second, std::string("C:\\Split\0", 9));
-    ConfigValues values;
+    Settings values;
     LoadConfigValues(*hive, values);
-    EXPECT_TRUE(values.splitToFolder);
-    EXPECT_FALSE(values.restoreToFolder);
-    EXPECT_EQ(values.restoreFolderName, "D:\\Restore");
-    EXPECT_EQ(values.splitSizes, "1,2");
+    EXPECT_TRUE(values.SplitToFolder);
+    EXPECT_FALSE(values.RestoreToFolder);
+    EXPECT_EQ(values.RestoreFolderName, "D:\\Restore");
+    EXPECT_EQ(values.SplitSizes, "1,2");
 }
 
 }  // namespace
