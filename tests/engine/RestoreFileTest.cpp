@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <atomic>
 #include <cctype>
 #include <chrono>
@@ -414,7 +415,7 @@ TEST(RestoreFile, APieceThatCannotBeReadOrAFullDestination) {
     h.files.failReadPath = dir / "r.s02";
     h.files.failReadAfter = 10;
     EXPECT_FALSE(h.Restore(descriptor, dir.Path(), {.deletePieces = true}));
-    EXPECT_EQ(h.message, "Stream read error: Input/output error!");
+    EXPECT_EQ(h.message, "Stream read error: " + SystemReason(EIO) + "!");
     EXPECT_FALSE(Exists(dir / "r.bin"));
     EXPECT_TRUE(Exists(dir / "r.s02"));
     EXPECT_EQ(h.files.openFiles, 0);
@@ -422,7 +423,7 @@ TEST(RestoreFile, APieceThatCannotBeReadOrAFullDestination) {
     EngineHarness full;
     full.files.failWritesAfter = 1500;
     EXPECT_FALSE(full.Restore(descriptor, dir.Path(), {.deletePieces = true}));
-    EXPECT_EQ(full.message, "Stream write error: No space left on device!");
+    EXPECT_EQ(full.message, "Stream write error: " + SystemReason(ENOSPC) + "!");
     EXPECT_TRUE(Exists(dir / "r.s01"));
     EXPECT_EQ(full.files.openFiles, 0);
     EXPECT_EQ(full.progress.shown, 0);
@@ -432,7 +433,7 @@ TEST(RestoreFile, APieceThatCannotBeReadOrAFullDestination) {
     EngineHarness locked;
     EXPECT_FALSE(locked.Restore(descriptor, dir / "missing"));
     EXPECT_EQ(locked.message,
-              "Cannot create file " + (dir / "missing/r.bin") + ": No such file or directory!");
+              "Cannot create file " + (dir / "missing/r.bin") + ": " + kNoFolderReason + "!");
 }
 
 // A .sha256 file is taken in every form sha256sum and shasum write, and must name each piece

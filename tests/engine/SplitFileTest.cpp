@@ -5,6 +5,7 @@
 #include <unistd.h>
 #endif
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 
@@ -138,8 +139,8 @@ TEST(SplitFile, AMissingFolderCannotBeCreatedInto) {
     EngineHarness h;
     h.files.freeSpace = [](const std::string&) { return std::int64_t{1} << 40; };
     EXPECT_FALSE(h.Split(dir / "Holiday.avi", dir / "Missing", 10));
-    EXPECT_EQ(h.message, "Cannot create file " + (dir / "Missing/Holiday.s01") +
-                             ": No such file or directory!");
+    EXPECT_EQ(h.message,
+              "Cannot create file " + (dir / "Missing/Holiday.s01") + ": " + kNoFolderReason + "!");
     EXPECT_EQ(h.progress.shown, 0);
     EXPECT_EQ(h.files.openFiles, 0);
 }
@@ -151,7 +152,7 @@ TEST(SplitFile, AFullDiskLeavesNoPieceOnTheMediumAtHand) {
     EngineHarness h;
     h.files.failWritesAfter = 2500;  // in piece 3
     EXPECT_FALSE(h.Split(dir / "data.bin", dir.Path(), 1000));
-    EXPECT_EQ(h.message, "Stream write error: No space left on device!");
+    EXPECT_EQ(h.message, "Stream write error: " + SystemReason(ENOSPC) + "!");
     EXPECT_EQ(Pieces(dir.Path(), "data").size(), 0u);
     EXPECT_FALSE(Exists(dir / ".data.olvo-lock"));
     EXPECT_FALSE(Exists(dir / "data.bin.split"));

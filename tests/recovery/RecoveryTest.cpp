@@ -80,8 +80,13 @@ struct PieceSet {
     }
 };
 
+// The outside judge is a program of this machine: a Windows build under wine cannot run it.
 bool HavePar2() {
+#ifdef _WIN32
+    return false;
+#else
     return test::Exists(kPar2);
+#endif
 }
 
 TEST(RecoveryFiles, LossesRepairedByUsAndByPar2Alike) {

@@ -35,4 +35,11 @@ void SetModifiedTime(const std::string& path, FileTime time);
 // Bytes whose values depend on their offset and on seed, so that misplaced bytes show.
 std::string PatternBytes(std::size_t size, std::uint32_t seed = 1);
 
+// How the system words the reason a file cannot be made in a folder that is not there.
+#ifdef _WIN32
+inline constexpr char kNoFolderReason[] = "Path not found";
+#else
+inline constexpr char kNoFolderReason[] = "No such file or directory";
+#endif
+
 }  // namespace olvo::test

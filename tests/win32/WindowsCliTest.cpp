@@ -30,7 +30,7 @@ TEST(WindowsCli, SplitsAndRestoresWithDriveLetterPaths) {
     EXPECT_TRUE(Exists(dir / "out\\f.s03"));
 
     // Relative paths and forward slashes, against the current folder.
-    r = Cli({"restore", "out/f.bin.split", "-d", "."}, dir.Path());
+    r = Cli({"restore", "out/f.bin.split", "-d", ".", "--overwrite"}, dir.Path());
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "Restored " + (dir / "f.bin") + "\n");
     EXPECT_EQ(ReadFile(dir / "f.bin"), bytes);
