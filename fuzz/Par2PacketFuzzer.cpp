@@ -23,7 +23,7 @@ class MemoryFile final : public olvo::InputFile {
         m_position += part;
         return part;
     }
-    olvo::FileTime LastWriteTime() override { return 0; }
+    olvo::FileStamp Stamp() override { return olvo::FileStamp{m_size, 0, 0}; }
     void Seek(std::uint64_t offset) override {
         FUZZ_CHECK(offset <= m_size);
         m_position = static_cast<std::size_t>(offset);

@@ -71,37 +71,18 @@ class SilentGui final : public GuiService {
 };
 
 // The system's files, with every write held to about 5 MB/s while slow is set: a USB 2 stick.
-class SlowFiles final : public FileSystem {
+class SlowFiles final : public FileSystemWrapper {
   public:
-    explicit SlowFiles(FileSystem& real) : m_real(real) {}
+    using FileSystemWrapper::FileSystemWrapper;
     bool slow = false;
 
-    std::optional<FileEntry> Find(const std::string& p) override { return m_real.Find(p); }
-    bool FileExists(const std::string& p) override { return m_real.FileExists(p); }
-    std::unique_ptr<InputFile> OpenRead(const std::string& p) override {
-        return m_real.OpenRead(p);
-    }
     std::unique_ptr<OutputFile> Create(const std::string& p) override {
-        return std::make_unique<SlowFile>(m_real.Create(p), slow);
+        return std::make_unique<SlowFile>(Target().Create(p), slow);
     }
     std::unique_ptr<OutputFile> CreateExclusive(const std::string& p) override {
-        return std::make_unique<SlowFile>(m_real.CreateExclusive(p), slow);
+        return std::make_unique<SlowFile>(Target().CreateExclusive(p), slow);
     }
-    bool Delete(const std::string& p) override { return m_real.Delete(p); }
-    std::int64_t FreeSpace(const std::string& f) override { return m_real.FreeSpace(f); }
-    std::optional<FileIdentity> Identity(const std::string& p) override {
-        return m_real.Identity(p);
-    }
-    void SyncVolume(const std::string& f) override { m_real.SyncVolume(f); }
-    void Rename(const std::string& from, const std::string& to) override {
-        m_real.Rename(from, to);
-    }
-    bool Occupied(const std::string& p) override { return m_real.Occupied(p); }
-    std::vector<std::string> List(const std::string& f) override { return m_real.List(f); }
-    std::size_t MaxNameLength(const std::string& f) override { return m_real.MaxNameLength(f); }
-    bool IsRemovable(const std::string& f) override { return m_real.IsRemovable(f); }
-    std::unique_ptr<FileLock> TryLock(const std::string& p) override { return m_real.TryLock(p); }
-    // Through the buffer, as the slow files have no descriptor for the kernel.
+    // The slow files have no descriptor for the kernel, so the copy goes through their Write.
 
   private:
     class SlowFile final : public OutputFile {
@@ -123,7 +104,6 @@ class SlowFiles final : public FileSystem {
         std::unique_ptr<OutputFile> m_file;
         const bool& m_slow;
     };
-    FileSystem& m_real;
 };
 
 template <class Widget>

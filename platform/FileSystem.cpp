@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <filesystem>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 namespace olvo {
@@ -54,8 +54,8 @@ void CopyPace::Took(std::uint64_t bytes) {
     m_step = std::clamp(static_cast<std::uint64_t>(bounded), m_smallest, m_largest);
 }
 
-std::uint64_t FileSystem::Copy(InputFile& from, OutputFile& to, std::uint64_t limit,
-                               const std::function<void(std::uint64_t)>& progress) {
+std::uint64_t BufferedCopy(InputFile& from, OutputFile& to, std::uint64_t limit,
+                           const std::function<void(std::uint64_t)>& progress) {
     // One buffer a step: 60 KiB take 12 ms at 5 MB/s, so progress comes often enough on any
     // medium a person would use; only the kernel's larger steps need pacing.
     std::vector<char> buffer(kCopyBufferSize);
@@ -82,46 +82,28 @@ std::uint64_t FileSystem::Copy(InputFile& from, OutputFile& to, std::uint64_t li
     return done;
 }
 
-// Portable defaults; the system's own file systems do better where they can.
-
 void OutputFile::Truncate(std::uint64_t) {
     ThrowSystemError(ENOSYS);
 }
 
-std::unique_ptr<OutputFile> FileSystem::CreateExclusive(const std::string& path) {
-    if (Occupied(path)) ThrowSystemError(EEXIST);
-    return Create(path);
+std::optional<FileEntry> FileSystem::Find(const std::string& path) {
+    auto info = Lookup(path);
+    if (!info || info->kind == FileKind::Link) return std::nullopt;
+    return FileEntry{info->size, std::move(info->storedName), info->kind == FileKind::Folder};
 }
 
-void FileSystem::Rename(const std::string& from, const std::string& to) {
-    std::error_code error;
-    std::filesystem::rename(std::filesystem::path(from), std::filesystem::path(to), error);
-    if (error) ThrowSystemError(error.value() ? error.value() : EIO);
+bool FileSystem::FileExists(const std::string& path) {
+    const auto info = Lookup(path);
+    return info && info->kind == FileKind::File;
+}
+
+std::optional<FileIdentity> FileSystem::Identity(const std::string& path) {
+    const auto info = Lookup(path);
+    return info ? info->identity : std::nullopt;
 }
 
 bool FileSystem::Occupied(const std::string& path) {
-    std::error_code error;
-    return !path.empty() &&
-           std::filesystem::symlink_status(std::filesystem::path(path), error).type() !=
-               std::filesystem::file_type::not_found &&
-           !error;
-}
-
-std::vector<std::string> FileSystem::List(const std::string& folder) {
-    std::vector<std::string> names;
-    std::error_code error;
-    for (std::filesystem::directory_iterator it(std::filesystem::path(folder), error), end;
-         !error && it != end; it.increment(error))
-        names.push_back(it->path().filename().string());
-    return names;
-}
-
-std::size_t FileSystem::MaxNameLength(const std::string&) {
-    return 255;
-}
-
-std::unique_ptr<FileLock> FileSystem::TryLock(const std::string&) {
-    return std::make_unique<FileLock>();
+    return Lookup(path).has_value();
 }
 
 }  // namespace olvo

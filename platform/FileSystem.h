@@ -1,6 +1,8 @@
 #pragma once
-// The engine's view of files and folders. The POSIX implementation serves real use; tests wrap it
-// to inject faults and to script free space. Every method that raises throws FileError.
+// The engine's view of files and folders. The POSIX and Win32 implementations serve real use;
+// tests wrap one in a FileSystemWrapper to inject faults and to script free space. The interface
+// itself touches nothing: a double that leaves a method out does not compile, rather than reach
+// the real disk. Every method that raises throws FileError.
 
 #include <cstddef>
 #include <cstdint>
@@ -70,6 +72,20 @@ struct FileIdentity {
     bool operator==(const FileIdentity&) const = default;
 };
 
+// What stands at a path. Link is a symbolic link that leads to nothing that can be reached (a
+// dangling link, a loop); a link that leads somewhere is what it leads to. Other is a pipe, a
+// device or a socket.
+enum class FileKind { File, Folder, Link, Other };
+
+// One look-up of a path: everything Find, FileExists, Identity and Occupied tell.
+struct FileInfo {
+    FileKind kind = FileKind::File;
+    std::uint64_t size = 0;  // of a File; 0 for anything else
+    std::string storedName;  // the name as it stands in its folder
+    // Which file the path leads to, when the system can tell (never for a Link).
+    std::optional<FileIdentity> identity;
+};
+
 // The size and last-write time of an open file, to the precision the file system keeps.
 struct FileStamp {
     std::uint64_t size = 0;
@@ -83,9 +99,8 @@ class InputFile {
     virtual ~InputFile() = default;
     // Reads up to size bytes; fewer only at the end of the file. Raises on a read failure.
     virtual std::size_t Read(void* buffer, std::size_t size) = 0;
-    virtual FileTime LastWriteTime() = 0;
     // Size and last-write time as they are now. Raises when the system cannot tell.
-    virtual FileStamp Stamp() { return FileStamp{0, LastWriteTime(), 0}; }
+    virtual FileStamp Stamp() = 0;
     // Moves the read position to offset bytes from the start.
     virtual void Seek(std::uint64_t offset) = 0;
     // The descriptor for kernel copies, or -1 when there is none.
@@ -128,10 +143,9 @@ class FileSystem {
   public:
     virtual ~FileSystem() = default;
 
-    // Directory search: nothing when no file or folder is found at path.
-    virtual std::optional<FileEntry> Find(const std::string& path) = 0;
-    // True when a regular file exists at path: not a folder, a pipe or a device.
-    virtual bool FileExists(const std::string& path) = 0;
+    // What stands at path, links followed (see FileKind); nothing when nothing does, or when
+    // path is empty.
+    virtual std::optional<FileInfo> Lookup(const std::string& path) = 0;
     // Opens a regular file for reading, shared with other readers and writers; anything else
     // is refused ("File access denied") rather than waited for.
     virtual std::unique_ptr<InputFile> OpenRead(const std::string& path) = 0;
@@ -142,44 +156,98 @@ class FileSystem {
     // Creates a file that did not exist; raises FileError with EEXIST when anything is at path.
     // The system's file systems lock it (flock, LockFileEx) for as long as it is open, so that
     // DeleteIfUnlocked tells a file being written from one a killed program left behind.
-    virtual std::unique_ptr<OutputFile> CreateExclusive(const std::string& path);
+    virtual std::unique_ptr<OutputFile> CreateExclusive(const std::string& path) = 0;
     // Deletes the regular file at path unless a process holds the lock CreateExclusive takes;
-    // true when it was deleted. Never raises; the default deletes nothing.
-    virtual bool DeleteIfUnlocked(const std::string& /*path*/) { return false; }
+    // true when it was deleted. Never raises.
+    virtual bool DeleteIfUnlocked(const std::string& path) = 0;
     // Gives the file at from the name to, in one step, replacing what is there (a symbolic link
     // at to is replaced, not followed). Both names lie in one folder. Raises on failure.
-    virtual void Rename(const std::string& from, const std::string& to);
+    virtual void Rename(const std::string& from, const std::string& to) = 0;
     // False when the file could not be deleted; never raises.
     virtual bool Delete(const std::string& path) = 0;
     // Bytes available to the user on the volume that holds folder, or -1 when that cannot be told
     // (an empty path, a volume that is gone).
     virtual std::int64_t FreeSpace(const std::string& folder) = 0;
-    // The identity of the file at path, when there is one.
-    virtual std::optional<FileIdentity> Identity(const std::string& path) = 0;
     // Puts everything written to the volume that holds folder on its medium. Raises on failure.
     virtual void SyncVolume(const std::string& folder) = 0;
-    // True when anything is at path, a symbolic link (even a broken one) included.
-    virtual bool Occupied(const std::string& path);
     // The names in folder (no "." or ".."); empty when it cannot be read.
-    virtual std::vector<std::string> List(const std::string& folder);
+    virtual std::vector<std::string> List(const std::string& folder) = 0;
     // The longest file name, in bytes, that folder can hold.
-    virtual std::size_t MaxNameLength(const std::string& folder);
+    virtual std::size_t MaxNameLength(const std::string& folder) = 0;
     // True when folder lies on a medium that can be taken out (a USB stick, a card, a disc).
-    virtual bool IsRemovable(const std::string& /*folder*/) { return false; }
+    virtual bool IsRemovable(const std::string& folder) = 0;
     // Takes the lock file at path without waiting: nothing when another process holds it. Raises
     // when the lock file cannot be made (a read-only medium). A symbolic link at path is never
     // followed: it makes way for the lock file.
-    virtual std::unique_ptr<FileLock> TryLock(const std::string& path);
-
+    virtual std::unique_ptr<FileLock> TryLock(const std::string& path) = 0;
     // Copies from the current position of from to to until limit bytes are copied or from ends,
     // calling progress with the number of bytes copied so far after each step, and returns that
-    // number. Raises CopyError when a read or a write fails. The default moves the data through a
-    // buffer of kCopyBufferSize bytes, a step of a few milliseconds on any medium; a kernel copy
-    // paces its larger steps with CopyPace. Either way progress is called at least about every
+    // number. Raises CopyError when a read or a write fails. Progress comes at least about every
     // CopyPace::kTargetMs, so that a caller that checks for Cancel there reacts within half a
-    // second on a slow stick as on a fast disk.
+    // second on a slow stick as on a fast disk: BufferedCopy does so by itself, a kernel copy
+    // paces its larger steps with CopyPace.
     virtual std::uint64_t Copy(InputFile& from, OutputFile& to, std::uint64_t limit,
-                               const std::function<void(std::uint64_t)>& progress);
+                               const std::function<void(std::uint64_t)>& progress) = 0;
+
+    // The questions Lookup answers, one look-up each.
+
+    // Directory search: nothing when no file or folder is found at path.
+    std::optional<FileEntry> Find(const std::string& path);
+    // True when a regular file exists at path: not a folder, a pipe or a device.
+    bool FileExists(const std::string& path);
+    // The identity of the file at path, when there is one.
+    std::optional<FileIdentity> Identity(const std::string& path);
+    // True when anything is at path, a symbolic link (even a broken one) included.
+    bool Occupied(const std::string& path);
+};
+
+// Forwards every call to another file system, which outlives it: a double derived from it
+// overrides only what it changes.
+class FileSystemWrapper : public FileSystem {
+  public:
+    explicit FileSystemWrapper(FileSystem& target) : m_target(target) {}
+    FileSystem& Target() const { return m_target; }
+
+    std::optional<FileInfo> Lookup(const std::string& path) override {
+        return m_target.Lookup(path);
+    }
+    std::unique_ptr<InputFile> OpenRead(const std::string& path) override {
+        return m_target.OpenRead(path);
+    }
+    std::unique_ptr<OutputFile> Create(const std::string& path) override {
+        return m_target.Create(path);
+    }
+    std::unique_ptr<OutputFile> CreateExclusive(const std::string& path) override {
+        return m_target.CreateExclusive(path);
+    }
+    bool DeleteIfUnlocked(const std::string& path) override {
+        return m_target.DeleteIfUnlocked(path);
+    }
+    void Rename(const std::string& from, const std::string& to) override {
+        m_target.Rename(from, to);
+    }
+    bool Delete(const std::string& path) override { return m_target.Delete(path); }
+    std::int64_t FreeSpace(const std::string& folder) override {
+        return m_target.FreeSpace(folder);
+    }
+    void SyncVolume(const std::string& folder) override { m_target.SyncVolume(folder); }
+    std::vector<std::string> List(const std::string& folder) override {
+        return m_target.List(folder);
+    }
+    std::size_t MaxNameLength(const std::string& folder) override {
+        return m_target.MaxNameLength(folder);
+    }
+    bool IsRemovable(const std::string& folder) override { return m_target.IsRemovable(folder); }
+    std::unique_ptr<FileLock> TryLock(const std::string& path) override {
+        return m_target.TryLock(path);
+    }
+    std::uint64_t Copy(InputFile& from, OutputFile& to, std::uint64_t limit,
+                       const std::function<void(std::uint64_t)>& progress) override {
+        return m_target.Copy(from, to, limit, progress);
+    }
+
+  private:
+    FileSystem& m_target;
 };
 
 // A failure inside Copy: which side failed decides the text the engine reports, and the system's
@@ -202,6 +270,11 @@ class CopyError : public std::runtime_error {
 };
 
 inline constexpr std::size_t kCopyBufferSize = 61440;
+
+// FileSystem::Copy through a buffer of kCopyBufferSize bytes, by from's Read and to's Write: a
+// step of a few milliseconds on any medium. Touches nothing but the two files.
+std::uint64_t BufferedCopy(InputFile& from, OutputFile& to, std::uint64_t limit,
+                           const std::function<void(std::uint64_t)>& progress);
 
 // The size of the next step of a copy, measured from the steps before it so that one step takes
 // about kTarget: a fixed size would be a few milliseconds on a fast disk and seconds on a USB 2

@@ -1,5 +1,5 @@
 // The file system seam over POSIX calls. Kernel copies (copy_file_range) where the kernel offers
-// them for the pair of files, the buffered copy of the base class otherwise.
+// them for the pair of files, BufferedCopy otherwise.
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -37,11 +37,6 @@ class PosixInputFile final : public InputFile {
             total += static_cast<std::size_t>(n);
         }
         return total;
-    }
-    FileTime LastWriteTime() override {
-        struct stat st {};
-        if (::fstat(m_fd.Get(), &st) != 0) ThrowSystemError(errno);
-        return st.st_mtim.tv_sec;
     }
     FileStamp Stamp() override {
         struct stat st {};
@@ -106,6 +101,13 @@ class PosixOutputFile final : public OutputFile {
   private:
     FileDescriptor m_fd;
 };
+
+// The last name of path, as it stands in its folder (the path names it that way on POSIX).
+std::string StoredName(std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
 
 // The nearest existing ancestor of a path (the path itself when it exists).
 std::string NearestExisting(std::string path) {
@@ -214,24 +216,23 @@ class PosixFileSystem final : public FileSystem {
   public:
     explicit PosixFileSystem(CopyMethod method) : m_method(method) {}
 
-    std::optional<FileEntry> Find(const std::string& path) override {
+    std::optional<FileInfo> Lookup(const std::string& path) override {
+        if (path.empty()) return std::nullopt;
         struct stat st {};
-        if (path.empty() || ::stat(path.c_str(), &st) != 0) return std::nullopt;
-        FileEntry entry;
-        entry.isFolder = S_ISDIR(st.st_mode);
-        entry.size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
-        std::string name = path;
-        while (name.size() > 1 && name.back() == '/') name.pop_back();
-        const auto slash = name.rfind('/');
-        entry.storedName = slash == std::string::npos ? name : name.substr(slash + 1);
-        return entry;
-    }
-
-    bool FileExists(const std::string& path) override {
-        struct stat st {};
-        // Only regular files: a pipe or a device named like a piece would never end or never
-        // start when read.
-        return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+        if (::stat(path.c_str(), &st) != 0) {
+            // A link that leads nowhere still holds its name.
+            if (::lstat(path.c_str(), &st) != 0) return std::nullopt;
+            return FileInfo{FileKind::Link, 0, StoredName(path), std::nullopt};
+        }
+        // Only regular files count as files: a pipe or a device named like a piece would never
+        // end or never start when read.
+        const FileKind kind = S_ISREG(st.st_mode)   ? FileKind::File
+                              : S_ISDIR(st.st_mode) ? FileKind::Folder
+                                                    : FileKind::Other;
+        return FileInfo{kind, kind == FileKind::File ? static_cast<std::uint64_t>(st.st_size) : 0,
+                        StoredName(path),
+                        FileIdentity{static_cast<std::uint64_t>(st.st_dev),
+                                     static_cast<std::uint64_t>(st.st_ino)}};
     }
 
     std::unique_ptr<InputFile> OpenRead(const std::string& path) override {
@@ -288,11 +289,6 @@ class PosixFileSystem final : public FileSystem {
 
     void Rename(const std::string& from, const std::string& to) override {
         if (::rename(from.c_str(), to.c_str()) != 0) ThrowSystemError(errno);
-    }
-
-    bool Occupied(const std::string& path) override {
-        struct stat st {};
-        return !path.empty() && ::lstat(path.c_str(), &st) == 0;
     }
 
     std::vector<std::string> List(const std::string& folder) override {
@@ -361,13 +357,6 @@ class PosixFileSystem final : public FileSystem {
                                                                  : static_cast<std::int64_t>(bytes);
     }
 
-    std::optional<FileIdentity> Identity(const std::string& path) override {
-        struct stat st {};
-        if (path.empty() || ::stat(path.c_str(), &st) != 0) return std::nullopt;
-        return FileIdentity{static_cast<std::uint64_t>(st.st_dev),
-                            static_cast<std::uint64_t>(st.st_ino)};
-    }
-
     void SyncVolume(const std::string& folder) override {
         const int fd = ::open(NearestExisting(folder).c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) ThrowSystemError(errno);
@@ -405,7 +394,7 @@ class PosixFileSystem final : public FileSystem {
             }
             if (done == limit) return done;
         }
-        return done + FileSystem::Copy(from, to, limit - done, [&](std::uint64_t step) {
+        return done + BufferedCopy(from, to, limit - done, [&](std::uint64_t step) {
                    if (progress) progress(done + step);
                });
     }

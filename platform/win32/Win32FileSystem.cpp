@@ -1,6 +1,6 @@
 // The file system seam over kernel32, with the ANSI calls: paths are text in the system code page.
 //
-// Copies go through the buffer of the base class; Windows has no kernel copy of a part of a file.
+// Copies go through BufferedCopy; Windows has no kernel copy of a part of a file.
 //
 // Putting written data on the medium: flushing a whole volume (FlushFileBuffers on \\.\X:) needs
 // administrator rights, which the program does not ask for. So this file system remembers the
@@ -53,12 +53,6 @@ class Win32InputFile final : public InputFile {
             total += got;
         }
         return total;
-    }
-    FileTime LastWriteTime() override {
-        FILETIME written{};
-        if (!::GetFileTime(m_handle.Get(), nullptr, nullptr, &written))
-            ThrowWin32Error(::GetLastError());
-        return FromWin32FileTime(written);
     }
     FileStamp Stamp() override {
         LARGE_INTEGER size{};
@@ -183,7 +177,7 @@ bool LockMarker(HANDLE handle) {
 
 class Win32FileSystem final : public FileSystem {
   public:
-    std::optional<FileEntry> Find(const std::string& path) override {
+    std::optional<FileInfo> Lookup(const std::string& path) override {
         // Wildcards would make the search match other names; no stored name can hold them.
         if (path.empty() || path.find_first_of("*?") != std::string::npos) return std::nullopt;
         std::string query = path;
@@ -193,28 +187,25 @@ class Win32FileSystem final : public FileSystem {
         QuietCriticalErrors quiet;
         WIN32_FIND_DATAA data{};
         const HANDLE search = ::FindFirstFileA(query.c_str(), &data);
+        FileInfo info;
         if (search == INVALID_HANDLE_VALUE) {
             // A drive root is no entry of any folder, yet it is a folder.
             const DWORD attributes = ::GetFileAttributesA(query.c_str());
-            if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-                return std::nullopt;
-            return FileEntry{0, query, true};
+            if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+            info.kind = attributes & FILE_ATTRIBUTE_DIRECTORY ? FileKind::Folder : FileKind::File;
+            info.storedName = query;
+        } else {
+            ::FindClose(search);
+            // A link is what its own entry says: the search does not follow it.
+            const bool folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            info.kind = folder ? FileKind::Folder : FileKind::File;
+            info.size =
+                folder ? 0
+                       : (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+            info.storedName = data.cFileName;
         }
-        ::FindClose(search);
-        FileEntry entry;
-        entry.isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        entry.size = entry.isFolder ? 0
-                                    : (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) |
-                                          data.nFileSizeLow;
-        entry.storedName = data.cFileName;
-        return entry;
-    }
-
-    bool FileExists(const std::string& path) override {
-        if (path.empty()) return false;
-        QuietCriticalErrors quiet;
-        const DWORD attributes = ::GetFileAttributesA(path.c_str());
-        return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+        info.identity = IdentityOf(path);
+        return info;
     }
 
     std::unique_ptr<InputFile> OpenRead(const std::string& path) override {
@@ -329,20 +320,6 @@ class Win32FileSystem final : public FileSystem {
         }
     }
 
-    std::optional<FileIdentity> Identity(const std::string& path) override {
-        if (path.empty()) return std::nullopt;
-        // No access asked for: the identity of a file that others hold open can still be read.
-        Handle handle(::CreateFileA(path.c_str(), 0,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-        if (!handle.IsValid()) return std::nullopt;
-        BY_HANDLE_FILE_INFORMATION info{};
-        if (!::GetFileInformationByHandle(handle.Get(), &info)) return std::nullopt;
-        return FileIdentity{
-            info.dwVolumeSerialNumber,
-            (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
-    }
-
     void SyncVolume(const std::string& folder) override {
         const bool knownDrive = !folder.empty() && IsDriveLetter(folder[0]);
         const char drive = knownDrive ? UpperDrive(folder[0]) : 0;
@@ -375,7 +352,32 @@ class Win32FileSystem final : public FileSystem {
         }
     }
 
+    std::size_t MaxNameLength(const std::string&) override {
+        // NTFS, FAT32 (long names) and exFAT all stop at 255.
+        return 255;
+    }
+
+    bool IsRemovable(const std::string&) override { return false; }
+
+    std::uint64_t Copy(InputFile& from, OutputFile& to, std::uint64_t limit,
+                       const std::function<void(std::uint64_t)>& progress) override {
+        return BufferedCopy(from, to, limit, progress);
+    }
+
   private:
+    static std::optional<FileIdentity> IdentityOf(const std::string& path) {
+        // No access asked for: the identity of a file that others hold open can still be read.
+        Handle handle(::CreateFileA(path.c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!handle.IsValid()) return std::nullopt;
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (!::GetFileInformationByHandle(handle.Get(), &info)) return std::nullopt;
+        return FileIdentity{
+            info.dwVolumeSerialNumber,
+            (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+    }
+
     static std::string FullPath(const std::string& path) {
         char buffer[MAX_PATH * 2];
         const DWORD n = ::GetFullPathNameA(path.c_str(), sizeof buffer, buffer, nullptr);

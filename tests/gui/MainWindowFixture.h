@@ -36,13 +36,9 @@ namespace olvo::test {
 class CountingFileSystem final : public FakeFileSystem {
   public:
     int lookups = 0;
-    std::optional<FileEntry> Find(const std::string& path) override {
+    std::optional<FileInfo> Lookup(const std::string& path) override {
         ++lookups;
-        return FakeFileSystem::Find(path);
-    }
-    bool FileExists(const std::string& path) override {
-        ++lookups;
-        return FakeFileSystem::FileExists(path);
+        return FakeFileSystem::Lookup(path);
     }
 };
 

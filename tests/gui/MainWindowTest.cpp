@@ -55,8 +55,6 @@ TEST_F(StartUpTest, TheWindowHasItsFixedClientAreaAndMenus) {
     EXPECT_EQ(form.configurationAction->icon().availableSizes().value(0), QSize(16, 16));
     EXPECT_TRUE(form.splitFolderEdit->isReadOnly());
     EXPECT_EQ(form.splitFolderEdit->focusPolicy() & Qt::TabFocus, 0);
-    EXPECT_EQ(form.splitSizeBox->lineEdit()->maxLength(), 7);
-    EXPECT_EQ(form.pieceCountEdit->maxLength(), 5);
 }
 
 TEST_F(StartUpTest, ASplitDescriptorGoesToTheRestoreTabWhateverTheCaseOfItsExtension) {

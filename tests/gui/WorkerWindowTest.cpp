@@ -18,16 +18,15 @@ namespace fs = std::filesystem;
 
 // The fake file system with every write held to 5 MB/s, as a USB 2 stick takes it. Its files
 // hand out no descriptors, so the copy goes through the buffer and its steps feel the pace.
-class SlowFileSystem final : public FakeFileSystem {
+class SlowFileSystem final : public FileSystemWrapper {
   public:
-    explicit SlowFileSystem(FakeFileSystem& inner)
-        : FakeFileSystem(static_cast<FileSystem&>(inner)) {}
+    using FileSystemWrapper::FileSystemWrapper;
     std::unique_ptr<OutputFile> Create(const std::string& path) override {
-        return std::make_unique<SlowFile>(FakeFileSystem::Create(path));
+        return std::make_unique<SlowFile>(Target().Create(path));
     }
     std::uint64_t Copy(InputFile& from, OutputFile& to, std::uint64_t limit,
                        const std::function<void(std::uint64_t)>& progress) override {
-        return FileSystem::Copy(from, to, limit, progress);
+        return BufferedCopy(from, to, limit, progress);
     }
 
   private:

@@ -80,6 +80,7 @@ TEST(PosixFileSystem, WhatEachKindOfThingAtAPathGives) {
         Make(row.kind, path, target);
         EXPECT_EQ(files->FileExists(path), row.fileExists);
         EXPECT_EQ(files->Occupied(path), row.occupied);
+        EXPECT_EQ(files->Identity(path).has_value(), row.found);
         const auto entry = files->Find(path);
         ASSERT_EQ(entry.has_value(), row.found);
         if (entry) {
@@ -150,7 +151,7 @@ class PipeInput final : public InputFile {
         }
         return total;
     }
-    FileTime LastWriteTime() override { return 0; }
+    FileStamp Stamp() override { return {}; }
     void Seek(std::uint64_t) override { ThrowSystemError(ESPIPE); }
     int Descriptor() const override { return m_fd; }
 

@@ -21,10 +21,6 @@ class FakeInput final : public InputFile {
         m_read += got;
         return got;
     }
-    FileTime LastWriteTime() override {
-        m_owner.CountCall();
-        return m_real->LastWriteTime();
-    }
     FileStamp Stamp() override {
         m_owner.CountCall();
         return m_real->Stamp();
@@ -109,7 +105,7 @@ std::optional<std::string> Contents(FileSystem& files, const std::string& path) 
 }  // namespace
 
 FakeFileSystem::FakeFileSystem(CopyMethod method)
-    : m_owned(MakeSystemFileSystem(method)), m_real(*m_owned) {}
+    : OwnedFileSystem{MakeSystemFileSystem(method)}, FileSystemWrapper(*owned) {}
 
 bool FakeFileSystem::Fails() {
     const int index = calls++;
@@ -120,19 +116,14 @@ void FakeFileSystem::CountCall() {
     if (Fails()) ThrowSystemError(failCallError);
 }
 
-std::optional<FileEntry> FakeFileSystem::Find(const std::string& path) {
+std::optional<FileInfo> FakeFileSystem::Lookup(const std::string& path) {
     if (Fails()) return std::nullopt;
-    return m_real.Find(path);
-}
-
-bool FakeFileSystem::FileExists(const std::string& path) {
-    if (Fails()) return false;
-    return m_real.FileExists(path);
+    return Target().Lookup(path);
 }
 
 std::unique_ptr<InputFile> FakeFileSystem::OpenRead(const std::string& path) {
     CountCall();
-    return std::make_unique<FakeInput>(*this, m_real.OpenRead(path), path == failReadPath,
+    return std::make_unique<FakeInput>(*this, Target().OpenRead(path), path == failReadPath,
                                        failReadAfter);
 }
 
@@ -140,7 +131,7 @@ std::unique_ptr<OutputFile> FakeFileSystem::Create(const std::string& path) {
     CountCall();
     if (refuseCreate.count(path)) ThrowSystemError(EACCES);
     created.push_back(path);
-    auto file = std::make_unique<FakeOutput>(*this, m_real.Create(path), path);
+    auto file = std::make_unique<FakeOutput>(*this, Target().Create(path), path);
     if (trackUnsynced) {
         std::lock_guard lock(m_syncedLock);
         m_synced[path].clear();
@@ -150,7 +141,7 @@ std::unique_ptr<OutputFile> FakeFileSystem::Create(const std::string& path) {
 
 bool FakeFileSystem::Delete(const std::string& path) {
     if (Fails() || refuseDelete.count(path)) return false;
-    if (!m_real.Delete(path)) return false;
+    if (!Target().Delete(path)) return false;
     std::lock_guard lock(m_syncedLock);
     m_synced.erase(path);
     return true;
@@ -159,19 +150,14 @@ bool FakeFileSystem::Delete(const std::string& path) {
 std::int64_t FakeFileSystem::FreeSpace(const std::string& folder) {
     if (Fails()) return -1;
     if (freeSpace) return folder.empty() ? -1 : freeSpace(folder);
-    return m_real.FreeSpace(folder);
-}
-
-std::optional<FileIdentity> FakeFileSystem::Identity(const std::string& path) {
-    if (Fails()) return std::nullopt;
-    return m_real.Identity(path);
+    return Target().FreeSpace(folder);
 }
 
 std::unique_ptr<OutputFile> FakeFileSystem::CreateExclusive(const std::string& path) {
     CountCall();
     if (refuseCreate.count(path)) ThrowSystemError(EACCES);
     created.push_back(path);
-    auto file = std::make_unique<FakeOutput>(*this, m_real.CreateExclusive(path), path);
+    auto file = std::make_unique<FakeOutput>(*this, Target().CreateExclusive(path), path);
     if (trackUnsynced) {
         std::lock_guard lock(m_syncedLock);
         m_synced[path].clear();
@@ -181,12 +167,12 @@ std::unique_ptr<OutputFile> FakeFileSystem::CreateExclusive(const std::string& p
 
 bool FakeFileSystem::DeleteIfUnlocked(const std::string& path) {
     if (Fails() || refuseDelete.count(path)) return false;
-    return m_real.DeleteIfUnlocked(path);
+    return Target().DeleteIfUnlocked(path);
 }
 
 void FakeFileSystem::Rename(const std::string& from, const std::string& to) {
     CountCall();
-    m_real.Rename(from, to);
+    Target().Rename(from, to);
     // The new name is kept (a journal keeps names); what the file holds is as synced as before.
     std::lock_guard lock(m_syncedLock);
     const auto tracked = m_synced.find(from);
@@ -198,19 +184,14 @@ void FakeFileSystem::Rename(const std::string& from, const std::string& to) {
     }
 }
 
-bool FakeFileSystem::Occupied(const std::string& path) {
-    if (Fails()) return false;
-    return m_real.Occupied(path);
-}
-
 std::vector<std::string> FakeFileSystem::List(const std::string& folder) {
     if (Fails()) return {};
-    return m_real.List(folder);
+    return Target().List(folder);
 }
 
 std::size_t FakeFileSystem::MaxNameLength(const std::string& folder) {
     if (Fails()) return 255;
-    return m_real.MaxNameLength(folder);
+    return Target().MaxNameLength(folder);
 }
 
 bool FakeFileSystem::IsRemovable(const std::string&) {
@@ -220,19 +201,19 @@ bool FakeFileSystem::IsRemovable(const std::string&) {
 
 std::unique_ptr<FileLock> FakeFileSystem::TryLock(const std::string& path) {
     CountCall();
-    return m_real.TryLock(path);
+    return Target().TryLock(path);
 }
 
 void FakeFileSystem::SyncVolume(const std::string& folder) {
     CountCall();
     ++syncCount;
-    m_real.SyncVolume(folder);
-    const auto volume = m_real.Identity(folder.empty() ? "." : folder);
+    Target().SyncVolume(folder);
+    const auto volume = Target().Identity(folder.empty() ? "." : folder);
     std::lock_guard lock(m_syncedLock);
     for (auto& [path, synced] : m_synced) {
-        const auto identity = m_real.Identity(path);
+        const auto identity = Target().Identity(path);
         if (!volume || !identity || identity->device != volume->device) continue;
-        if (auto now = Contents(m_real, path)) synced = std::move(*now);
+        if (auto now = Contents(Target(), path)) synced = std::move(*now);
     }
 }
 
@@ -240,14 +221,14 @@ void FakeFileSystem::Synced(const std::string& path) {
     std::lock_guard lock(m_syncedLock);
     const auto tracked = m_synced.find(path);
     if (tracked == m_synced.end()) return;
-    if (auto now = Contents(m_real, path)) tracked->second = std::move(*now);
+    if (auto now = Contents(Target(), path)) tracked->second = std::move(*now);
 }
 
 void FakeFileSystem::DropUnsynced() {
     std::lock_guard lock(m_syncedLock);
     for (const auto& [path, synced] : m_synced) {
-        if (!m_real.FileExists(path)) continue;
-        auto file = m_real.Create(path);
+        if (!Target().FileExists(path)) continue;
+        auto file = Target().Create(path);
         file->Write(synced.data(), synced.size());
         file->Flush();
     }
@@ -261,7 +242,7 @@ std::uint64_t FakeFileSystem::Copy(InputFile& from, OutputFile& to, std::uint64_
         const std::uint64_t counted = written - before;
         if (done > counted) written += done - counted;
     };
-    const std::uint64_t copied = m_real.Copy(from, to, limit, [&](std::uint64_t done) {
+    const std::uint64_t copied = Target().Copy(from, to, limit, [&](std::uint64_t done) {
         count(done);
         if (progress) progress(done);
     });

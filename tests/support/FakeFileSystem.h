@@ -4,6 +4,7 @@
 // ending.
 
 #include <atomic>
+#include <cerrno>
 #include <functional>
 #include <map>
 #include <memory>
@@ -18,20 +19,26 @@
 
 namespace olvo::test {
 
-class FakeFileSystem : public FileSystem {
+// Holds the system's file system that a FakeFileSystem made for itself; a base, so that it is
+// made before the wrapper that forwards to it.
+struct OwnedFileSystem {
+    std::unique_ptr<FileSystem> owned;
+};
+
+class FakeFileSystem : private OwnedFileSystem, public FileSystemWrapper {
   public:
     // Over this machine's files, copied as method says: by default in the kernel where both
     // files allow it, the path real use takes. The files hand out their descriptors unless a
     // fault below must see every byte (failReadPath, failWritesAfter).
     explicit FakeFileSystem(CopyMethod method = CopyMethod::KernelWherePossible);
     // Over real, which outlives this.
-    explicit FakeFileSystem(FileSystem& real) : m_real(real) {}
+    explicit FakeFileSystem(FileSystem& real) : FileSystemWrapper(real) {}
 
     // Free space: a fixed answer, or a function of the folder. Unset: the real volume's.
     std::function<std::int64_t(const std::string&)> freeSpace;
     // Writes fail with this error number once this many bytes were written in all (disk full).
     std::optional<std::uint64_t> failWritesAfter;
-    int writeError = 28;  // ENOSPC
+    int writeError = ENOSPC;
     // Reads of this path fail with EIO after this many bytes.
     std::string failReadPath;
     std::uint64_t failReadAfter = 0;
@@ -43,7 +50,7 @@ class FakeFileSystem : public FileSystem {
     std::optional<int> failCallFrom;
     // Only the call of this index fails.
     std::optional<int> failCallAt;
-    int failCallError = 5;  // EIO
+    int failCallError = EIO;
     // What IsRemovable answers.
     bool removable = false;
 
@@ -60,18 +67,15 @@ class FakeFileSystem : public FileSystem {
     // set goes back to what it held when it was last synced; one never synced is left empty.
     void DropUnsynced();
 
-    std::optional<FileEntry> Find(const std::string& path) override;
-    bool FileExists(const std::string& path) override;
+    std::optional<FileInfo> Lookup(const std::string& path) override;
     std::unique_ptr<InputFile> OpenRead(const std::string& path) override;
     std::unique_ptr<OutputFile> Create(const std::string& path) override;
     bool Delete(const std::string& path) override;
     std::int64_t FreeSpace(const std::string& folder) override;
-    std::optional<FileIdentity> Identity(const std::string& path) override;
     void SyncVolume(const std::string& folder) override;
     std::unique_ptr<OutputFile> CreateExclusive(const std::string& path) override;
     bool DeleteIfUnlocked(const std::string& path) override;
     void Rename(const std::string& from, const std::string& to) override;
-    bool Occupied(const std::string& path) override;
     std::vector<std::string> List(const std::string& folder) override;
     std::size_t MaxNameLength(const std::string& folder) override;
     bool IsRemovable(const std::string& folder) override;
@@ -91,8 +95,6 @@ class FakeFileSystem : public FileSystem {
     void Synced(const std::string& path);
 
   private:
-    std::unique_ptr<FileSystem> m_owned;
-    FileSystem& m_real;
     std::mutex m_syncedLock;
     std::map<std::string, std::string> m_synced;  // path: what it held when last synced
 };

@@ -93,7 +93,7 @@ void MakeFolder(const std::string& path) {
 }
 
 FileTime ModifiedTime(const std::string& path) {
-    return MakeSystemFileSystem()->OpenRead(path)->LastWriteTime();
+    return MakeSystemFileSystem()->OpenRead(path)->Stamp().seconds;
 }
 
 void SetModifiedTime(const std::string& path, FileTime time) {
