@@ -77,12 +77,12 @@ struct OperationResult {
     bool ok = false;
     // Why it failed, as the user is shown it; empty when ok.
     std::string message;
-    // Flaws of a result that stands, each without closing punctuation of its own or with it, as
-    // written below; shown after what was done.
+    // Flaws of a result that stands (a weak check, a piece not deleted), shown after what was
+    // done; given whether or not the operation succeeded.
     std::vector<std::string> warnings;
 };
 
-// What PieceState a piece of a checked set is in.
+// What VerifySet found of one piece.
 enum class PieceState : std::uint8_t { Whole, Missing, Damaged };
 
 // What VerifySet found: ok when the set is whole; message set only when the set could not be
