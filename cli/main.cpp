@@ -149,8 +149,8 @@ std::optional<std::string> OutputFolder(const Tool& tool, const std::string& fol
 }
 
 // Warnings about an operation that succeeded, one a line on stderr.
-void PrintWarnings(const EngineContext& context) {
-    for (const auto& warning : context.warnings) PrintMessage("warning: " + warning);
+void PrintWarnings(const OperationResult& result) {
+    for (const auto& warning : result.warnings) PrintMessage("warning: " + warning);
 }
 
 // Runs an engine operation that writes, with Ctrl-C caught, and prints its warnings. False,
@@ -159,12 +159,12 @@ template <typename Operation>
 bool RunOperation(const Tool& tool, bool quiet, Operation operation, int& failure) {
     CatchInterrupts();
     Session session(tool.files, quiet);
-    std::string message;
-    if (!operation(session.context, message)) {
-        failure = Failed(message + session.prompt.OverwriteHint());
+    const OperationResult result = operation(session.context);
+    if (!result.ok) {
+        failure = Failed(result.message + session.prompt.OverwriteHint());
         return false;
     }
-    PrintWarnings(session.context);
+    PrintWarnings(result);
     return true;
 }
 
@@ -206,8 +206,8 @@ int RunSplit(const Tool& tool, const std::string& sourceArg, const std::string& 
     // A script must never hang on another split's lock; a user ends the wait with Ctrl-C.
     SplitOptions splitOptions = options;
     if (!::isatty(STDIN_FILENO)) splitOptions.lockWait = kLockWaitWithoutTerminal;
-    const auto split = [&](EngineContext& context, std::string& message) {
-        return SplitFile(context, source, *folder, message, static_cast<std::uint32_t>(pieceSize),
+    const auto split = [&](EngineContext& context) {
+        return SplitFile(context, source, *folder, static_cast<std::uint32_t>(pieceSize),
                          splitOptions);
     };
     if (!RunOperation(tool, quiet, split, failure)) return failure;
@@ -226,8 +226,8 @@ int RunRestore(const Tool& tool, const std::string& descriptorArg, const std::st
     const auto folder = OutputFolder(tool, folderArg, descriptor, &Settings::RestoreToFolder,
                                      &Settings::RestoreFolderName, failure);
     if (!folder) return failure;
-    const auto restore = [&](EngineContext& context, std::string& message) {
-        return RestoreFile(context, descriptor, *folder, message, options);
+    const auto restore = [&](EngineContext& context) {
+        return RestoreFile(context, descriptor, *folder, options);
     };
     if (!RunOperation(tool, quiet, restore, failure)) return failure;
     const std::string restored = FileNamePart(WithoutDescriptorSuffix(descriptor), Extension::Keep);
@@ -242,16 +242,14 @@ int RunVerify(const Tool& tool, const std::string& descriptorArg, bool quiet) {
         return Failed(*problem);
     CatchInterrupts();
     Session session(tool.files, quiet);
-    std::string message;
-    std::vector<std::string> problems;
-    const bool whole = VerifySet(session.context, descriptor, problems, message);
-    PrintWarnings(session.context);
-    if (whole) {
+    const VerifyResult result = VerifySet(session.context, descriptor);
+    PrintWarnings(result);
+    if (result.ok) {
         std::printf("The split set is whole: %s\n", descriptor.c_str());
         return 0;
     }
-    for (const auto& problem : problems) std::printf("%s\n", problem.c_str());
-    if (!message.empty()) return Failed(message);
+    for (const auto& problem : result.problems) std::printf("%s\n", problem.c_str());
+    if (!result.message.empty()) return Failed(result.message);
     return kExitFailure;
 }
 

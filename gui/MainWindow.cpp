@@ -829,9 +829,10 @@ void MainWindow::StartSplit() {
     m_runner->Start(
         m_files,
         [=](EngineContext& context) {
-            outcome->succeeded =
-                SplitFile(context, source, folder, outcome->failure, *pieceSize, options);
-            outcome->warnings = context.warnings;
+            OperationResult result = SplitFile(context, source, folder, *pieceSize, options);
+            outcome->succeeded = result.ok;
+            outcome->failure = std::move(result.message);
+            outcome->warnings = std::move(result.warnings);
         },
         [this, outcome, started](std::exception_ptr error) {
             RunHandler(m_gui, [&] {
@@ -864,12 +865,14 @@ void MainWindow::StartRestore() {
     m_runner->Start(
         m_files,
         [=](EngineContext& context) {
-            outcome->succeeded =
-                RestoreFile(context, descriptor, folder, outcome->failure, options);
-            outcome->warnings = context.warnings;
+            OperationResult result = RestoreFile(context, descriptor, folder, options);
+            outcome->succeeded = result.ok;
+            outcome->failure = std::move(result.message);
+            outcome->warnings = std::move(result.warnings);
             if (outcome->succeeded || context.progress.CancelRequested()) return;
-            std::string unused;
-            VerifySet(context, descriptor, report->problems, unused, &report->states);
+            VerifyResult found = VerifySet(context, descriptor);
+            report->problems = std::move(found.problems);
+            report->states = std::move(found.states);
         },
         [=, this](std::exception_ptr error) {
             RunHandler(m_gui, [&] {
@@ -936,9 +939,12 @@ void MainWindow::OnVerify() {
     m_runner->Start(
         m_files,
         [=](EngineContext& context) {
-            report->whole =
-                VerifySet(context, descriptor, report->problems, report->failure, &report->states);
-            report->warnings = context.warnings;
+            VerifyResult found = VerifySet(context, descriptor);
+            report->whole = found.ok;
+            report->problems = std::move(found.problems);
+            report->states = std::move(found.states);
+            report->failure = std::move(found.message);
+            report->warnings = std::move(found.warnings);
         },
         [this, report](std::exception_ptr error) {
             RunHandler(m_gui, [&] {

@@ -5,7 +5,6 @@
 #include <chrono>
 #include <deque>
 #include <limits>
-#include <random>
 #include <thread>
 #include <vector>
 
@@ -14,6 +13,7 @@
 #include "core/engine/Format.h"
 #include "core/engine/PieceHasher.h"
 #include "core/engine/SplitSet.h"
+#include "core/engine/Unfinished.h"
 #include "platform/Clock.h"
 #include "platform/Text.h"
 
@@ -27,8 +27,6 @@ constexpr char kChecksumError[] =
     "Checksum error! The restored file may be corrupt. \r\r"
     "Ensure that you have all split pieces in the same folder and try again. You may need to "
     "resplit the original file.";
-constexpr char kUnfinished[] = ".unfinished-";
-constexpr std::size_t kRandomLength = 6;
 // What a small file takes on a medium at least: one allocation block.
 constexpr std::uint64_t kBlock = 4096;
 
@@ -36,7 +34,7 @@ std::unique_ptr<InputFile> OpenShared(FileSystem& files, const std::string& path
     try {
         return files.OpenRead(path);
     } catch (const FileError& error) {
-        throw EngineError(WithReason("Cannot open file " + path, error.Reason()));
+        throw EngineError(WithReason("Cannot open file " + path, error.Reason()), error.Code());
     }
 }
 
@@ -44,7 +42,7 @@ std::unique_ptr<OutputFile> CreateNew(FileSystem& files, const std::string& path
     try {
         return files.Create(path);
     } catch (const FileError& error) {
-        throw EngineError(WithReason("Cannot create file " + path, error.Reason()));
+        throw EngineError(WithReason("Cannot create file " + path, error.Reason()), error.Code());
     }
 }
 
@@ -76,17 +74,6 @@ std::string Grouped(std::uint64_t value) {
     return GroupThousands(value, CurrentThousandsSeparator());
 }
 
-// What the unfinished files for name in folder are called before their random end.
-std::string UnfinishedPrefix(FileSystem& files, const std::string& folder,
-                             const std::string& name) {
-    // The name must fit where the final one fits: a long name gives up its end.
-    const std::size_t limit = files.MaxNameLength(folder.empty() ? "." : folder);
-    const std::size_t room = limit > sizeof kUnfinished - 1 + kRandomLength
-                                 ? limit - (sizeof kUnfinished - 1) - kRandomLength
-                                 : 1;
-    return name.substr(0, std::min(name.size(), room)) + kUnfinished;
-}
-
 // A file being written under a name that says it is unfinished, in the folder of its final
 // name; removed unless it was given its final name. It is locked while open (CreateExclusive),
 // so that a leftover of a killed program can be told from one being written.
@@ -94,24 +81,11 @@ class UnfinishedFile {
   public:
     UnfinishedFile(FileSystem& files, const std::string& folder, const std::string& name)
         : m_files(files) {
-        const std::string prefix = UnfinishedPrefix(files, folder, name);
-        static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-        std::random_device seed;
-        std::mt19937 random(seed());
-        for (int attempt = 0;; ++attempt) {
-            std::string suffix;
-            for (std::size_t i = 0; i < kRandomLength; ++i)
-                suffix += kLetters[random() % (sizeof kLetters - 1)];
-            const std::string path = folder + prefix + suffix;
-            try {
-                m_file = files.CreateExclusive(path);
-                m_path = path;
-                return;
-            } catch (const FileError& error) {
-                if (error.Code() != EEXIST || attempt == 20)
-                    throw EngineError(
-                        WithReason("Cannot create file " + folder + name, error.Reason()));
-            }
+        try {
+            m_file = CreateUnfinished(files, folder, name, m_path);
+        } catch (const FileError& error) {
+            throw EngineError(WithReason("Cannot create file " + folder + name, error.Reason()),
+                              error.Code());
         }
     }
     UnfinishedFile(const UnfinishedFile&) = delete;
@@ -226,7 +200,7 @@ std::string ReadHashFile(FileSystem& files, const std::string& path, const std::
             content.resize(before + got);
         }
     } catch (const FileError& error) {
-        throw EngineError(name + " cannot be read whole: " + error.what());
+        throw EngineError(name + " cannot be read whole: " + error.what(), error.Code());
     }
     if (content.size() > kHashListLimit)
         throw EngineError(name + " is larger than 64 MiB, too large for a list of pieces");
@@ -279,16 +253,26 @@ bool IsDescriptorName(const std::string& path) {
     return ToLowerAscii(ExtensionPart(path)) == kDescriptorSuffix;
 }
 
-// The start of an operation on the set of descriptorPath: the message and the warnings emptied.
-// False, with the message, when descriptorPath is not a descriptor that is there.
-bool BeginOnSet(EngineContext& context, const std::string& descriptorPath, std::string& message) {
-    message.clear();
-    context.warnings.clear();
-    if (!IsDescriptorName(descriptorPath) || !context.files.FileExists(descriptorPath)) {
-        message = std::string(kNotASplitFile) + "!";
-        return false;
+// Whether descriptorPath names a descriptor that is there: nothing else is read as a set.
+bool IsDescriptorAt(FileSystem& files, const std::string& descriptorPath) {
+    return IsDescriptorName(descriptorPath) && files.FileExists(descriptorPath);
+}
+
+// Runs the steps of an operation. The failure that ends it, as the engine's one error: the
+// platform's errors of reading, writing and copying become one at this edge, with their text
+// and number. Anything else is no failure of the operation and passes.
+template <typename Steps>
+std::optional<EngineError> Attempt(Steps steps) {
+    try {
+        steps();
+        return std::nullopt;
+    } catch (const EngineError& error) {
+        return error;
+    } catch (const FileError& error) {
+        return EngineError(error.what(), error.Code());
+    } catch (const CopyError& error) {
+        return EngineError(error.what(), error.Code());
     }
-    return true;
 }
 
 // The text for a piece that failed its hash.
@@ -353,7 +337,7 @@ bool CheckPieceSpace(EngineContext& context, const std::string& destinationFolde
             "The split file being copied is too large for the destination drive.\r\r"
             "Insert new media to continue.");
         if (answer != PromptAnswer::Retry) {
-            message = "Operation aborted!";
+            message = Aborted().Message();
             return false;
         }
         if (mediaChanged) *mediaChanged = true;
@@ -364,11 +348,17 @@ bool CheckPieceSpace(EngineContext& context, const std::string& destinationFolde
 
 namespace {
 
-// A failure whose text is whole as it stands, closing punctuation and all.
-class WholeMessage final : public std::runtime_error {
-  public:
-    explicit WholeMessage(const std::string& text) : std::runtime_error(text) {}
-};
+// The descriptor at path, or nothing when it cannot be read or is not one: a file that is no
+// descriptor owns no set.
+std::optional<SplitDescriptor> TryReadDescriptor(FileSystem& files, const std::string& path) {
+    try {
+        const auto descriptor = ReadDescriptor(ReadSmallFile(files, path, 1 << 16));
+        if (IsValidDescriptor(descriptor)) return descriptor;
+    } catch (const FileError&) {
+    } catch (const EngineError&) {  // a number in it that does not convert
+    }
+    return std::nullopt;
+}
 
 // One split, as its phases share it.
 struct SplitJob {
@@ -404,15 +394,9 @@ struct SplitJob {
 // "NAME (SIZE bytes, DATE)" for the set of descriptor NAME.split in folder; NAME alone when the
 // descriptor cannot be read.
 std::string SetDescription(FileSystem& files, const std::string& folder, const std::string& name) {
-    try {
-        const auto descriptor =
-            ReadDescriptor(ReadSmallFile(files, folder + DescriptorName(name), 1 << 16));
-        if (IsValidDescriptor(descriptor))
-            return name + " (" + Grouped(descriptor.fileSize) + " bytes, " + descriptor.dateText +
-                   ")";
-    } catch (const std::exception&) {
-    }
-    return name;
+    const auto descriptor = TryReadDescriptor(files, folder + DescriptorName(name));
+    if (!descriptor) return name;
+    return name + " (" + Grouped(descriptor->fileSize) + " bytes, " + descriptor->dateText + ")";
 }
 
 // The set that owns the pieces in the way: the description of a descriptor NAME.EXT.split in
@@ -480,15 +464,10 @@ std::uint64_t MarkerCount(const SplitJob& job, const std::string& note) {
 // How many pieces an earlier set of this same file has in the folder, when there is one: its
 // descriptor, or its .sha256 file's comment line, gives the source's size and time.
 std::optional<std::uint64_t> OwnEarlierSet(const SplitJob& job) {
-    try {
-        const auto descriptor =
-            ReadDescriptor(ReadSmallFile(job.files, job.folder + job.descriptorName, 1 << 16));
-        if (IsValidDescriptor(descriptor))
-            return descriptor.fileSize == job.fileSize && descriptor.dateText == job.dateText
-                       ? std::optional<std::uint64_t>(descriptor.pieceCount)
-                       : std::nullopt;
-    } catch (const std::exception&) {
-    }
+    if (const auto descriptor = TryReadDescriptor(job.files, job.folder + job.descriptorName))
+        return descriptor->fileSize == job.fileSize && descriptor->dateText == job.dateText
+                   ? std::optional<std::uint64_t>(descriptor->pieceCount)
+                   : std::nullopt;
     try {
         const HashList list =
             ReadHashList(ReadSmallFile(job.files, job.folder + job.hashName, 16 << 20));
@@ -496,7 +475,7 @@ std::optional<std::uint64_t> OwnEarlierSet(const SplitJob& job) {
             list.modified->seconds == job.before->seconds &&
             list.modified->nanoseconds == job.before->nanoseconds)
             return list.pieces.size();
-    } catch (const std::exception&) {
+    } catch (const FileError&) {  // no list, or one that cannot be read: nothing of ours
     }
     return std::nullopt;
 }
@@ -504,13 +483,8 @@ std::optional<std::uint64_t> OwnEarlierSet(const SplitJob& job) {
 // The piece count of the descriptor under the split's descriptor name, whoever's it is; 0 for
 // none.
 std::uint64_t DescriptorCount(const SplitJob& job) {
-    try {
-        const auto descriptor =
-            ReadDescriptor(ReadSmallFile(job.files, job.folder + job.descriptorName, 1 << 16));
-        return IsValidDescriptor(descriptor) ? descriptor.pieceCount : 0;
-    } catch (const std::exception&) {
-        return 0;
-    }
+    const auto descriptor = TryReadDescriptor(job.files, job.folder + job.descriptorName);
+    return descriptor ? descriptor->pieceCount : 0;
 }
 
 // The text for the first file in the split's way that is not its own, or nothing.
@@ -573,23 +547,15 @@ std::uint64_t OnMedium(std::uint64_t bytes) {
     return (bytes + kBlock - 1) / kBlock * kBlock;
 }
 
-// Refuses a split that cannot be made before anything is opened: false with the message.
-bool PlanSplit(SplitJob& job, const std::string& destinationFolder, std::string& message) {
+// Refuses a split that cannot be made before anything is opened.
+void PlanSplit(SplitJob& job, const std::string& destinationFolder) {
     FileSystem& files = job.files;
     job.fileSize = SourceFileSize(files, job.sourcePath);
-    if (job.fileSize <= job.pieceSize) {
-        message = "File does not need splitting!";
-        return false;
-    }
-    if (job.pieceSize == 0 || job.pieceSize > kMaxPieceSize) {
-        message = "Invalid split size!";
-        return false;
-    }
+    if (job.fileSize <= job.pieceSize) throw EngineError("File does not need splitting");
+    if (job.pieceSize == 0 || job.pieceSize > kMaxPieceSize)
+        throw EngineError("Invalid split size");
     const std::uint64_t count = PieceCountFor(job.fileSize, job.pieceSize);
-    if (count > kMaxSplitCount) {
-        message = "Too many split files!";
-        return false;
-    }
+    if (count > kMaxSplitCount) throw EngineError("Too many split files");
     job.pieceCount = static_cast<std::uint32_t>(count);
     job.fileName = FileNamePart(job.sourcePath, Extension::Keep);
     job.baseName = FileNamePart(job.sourcePath, Extension::Drop);
@@ -608,12 +574,10 @@ bool PlanSplit(SplitJob& job, const std::string& destinationFolder, std::string&
             if (name->size() > longest.size()) longest = *name;
         }
         const std::size_t limit = files.MaxNameLength(job.folder);
-        if (longest.size() > limit) {
-            message = "The file name is too long for the destination folder: " + longest + " has " +
-                      std::to_string(longest.size()) + " bytes, at most " + std::to_string(limit) +
-                      " fit!";
-            return false;
-        }
+        if (longest.size() > limit)
+            throw EngineError("The file name is too long for the destination folder: " + longest +
+                              " has " + std::to_string(longest.size()) + " bytes, at most " +
+                              std::to_string(limit) + " fit");
     }
 
     // Writing a piece over the source would destroy it before it is read.
@@ -623,11 +587,7 @@ bool PlanSplit(SplitJob& job, const std::string& destinationFolder, std::string&
         overwrites = overwrites || SameFile(files, source, job.folder + *name);
     for (std::uint64_t k = 1; k <= job.pieceCount && !overwrites; ++k)
         overwrites = SameFile(files, source, job.PiecePath(k));
-    if (overwrites) {
-        message = "A split file would overwrite the source file!";
-        return false;
-    }
-    return true;
+    if (overwrites) throw EngineError("A split file would overwrite the source file");
 }
 
 void OpenSource(SplitJob& job, SplitDescriptor& descriptor) {
@@ -643,8 +603,8 @@ void OpenSource(SplitJob& job, SplitDescriptor& descriptor) {
     // caught by the stamp.
     try {
         descriptor.checksum = ChecksumOf(*job.input, job.fileSize);
-    } catch (const FileError&) {
-        throw EngineError("Stream read error");
+    } catch (const FileError& error) {
+        throw EngineError("Stream read error", error.Code());
     }
 }
 
@@ -681,7 +641,7 @@ void CopyPieces(SplitJob& job, const SplitDescriptor& descriptor, HashList& hash
         bool newMedium = false;
         if (!CheckPieceSpace(context, job.folder, bytes + (last ? smallFiles : 0), message,
                              &newMedium))
-            throw WholeMessage(message);
+            throw EngineError::Whole(message);
         if (newMedium) {
             job.firstOnMedium = k;
             ClaimMedium(job, k);
@@ -733,7 +693,7 @@ void ClearNote(SplitJob& job) {
     if (!job.lock) return;
     try {
         job.lock->SetNote({});
-    } catch (const std::exception&) {
+    } catch (const FileError&) {  // a medium taken out: the note stays there, harmless
     }
 }
 
@@ -759,55 +719,66 @@ std::string CleanUp(SplitJob& job) {
     return " Pieces 1 to " + std::to_string(before) + " stay on earlier media.";
 }
 
+// Whether the source is not as the split found it (or cannot be asked any more).
+bool SourceChanged(const SplitJob& job) {
+    try {
+        return job.input && job.before && !(job.input->Stamp() == *job.before);
+    } catch (const FileError&) {  // a source gone with its medium: the failure at hand says why
+        return false;
+    }
+}
+
 // The split's text for a failure: a source that shrank ends the copy early, one that grew or
 // was written to ends it late; either way the pieces hold no one state of the file.
-std::string FailureText(SplitJob& job, const std::exception& error) {
-    if (dynamic_cast<const WholeMessage*>(&error) != nullptr) return error.what();
-    try {
-        if (job.input && job.before && !(job.input->Stamp() == *job.before))
-            return "The file changed while it was being split!";
-    } catch (const std::exception&) {
-    }
-    return std::string(Trim(error.what())) + "!";
+std::string FailureText(const SplitJob& job, const EngineError& error) {
+    if (error.IsWhole()) return error.Message();
+    if (SourceChanged(job))
+        return EngineError("The file changed while it was being split").Message();
+    return EngineError(std::string(Trim(error.what())), error.Code()).Message();
+}
+
+// Writes the set: the source opened, the set name locked and the medium's names claimed, the
+// pieces copied and hashed, the small files written, the set flushed to the medium.
+void RunSplit(SplitJob& job) {
+    SplitDescriptor descriptor;
+    OpenSource(job, descriptor);
+    LockSetName(job);
+    ClaimMedium(job, 1);
+
+    HashList hashes;
+    std::vector<std::string> order;
+    CopyPieces(job, descriptor, hashes, order);
+    // The set must describe one state of the file: a file written to meanwhile gives pieces that
+    // match neither its old nor its new content.
+    if (!(job.input->Stamp() == *job.before))
+        throw EngineError("The file changed while it was being split");
+    job.input.reset();
+    WriteSmallFiles(job, descriptor, hashes, order);
+    // Success means the set is on the medium, ready to be carried away.
+    job.files.SyncVolume(job.folder);
+    ClearNote(job);
 }
 
 }  // namespace
 
-bool SplitFile(EngineContext& context, const std::string& sourcePath,
-               const std::string& destinationFolder, std::string& message, std::uint32_t pieceSize,
-               const SplitOptions& options) {
-    message.clear();
-    context.warnings.clear();
+OperationResult SplitFile(EngineContext& context, const std::string& sourcePath,
+                          const std::string& destinationFolder, std::uint32_t pieceSize,
+                          const SplitOptions& options) {
+    OperationResult result;
     SplitJob job(context, options);
     job.sourcePath = sourcePath;
     job.pieceSize = pieceSize;
-    if (!PlanSplit(job, destinationFolder, message)) return false;
-
-    ProgressWindow window(context.progress, "Splitting File...", job.pieceCount);
-    try {
-        SplitDescriptor descriptor;
-        OpenSource(job, descriptor);
-        LockSetName(job);
-        ClaimMedium(job, 1);
-
-        HashList hashes;
-        std::vector<std::string> order;
-        CopyPieces(job, descriptor, hashes, order);
-        // The set must describe one state of the file: a file written to meanwhile gives pieces
-        // that match neither its old nor its new content.
-        if (!(job.input->Stamp() == *job.before))
-            throw EngineError("The file changed while it was being split");
-        job.input.reset();
-        WriteSmallFiles(job, descriptor, hashes, order);
-        // Success means the set is on the medium, ready to be carried away.
-        context.files.SyncVolume(job.folder);
-        ClearNote(job);
-        return true;
-    } catch (const std::exception& error) {
-        message = FailureText(job, error);
-        message += CleanUp(job);
-        return false;
+    if (const auto refused = Attempt([&] { PlanSplit(job, destinationFolder); })) {
+        result.message = refused->Message();
+        return result;
     }
+    ProgressWindow window(context.progress, "Splitting File...", job.pieceCount);
+    if (const auto error = Attempt([&] { RunSplit(job); })) {
+        result.message = FailureText(job, *error) + CleanUp(job);
+        return result;
+    }
+    result.ok = true;
+    return result;
 }
 
 bool CheckRestoreSpace(EngineContext& context, const std::string& destinationFolder,
@@ -833,19 +804,19 @@ namespace {
 // The time to give the restored file, found before anything is written: the UTC time of the
 // .sha256 file, else the descriptor's local date text. Nothing, with a warning, when the date
 // text cannot be read here.
-std::optional<FileStamp> OriginalTime(EngineContext& context, const SetFiles& set) {
+std::optional<FileStamp> OriginalTime(const EngineContext& context, const SetFiles& set,
+                                      std::vector<std::string>& warnings) {
     if (set.hashes && set.hashes->modified) return set.hashes->modified;
     try {
         if (const auto time = FileTimeFromDateText(set.descriptor.dateText, context.dateFormat))
             return FileStamp{0, *time, 0};
-    } catch (const std::exception& error) {
-        context.warnings.push_back(std::string(error.what()) +
-                                   "! The file keeps the time of the restore.");
+    } catch (const EngineError& error) {  // a date text this system's conventions cannot read
+        warnings.push_back(error.Message() + " The file keeps the time of the restore.");
     }
     return std::nullopt;
 }
 
-void GiveTime(EngineContext& context, OutputFile& out, const FileStamp& time) {
+void GiveTime(OutputFile& out, const FileStamp& time, std::vector<std::string>& warnings) {
     if (out.SetExactTime(time.seconds, time.nanoseconds)) return;
     // A coarser step (two seconds on FAT) is what the medium can do; a year it cannot hold is
     // worth telling.
@@ -854,9 +825,10 @@ void GiveTime(EngineContext& context, OutputFile& out, const FileStamp& time) {
         return;
     }
     const auto text = IsoUtcText(time.seconds, time.nanoseconds);
-    context.warnings.push_back("The file system cannot hold the file's original time" +
-                               (text ? " (" + *text + ")" : std::string()) +
-                               "! The file keeps the time of the restore.");
+    warnings.push_back(EngineError("The file system cannot hold the file's original time" +
+                                   (text ? " (" + *text + ")" : std::string()))
+                           .Message() +
+                       " The file keeps the time of the restore.");
 }
 
 // The output's name, before anything is written: no file of the set (renaming over it would
@@ -904,7 +876,7 @@ void ConfirmReplace(EngineContext& context, const std::string& outputPath, bool 
 void RemoveStaleUnfinished(FileSystem& files, const std::string& folder, const std::string& name) {
     const std::string prefix = UnfinishedPrefix(files, folder, name);
     for (const auto& entry : files.List(folder.empty() ? "." : folder)) {
-        if (entry.size() == prefix.size() + kRandomLength && entry.rfind(prefix, 0) == 0)
+        if (entry.size() == prefix.size() + kUnfinishedRandomLength && entry.rfind(prefix, 0) == 0)
             files.DeleteIfUnlocked(folder + entry);
     }
 }
@@ -945,8 +917,9 @@ class PieceCopy {
             if (!m_removable) throw EngineError(wrong);
             CutBack(bad.start);
             const auto answer = m_context.prompt.AskRetryCancel(
-                "Restore",
-                wrong + "!\r\rPlease insert a source with a good copy of it. " + Where(bad.k));
+                "Restore", EngineError(wrong).Message() +
+                               "\r\rPlease insert a source with a good copy of it. " +
+                               Where(bad.k));
             if (answer != PromptAnswer::Retry) throw EngineError("Operation aborted");
             k = bad.k;
         }
@@ -1031,58 +1004,97 @@ class PieceCopy {
 
 // Deletes the set once the file is in place. Pieces on media no longer in the drive are not here
 // to delete; one that is here and stays (a read-only medium) is named.
-void DeleteSet(EngineContext& context, const SetFiles& set, const std::string& descriptorPath) {
+void DeleteSet(FileSystem& files, const SetFiles& set, const std::string& descriptorPath,
+               std::vector<std::string>& warnings) {
     std::vector<std::string> setFiles = {descriptorPath, set.batchPath, set.hashPath};
     for (std::uint64_t k = 1; k <= set.descriptor.pieceCount; ++k)
         setFiles.push_back(set.PiecePath(k));
     for (const auto& path : setFiles) {
-        if (!context.files.Delete(path) && context.files.Occupied(path))
-            context.warnings.push_back("Cannot delete file " + path + "!");
+        if (!files.Delete(path) && files.Occupied(path))
+            warnings.push_back(EngineError("Cannot delete file " + path).Message());
     }
 }
 
 }  // namespace
 
-bool RestoreFile(EngineContext& context, const std::string& descriptorPath,
-                 const std::string& destinationFolder, std::string& message,
-                 const RestoreOptions& options) {
-    if (!BeginOnSet(context, descriptorPath, message)) return false;
-    FileSystem& files = context.files;
-    ProgressWindow window(context.progress, "Restoring File...", 0);
-    try {
-        const std::string folder =
-            destinationFolder.empty() ? std::string() : WithTrailingDelimiter(destinationFolder);
-        const SetFiles set = ReadSet(files, descriptorPath);
-        if (!set.hashes) context.warnings.push_back(WeakCheckWarning(set));
-        const std::string outputFolder = folder.empty() ? std::string(1, kPathDelimiter) : folder;
-        const std::string outputPath = outputFolder + set.fileName;
-        context.progress.SetMaximum(set.descriptor.pieceCount);
+namespace {
 
-        if (!CheckRestoreSpace(context, folder, set.descriptor.fileSize, message)) return false;
-        CheckOutputName(files, set, descriptorPath, outputPath);
-        CheckPiecesAtHand(files, set);
-        ConfirmReplace(context, outputPath, options.overwrite);
-        const std::optional<FileStamp> time =
-            options.restoreTime ? OriginalTime(context, set) : std::nullopt;
+// One restore, as its steps share it.
+struct RestoreJob {
+    EngineContext& context;
+    FileSystem& files;
+    const RestoreOptions& options;
+    const std::string& descriptorPath;
+    std::string folder = {}, outputFolder = {}, outputPath = {};
+    SetFiles set = {};
+    std::optional<FileStamp> time = {};  // to give the output, found before anything is written
+    std::unique_ptr<UnfinishedFile> out = {};
+    OperationResult result = {};
+};
 
-        RemoveStaleUnfinished(files, outputFolder, set.fileName);
-        UnfinishedFile out(files, outputFolder, set.fileName);
-        PieceCopy(context, set, out).Run();
+// Everything that can be known before a byte is written: the set, the space, the output's name,
+// the pieces at hand, a file in the way, the time to give the file.
+void CheckRestore(RestoreJob& job, const std::string& destinationFolder) {
+    job.folder =
+        destinationFolder.empty() ? std::string() : WithTrailingDelimiter(destinationFolder);
+    job.set = ReadSet(job.files, job.descriptorPath);
+    if (!job.set.hashes) job.result.warnings.push_back(WeakCheckWarning(job.set));
+    job.outputFolder = job.folder.empty() ? std::string(1, kPathDelimiter) : job.folder;
+    job.outputPath = job.outputFolder + job.set.fileName;
+    job.context.progress.SetMaximum(job.set.descriptor.pieceCount);
 
-        // The checksum, and the deletion it allows, must see what is on the medium.
-        out.File().Flush();
-        if (FileChecksum(files, out.Path()) != set.descriptor.checksum) {
-            message = kChecksumError;
-            return false;
-        }
-        if (time) GiveTime(context, out.File(), *time);
-        out.Finish(outputPath);
-        if (options.deletePieces) DeleteSet(context, set, descriptorPath);
-        return true;
-    } catch (const std::exception& error) {
-        message = std::string(error.what()) + "!";
-        return false;
+    std::string noSpace;
+    if (!CheckRestoreSpace(job.context, job.folder, job.set.descriptor.fileSize, noSpace))
+        throw EngineError::Whole(noSpace);
+    CheckOutputName(job.files, job.set, job.descriptorPath, job.outputPath);
+    CheckPiecesAtHand(job.files, job.set);
+    ConfirmReplace(job.context, job.outputPath, job.options.overwrite);
+    if (job.options.restoreTime) job.time = OriginalTime(job.context, job.set, job.result.warnings);
+}
+
+// The pieces copied into an unfinished file and hashed on the way, then the whole file held
+// against the descriptor's checksum.
+void CopyAndHash(RestoreJob& job) {
+    RemoveStaleUnfinished(job.files, job.outputFolder, job.set.fileName);
+    job.out = std::make_unique<UnfinishedFile>(job.files, job.outputFolder, job.set.fileName);
+    PieceCopy(job.context, job.set, *job.out).Run();
+    // The checksum, and the deletion it allows, must see what is on the medium.
+    job.out->File().Flush();
+    if (FileChecksum(job.files, job.out->Path()) != job.set.descriptor.checksum)
+        throw EngineError::Whole(kChecksumError);
+}
+
+// The file given its time and its name; the set deleted when asked.
+void PutInPlace(RestoreJob& job) {
+    if (job.time) GiveTime(job.out->File(), *job.time, job.result.warnings);
+    job.out->Finish(job.outputPath);
+    if (job.options.deletePieces)
+        DeleteSet(job.files, job.set, job.descriptorPath, job.result.warnings);
+}
+
+}  // namespace
+
+OperationResult RestoreFile(EngineContext& context, const std::string& descriptorPath,
+                            const std::string& destinationFolder, const RestoreOptions& options) {
+    RestoreJob job{context, context.files, options, descriptorPath};
+    if (!IsDescriptorAt(context.files, descriptorPath)) {
+        job.result.message = EngineError(kNotASplitFile).Message();
+        return job.result;
     }
+    ProgressWindow window(context.progress, "Restoring File...", 0);
+    const auto error = Attempt([&] {
+        CheckRestore(job, destinationFolder);
+        CopyAndHash(job);
+        PutInPlace(job);
+    });
+    // An unfinished file goes before the window does, whatever ended the restore.
+    job.out.reset();
+    if (error) {
+        job.result.message = error->Message();
+        return job.result;
+    }
+    job.result.ok = true;
+    return job.result;
 }
 
 namespace {
@@ -1108,10 +1120,15 @@ struct VerifyWalk {
         windowBytes.insert(windowBytes.end(), part.begin(), part.end());
     }
 
+    PieceState Unreadable(const std::string& name, const std::string& why) {
+        problems.push_back(EngineError("Piece " + name + " cannot be read: " + why).Message());
+        return PieceState::Damaged;
+    }
+
     PieceState Check(std::uint64_t k) {
         const std::string name = set.PieceName(k);
         if (!files.FileExists(set.PiecePath(k))) {
-            problems.push_back("Piece " + name + " is missing!");
+            problems.push_back(EngineError("Piece " + name + " is missing").Message());
             return PieceState::Missing;
         }
         try {
@@ -1119,7 +1136,7 @@ struct VerifyWalk {
             const std::uint64_t size = piece->Stamp().size;
             const std::string wrong = sizes.Check(name, k, size);
             if (!wrong.empty()) {
-                problems.push_back(wrong + "!");
+                problems.push_back(EngineError(wrong).Message());
                 return PieceState::Damaged;
             }
             const std::uint64_t start = offset;
@@ -1128,49 +1145,60 @@ struct VerifyWalk {
                 const auto hashed = HashFile(*piece, size);
                 if (hashed.bytes < size) throw FileError("Stream read error", 0);
                 if (hashed.digest != *expected) {
-                    problems.push_back(DamagedText(set, k) + "!");
+                    problems.push_back(EngineError(DamagedText(set, k)).Message());
                     return PieceState::Damaged;
                 }
             }
             Gather(*piece, start, size);
             return PieceState::Whole;
-        } catch (const std::exception& error) {
-            problems.push_back("Piece " + name + " cannot be read: " + error.what() + "!");
-            return PieceState::Damaged;
+        } catch (const FileError& error) {  // an unreadable piece is a damaged one
+            return Unreadable(name, error.what());
+        } catch (const CopyError& error) {
+            return Unreadable(name, error.what());
         }
     }
 };
 
 }  // namespace
 
-bool VerifySet(EngineContext& context, const std::string& descriptorPath,
-               std::vector<std::string>& problems, std::string& message,
-               std::vector<PieceState>* states) {
-    problems.clear();
-    if (states) states->clear();
-    if (!BeginOnSet(context, descriptorPath, message)) return false;
-    ProgressWindow window(context.progress, "Verifying Split Set...", 0);
-    try {
-        const SetFiles set = ReadSet(context.files, descriptorPath);
-        if (!set.hashes) context.warnings.push_back(WeakCheckWarning(set));
-        context.progress.SetMaximum(set.descriptor.pieceCount);
-        if (states) states->assign(set.descriptor.pieceCount, PieceState::Whole);
-        VerifyWalk walk{context.files, set, problems};
-        for (std::uint64_t k = 1; k <= set.descriptor.pieceCount; ++k) {
-            StartPiece(context.progress, k);
-            const PieceState state = walk.Check(k);
-            if (states) (*states)[k - 1] = state;
-        }
-        // The descriptor's own checksum too: a list that matches pieces of another file does
-        // not make them this one.
-        if (problems.empty() && walk.windowBytes.size() == walk.window.length &&
-            SumWords(walk.windowBytes.data(), walk.windowBytes.size()) != set.descriptor.checksum)
-            problems.push_back("Checksum error! The pieces do not make the file that was split.");
-        return problems.empty();
-    } catch (const std::exception& error) {
-        message = std::string(error.what()) + "!";
-        return false;
+namespace {
+
+// The pieces walked in order, each checked, then the descriptor's own checksum: a list that
+// matches pieces of another file does not make them this one.
+void CheckPieces(EngineContext& context, const SetFiles& set, VerifyResult& result) {
+    context.progress.SetMaximum(set.descriptor.pieceCount);
+    result.states.assign(set.descriptor.pieceCount, PieceState::Whole);
+    VerifyWalk walk{context.files, set, result.problems};
+    for (std::uint64_t k = 1; k <= set.descriptor.pieceCount; ++k) {
+        StartPiece(context.progress, k);
+        result.states[k - 1] = walk.Check(k);
     }
+    if (result.problems.empty() && walk.windowBytes.size() == walk.window.length &&
+        SumWords(walk.windowBytes.data(), walk.windowBytes.size()) != set.descriptor.checksum)
+        result.problems.push_back(
+            "Checksum error! The pieces do not make the file that was split.");
+}
+
+}  // namespace
+
+VerifyResult VerifySet(EngineContext& context, const std::string& descriptorPath) {
+    VerifyResult result;
+    if (!IsDescriptorAt(context.files, descriptorPath)) {
+        result.message = EngineError(kNotASplitFile).Message();
+        return result;
+    }
+    ProgressWindow window(context.progress, "Verifying Split Set...", 0);
+    const auto error = Attempt([&] {
+        const SetFiles set = ReadSet(context.files, descriptorPath);
+        if (!set.hashes) result.warnings.push_back(WeakCheckWarning(set));
+        CheckPieces(context, set, result);
+    });
+    if (error) {
+        result.message = error->Message();
+        return result;
+    }
+    result.ok = result.problems.empty();
+    return result;
 }
 
 }  // namespace olvo

@@ -1,7 +1,8 @@
 #pragma once
-// Splitting a file into a split set, restoring it and checking it. The operations catch every
-// error and return false with the text in message; warnings about a result that stands (a piece
-// that could not be deleted, a time that could not be given back) are left in context.warnings.
+// Splitting a file into a split set, restoring it and checking it. Each operation returns what
+// it did: ok, or the failure's message whole (closing punctuation and all), and the warnings
+// about a result that stands (a piece that could not be deleted, a time that could not be given
+// back). A failure of the files or of the engine is caught and returned; nothing else is.
 //
 //  SplitFile ends with                  | left in the destination folder
 //  -------------------------------------+-----------------------------------------------------
@@ -69,8 +70,28 @@ struct EngineContext {
     Progress& progress;
     Prompt& prompt;
     DateTimeFormat dateFormat;
-    // What the last operation warned about; emptied when an operation starts.
-    std::vector<std::string> warnings = {};
+};
+
+// What an operation did.
+struct OperationResult {
+    bool ok = false;
+    // Why it failed, as the user is shown it; empty when ok.
+    std::string message;
+    // Flaws of a result that stands (a weak check, a piece not deleted), shown after what was
+    // done; given whether or not the operation succeeded.
+    std::vector<std::string> warnings;
+};
+
+// What VerifySet found of one piece.
+enum class PieceState : std::uint8_t { Whole, Missing, Damaged };
+
+// What VerifySet found: ok when the set is whole; message set only when the set could not be
+// checked at all.
+struct VerifyResult : OperationResult {
+    // One line per bad or missing piece.
+    std::vector<std::string> problems;
+    // One state per piece, piece k at index k - 1; empty when the set could not be checked.
+    std::vector<PieceState> states;
 };
 
 struct SplitOptions {
@@ -90,14 +111,14 @@ struct SplitOptions {
 std::uint32_t FileChecksum(FileSystem& files, const std::string& path);
 
 // Cuts sourcePath into pieces of pieceSize bytes in destinationFolder, then writes the .sha256
-// file, the batch file and the descriptor. Message is emptied, and set only on failure. A file in
+// file, the batch file and the descriptor. A file in
 // the way (see above) is asked about (Yes/No) unless options.overwrite; No fails with "The file
 // setup.bat would be overwritten!", or "The pieces of NAME (SIZE bytes, DATE) would be
 // overwritten!" for another set's. Two splits of one set name into one folder take turns: the
 // second says "waiting for another split of NAME into DIR..." through Progress::Notice.
-bool SplitFile(EngineContext& context, const std::string& sourcePath,
-               const std::string& destinationFolder, std::string& message, std::uint32_t pieceSize,
-               const SplitOptions& options = {});
+OperationResult SplitFile(EngineContext& context, const std::string& sourcePath,
+                          const std::string& destinationFolder, std::uint32_t pieceSize,
+                          const SplitOptions& options = {});
 
 // True once the destination volume has bytesNeeded bytes free, after as many "Insert new media"
 // prompts as it takes (mediaChanged, when given, is then set); false with message set on a
@@ -119,23 +140,14 @@ struct RestoreOptions {
 // Rebuilds the file of a split set from its descriptor into destinationFolder, with what options
 // ask for after it. A file already under the output's name is replaced only as
 // RestoreOptions::overwrite says.
-bool RestoreFile(EngineContext& context, const std::string& descriptorPath,
-                 const std::string& destinationFolder, std::string& message,
-                 const RestoreOptions& options);
-
-// What VerifySet found of each piece, piece k at index k - 1.
-enum class PieceState : std::uint8_t { Whole, Missing, Damaged };
+OperationResult RestoreFile(EngineContext& context, const std::string& descriptorPath,
+                            const std::string& destinationFolder, const RestoreOptions& options);
 
 // Checks a split set without writing anything: the descriptor, each piece present and of its
 // size, its SHA-256 when the set has a .sha256 file, and the descriptor's checksum; its memory
-// does not grow with the count, but for states. True when the set is whole; otherwise false,
-// with one line per bad or missing piece in problems, or message set when the set cannot be
-// checked at all ("Not a valid .split file!", a .sha256 file that does not cover the set). When
-// states is given, it is filled with one state per piece (empty when the set cannot be checked
-// at all).
-bool VerifySet(EngineContext& context, const std::string& descriptorPath,
-               std::vector<std::string>& problems, std::string& message,
-               std::vector<PieceState>* states = nullptr);
+// does not grow with the count, but for states. A set that cannot be checked at all ("Not a
+// valid .split file!", a .sha256 file that does not cover the set) has its message set.
+VerifyResult VerifySet(EngineContext& context, const std::string& descriptorPath);
 
 // True when the destination volume has bytesNeeded bytes free; never prompts.
 bool CheckRestoreSpace(EngineContext& context, const std::string& destinationFolder,

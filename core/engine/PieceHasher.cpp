@@ -83,7 +83,8 @@ void PieceHasher::Run() {
         std::exception_ptr error;
         try {
             result = Hash(*file, length, m_buffer, &m_stop);
-        } catch (...) {
+        } catch (const std::exception&) {  // the hashing thread's failure is the caller's
+
             error = std::current_exception();
         }
         lock.lock();
@@ -157,7 +158,8 @@ void WrittenHasher::Run() {
             m_error = nullptr;
             try {
                 m_file->Seek(m_position);
-            } catch (...) {
+            } catch (const std::exception&) {  // raised on the thread that waits for a hash
+
                 m_error = std::current_exception();
             }
             m_rewind.reset();
@@ -182,7 +184,8 @@ bool WrittenHasher::HashStep(std::unique_lock<std::mutex>& lock) {
         if (got < want) throw CopyError(CopyError::Side::Read, 0);
     } catch (const FileError& e) {
         error = std::make_exception_ptr(CopyError(CopyError::Side::Read, e.Code()));
-    } catch (...) {
+    } catch (const std::exception&) {  // raised on the thread that waits for a hash
+
         error = std::current_exception();
     }
     lock.lock();

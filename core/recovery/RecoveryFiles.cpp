@@ -1,13 +1,11 @@
 #include "core/recovery/RecoveryFiles.h"
 
-#include <cerrno>
-#include <random>
+#include <algorithm>
+
+#include "core/engine/Unfinished.h"
 
 namespace olvo {
 namespace {
-constexpr char kUnfinished[] = ".unfinished-";
-constexpr std::size_t kRandomLength = 6;
-
 std::string Padded(std::uint32_t value, std::size_t width) {
     std::string text = std::to_string(value);
     return std::string(width > text.size() ? width - text.size() : 0, '0') + text;
@@ -38,24 +36,10 @@ bool IsPlainName(const std::string& name) {
 UnfinishedOutput::UnfinishedOutput(FileSystem& files, const std::string& folder,
                                    const std::string& name)
     : m_files(files), m_final(folder + name) {
-    const std::size_t limit = files.MaxNameLength(folder.empty() ? "." : folder);
-    const std::size_t extra = sizeof kUnfinished - 1 + kRandomLength;
-    const std::string stem = name.substr(0, limit > extra ? limit - extra : 1);
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::random_device seed;
-    std::mt19937 random(seed());
-    for (int attempt = 0;; ++attempt) {
-        std::string suffix;
-        for (std::size_t i = 0; i < kRandomLength; ++i)
-            suffix += kLetters[random() % (sizeof kLetters - 1)];
-        m_path = folder + stem + kUnfinished + suffix;
-        try {
-            m_file = files.CreateExclusive(m_path);
-            return;
-        } catch (const FileError& error) {
-            if (error.Code() != EEXIST || attempt == 20)
-                throw RecoveryError("Cannot create file " + m_final + ": " + error.what());
-        }
+    try {
+        m_file = CreateUnfinished(files, folder, name, m_path);
+    } catch (const FileError& error) {
+        throw RecoveryError("Cannot create file " + m_final + ": " + error.what(), error.Code());
     }
 }
 
@@ -68,7 +52,7 @@ void UnfinishedOutput::Write(const void* data, std::size_t size) {
     try {
         m_file->Write(data, size);
     } catch (const FileError& error) {
-        throw RecoveryError("Cannot write file " + m_final + ": " + error.what());
+        throw RecoveryError("Cannot write file " + m_final + ": " + error.what(), error.Code());
     }
 }
 
@@ -78,7 +62,7 @@ void UnfinishedOutput::Finish() {
         m_file.reset();
         m_files.Rename(m_path, m_final);
     } catch (const FileError& error) {
-        throw RecoveryError("Cannot write file " + m_final + ": " + error.what());
+        throw RecoveryError("Cannot write file " + m_final + ": " + error.what(), error.Code());
     }
     m_done = true;
 }
@@ -94,7 +78,7 @@ void ReadExactly(InputFile& file, const std::string& path, std::uint64_t offset,
             done += got;
         }
     } catch (const FileError& error) {
-        throw RecoveryError("Cannot read file " + path + ": " + error.what());
+        throw RecoveryError("Cannot read file " + path + ": " + error.what(), error.Code());
     }
 }
 

@@ -5,21 +5,18 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "core/engine/EngineError.h"
 #include "core/recovery/Checksums.h"
 #include "platform/FileSystem.h"
 
 namespace olvo {
 
-// A failure of creating, checking or repairing, with the text the user is shown (the system's
-// reason included where there is one, no closing "!").
-class RecoveryError : public std::runtime_error {
-  public:
-    explicit RecoveryError(const std::string& text) : std::runtime_error(text) {}
-};
+// A failure of creating, checking or repairing is the engine's one error: the text the user is
+// shown (the system's reason included where there is one, no closing "!") and its number.
+using RecoveryError = EngineError;
 
 // Called with the bytes done so far and the bytes to do in all; false asks to stop, which ends
 // the operation with RecoveryError("Operation aborted") and nothing half-written left behind.

@@ -30,7 +30,8 @@ void WorkPool::Work() {
         lock.unlock();
         try {
             (*m_task)(index);
-        } catch (...) {
+        } catch (const std::exception&) {  // a task's failure is raised on the pool's caller
+
             lock.lock();
             if (!m_error) m_error = std::current_exception();
             m_next = m_count;

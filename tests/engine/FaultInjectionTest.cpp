@@ -149,9 +149,8 @@ TEST(FaultInjection, ARestoreKilledMidwayLeavesTheFileOfThatName) {
             NullProgress progress;
             CancelPrompt prompt;
             EngineContext context{*system, progress, prompt, DateTimeFormat(DateTimeConventions{})};
-            std::string message;
             for (;;)
-                RestoreFile(context, set / "big.bin.split", out.Path(), message,
+                RestoreFile(context, set / "big.bin.split", out.Path(),
                             {.restoreTime = true, .overwrite = true});
         }
         // Killed at once, or once the copy has begun (its unfinished file is there) and then a

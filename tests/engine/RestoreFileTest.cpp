@@ -150,11 +150,11 @@ TEST(RestoreFile, CancelLeavesTheFileOfThatNameAndTheSetAsTheyWere) {
         // Through the buffer: a kernel copy takes a piece in one step, with no point between.
         EngineHarness h(CopyMethod::Buffered);
         EngineContext context{h.files, progress, h.prompt, h.context.dateFormat};
-        std::string message;
-        EXPECT_FALSE(RestoreFile(context, descriptor, dir.Path(), message,
-                                 {.deletePieces = true, .restoreTime = true, .overwrite = true}))
-            << cancelAfter;
-        EXPECT_EQ(message, "Operation aborted!");
+        const auto result =
+            RestoreFile(context, descriptor, dir.Path(),
+                        {.deletePieces = true, .restoreTime = true, .overwrite = true});
+        EXPECT_FALSE(result.ok) << cancelAfter;
+        EXPECT_EQ(result.message, "Operation aborted!");
         if (atPrompt) {
             EXPECT_EQ(h.prompt.asked,
                       std::vector<std::string>{"Restore|Please insert source #2\r\rThe piece "
@@ -250,7 +250,7 @@ TEST(RestoreFile, ABadPieceIsNamedAndNothingIsDeleted) {
     EngineHarness readOnly;
     readOnly.files.refuseDelete.insert(dir / "f.s02");
     ASSERT_TRUE(readOnly.Restore(again, dir.Path(), {.deletePieces = true})) << readOnly.message;
-    EXPECT_EQ(readOnly.context.warnings,
+    EXPECT_EQ(readOnly.warnings,
               std::vector<std::string>{"Cannot delete file " + (dir / "f.s02") + "!"});
     EXPECT_TRUE(Exists(dir / "f.s02"));
     EXPECT_FALSE(Exists(dir / "f.s01"));
@@ -277,13 +277,13 @@ TEST(RestoreFile, GivesBackTheOriginalTimeWhenAsked) {
             << h.message;
         struct stat st {};
         ASSERT_EQ(::stat((dir / "out/t.bin").c_str(), &st), 0);
-        if (h.context.warnings.empty()) {
+        if (h.warnings.empty()) {
             EXPECT_EQ(st.st_mtim.tv_sec, c.seconds);
             EXPECT_EQ(st.st_mtim.tv_nsec, c.nanoseconds);
         } else {
-            EXPECT_EQ(h.context.warnings[0].rfind("The file system cannot hold the file's original "
-                                                  "time",
-                                                  0),
+            EXPECT_EQ(h.warnings[0].rfind("The file system cannot hold the file's original "
+                                          "time",
+                                          0),
                       0u);
         }
     }
@@ -311,7 +311,7 @@ TEST(RestoreFile, GivesBackTheOriginalTimeWhenAsked) {
     ASSERT_TRUE(
         h.Restore(dir / "t.bin.split", dir / "out", {.deletePieces = true, .restoreTime = true}))
         << h.message;
-    EXPECT_EQ(h.context.warnings,
+    EXPECT_EQ(h.warnings,
               (std::vector<std::string>{
                   "no t.bin.sha256: only the piece sizes and a 2,000-byte checksum were checked",
                   "'07.03.2025 14:05:32' is not a valid date and time! The file keeps the time of "
@@ -492,12 +492,10 @@ TEST(RestoreFile, TheSha256FileMustCoverTheSet) {
         EXPECT_EQ(MakeSystemFileSystem()->List(out.Path()).size(), c.message.empty() ? 1u : 0u)
             << c.what;
         EngineHarness verify;
-        std::vector<std::string> problems;
-        EXPECT_EQ(VerifySet(verify.context, descriptor, problems, verify.message),
-                  c.message.empty())
-            << c.what;
-        EXPECT_EQ(verify.message, c.message) << c.what;
-        EXPECT_TRUE(verify.context.warnings.empty()) << c.what;
+        const auto found = VerifySet(verify.context, descriptor);
+        EXPECT_EQ(found.ok, c.message.empty()) << c.what;
+        EXPECT_EQ(found.message, c.message) << c.what;
+        EXPECT_TRUE(found.warnings.empty()) << c.what;
     }
     // A list that cannot be read whole.
     ::unlink((dir / name).c_str());
@@ -610,10 +608,10 @@ TEST(VerifySet, NamesEveryBadOrMissingPieceAndWritesNothing) {
         if (c.spoil) c.spoil();
         const auto before = MakeSystemFileSystem()->List(dir.Path());
         EngineHarness h;
-        std::vector<std::string> problems;
-        EXPECT_EQ(VerifySet(h.context, descriptor, problems, h.message), c.problems.empty());
-        EXPECT_EQ(problems, c.problems);
-        EXPECT_EQ(h.message, "");
+        const auto found = VerifySet(h.context, descriptor);
+        EXPECT_EQ(found.ok, c.problems.empty());
+        EXPECT_EQ(found.problems, c.problems);
+        EXPECT_EQ(found.message, "");
         EXPECT_TRUE(h.files.created.empty());
         EXPECT_EQ(MakeSystemFileSystem()->List(dir.Path()), before);
     }
@@ -621,13 +619,14 @@ TEST(VerifySet, NamesEveryBadOrMissingPieceAndWritesNothing) {
     WriteFile(dir / "v.s04", ReadFile(dir / "v.s01"));
     WriteFile(dir / "v.s05", ReadFile(dir / "v.s01"));
     EngineHarness h;
-    std::vector<std::string> problems;
-    EXPECT_FALSE(VerifySet(h.context, descriptor, problems, h.message));
-    EXPECT_EQ(problems, std::vector<std::string>{"Checksum error! The pieces do not make the file "
-                                                 "that was split."});
+    const auto found = VerifySet(h.context, descriptor);
+    EXPECT_FALSE(found.ok);
+    EXPECT_EQ(found.problems, std::vector<std::string>{"Checksum error! The pieces do not make the "
+                                                       "file that was split."});
     WriteFile(dir / "v.bin.split", "");
-    EXPECT_FALSE(VerifySet(h.context, descriptor, problems, h.message));
-    EXPECT_EQ(h.message, "Not a valid .split file!");
+    const auto invalid = VerifySet(h.context, descriptor);
+    EXPECT_FALSE(invalid.ok);
+    EXPECT_EQ(invalid.message, "Not a valid .split file!");
 }
 
 }  // namespace

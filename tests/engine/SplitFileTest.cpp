@@ -342,8 +342,8 @@ TEST(SplitFile, SourcesAbove4GiBAreSplitWhole) {
     CancelPrompt prompt;
     const auto files = MakeSystemFileSystem();
     EngineContext context{*files, progress, prompt, DateTimeFormat(DateTimeConventions{})};
-    std::string message;
-    ASSERT_TRUE(SplitFile(context, source, dir.Path(), message, kMaxPieceSize)) << message;
+    const auto split = SplitFile(context, source, dir.Path(), kMaxPieceSize);
+    ASSERT_TRUE(split.ok) << split.message;
     const auto d = ReadDescriptor(ReadFile(dir / "big.img.split"));
     EXPECT_EQ(d.pieceCount, 3u);
     EXPECT_EQ(d.fileSize, size);
@@ -364,9 +364,9 @@ TEST(SplitFile, SourcesAbove4GiBAreSplitWhole) {
     // And back, with the full size checked.
     ::unlink(source.c_str());
     MakeFolder(dir / "out");
-    ASSERT_TRUE(
-        RestoreFile(context, dir / "big.img.split", dir / "out", message, {.deletePieces = true}))
-        << message;
+    const auto restore =
+        RestoreFile(context, dir / "big.img.split", dir / "out", {.deletePieces = true});
+    ASSERT_TRUE(restore.ok) << restore.message;
     ASSERT_EQ(::stat((dir / "out/big.img").c_str(), &st), 0);
     EXPECT_EQ(static_cast<std::uint64_t>(st.st_size), size);
     EXPECT_FALSE(Exists(dir / "big.s01"));

@@ -106,11 +106,9 @@ TEST(SplitSafety, PiecesInTheWay) {
         EngineContext context{h.files, h.progress, prompt, h.context.dateFormat};
         SplitOptions options;
         options.overwrite = c.overwrite;
-        std::string message;
-        const bool ok =
-            SplitFile(context, dir / c.second, dir.Path(), message, c.secondPiece, options);
-        EXPECT_EQ(ok, c.message.empty()) << c.what;
-        EXPECT_EQ(message, c.message == "other" ? otherSet : c.message) << c.what;
+        const auto split = SplitFile(context, dir / c.second, dir.Path(), c.secondPiece, options);
+        EXPECT_EQ(split.ok, c.message.empty()) << c.what;
+        EXPECT_EQ(split.message, c.message == "other" ? otherSet : c.message) << c.what;
         EXPECT_EQ(prompt.asked, c.answer ? 1 : 0) << c.what;  // asked only for another set
         std::vector<std::string> pieces;
         for (const auto& name : Names(dir))
@@ -118,7 +116,7 @@ TEST(SplitSafety, PiecesInTheWay) {
                 name != "movie.srt")
                 pieces.push_back(name);
         EXPECT_EQ(pieces, c.left) << c.what;
-        if (!ok) {
+        if (!split.ok) {
             auto now = Names(dir);
             now.erase(std::find(now.begin(), now.end(), c.second));
             EXPECT_EQ(now, before) << c.what;  // nothing written
@@ -180,7 +178,7 @@ void KilledSplit(const std::string& source, const std::string& folder, std::uint
         progress.at = killAt;
         EngineHarness h;
         EngineContext context{h.files, progress, h.prompt, h.context.dateFormat};
-        SplitFile(context, source, folder, h.message, pieceSize);
+        SplitFile(context, source, folder, pieceSize);
         ::_exit(0);
     }
     int status = 0;
@@ -311,9 +309,9 @@ TEST(SplitSafety, ASourceThatChangesMeanwhile) {
         };
         EngineHarness h;
         EngineContext context{h.files, progress, h.prompt, h.context.dateFormat};
-        std::string message;
-        EXPECT_FALSE(SplitFile(context, dir / "c.bin", dir.Path(), message, 8 << 20));
-        EXPECT_EQ(message, "The file changed while it was being split!") << grows;
+        const auto split = SplitFile(context, dir / "c.bin", dir.Path(), 8 << 20);
+        EXPECT_FALSE(split.ok);
+        EXPECT_EQ(split.message, "The file changed while it was being split!") << grows;
         EXPECT_EQ(Names(dir), std::vector<std::string>{"c.bin"}) << grows;
     }
 }

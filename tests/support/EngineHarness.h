@@ -23,13 +23,20 @@ struct EngineHarness {
     EngineContext context{files, progress, prompt, DateTimeFormat(DateTimeConventions{})};
 
     bool Split(const std::string& source, const std::string& folder, std::uint32_t pieceSize) {
-        return SplitFile(context, source, folder, message, pieceSize, splitOptions);
+        return Took(SplitFile(context, source, folder, pieceSize, splitOptions));
     }
     bool Restore(const std::string& descriptor, const std::string& folder,
                  const RestoreOptions& options = {}) {
-        return RestoreFile(context, descriptor, folder, message, options);
+        return Took(RestoreFile(context, descriptor, folder, options));
+    }
+    // The message and warnings of an operation's result, kept for the test to look at.
+    bool Took(const OperationResult& result) {
+        message = result.message;
+        warnings = result.warnings;
+        return result.ok;
     }
     std::string message;
+    std::vector<std::string> warnings;
     SplitOptions splitOptions;
 };
 
