@@ -84,8 +84,8 @@ std::optional<std::string> CheckInputFile(FileSystem& files, const std::string& 
     return std::nullopt;
 }
 
-std::optional<std::string> CheckDescriptor(FileSystem& files, const std::string& shown,
-                                           const std::string& path) {
+std::optional<std::string> CheckDescriptor(FileSystem& files, const std::string& command,
+                                           const std::string& shown, const std::string& path) {
     if (auto problem = CheckInputFile(files, shown, path)) return problem;
     const std::string name = FileNamePart(path, Extension::Keep);
     if (HasDescriptorSuffix(name)) return std::nullopt;
@@ -102,7 +102,7 @@ std::optional<std::string> CheckDescriptor(FileSystem& files, const std::string&
         kind = "a restore batch file";
     }
     if (descriptor)
-        return Quoted(shown) + " is " + kind + "; restore from " +
+        return Quoted(shown) + " is " + kind + "; " + command + " from " +
                Quoted(TypedFolder(shown) + *descriptor);
     return Quoted(shown) + " is not a split descriptor (.split)";
 }

@@ -15,10 +15,11 @@ namespace olvo::cli {
 std::optional<std::string> CheckInputFile(FileSystem& files, const std::string& shown,
                                           const std::string& path);
 
-// A split descriptor to restore: an input file whose name ends in ".split". For a piece or a
-// batch file of a set whose descriptor lies beside it, the message names that descriptor.
-std::optional<std::string> CheckDescriptor(FileSystem& files, const std::string& shown,
-                                           const std::string& path);
+// A split descriptor for command ("restore", "verify"): an input file whose name ends in
+// ".split". For a piece or a batch file of a set whose descriptor lies beside it, the message
+// names that descriptor: "'f.s01' is a piece; verify from 'f.bin.split'".
+std::optional<std::string> CheckDescriptor(FileSystem& files, const std::string& command,
+                                           const std::string& shown, const std::string& path);
 
 // A folder to write into: it exists, is a folder, and the system lets us create files in it.
 std::optional<std::string> CheckOutputFolder(FileSystem& files, const std::string& shown,

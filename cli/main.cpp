@@ -29,6 +29,7 @@
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
+#include "platform/Text.h"
 
 namespace olvo::cli {
 namespace {
@@ -220,7 +221,7 @@ int RunSplit(const Tool& tool, const std::string& sourceArg, const std::string& 
 int RunRestore(const Tool& tool, const std::string& descriptorArg, const std::string& folderArg,
                const RestoreOptions& options, bool quiet) {
     const std::string descriptor = Absolute(descriptorArg);
-    if (auto problem = CheckDescriptor(tool.files, descriptorArg, descriptor))
+    if (auto problem = CheckDescriptor(tool.files, "restore", descriptorArg, descriptor))
         return Failed(*problem);
     int failure = 0;
     const auto folder = OutputFolder(tool, folderArg, descriptor, &Settings::RestoreToFolder,
@@ -238,7 +239,7 @@ int RunRestore(const Tool& tool, const std::string& descriptorArg, const std::st
 // One line per bad or missing piece on stdout; exit 0 only for a whole set.
 int RunVerify(const Tool& tool, const std::string& descriptorArg, bool quiet) {
     const std::string descriptor = Absolute(descriptorArg);
-    if (auto problem = CheckDescriptor(tool.files, descriptorArg, descriptor))
+    if (auto problem = CheckDescriptor(tool.files, "verify", descriptorArg, descriptor))
         return Failed(*problem);
     CatchInterrupts();
     Session session(tool.files, quiet);
@@ -374,6 +375,31 @@ constexpr const char* kMainFooter =
 Exit status: 0 success; 1 the operation failed (the reason is on stderr); 2 usage error;
 130 (143) stopped by Ctrl-C (SIGINT) or SIGTERM, 129 by SIGHUP, 141 by SIGPIPE.)";
 
+// True when a and b differ by one letter: one changed, added or left out, or two side by side
+// swapped.
+bool OneLetterApart(const std::string& a, const std::string& b) {
+    if (a == b) return false;
+    const std::string& longer = a.size() >= b.size() ? a : b;
+    const std::string& shorter = a.size() >= b.size() ? b : a;
+    if (longer.size() - shorter.size() > 1) return false;
+    std::size_t i = 0;
+    while (i < shorter.size() && longer[i] == shorter[i]) ++i;
+    if (longer.size() != shorter.size())
+        return longer.compare(i + 1, std::string::npos, shorter, i) == 0;
+    if (longer.compare(i + 1, std::string::npos, shorter, i + 1) == 0) return true;
+    return i + 1 < longer.size() && longer[i] == shorter[i + 1] && longer[i + 1] == shorter[i] &&
+           longer.compare(i + 2, std::string::npos, shorter, i + 2) == 0;
+}
+
+// "; did you mean 'split'?" for a word one letter off a command, else nothing.
+std::string DidYouMean(const CLI::App& app, const std::string& word) {
+    for (const auto* sub : app.get_subcommands([](const CLI::App*) { return true; })) {
+        if (OneLetterApart(ToLowerAscii(word), sub->get_name()))
+            return "; did you mean '" + sub->get_name() + "'?";
+    }
+    return {};
+}
+
 // One line about what was wrong on the command line, in place of CLI11's own wording where
 // ours says more.
 std::string UsageText(const CLI::App& app, const CLI::ParseError& error,
@@ -384,7 +410,7 @@ std::string UsageText(const CLI::App& app, const CLI::ParseError& error,
     if (app.get_subcommands().empty()) {
         for (const auto& arg : args) {
             if (!arg.empty() && arg[0] != '-')
-                return "'" + arg + "' is not a command (" + commands + ")";
+                return "'" + arg + "' is not a command (" + commands + ")" + DidYouMean(app, arg);
             if (app.get_option_no_throw(arg.substr(0, arg.find('='))) == nullptr)
                 return "unknown option '" + arg + "'";
         }
@@ -457,8 +483,9 @@ void AddSplitCommand(CLI::App& app, CommandLine& line) {
         "-n,--count", line.count, "Number of pieces (1 to " + std::to_string(kMaxSplitCount) + ")");
     sizeOption->excludes(countOption);
     split->add_flag("-q,--quiet", line.splitQuiet, "No progress bar");
-    split->add_flag("--no-hash{false}", line.splitOptions.writeHashes,
-                    "Write no NAME.EXT.sha256 file of the pieces' SHA-256 sums");
+    split->add_flag_callback(
+        "--no-hash", [&line] { line.splitOptions.writeHashes = false; },
+        "Write no NAME.EXT.sha256 file of the pieces' SHA-256 sums");
     split->add_flag("--overwrite", line.splitOptions.overwrite,
                     "Replace files in the way: another split set's, or any other file under a "
                     "name the split writes");

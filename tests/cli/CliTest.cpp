@@ -110,8 +110,8 @@ TEST(Cli, VerifiedSetsAndSetsInTheWay) {
     // A file of the restored file's name is replaced only with --overwrite.
     r = Cli({"restore", "f.txt.split"}, dir.Path());
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "olvo-cli: " + (dir / "f.txt") +
-                         " already exists! Use --overwrite to replace it.\n");
+    EXPECT_EQ(r.err,
+              "olvo-cli: " + (dir / "f.txt") + " already exists! Use --overwrite to replace it.\n");
     r = Cli({"restore", "f.txt.split", "--overwrite"}, dir.Path());
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(ReadFile(dir / "f.txt"), PatternBytes(5000));
@@ -193,6 +193,7 @@ TEST(Cli, Messages) {
          1,
          "olvo-cli: './big.bin.bat' is a restore batch file; restore from './big.bin.split'\n"},
         {{"restore", "notes.txt"}, 1, "olvo-cli: 'notes.txt' is not a split descriptor (.split)\n"},
+        {{"verify", "big.s01"}, 1, "olvo-cli: 'big.s01' is a piece; verify from 'big.bin.split'\n"},
         {{"restore", "nosuch.split"},
          1,
          "olvo-cli: cannot open 'nosuch.split': No such file or directory\n"},
@@ -219,16 +220,25 @@ TEST(Cli, Messages) {
     }
     EXPECT_EQ(ReadFile(dir / "big.bin"), bytes);
 
-    // The list of commands grows; the shape of the message does not.
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"splt", "x"}, std::vector<std::string>{}}) {
-        const auto r = Cli(args);
+    // The list of commands grows; the shape of the message does not. A word one letter off a
+    // command (changed, added, left out, two swapped) is asked about; another is not.
+    const struct {
+        std::vector<std::string> args;
+        std::string first, last;
+    } wrongCommands[] = {
+        {{"splt", "x"},
+         "olvo-cli: 'splt' is not a command (split, restore, ",
+         "; did you mean 'split'?"},
+        {{"verfiy", "x"}, "olvo-cli: 'verfiy' is not a command (", "; did you mean 'verify'?"},
+        {{"restores", "x"}, "olvo-cli: 'restores' is not a command (", "; did you mean 'restore'?"},
+        {{"spl", "x"}, "olvo-cli: 'spl' is not a command (", ")"},
+        {{}, "olvo-cli: a command is needed (split, restore, ", ")"},
+    };
+    for (const auto& c : wrongCommands) {
+        const auto r = Cli(c.args);
         EXPECT_EQ(r.exitCode, 2);
-        const std::string first = args.empty()
-                                      ? "olvo-cli: a command is needed (split, restore, "
-                                      : "olvo-cli: 'splt' is not a command (split, restore, ";
-        EXPECT_EQ(r.err.rfind(first, 0), 0u) << r.err;
-        EXPECT_EQ(r.err.substr(r.err.find(")\n")), ")\n" + tryHelp) << r.err;
+        EXPECT_EQ(r.err.rfind(c.first, 0), 0u) << r.err;
+        EXPECT_EQ(r.err.substr(r.err.find(c.last + "\n")), c.last + "\n" + tryHelp) << r.err;
     }
 
     // A message of several lines, here with two carriage returns in the engine's text: each
