@@ -35,11 +35,16 @@ void SetModifiedTime(const std::string& path, FileTime time);
 // Bytes whose values depend on their offset and on seed, so that misplaced bytes show.
 std::string PatternBytes(std::size_t size, std::uint32_t seed = 1);
 
-// How the system words the reason a file cannot be made in a folder that is not there.
+// How the system words the reason for a file that is not there, a file made in a folder that is
+// not there, and a path that leads through a file (wine's words on Windows).
 #ifdef _WIN32
+inline constexpr char kNoFileReason[] = "File not found";
 inline constexpr char kNoFolderReason[] = "Path not found";
+inline constexpr char kThroughAFileReason[] = "Path not found";
 #else
+inline constexpr char kNoFileReason[] = "No such file or directory";
 inline constexpr char kNoFolderReason[] = "No such file or directory";
+inline constexpr char kThroughAFileReason[] = "Not a directory";
 #endif
 
 }  // namespace olvo::test
