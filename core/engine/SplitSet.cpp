@@ -118,41 +118,6 @@ enum class BatchNames {
     None,      // a name no Windows file can have: the batch file only says so
 };
 
-bool IsValidUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        std::size_t length = 0;
-        std::uint32_t point = 0;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            length = 2;
-            point = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            length = 3;
-            point = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            length = 4;
-            point = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + length > text.size()) return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            point = point << 6 | (next & 0x3F);
-        }
-        static constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (point < kSmallest[length] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF))
-            return false;
-        i += length;
-    }
-    return true;
-}
-
 BatchNames NamesFor(const std::string& fileName, const std::string& baseName) {
     bool ascii = true;
     for (const std::string* name : {&fileName, &baseName}) {
@@ -168,10 +133,8 @@ BatchNames NamesFor(const std::string& fileName, const std::string& baseName) {
     if (fileName.empty() || fileName.back() == '.' || fileName.back() == ' ')
         return BatchNames::None;
     if (ascii) return BatchNames::Literal;
-#ifndef _WIN32
-    // Names are Unicode on Windows; bytes that are not UTF-8 have no letter to stand for there.
-    if (!IsValidUtf8(fileName)) return BatchNames::None;
-#endif
+    // Names are Unicode on Windows; a name with no letters to stand for there cannot be made.
+    if (!NameConvertsToUnicode(fileName)) return BatchNames::None;
     return BatchNames::SelfName;
 }
 
