@@ -42,7 +42,7 @@ void RunHandler(GuiService& gui, Handler&& handler) noexcept {
         handler();
     } catch (const std::exception& error) {
         ReportError(gui, error);
-    } catch (...) {
+    } catch (...) {  // nothing may cross Qt's event delivery, whatever raised it
         ReportError(gui, std::runtime_error("Unknown error"));
     }
 }

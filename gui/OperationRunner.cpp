@@ -91,7 +91,7 @@ bool OperationRunner::Start(FileSystem& files, Work work, Done done) {
         std::exception_ptr error;
         try {
             work(context);
-        } catch (...) {
+        } catch (...) {  // whatever ends the work is the window thread's to report
             error = std::current_exception();
         }
         Post([this, done, error] { Finish(done, error); });

@@ -11,6 +11,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace olvo {
@@ -28,6 +29,10 @@ inline constexpr char kPathDelimiter = '/';
 // The system's own words for an error number of this platform (an errno value on POSIX, a
 // system error code on Windows): "No space left on device".
 std::string SystemReason(int code);
+
+// Whether a file name of this platform stands for Unicode letters: on POSIX, where a name is
+// bytes, when they are UTF-8; on Windows, whose names are the system code page's text, always.
+bool NameConvertsToUnicode(std::string_view name);
 
 // text, then ": " and reason when there is one.
 inline std::string WithReason(const std::string& text, const std::string& reason) {

@@ -47,6 +47,120 @@ bool ReadNumbers(const std::string& text, char separator, std::vector<int>& numb
     }
 }
 
+// The date's fields and the separator that parted them. Besides the locale's own separator, '/'
+// is read, the one a locale whose own is not ASCII writes.
+bool ReadDateFields(const std::string& datePart, const DateTimeConventions& conventions,
+                    std::vector<int>& fields, char& separator) {
+    separator = conventions.dateSeparator;
+    if (ReadNumbers(datePart, separator, fields)) return true;
+    separator = '/';
+    return ReadNumbers(datePart, separator, fields);
+}
+
+// Day, month and (of three fields) year in the given order; two fields are a day and a month.
+void AssignDateFields(DateTimeConventions::Order order, const std::vector<int>& fields,
+                      LocalDateTime& result) {
+    switch (order) {
+        case DateTimeConventions::Order::DayMonthYear:
+            result.day = fields[0];
+            result.month = fields[1];
+            if (fields.size() == 3) result.year = fields[2];
+            break;
+        case DateTimeConventions::Order::MonthDayYear:
+            result.month = fields[0];
+            result.day = fields[1];
+            if (fields.size() == 3) result.year = fields[2];
+            break;
+        case DateTimeConventions::Order::YearMonthDay:
+            if (fields.size() == 3) {
+                result.year = fields[0];
+                result.month = fields[1];
+                result.day = fields[2];
+            } else {
+                result.month = fields[0];
+                result.day = fields[1];
+            }
+            break;
+    }
+}
+
+// How many digits the year field at yearIndex was written with (leading zeros count).
+int YearDigits(const std::string& datePart, char separator, std::size_t yearIndex) {
+    std::size_t start = 0;
+    for (std::size_t n = 0; n < yearIndex; ++n) start = datePart.find(separator, start) + 1;
+    const std::size_t end = datePart.find(separator, start);
+    return static_cast<int>((end == std::string::npos ? datePart.size() : end) - start);
+}
+
+// The calendar date of a date text; a date without a year falls in the current one. A first
+// field of four digits is a year whatever the locale's order, so such a line also reads in a
+// locale that puts the year last (C among them).
+std::optional<LocalDateTime> ReadDate(const std::string& datePart,
+                                      const DateTimeConventions& conventions) {
+    std::vector<int> fields;
+    char separator = 0;
+    if (!ReadDateFields(datePart, conventions, fields, separator)) return std::nullopt;
+    if (fields.size() != 2 && fields.size() != 3) return std::nullopt;
+    DateTimeConventions::Order order = conventions.order;
+    if (fields.size() == 3 && datePart.find(separator) == 4)
+        order = DateTimeConventions::Order::YearMonthDay;
+    LocalDateTime result;
+    if (fields.size() == 2) {
+        const auto today = ToLocalTime(static_cast<FileTime>(std::time(nullptr)));
+        result.year = today ? today->year : 0;
+    }
+    AssignDateFields(order, fields, result);
+    if (fields.size() == 3) {
+        const std::size_t yearIndex = order == DateTimeConventions::Order::YearMonthDay ? 0 : 2;
+        if (YearDigits(datePart, separator, yearIndex) <= 2)
+            result.year += result.year < 50 ? 2000 : 1900;
+    }
+    if (result.year < 1 || result.month < 1 || result.month > 12 || result.day < 1 ||
+        result.day > DaysInMonth(result.year, result.month))
+        return std::nullopt;
+    return result;
+}
+
+enum class Meridiem { None, Morning, Afternoon };
+
+// Removes an AM/PM designator (the locale's or the English one) that ends the time, with or
+// without a blank before it, and says which it was.
+Meridiem TakeMeridiem(std::string& timePart, const DateTimeConventions& conventions) {
+    for (int pass = 0; pass < 2; ++pass) {
+        const std::string& word = pass == 0 ? conventions.am : conventions.pm;
+        const std::string& fallback = pass == 0 ? std::string("AM") : std::string("PM");
+        for (const std::string* candidate : {&word, &fallback}) {
+            if (candidate->empty() || timePart.size() < candidate->size()) continue;
+            const std::size_t at = timePart.size() - candidate->size();
+            if (StartsWithNoCase(std::string_view(timePart).substr(at), *candidate)) {
+                timePart = std::string(Trim(std::string_view(timePart).substr(0, at)));
+                return pass == 0 ? Meridiem::Morning : Meridiem::Afternoon;
+            }
+        }
+    }
+    return Meridiem::None;
+}
+
+// Hours, minutes and optional seconds, by the locale's separator or ':'; false when they do not
+// make a time of day.
+bool ReadTime(const std::string& timePart, Meridiem meridiem,
+              const DateTimeConventions& conventions, LocalDateTime& result) {
+    std::vector<int> fields;
+    if (!ReadNumbers(timePart, conventions.timeSeparator, fields) &&
+        !ReadNumbers(timePart, ':', fields))
+        return false;
+    if (fields.size() < 2 || fields.size() > 3) return false;
+    result.hour = fields[0];
+    result.minute = fields[1];
+    result.second = fields.size() == 3 ? fields[2] : 0;
+    if (meridiem != Meridiem::None) {
+        if (result.hour < 1 || result.hour > 12) return false;
+        result.hour %= 12;
+        if (meridiem == Meridiem::Afternoon) result.hour += 12;
+    }
+    return result.hour <= 23 && result.minute <= 59 && result.second <= 59;
+}
+
 }  // namespace
 
 std::string DateTimeFormat::Format(const LocalDateTime& when) const {
@@ -86,93 +200,10 @@ std::optional<LocalDateTime> DateTimeFormat::Parse(const std::string& input) con
     std::string timePart = space == std::string::npos
                                ? std::string()
                                : std::string(Trim(std::string_view(text).substr(space)));
-
-    // Besides the locale's own separators, '/' and ':' are read, the ones a locale whose own
-    // are not ASCII writes; a first field of four digits is a year whatever the locale's order,
-    // so such a line also reads in a locale that puts the year last (C among them).
-    std::vector<int> fields;
-    char dateSeparator = m_conventions.dateSeparator;
-    if (!ReadNumbers(datePart, dateSeparator, fields)) {
-        dateSeparator = '/';
-        if (!ReadNumbers(datePart, dateSeparator, fields)) return std::nullopt;
-    }
-    if (fields.size() != 2 && fields.size() != 3) return std::nullopt;
-    DateTimeConventions::Order order = m_conventions.order;
-    if (fields.size() == 3 && datePart.find(dateSeparator) == 4)
-        order = DateTimeConventions::Order::YearMonthDay;
-    LocalDateTime result;
-    int yearDigits = 4;
-    if (fields.size() == 2) {
-        const auto today = ToLocalTime(static_cast<FileTime>(std::time(nullptr)));
-        result.year = today ? today->year : 0;
-    }
-    switch (order) {
-        case DateTimeConventions::Order::DayMonthYear:
-            result.day = fields[0];
-            result.month = fields[1];
-            if (fields.size() == 3) result.year = fields[2];
-            break;
-        case DateTimeConventions::Order::MonthDayYear:
-            result.month = fields[0];
-            result.day = fields[1];
-            if (fields.size() == 3) result.year = fields[2];
-            break;
-        case DateTimeConventions::Order::YearMonthDay:
-            if (fields.size() == 3) {
-                result.year = fields[0];
-                result.month = fields[1];
-                result.day = fields[2];
-            } else {
-                result.month = fields[0];
-                result.day = fields[1];
-            }
-            break;
-    }
-    if (fields.size() == 3) {
-        const std::size_t yearIndex = order == DateTimeConventions::Order::YearMonthDay ? 0 : 2;
-        const std::size_t start = [&] {
-            std::size_t at = 0;
-            for (std::size_t n = 0; n < yearIndex; ++n) at = datePart.find(dateSeparator, at) + 1;
-            return at;
-        }();
-        const std::size_t end = datePart.find(dateSeparator, start);
-        yearDigits = static_cast<int>((end == std::string::npos ? datePart.size() : end) - start);
-    }
-    if (yearDigits <= 2) result.year += result.year < 50 ? 2000 : 1900;
-    if (result.year < 1 || result.month < 1 || result.month > 12 || result.day < 1 ||
-        result.day > DaysInMonth(result.year, result.month))
-        return std::nullopt;
-
-    if (timePart.empty()) return result;
-
-    // An AM/PM designator, after the time with or without a blank.
-    int meridiem = 0;  // 0 none, 1 morning, 2 afternoon
-    for (int pass = 0; pass < 2 && meridiem == 0; ++pass) {
-        const std::string& word = pass == 0 ? m_conventions.am : m_conventions.pm;
-        const std::string& fallback = pass == 0 ? std::string("AM") : std::string("PM");
-        for (const std::string* candidate : {&word, &fallback}) {
-            if (candidate->empty() || timePart.size() < candidate->size()) continue;
-            const std::size_t at = timePart.size() - candidate->size();
-            if (StartsWithNoCase(std::string_view(timePart).substr(at), *candidate)) {
-                meridiem = pass + 1;
-                timePart = std::string(Trim(std::string_view(timePart).substr(0, at)));
-                break;
-            }
-        }
-    }
-    if (!ReadNumbers(timePart, m_conventions.timeSeparator, fields) &&
-        !ReadNumbers(timePart, ':', fields))
-        return std::nullopt;
-    if (fields.size() < 2 || fields.size() > 3) return std::nullopt;
-    result.hour = fields[0];
-    result.minute = fields[1];
-    result.second = fields.size() == 3 ? fields[2] : 0;
-    if (meridiem != 0) {
-        if (result.hour < 1 || result.hour > 12) return std::nullopt;
-        result.hour %= 12;
-        if (meridiem == 2) result.hour += 12;
-    }
-    if (result.hour > 23 || result.minute > 59 || result.second > 59) return std::nullopt;
+    auto result = ReadDate(datePart, m_conventions);
+    if (!result || timePart.empty()) return result;
+    const Meridiem meridiem = TakeMeridiem(timePart, m_conventions);
+    if (!ReadTime(timePart, meridiem, m_conventions, *result)) return std::nullopt;
     return result;
 }
 

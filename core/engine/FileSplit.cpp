@@ -249,13 +249,9 @@ std::string WeakCheckWarning(const SetFiles& set) {
            "-byte checksum were checked";
 }
 
-bool IsDescriptorName(const std::string& path) {
-    return ToLowerAscii(ExtensionPart(path)) == kDescriptorSuffix;
-}
-
 // Whether descriptorPath names a descriptor that is there: nothing else is read as a set.
 bool IsDescriptorAt(FileSystem& files, const std::string& descriptorPath) {
-    return IsDescriptorName(descriptorPath) && files.FileExists(descriptorPath);
+    return HasDescriptorSuffix(descriptorPath) && files.FileExists(descriptorPath);
 }
 
 // Runs the steps of an operation. The failure that ends it, as the engine's one error: the

@@ -118,41 +118,6 @@ enum class BatchNames {
     None,      // a name no Windows file can have: the batch file only says so
 };
 
-bool IsValidUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        std::size_t length = 0;
-        std::uint32_t point = 0;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            length = 2;
-            point = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            length = 3;
-            point = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            length = 4;
-            point = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + length > text.size()) return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            point = point << 6 | (next & 0x3F);
-        }
-        static constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (point < kSmallest[length] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF))
-            return false;
-        i += length;
-    }
-    return true;
-}
-
 BatchNames NamesFor(const std::string& fileName, const std::string& baseName) {
     bool ascii = true;
     for (const std::string* name : {&fileName, &baseName}) {
@@ -168,10 +133,8 @@ BatchNames NamesFor(const std::string& fileName, const std::string& baseName) {
     if (fileName.empty() || fileName.back() == '.' || fileName.back() == ' ')
         return BatchNames::None;
     if (ascii) return BatchNames::Literal;
-#ifndef _WIN32
-    // Names are Unicode on Windows; bytes that are not UTF-8 have no letter to stand for there.
-    if (!IsValidUtf8(fileName)) return BatchNames::None;
-#endif
+    // Names are Unicode on Windows; a name with no letters to stand for there cannot be made.
+    if (!NameConvertsToUnicode(fileName)) return BatchNames::None;
     return BatchNames::SelfName;
 }
 
@@ -182,6 +145,89 @@ constexpr std::string_view kBatchHead =
     "ECHO Splits large files into pieces and puts them back together.\r\n"
     "ECHO Made by the Kestrava team.\r\n"
     "ECHO Please ensure ALL split files are in this folder!\r\n";
+
+// What stands for B and F in the copy commands, and the most characters each can take once cmd
+// has expanded it (a UTF-8 byte count is never below the UTF-16 count cmd works in).
+struct BatchSpelling {
+    std::string stem, target;
+    std::size_t stemLength = 0, targetLength = 0;
+
+    std::string Entry(std::uint64_t k) const { return '"' + stem + ".s" + PieceNumber(k) + '"'; }
+    std::size_t EntryLength(std::uint64_t k) const {
+        return stemLength + 4 + PieceNumber(k).size();
+    }
+};
+
+// The spelling of a set's names; when they are taken from the batch file's own name, first
+// writes the lines that take them.
+BatchSpelling SpellNames(BatchNames names, const std::string& fileName, const std::string& baseName,
+                         const std::function<void(std::string_view)>& write) {
+    BatchSpelling spelling;
+    if (names == BatchNames::Literal) {
+        spelling.stem = BatchEscaped(baseName);
+        spelling.target = Quoted(fileName);
+        spelling.stemLength = spelling.stem.size();
+        spelling.targetLength = spelling.target.size();
+        return spelling;
+    }
+    // cmd reads a batch file in the console's code page, which need not hold the name's
+    // letters; the file's own name reaches cmd in Unicode, so %~n0 is F and %%~nN of it B.
+    write(
+        "SETLOCAL\r\n"
+        "FOR %%N IN (\"%~n0\") DO SET \"B=%%~nN\"\r\n"
+        "IF NOT EXIST \"%B%.s01\" ECHO The pieces were not found. This batch file must keep "
+        "the name the split gave it.\r\n"
+        "IF NOT EXIST \"%B%.s01\" EXIT /B 1\r\n");
+    spelling.stem = "%B%";
+    spelling.target = "\"%~n0\"";
+    spelling.stemLength = std::max(spelling.stem.size(), baseName.size());
+    spelling.targetLength = std::max(spelling.target.size(), fileName.size() + 2);
+    return spelling;
+}
+
+// The single line of the usual case; nothing as soon as it grows too long.
+std::optional<std::string> SingleCopyLine(const BatchSpelling& spelling, std::uint32_t pieceCount) {
+    std::string line = "COPY /B ";
+    std::size_t length = line.size();
+    for (std::uint32_t k = 1; k <= pieceCount; ++k) {
+        line += spelling.Entry(k);
+        length += spelling.EntryLength(k);
+        if (k < pieceCount) {
+            line += " + ";
+            length += 3;
+        } else {
+            line += " " + spelling.target;
+            length += 1 + spelling.targetLength;
+        }
+        if (length > kBatchLineLimit) return std::nullopt;
+    }
+    return line;
+}
+
+// Several lines: COPY /B "p1" + ... "pj" "F", then COPY /B "F" + "pj+1" + ... "F".
+void WriteCopyLines(const BatchSpelling& spelling, std::uint32_t pieceCount,
+                    const std::function<void(std::string_view)>& write) {
+    std::uint64_t k = 1;
+    bool first = true;
+    while (k <= pieceCount) {
+        std::string line = first ? "COPY /B " : "COPY /B " + spelling.target + " + ";
+        std::size_t length = first ? line.size() : 11 + spelling.targetLength;
+        std::uint32_t onLine = 0;
+        while (k <= pieceCount) {
+            const std::size_t joined = (onLine > 0 ? 3 : 0) + spelling.EntryLength(k);
+            if (onLine > 0 && length + joined + 1 + spelling.targetLength > kBatchLineLimit) break;
+            if (onLine > 0) line += " + ";
+            line += spelling.Entry(k);
+            length += joined;
+            ++onLine;
+            ++k;
+        }
+        line += " " + spelling.target;
+        if (k <= pieceCount) line += "\r\n";
+        write(line);
+        first = false;
+    }
+}
 
 }  // namespace
 
@@ -200,77 +246,12 @@ void WriteBatchFile(const std::string& fileName, const std::string& baseName,
             "EXIT /B 1");
         return;
     }
-
-    // What stands for B and F in the copy command, and the most characters each can take once
-    // cmd has expanded it (a UTF-8 byte count is never below the UTF-16 count cmd works in).
-    std::string stem, target;
-    std::size_t stemLength = 0, targetLength = 0;
-    if (names == BatchNames::Literal) {
-        stem = BatchEscaped(baseName);
-        target = Quoted(fileName);
-        stemLength = stem.size();
-        targetLength = target.size();
-    } else {
-        // cmd reads a batch file in the console's code page, which need not hold the name's
-        // letters; the file's own name reaches cmd in Unicode, so %~n0 is F and %%~nN of it B.
-        write(
-            "SETLOCAL\r\n"
-            "FOR %%N IN (\"%~n0\") DO SET \"B=%%~nN\"\r\n"
-            "IF NOT EXIST \"%B%.s01\" ECHO The pieces were not found. This batch file must keep "
-            "the name the split gave it.\r\n"
-            "IF NOT EXIST \"%B%.s01\" EXIT /B 1\r\n");
-        stem = "%B%";
-        target = "\"%~n0\"";
-        stemLength = std::max(stem.size(), baseName.size());
-        targetLength = std::max(target.size(), fileName.size() + 2);
-    }
-    const auto entry = [&](std::uint64_t k) { return '"' + stem + ".s" + PieceNumber(k) + '"'; };
-    const auto entryLength = [&](std::uint64_t k) {
-        return stemLength + 4 + PieceNumber(k).size();
-    };
-
-    // The single line of the usual case, abandoned as soon as it grows too long.
-    std::string line = "COPY /B ";
-    std::size_t length = line.size();
-    bool fits = true;
-    for (std::uint32_t k = 1; k <= pieceCount && fits; ++k) {
-        line += entry(k);
-        length += entryLength(k);
-        if (k < pieceCount) {
-            line += " + ";
-            length += 3;
-        } else {
-            line += " " + target;
-            length += 1 + targetLength;
-        }
-        fits = length <= kBatchLineLimit;
-    }
-    if (fits) {
-        write(line);
+    const BatchSpelling spelling = SpellNames(names, fileName, baseName, write);
+    if (const auto line = SingleCopyLine(spelling, pieceCount)) {
+        write(*line);
         return;
     }
-
-    // Several lines: COPY /B "p1" + ... "pj" "F", then COPY /B "F" + "pj+1" + ... "F".
-    std::uint64_t k = 1;
-    bool first = true;
-    while (k <= pieceCount) {
-        line = first ? "COPY /B " : "COPY /B " + target + " + ";
-        length = first ? line.size() : 11 + targetLength;
-        std::uint32_t onLine = 0;
-        while (k <= pieceCount) {
-            const std::size_t joined = (onLine > 0 ? 3 : 0) + entryLength(k);
-            if (onLine > 0 && length + joined + 1 + targetLength > kBatchLineLimit) break;
-            if (onLine > 0) line += " + ";
-            line += entry(k);
-            length += joined;
-            ++onLine;
-            ++k;
-        }
-        line += " " + target;
-        if (k <= pieceCount) line += "\r\n";
-        write(line);
-        first = false;
-    }
+    WriteCopyLines(spelling, pieceCount, write);
 }
 
 std::string BatchFileText(const std::string& fileName, const std::string& baseName,

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <span>
+#include <system_error>
 
 namespace olvo {
 namespace {
@@ -254,7 +256,7 @@ std::vector<std::uint8_t> FindVersionBlock(const ByteSource& source) {
         if (!source.ReadAt(0, magic, sizeof magic)) return {};
         if (magic[0] == 'M' && magic[1] == 'Z') return PeImage(source).FindVersionBlock();
         return FindInElf(source);
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         // Only allocation can fail here; a file we cannot take in holds no block for us.
         return {};
     }
@@ -263,7 +265,9 @@ std::vector<std::uint8_t> FindVersionBlock(const ByteSource& source) {
 std::vector<std::uint8_t> ReadVersionBlock(const std::string& path) {
     try {
         return FindVersionBlock(FileByteSource(path));
-    } catch (...) {
+    } catch (const std::bad_alloc&) {  // the path itself could not be taken in
+        return {};
+    } catch (const std::system_error&) {  // a name the platform cannot make a path of
         return {};
     }
 }

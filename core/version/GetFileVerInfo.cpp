@@ -1,5 +1,6 @@
 #include "core/version/GetFileVerInfo.h"
 
+#include <new>
 #include <optional>
 
 #include "core/version/VersionInfo.h"
@@ -28,7 +29,7 @@ void GetVersionStrings(const std::string& fileName, std::vector<std::string>& li
         }
         list.insert(list.end(), std::make_move_iterator(found.begin()),
                     std::make_move_iterator(found.end()));
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         // Out of memory is the only failure left; the caller gets no strings, as for no block.
     }
 }
@@ -39,7 +40,7 @@ std::string GetVersionString(const std::string& fileName, int index) {
         const auto block = ReadVersionInfo(fileName);
         if (!block) return {};
         return Lookup(*block, VersionKeys[static_cast<std::size_t>(index)]).value_or(std::string());
-    } catch (...) {
+    } catch (const std::bad_alloc&) {  // as for no block
         return {};
     }
 }

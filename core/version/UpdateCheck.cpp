@@ -53,8 +53,10 @@ UpdateCheckResult CheckForUpdates(const UpdateCheckSetup& setup) {
         // Without a folder of our own there is nowhere to put the copy: that is a failed download.
         fetched = !setup.localFolder.empty() && setup.download &&
                   setup.download(UpdateInfoUrl(setup.homePageUrl), localCopy);
-    } catch (...) {
-        fetched = false;  // the seam promises not to raise; a failure is a failure all the same
+    } catch (const std::exception&) {
+        // The seam promises not to raise; one put in that does anyway, or memory running out for
+        // the address, is a failed download all the same.
+        fetched = false;
     }
     if (!fetched) {
         result.info = kUpdateCheckFailedText;

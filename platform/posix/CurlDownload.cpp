@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <new>
+#include <system_error>
 
 #include "platform/Download.h"
 
@@ -130,7 +132,9 @@ bool DownloadUrlToFile(const std::string& url, const std::string& localPath,
                        const DownloadLimits& limits) {
     try {
         return Download(url, localPath, limits);
-    } catch (...) {
+    } catch (const std::bad_alloc&) {  // a name or an address that memory cannot hold
+        return false;
+    } catch (const std::system_error&) {  // the library's one-time set-up could not run
         return false;
     }
 }

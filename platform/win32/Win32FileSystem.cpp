@@ -405,6 +405,10 @@ class Win32FileSystem final : public FileSystem {
 
 }  // namespace
 
+bool NameConvertsToUnicode(std::string_view) {
+    return true;
+}
+
 std::unique_ptr<FileSystem> MakeSystemFileSystem(CopyMethod) {
     // Nothing to choose: every copy goes through the buffer here.
     return std::make_unique<Win32FileSystem>();
