@@ -12,7 +12,9 @@ constexpr std::size_t kStripeBudget = 40 << 20;
 constexpr std::size_t kPart = 256 << 10;
 }  // namespace
 
-WorkPool::WorkPool() : m_thread([this] { Helper(); }) {}
+WorkPool::WorkPool() {
+    m_thread = std::thread([this] { Helper(); });
+}
 
 WorkPool::~WorkPool() {
     {

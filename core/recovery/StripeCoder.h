@@ -37,7 +37,6 @@ class WorkPool {
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::thread m_thread;
     const std::function<void(std::size_t)>* m_task = nullptr;
     std::size_t m_count = 0;
     std::size_t m_next = 0;
@@ -45,6 +44,9 @@ class WorkPool {
     std::uint64_t m_round = 0;
     bool m_stop = false;
     std::exception_ptr m_error;
+    // Last, and started in the constructor's body: the helper reads every member above from its
+    // first instruction, so they must all hold their values before it runs.
+    std::thread m_thread;
 };
 
 // A buffer aligned for the vector code.
