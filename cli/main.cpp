@@ -203,6 +203,10 @@ int RunSplit(const Tool& tool, const std::string& sourceArg, const std::string& 
         }
         pieceSize = *sizeForCount;
     }
+    const std::uint64_t pieceCount = PieceCountFor(fileSize, pieceSize);
+    if (options.recoveryCount > pieceCount)
+        return UsageError("--recovery takes 0 to the number of pieces (" +
+                          std::to_string(pieceCount) + ")");
 
     // A script must never hang on another split's lock; a user ends the wait with Ctrl-C.
     SplitOptions splitOptions = options;
@@ -213,8 +217,7 @@ int RunSplit(const Tool& tool, const std::string& sourceArg, const std::string& 
     };
     if (!RunOperation(tool, quiet, split, failure)) return failure;
     std::printf("Split %s into %llu pieces in %s\n", source.c_str(),
-                static_cast<unsigned long long>(PieceCountFor(fileSize, pieceSize)),
-                folder->c_str());
+                static_cast<unsigned long long>(pieceCount), folder->c_str());
     return 0;
 }
 
@@ -251,7 +254,40 @@ int RunVerify(const Tool& tool, const std::string& descriptorArg, bool quiet) {
     }
     for (const auto& problem : result.problems) std::printf("%s\n", problem.c_str());
     if (!result.message.empty()) return Failed(result.message);
+    if (result.recovery && result.recovery->lost > 0) {
+        const auto& recovery = *result.recovery;
+        if (recovery.canRebuild)
+            std::printf(
+                "%u %s missing or damaged; the %u recovery %s can rebuild %s: olvo-cli "
+                "repair %s\n",
+                recovery.lost, recovery.lost == 1 ? "piece is" : "pieces are", recovery.available,
+                recovery.available == 1 ? "piece" : "pieces", recovery.lost == 1 ? "it" : "them",
+                descriptorArg.c_str());
+        else
+            std::printf("%s\n", recovery.tooMuchLost.c_str());
+    }
     return kExitFailure;
+}
+
+// Rebuilds the set's missing or damaged pieces from its recovery files.
+int RunRepair(const Tool& tool, const std::string& descriptorArg, bool quiet) {
+    const std::string descriptor = Absolute(descriptorArg);
+    if (auto problem = CheckDescriptor(tool.files, "repair", descriptorArg, descriptor))
+        return Failed(*problem);
+    RepairResult repaired;
+    const auto repair = [&](EngineContext& context) -> OperationResult {
+        repaired = RepairSet(context, descriptor);
+        return repaired;
+    };
+    int failure = 0;
+    if (!RunOperation(tool, quiet, repair, failure)) return failure;
+    for (const auto& name : repaired.mended) PrintMessage("rewrote damaged " + name);
+    if (repaired.rebuilt.empty())
+        std::printf("The split set is whole: %s\n", descriptor.c_str());
+    else
+        std::printf("Repaired %zu %s of %s\n", repaired.rebuilt.size(),
+                    repaired.rebuilt.size() == 1 ? "piece" : "pieces", descriptor.c_str());
+    return 0;
 }
 
 int RunChecksum(const Tool& tool, const std::string& path) {
@@ -339,6 +375,9 @@ constexpr const char* kSplitFooter = R"(Examples:
   olvo-cli split backup.tar -n 5 -d /media/usb
                                           five pieces, written to /media/usb
   olvo-cli split disk.img -s 1420 -q      pieces of 1,420 KB, without a progress bar
+  olvo-cli split photos.tar -s 700M --recovery 2
+                                          and two recovery pieces: any two pieces lost
+                                          or damaged can be rebuilt (olvo-cli repair, par2)
 
 Exit status: 0 the set is written; 1 the split failed (the reason is on stderr);
 2 usage error; 130 (143) stopped by Ctrl-C (SIGINT) or SIGTERM, as Cancel stops it.)";
@@ -357,6 +396,14 @@ constexpr const char* kVerifyFooter = R"(Examples:
 Exit status: 0 the set is whole (every piece there, of the right size, matching its SHA-256);
 1 a piece is missing or damaged (one line each on stdout) or the set cannot be read; 2 usage
 error; 130 (143) stopped by Ctrl-C (SIGINT) or SIGTERM.)";
+constexpr const char* kRepairFooter = R"(Examples:
+  olvo-cli split movie.avi -s 700M --recovery 2
+                                          pieces and two recovery pieces
+  olvo-cli repair movie.avi.split         rebuild up to two lost or damaged pieces in place
+
+Exit status: 0 the set is whole (repaired or already); 1 the repair failed or more is lost
+than the recovery pieces can rebuild (nothing is written then); 2 usage error; 130 (143)
+stopped by Ctrl-C (SIGINT) or SIGTERM.)";
 constexpr const char* kChecksumFooter = R"(Examples:
   olvo-cli checksum movie.avi             the number a split of movie.avi records
   olvo-cli checksum restored/movie.avi    to compare with line 4 of movie.avi.split
@@ -463,6 +510,10 @@ struct CommandLine {
     std::string verifyDescriptor;
     bool verifyQuiet = false;
 
+    CLI::App* repair = nullptr;
+    std::string repairDescriptor;
+    bool repairQuiet = false;
+
     std::string checksumPath;
 
     CLI::App* config = nullptr;
@@ -486,6 +537,11 @@ void AddSplitCommand(CLI::App& app, CommandLine& line) {
     split->add_flag_callback(
         "--no-hash", [&line] { line.splitOptions.writeHashes = false; },
         "Write no NAME.EXT.sha256 file of the pieces' SHA-256 sums");
+    split->add_option(
+        "--recovery", line.splitOptions.recoveryCount,
+        "Also write N recovery pieces (NAME.EXT.par2 and NAME.EXT.vol*.par2, PAR 2.0), "
+        "each able to rebuild any one lost or damaged piece (0 to the number of "
+        "pieces; default 0)");
     split->add_flag("--overwrite", line.splitOptions.overwrite,
                     "Replace files in the way: another split set's, or any other file under a "
                     "name the split writes");
@@ -500,7 +556,7 @@ void AddRestoreAndVerifyCommands(CLI::App& app, CommandLine& line) {
                         "Folder for the rebuilt file (default: the descriptor's folder)"},
                        line.descriptor, &line.restoreFolder);
     restore->add_flag("--delete-pieces", line.restoreOptions.deletePieces,
-                      "Delete the split set after a successful restore");
+                      "Delete the split set, its recovery pieces too, after a successful restore");
     restore->add_flag("--restore-time", line.restoreOptions.restoreTime,
                       "Give the file its original time");
     restore->add_flag("--overwrite", line.restoreOptions.overwrite,
@@ -515,6 +571,15 @@ void AddRestoreAndVerifyCommands(CLI::App& app, CommandLine& line) {
         line.verifyDescriptor);
     verify->add_flag("-q,--quiet", line.verifyQuiet, "No progress bar");
     line.verify = verify;
+
+    auto* repair = AddFileCommand(
+        app,
+        {"repair",
+         "Rebuild the missing or damaged pieces of a split set from its recovery pieces (.par2)",
+         "DESCRIPTOR", "The .split file of the set", kRepairFooter},
+        line.repairDescriptor);
+    repair->add_flag("-q,--quiet", line.repairQuiet, "No progress bar");
+    line.repair = repair;
 }
 
 void AddChecksumAndConfigCommands(CLI::App& app, CommandLine& line) {
@@ -572,6 +637,7 @@ int RunCommand(const CommandLine& line) {
         return RunSplit(tool, line.source, line.splitFolder, line.sizeText, line.count,
                         line.splitQuiet, line.splitOptions);
     if (line.verify->parsed()) return RunVerify(tool, line.verifyDescriptor, line.verifyQuiet);
+    if (line.repair->parsed()) return RunRepair(tool, line.repairDescriptor, line.repairQuiet);
     if (line.restore->parsed())
         return RunRestore(tool, line.descriptor, line.restoreFolder, line.restoreOptions,
                           line.restoreQuiet);

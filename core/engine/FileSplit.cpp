@@ -14,6 +14,8 @@
 #include "core/engine/PieceHasher.h"
 #include "core/engine/SplitSet.h"
 #include "core/engine/Unfinished.h"
+#include "core/recovery/Par2Create.h"
+#include "core/recovery/Par2Repair.h"
 #include "platform/Clock.h"
 #include "platform/Text.h"
 
@@ -364,6 +366,7 @@ struct SplitJob {
     FileSystem& files;
     const SplitOptions& options;
     std::string sourcePath, folder, fileName, baseName, descriptorName, batchName, hashName;
+    std::vector<std::string> recoveryNames;  // the index first, then the vol files; or none
     std::uint64_t fileSize = 0;
     std::uint32_t pieceSize = 0, pieceCount = 0;
     std::unique_ptr<InputFile> input;
@@ -493,7 +496,9 @@ std::optional<std::string> FirstInTheWay(SplitJob& job, std::uint64_t from) {
         return owner ? "The pieces of " + *owner : "The file " + PieceName(job.baseName, k);
     }
     if (job.ownSmallFiles) return std::nullopt;
-    for (const auto* name : {&job.descriptorName, &job.batchName, &job.hashName}) {
+    std::vector<const std::string*> small = {&job.descriptorName, &job.batchName, &job.hashName};
+    for (const auto& name : job.recoveryNames) small.push_back(&name);
+    for (const auto* name : small) {
         if (!files.Occupied(job.folder + *name)) continue;
         const std::string owner = SetDescription(files, job.folder, job.fileName);
         return owner != job.fileName ? "The pieces of " + owner : "The file " + *name;
@@ -528,7 +533,9 @@ void ClaimMedium(SplitJob& job, std::uint64_t from) {
         job.lock->SetNote(MarkerText(job, std::max<std::uint64_t>(replaced, job.pieceCount)));
     job.claimed = true;
     job.replacing = 0;
-    for (const std::string& name : {job.descriptorName, job.hashName}) {
+    std::vector<std::string> stale = {job.descriptorName, job.hashName};
+    stale.insert(stale.end(), job.recoveryNames.begin(), job.recoveryNames.end());
+    for (const std::string& name : stale) {
         if (job.files.Occupied(job.folder + name) && !job.files.Delete(job.folder + name))
             throw EngineError("Cannot delete file " + job.folder + name);
     }
@@ -561,10 +568,19 @@ void PlanSplit(SplitJob& job, const std::string& destinationFolder) {
     job.descriptorName = DescriptorName(job.fileName);
     job.batchName = job.fileName + ".bat";
     job.hashName = job.fileName + ".sha256";
+    if (job.options.recoveryCount > job.pieceCount)
+        throw EngineError("Recovery pieces: at most " + std::to_string(job.pieceCount) +
+                          ", one per piece");
+    if (job.options.recoveryCount > 0) {
+        job.recoveryNames = RecoveryFileNames(job.fileName, job.options.recoveryCount);
+        job.recoveryNames.insert(job.recoveryNames.begin(), IndexFileName(job.fileName));
+    }
 
     // Every name must fit before the first byte is written.
     if (!job.folder.empty()) {
         std::string longest = PieceName(job.baseName, job.pieceCount);
+        for (const auto& name : job.recoveryNames)
+            if (name.size() > longest.size()) longest = name;
         for (const std::string* name : {&job.batchName, &job.descriptorName, &job.hashName}) {
             if (name == &job.hashName && !job.options.writeHashes) continue;
             if (name->size() > longest.size()) longest = *name;
@@ -581,6 +597,8 @@ void PlanSplit(SplitJob& job, const std::string& destinationFolder) {
     bool overwrites = false;
     for (const std::string* name : {&job.descriptorName, &job.batchName, &job.hashName})
         overwrites = overwrites || SameFile(files, source, job.folder + *name);
+    for (const auto& name : job.recoveryNames)
+        overwrites = overwrites || SameFile(files, source, job.folder + name);
     for (std::uint64_t k = 1; k <= job.pieceCount && !overwrites; ++k)
         overwrites = SameFile(files, source, job.PiecePath(k));
     if (overwrites) throw EngineError("A split file would overwrite the source file");
@@ -615,6 +633,14 @@ std::uint64_t SmallFilesSize(const SplitJob& job, const SplitDescriptor& descrip
         size += OnMedium(job.fileName.size() + 100 +
                          static_cast<std::uint64_t>(job.pieceCount) *
                              (70 + PieceName(job.baseName, job.pieceCount).size()));
+    // Each recovery file holds one slice and repeats the index, whose packets take about 140
+    // bytes a piece beside the names.
+    const std::uint64_t index =
+        OnMedium(4096 + static_cast<std::uint64_t>(job.pieceCount) *
+                            (160 + PieceName(job.baseName, job.pieceCount).size()));
+    if (!job.recoveryNames.empty())
+        size += index + (job.recoveryNames.size() - 1) *
+                            (index + OnMedium(SliceSizeForPieces(job.pieceSize) + 128));
     return size;
 }
 
@@ -683,6 +709,30 @@ void WriteSmallFiles(SplitJob& job, const SplitDescriptor& descriptor, HashList&
                    DescriptorHead(descriptor) + DescriptorTail(descriptor));
 }
 
+// The recovery files over the pieces just written, all of which must be in the folder at hand.
+void WriteRecovery(SplitJob& job) {
+    if (job.recoveryNames.empty()) return;
+    if (job.firstOnMedium != 1) throw EngineError("Recovery pieces need every piece in one folder");
+    RecoveryRequest request;
+    std::uint64_t left = job.fileSize;
+    for (std::uint64_t k = 1; k <= job.pieceCount; ++k) {
+        const std::uint64_t size = std::min<std::uint64_t>(left, job.pieceSize);
+        left -= size;
+        request.inputs.push_back({job.PiecePath(k), PieceName(job.baseName, k), size});
+    }
+    request.sliceSize = SliceSizeForPieces(job.pieceSize);
+    request.folder = job.folder;
+    request.base = job.fileName;
+    request.recoveryCount = job.options.recoveryCount;
+    job.smallWritten.insert(job.smallWritten.end(), job.recoveryNames.begin(),
+                            job.recoveryNames.end());
+    Progress& progress = job.context.progress;
+    CreateRecoveryFiles(job.files, request, [&](std::uint64_t done, std::uint64_t total) {
+        progress.Bytes(done, total);
+        return !progress.CancelRequested();
+    });
+}
+
 // Nothing of the split is left to recognise: the lock file goes with the lock. The medium that
 // holds it may be gone.
 void ClearNote(SplitJob& job) {
@@ -749,6 +799,7 @@ void RunSplit(SplitJob& job) {
     if (!(job.input->Stamp() == *job.before))
         throw EngineError("The file changed while it was being split");
     job.input.reset();
+    WriteRecovery(job);
     WriteSmallFiles(job, descriptor, hashes, order);
     // Success means the set is on the medium, ready to be carried away.
     job.files.SyncVolume(job.folder);
@@ -998,6 +1049,20 @@ class PieceCopy {
     std::uint64_t m_source = 1;
 };
 
+// The names of the set's recovery files beside the descriptor: the index NAME.EXT.par2 and every
+// NAME.EXT.vol*.par2, whatever their count.
+std::vector<std::string> RecoveryFilesOf(FileSystem& files, const SetFiles& set) {
+    std::vector<std::string> names;
+    const std::string index = IndexFileName(set.fileName);
+    const std::string volPrefix = set.fileName + ".vol";
+    for (const auto& name : files.List(set.pieceFolder)) {
+        const bool vol = name.size() > volPrefix.size() + 5 && name.rfind(volPrefix, 0) == 0 &&
+                         name.compare(name.size() - 5, 5, ".par2") == 0;
+        if (vol || name == index) names.push_back(name);
+    }
+    return names;
+}
+
 // Deletes the set once the file is in place. Pieces on media no longer in the drive are not here
 // to delete; one that is here and stays (a read-only medium) is named.
 void DeleteSet(FileSystem& files, const SetFiles& set, const std::string& descriptorPath,
@@ -1005,6 +1070,7 @@ void DeleteSet(FileSystem& files, const SetFiles& set, const std::string& descri
     std::vector<std::string> setFiles = {descriptorPath, set.batchPath, set.hashPath};
     for (std::uint64_t k = 1; k <= set.descriptor.pieceCount; ++k)
         setFiles.push_back(set.PiecePath(k));
+    for (const auto& name : RecoveryFilesOf(files, set)) setFiles.push_back(set.pieceFolder + name);
     for (const auto& path : setFiles) {
         if (!files.Delete(path) && files.Occupied(path))
             warnings.push_back(EngineError("Cannot delete file " + path).Message());
@@ -1177,6 +1243,81 @@ void CheckPieces(EngineContext& context, const SetFiles& set, VerifyResult& resu
 
 }  // namespace
 
+namespace {
+
+std::string IndexPath(const SetFiles& set) {
+    return set.pieceFolder + IndexFileName(set.fileName);
+}
+
+RecoveryProgress ProgressOf(Progress& progress) {
+    return [&progress](std::uint64_t done, std::uint64_t total) {
+        progress.Bytes(done, total);
+        return !progress.CancelRequested();
+    };
+}
+
+// What the recovery files beside the set can do for its pieces; nothing when it has none, or
+// none that can still be read (a repair then says why).
+std::optional<VerifyResult::Recovery> RecoveryOutlook(EngineContext& context, const SetFiles& set) {
+    if (!context.files.FileExists(IndexPath(set))) return std::nullopt;
+    std::optional<RecoveryCheck> check;
+    if (Attempt([&] {
+            check = CheckRecoveryFiles(context.files, IndexPath(set), ProgressOf(context.progress));
+        }))
+        return std::nullopt;
+    VerifyResult::Recovery outlook;
+    outlook.lost = static_cast<std::uint32_t>(check->LostNames().size());
+    outlook.available = check->RecoverySlices();
+    outlook.canRebuild = check->CanRebuild();
+    if (!outlook.canRebuild) outlook.tooMuchLost = EngineError(TooMuchLostText(*check)).Message();
+    return outlook;
+}
+
+// Each rebuilt piece held against the set's list, when it has one: the recovery files vouch for
+// the bytes they were made from, the list for the file that was split.
+void CheckRebuilt(FileSystem& files, const SetFiles& set, const std::vector<std::string>& rebuilt) {
+    for (std::uint64_t k = 1; k <= set.descriptor.pieceCount && set.hashes; ++k) {
+        if (std::find(rebuilt.begin(), rebuilt.end(), set.PieceName(k)) == rebuilt.end()) continue;
+        auto piece = OpenShared(files, set.PiecePath(k));
+        const auto hashed = HashFile(*piece, piece->Stamp().size);
+        if (hashed.digest != *set.HashOf(k))
+            throw EngineError("Piece " + set.PieceName(k) +
+                              " was rebuilt but its SHA-256 does not match " + set.hashName);
+    }
+}
+
+}  // namespace
+
+RepairResult RepairSet(EngineContext& context, const std::string& descriptorPath) {
+    RepairResult result;
+    if (!IsDescriptorAt(context.files, descriptorPath)) {
+        result.message = EngineError(kNotASplitFile).Message();
+        return result;
+    }
+    ProgressWindow window(context.progress, "Repairing Split Set...", 0);
+    const auto error = Attempt([&] {
+        const SetFiles set = ReadSet(context.files, descriptorPath);
+        if (!context.files.FileExists(IndexPath(set)))
+            throw EngineError("No recovery pieces: " + IndexFileName(set.fileName) +
+                              " is not there");
+        const RecoveryCheck check =
+            CheckRecoveryFiles(context.files, IndexPath(set), ProgressOf(context.progress));
+        if (check.AllWhole()) return;
+        if (!check.CanRebuild()) throw EngineError(TooMuchLostText(check));
+        const RepairOutcome outcome =
+            RepairFromRecovery(context.files, check, ProgressOf(context.progress));
+        result.rebuilt = outcome.rebuilt;
+        result.mended = outcome.mended;
+        CheckRebuilt(context.files, set, outcome.rebuilt);
+    });
+    if (error) {
+        result.message = error->Message();
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
 VerifyResult VerifySet(EngineContext& context, const std::string& descriptorPath) {
     VerifyResult result;
     if (!IsDescriptorAt(context.files, descriptorPath)) {
@@ -1188,6 +1329,7 @@ VerifyResult VerifySet(EngineContext& context, const std::string& descriptorPath
         const SetFiles set = ReadSet(context.files, descriptorPath);
         if (!set.hashes) result.warnings.push_back(WeakCheckWarning(set));
         CheckPieces(context, set, result);
+        if (!result.problems.empty()) result.recovery = RecoveryOutlook(context, set);
     });
     if (error) {
         result.message = error->Message();

@@ -22,13 +22,14 @@
 //                                       | earlier set of the same file past the new count gone
 //
 // Every name the split writes is claimed before the first byte: the pieces, the descriptor, the
-// .bat and the .sha256 (removed under --no-hash). A file there that is not of an earlier set of
-// this same file is another's, and is asked about. An earlier set is of this same file when its
-// descriptor gives the source's size and date text, or its .sha256 comment line the source's
-// size and exact time, or when the note in the lock file names it (the leftovers of a killed
-// split). Its descriptor, and its pieces past the new count, are removed before the first piece
-// is written, so a descriptor never claims pieces that are not all there. Small files are written
-// to a temporary name and renamed; no file of a set is ever written through a symbolic link.
+// .bat, the .sha256 (removed under --no-hash) and the recovery files. A file there that is not of
+// an earlier set of this same file is another's, and is asked about. An earlier set is of this same
+// file when its descriptor gives the source's size and date text, or its .sha256 comment line the
+// source's size and exact time, or when the note in the lock file names it (the leftovers of a
+// killed split). Its descriptor, and its pieces past the new count, are removed before the first
+// piece is written, so a descriptor never claims pieces that are not all there. Small files are
+// written to a temporary name and renamed; no file of a set is ever written through a symbolic
+// link.
 //
 //  RestoreFile ends with                | on disk
 //  -------------------------------------+-----------------------------------------------------
@@ -92,6 +93,22 @@ struct VerifyResult : OperationResult {
     std::vector<std::string> problems;
     // One state per piece, piece k at index k - 1; empty when the set could not be checked.
     std::vector<PieceState> states;
+    // What the set's recovery files (NAME.EXT.par2 beside the descriptor) can do for the pieces
+    // found missing or damaged; none when the set is whole or has no recovery files.
+    struct Recovery {
+        std::uint32_t lost = 0;       // pieces missing or damaged, as the recovery files see them
+        std::uint32_t available = 0;  // recovery slices present, one piece each
+        bool canRebuild = false;
+        std::string tooMuchLost;  // why not, when !canRebuild ("3 pieces are ... at most 2")
+    };
+    std::optional<Recovery> recovery;
+};
+
+// What RepairSet did: the pieces rebuilt (by name, none when the set was whole) and the recovery
+// files rewritten.
+struct RepairResult : OperationResult {
+    std::vector<std::string> rebuilt;
+    std::vector<std::string> mended;
 };
 
 struct SplitOptions {
@@ -103,6 +120,12 @@ struct SplitOptions {
     // How long to wait for another split that holds the set name in the folder before failing
     // with "Another split of NAME into DIR is running!"; none waits until Cancel.
     std::optional<std::chrono::milliseconds> lockWait = std::nullopt;
+    // Recovery files to write after the pieces (0 to the piece count): NAME.EXT.par2 and
+    // NAME.EXT.vol00+01.par2, ... in the PAR 2.0 format, one piece's worth each. They need
+    // every piece in the destination folder: a split that crossed media fails ("Recovery
+    // pieces need every piece in one folder!"). Claimed, cleaned up and counted in the space
+    // checks like the small files.
+    std::uint32_t recoveryCount = 0;
 };
 
 // A checksum of the file: the wrapping 32-bit sum of at most 500 little-endian words from the
@@ -148,6 +171,14 @@ OperationResult RestoreFile(EngineContext& context, const std::string& descripto
 // does not grow with the count, but for states. A set that cannot be checked at all ("Not a
 // valid .split file!", a .sha256 file that does not cover the set) has its message set.
 VerifyResult VerifySet(EngineContext& context, const std::string& descriptorPath);
+
+// Rebuilds in place the pieces of the set that are missing or damaged, from the recovery files
+// NAME.EXT.par2 (and its vol files) beside the descriptor: each rebuilt piece is checked against
+// the index's MD5, renamed into place, then checked against the set's .sha256 when there. Fails
+// with "No recovery pieces: NAME.EXT.par2 is not there!", or with nothing written when more is
+// lost than the recovery files can rebuild ("3 pieces are missing or damaged and 2 recovery
+// pieces can rebuild at most 2!"). A whole set is ok with nothing rebuilt.
+RepairResult RepairSet(EngineContext& context, const std::string& descriptorPath);
 
 // True when the destination volume has bytesNeeded bytes free; never prompts.
 bool CheckRestoreSpace(EngineContext& context, const std::string& destinationFolder,

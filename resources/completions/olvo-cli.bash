@@ -4,11 +4,11 @@ _olvo_cli() {
     local cur prev words cword
     _init_completion || return
 
-    local commands="split restore verify checksum config"
+    local commands="split restore verify repair checksum config"
     local command="" i
     for ((i = 1; i < cword; i++)); do
         case "${words[i]}" in
-            split | restore | verify | checksum | config)
+            split | restore | verify | repair | checksum | config)
                 command=${words[i]}
                 break
                 ;;
@@ -20,7 +20,7 @@ _olvo_cli() {
             _filedir -d
             return
             ;;
-        -s | --size | -n | --count | --sizes)
+        -s | --size | -n | --count | --sizes | --recovery)
             return
             ;;
     esac
@@ -35,9 +35,9 @@ _olvo_cli() {
             fi
             return
             ;;
-        split) options="--size --count --destination --no-hash --overwrite --quiet --help" ;;
+        split) options="--size --count --destination --no-hash --recovery --overwrite --quiet --help" ;;
         restore) options="--destination --delete-pieces --restore-time --overwrite --quiet --help" ;;
-        verify) options="--quiet --help" ;;
+        verify | repair) options="--quiet --help" ;;
         checksum) options="--help" ;;
         config) options="--split-to --no-split-to --restore-to --no-restore-to --sizes --help" ;;
     esac
@@ -47,7 +47,7 @@ _olvo_cli() {
         return
     fi
     case "$command" in
-        restore | verify) _filedir split ;;
+        restore | verify | repair) _filedir split ;;
         split | checksum) _filedir ;;
     esac
 } &&

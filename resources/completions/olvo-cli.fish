@@ -1,6 +1,6 @@
 # fish completion for olvo-cli
 
-set -l commands split restore verify checksum config
+set -l commands split restore verify repair checksum config
 
 # The split descriptors (*.split, in any case) and the folders on the way to them.
 function __olvo_cli_descriptors
@@ -20,6 +20,7 @@ complete -c olvo-cli -n "not __fish_seen_subcommand_from $commands" -l version -
 complete -c olvo-cli -n "not __fish_seen_subcommand_from $commands" -a split -d 'Cut a file into pieces'
 complete -c olvo-cli -n "not __fish_seen_subcommand_from $commands" -a restore -d 'Rebuild a file from its split descriptor'
 complete -c olvo-cli -n "not __fish_seen_subcommand_from $commands" -a verify -d 'Check that a split set is whole'
+complete -c olvo-cli -n "not __fish_seen_subcommand_from $commands" -a repair -d 'Rebuild lost or damaged pieces from the recovery pieces'
 complete -c olvo-cli -n "not __fish_seen_subcommand_from $commands" -a checksum -d 'Print the checksum a split records'
 complete -c olvo-cli -n "not __fish_seen_subcommand_from $commands" -a config -d 'Show or change the default folders and sizes'
 
@@ -29,17 +30,18 @@ complete -c olvo-cli -n "__fish_seen_subcommand_from split" -s s -l size -x -d '
 complete -c olvo-cli -n "__fish_seen_subcommand_from split" -s n -l count -x -d 'Number of pieces'
 complete -c olvo-cli -n "__fish_seen_subcommand_from split" -s d -l destination -x -a '(__fish_complete_directories)' -d 'Folder for the pieces'
 complete -c olvo-cli -n "__fish_seen_subcommand_from split" -l no-hash -d 'Write no .sha256 file'
+complete -c olvo-cli -n "__fish_seen_subcommand_from split" -l recovery -x -d 'Recovery pieces to write (PAR 2.0)'
 complete -c olvo-cli -n "__fish_seen_subcommand_from split" -l overwrite -d 'Replace the pieces of another set'
 complete -c olvo-cli -n "__fish_seen_subcommand_from split" -s q -l quiet -d 'No progress bar'
 
-# restore DESCRIPTOR, verify DESCRIPTOR: .split files (and folders on the way to them)
-complete -c olvo-cli -n "__fish_seen_subcommand_from restore verify" -a '(__olvo_cli_descriptors)'
+# restore, verify and repair DESCRIPTOR: .split files (and folders on the way to them)
+complete -c olvo-cli -n "__fish_seen_subcommand_from restore verify repair" -a '(__olvo_cli_descriptors)'
 complete -c olvo-cli -n "__fish_seen_subcommand_from restore" -s d -l destination -x -a '(__fish_complete_directories)' -d 'Folder for the rebuilt file'
-complete -c olvo-cli -n "__fish_seen_subcommand_from restore" -l delete-pieces -d 'Delete the set after a successful restore'
+complete -c olvo-cli -n "__fish_seen_subcommand_from restore" -l delete-pieces -d 'Delete the set and its recovery pieces after a successful restore'
 complete -c olvo-cli -n "__fish_seen_subcommand_from restore" -l restore-time -d 'Give the file its original time'
 complete -c olvo-cli -n "__fish_seen_subcommand_from restore" -l overwrite -d 'Replace a file of the same name'
 complete -c olvo-cli -n "__fish_seen_subcommand_from restore" -s q -l quiet -d 'No progress bar'
-complete -c olvo-cli -n "__fish_seen_subcommand_from verify" -s q -l quiet -d 'No progress bar'
+complete -c olvo-cli -n "__fish_seen_subcommand_from verify repair" -s q -l quiet -d 'No progress bar'
 
 # checksum FILE
 complete -c olvo-cli -n "__fish_seen_subcommand_from checksum" -F

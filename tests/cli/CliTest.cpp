@@ -15,6 +15,7 @@
 
 #include "core/engine/FileSplit.h"
 #include "core/engine/SplitSet.h"
+#include "core/recovery/RecoveryFiles.h"
 #include "platform/RegistryHive.h"
 #include "support/EngineHarness.h"
 #include "support/RunProgram.h"
@@ -120,6 +121,69 @@ TEST(Cli, VerifiedSetsAndSetsInTheWay) {
 #ifndef _WIN32  // names no Windows file can have; the system's own sha256sum reads the list
 // A name with a line feed or a backslash is escaped in the .sha256 file, its comment line too,
 // as sha256sum escapes it: sha256sum checks the pieces, and the set verifies.
+#ifndef _WIN32
+// Two pieces of three lost or damaged: verify says recovery can rebuild them, olvo-cli repair
+// and par2 (on a copy) rebuild them byte for byte; three lost is refused with nothing written;
+// --delete-pieces takes the recovery files along.
+TEST(Cli, RecoveryPiecesRebuildWhatIsLost) {
+    TempDir dir, copy;
+    const std::string bytes = PatternBytes(3000000);
+    WriteFile(dir / "f.bin", bytes);
+    EXPECT_NE(Cli({"split", "f.bin", "-s", "1M", "--recovery", "4"}, dir.Path())
+                  .err.find("--recovery takes 0 to the number of pieces (3)"),
+              std::string::npos);
+    ASSERT_EQ(Cli({"split", "f.bin", "-s", "1M", "--recovery", "2"}, dir.Path()).exitCode, 0);
+    std::vector<std::string> names = {"f.s01", "f.s02", "f.s03", "f.bin.par2"};
+    const auto vols = RecoveryFileNames("f.bin", 2);
+    names.insert(names.end(), vols.begin(), vols.end());
+    for (const auto& name : names) WriteFile(copy / name, ReadFile(dir / name));
+    ASSERT_EQ(names.size(), 6u);
+    const auto damage = [&bytes](const TempDir& set) {
+        std::remove((set / "f.s01").c_str());
+        std::string piece = bytes.substr(2 << 20);
+        piece[5] ^= 1;
+        WriteFile(set / "f.s03", piece);
+    };
+    damage(dir);
+    auto r = Cli({"verify", "f.bin.split"}, dir.Path());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find("\n2 pieces are missing or damaged; the 2 recovery pieces can rebuild "
+                         "them: olvo-cli repair f.bin.split\n"),
+              std::string::npos)
+        << r.out;
+    r = Cli({"repair", "f.bin.split"}, dir.Path());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "Repaired 2 pieces of " + (dir / "f.bin.split") + "\n");
+    EXPECT_EQ(ReadFile(dir / "f.s01") + ReadFile(dir / "f.s02") + ReadFile(dir / "f.s03"), bytes);
+    EXPECT_EQ(Cli({"repair", "f.bin.split"}, dir.Path()).out,
+              "The split set is whole: " + (dir / "f.bin.split") + "\n");
+    if (Exists("/usr/bin/par2")) {
+        damage(copy);
+        r = RunProgram("/usr/bin/par2", {"repair", "-q", "f.bin.par2"}, "", copy.Path());
+        EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+        EXPECT_EQ(ReadFile(copy / "f.s01") + ReadFile(copy / "f.s02") + ReadFile(copy / "f.s03"),
+                  bytes);
+    }
+
+    ASSERT_EQ(
+        Cli({"restore", "f.bin.split", "--overwrite", "--delete-pieces"}, dir.Path()).exitCode, 0);
+    EXPECT_FALSE(Exists(dir / "f.bin.par2"));
+    EXPECT_FALSE(Exists(dir / vols[1]));
+    ASSERT_EQ(Cli({"split", "f.bin", "-s", "1M", "--recovery", "2"}, dir.Path()).exitCode, 0);
+    for (const char* name : {"f.s01", "f.s02", "f.s03"}) std::remove((dir / name).c_str());
+    EXPECT_NE(Cli({"verify", "f.bin.split"}, dir.Path())
+                  .out.find("3 pieces are missing or damaged and 2 recovery pieces can rebuild at "
+                            "most 2!\n"),
+              std::string::npos);
+    r = Cli({"repair", "f.bin.split"}, dir.Path());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err,
+              "olvo-cli: 3 pieces are missing or damaged and 2 recovery pieces can rebuild "
+              "at most 2!\n");
+    EXPECT_FALSE(Exists(dir / "f.s01"));
+}
+#endif
+
 TEST(Cli, NamesWithALineFeedOrABackslashInTheSha256File) {
     TempDir dir;
     for (const std::string name : {"a\\b\nc.bin", "back\\slash.bin"}) {
