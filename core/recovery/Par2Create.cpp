@@ -29,18 +29,6 @@ struct ScratchSlice {
     Md5 packetMd5;
 };
 
-void CheckStop(const RecoveryProgress& progress, std::uint64_t done, std::uint64_t total) {
-    if (progress && !progress(done, total)) throw RecoveryError("Operation aborted");
-}
-
-std::unique_ptr<InputFile> OpenInput(FileSystem& files, const std::string& path) {
-    try {
-        return files.OpenRead(path);
-    } catch (const FileError& error) {
-        throw RecoveryError("Cannot open file " + path + ": " + error.what());
-    }
-}
-
 void FillStripe(FileSystem& files, InputState& in, std::uint64_t offset, std::uint8_t* buffer,
                 std::size_t stripe, std::size_t bytes) {
     const std::size_t have =

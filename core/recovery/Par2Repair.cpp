@@ -16,18 +16,6 @@ namespace {
 constexpr std::size_t kHashBuffer = 1 << 20;
 constexpr std::size_t kKeptOpen = 256;
 
-void CheckStop(const RecoveryProgress& progress, std::uint64_t done, std::uint64_t total) {
-    if (progress && !progress(done, total)) throw RecoveryError("Operation aborted");
-}
-
-std::unique_ptr<InputFile> OpenInput(FileSystem& files, const std::string& path) {
-    try {
-        return files.OpenRead(path);
-    } catch (const FileError& error) {
-        throw RecoveryError("Cannot open file " + path + ": " + error.what());
-    }
-}
-
 bool EndsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() &&
            text.compare(text.size() - tail.size(), tail.size(), tail) == 0;

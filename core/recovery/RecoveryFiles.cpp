@@ -67,6 +67,18 @@ void UnfinishedOutput::Finish() {
     m_done = true;
 }
 
+void CheckStop(const RecoveryProgress& progress, std::uint64_t done, std::uint64_t total) {
+    if (progress && !progress(done, total)) throw RecoveryError("Operation aborted");
+}
+
+std::unique_ptr<InputFile> OpenInput(FileSystem& files, const std::string& path) {
+    try {
+        return files.OpenRead(path);
+    } catch (const FileError& error) {
+        throw RecoveryError("Cannot open file " + path + ": " + error.what());
+    }
+}
+
 void ReadExactly(InputFile& file, const std::string& path, std::uint64_t offset, void* buffer,
                  std::size_t size) {
     try {

@@ -59,6 +59,12 @@ class UnfinishedOutput {
     bool m_done = false;
 };
 
+// Raises RecoveryError "Operation aborted" when progress, asked with done and total, says stop.
+void CheckStop(const RecoveryProgress& progress, std::uint64_t done, std::uint64_t total);
+
+// Opens path for reading; a failure raises RecoveryError "Cannot open file PATH: REASON".
+std::unique_ptr<InputFile> OpenInput(FileSystem& files, const std::string& path);
+
 // Reads exactly size bytes at offset; fewer bytes in the file (or a read error) raise
 // RecoveryError naming path.
 void ReadExactly(InputFile& file, const std::string& path, std::uint64_t offset, void* buffer,
