@@ -1288,14 +1288,30 @@ void CheckRebuilt(FileSystem& files, const SetFiles& set, const std::vector<std:
 
 }  // namespace
 
-RepairResult RepairSet(EngineContext& context, const std::string& descriptorPath) {
-    RepairResult result;
+namespace {
+
+// Runs steps on the set of descriptorPath while the progress window of caption shows. False,
+// with result's message, when descriptorPath names no descriptor or a step failed.
+template <typename Steps>
+bool RunOnSet(EngineContext& context, const std::string& descriptorPath, const char* caption,
+              OperationResult& result, Steps steps) {
     if (!IsDescriptorAt(context.files, descriptorPath)) {
         result.message = EngineError(kNotASplitFile).Message();
-        return result;
+        return false;
     }
-    ProgressWindow window(context.progress, "Repairing Split Set...", 0);
-    const auto error = Attempt([&] {
+    ProgressWindow window(context.progress, caption, 0);
+    if (const auto error = Attempt(steps)) {
+        result.message = error->Message();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+RepairResult RepairSet(EngineContext& context, const std::string& descriptorPath) {
+    RepairResult result;
+    result.ok = RunOnSet(context, descriptorPath, "Repairing Split Set...", result, [&] {
         const SetFiles set = ReadSet(context.files, descriptorPath);
         if (!context.files.FileExists(IndexPath(set)))
             throw EngineError("No recovery pieces: " + IndexFileName(set.fileName) +
@@ -1310,32 +1326,18 @@ RepairResult RepairSet(EngineContext& context, const std::string& descriptorPath
         result.mended = outcome.mended;
         CheckRebuilt(context.files, set, outcome.rebuilt);
     });
-    if (error) {
-        result.message = error->Message();
-        return result;
-    }
-    result.ok = true;
     return result;
 }
 
 VerifyResult VerifySet(EngineContext& context, const std::string& descriptorPath) {
     VerifyResult result;
-    if (!IsDescriptorAt(context.files, descriptorPath)) {
-        result.message = EngineError(kNotASplitFile).Message();
-        return result;
-    }
-    ProgressWindow window(context.progress, "Verifying Split Set...", 0);
-    const auto error = Attempt([&] {
+    const bool checked = RunOnSet(context, descriptorPath, "Verifying Split Set...", result, [&] {
         const SetFiles set = ReadSet(context.files, descriptorPath);
         if (!set.hashes) result.warnings.push_back(WeakCheckWarning(set));
         CheckPieces(context, set, result);
         if (!result.problems.empty()) result.recovery = RecoveryOutlook(context, set);
     });
-    if (error) {
-        result.message = error->Message();
-        return result;
-    }
-    result.ok = result.problems.empty();
+    result.ok = checked && result.problems.empty();
     return result;
 }
 
