@@ -76,7 +76,7 @@ completions() {
     printf "%s\n" "${COMPREPLY[@]}" | sort | tr "\n" " "' \
     "$usr/share/bash-completion/completions/olvo-cli" "$@")
 }
-[ "$(completions olvo-cli re)" = "restore " ] || fail "commands: $(completions olvo-cli re)"
+[ "$(completions olvo-cli re)" = "repair restore " ] || fail "commands: $(completions olvo-cli re)"
 [ "$(completions olvo-cli restore "")" = "a.bin.split folder " ] ||
   fail "restore completes: $(completions olvo-cli restore "")"
 [ "$(completions olvo-cli verify "")" = "a.bin.split folder " ] ||
