@@ -184,27 +184,28 @@ std::pair<RecoverySet, std::vector<RecoveryInput>> Describe(FileSystem& files,
 
 std::vector<ScratchSlice> MakeScratch(FileSystem& files, const RecoverySet& set,
                                       const std::string& folder,
-                                      const std::vector<RecoveryFileSpec>& specs) {
+                                      const std::vector<RecoveryFileLayout>& layouts) {
     std::vector<ScratchSlice> scratch;
-    for (const RecoveryFileSpec& spec : specs) {
-        for (std::uint32_t exponent : spec.exponents) {
+    for (const RecoveryFileLayout& layout : layouts) {
+        for (std::uint32_t exponent : layout.exponents) {
             scratch.emplace_back();
             scratch.back().exponent = exponent;
             scratch.back().packetMd5 = RecoveryPacketHash(set.setId, exponent);
-            scratch.back().data = std::make_unique<UnfinishedOutput>(files, folder, spec.name);
+            scratch.back().data = std::make_unique<UnfinishedOutput>(files, folder, layout.name);
         }
     }
     return scratch;
 }
 
-// Encodes the specs' slices from inputs (in the set's order) and writes their files; fills the
+// Encodes the layouts' slices from inputs (in the set's order) and writes their files; fills the
 // checksums of set.files from what was read.
 void WriteFromInputs(FileSystem& files, RecoverySet& set, const std::string& folder,
                      const std::vector<RecoveryInput>& ordered,
-                     const std::vector<RecoveryFileSpec>& specs, const RecoveryProgress& progress,
+                     const std::vector<RecoveryFileLayout>& layouts,
+                     const RecoveryProgress& progress,
                      const std::function<void(RecoverySet&)>& beforeWriting) {
     std::vector<InputState> inputs = OpenInputs(files, ordered);
-    std::vector<ScratchSlice> scratch = MakeScratch(files, set, folder, specs);
+    std::vector<ScratchSlice> scratch = MakeScratch(files, set, folder, layouts);
     for (const ScratchSlice& slice : scratch) {
         for (const ScratchSlice& other : scratch) {
             if (&slice != &other && slice.exponent % 65535 == other.exponent % 65535)
@@ -218,10 +219,11 @@ void WriteFromInputs(FileSystem& files, RecoverySet& set, const std::string& fol
     const std::string index = IndexPackets(set);
     const std::uint64_t total = set.sliceSize * (inputs.size() + scratch.size());
     std::size_t next = 0;
-    for (const RecoveryFileSpec& spec : specs) {
+    for (const RecoveryFileLayout& layout : layouts) {
         std::vector<ScratchSlice*> slices;
-        for (std::size_t k = 0; k < spec.exponents.size(); ++k) slices.push_back(&scratch[next++]);
-        FinishRecoveryFile(files, set, folder, spec.name, slices, index);
+        for (std::size_t k = 0; k < layout.exponents.size(); ++k)
+            slices.push_back(&scratch[next++]);
+        FinishRecoveryFile(files, set, folder, layout.name, slices, index);
         CheckStop(progress, set.sliceSize * (inputs.size() + next), total);
     }
 }
@@ -232,14 +234,14 @@ std::vector<std::string> CreateRecoveryFiles(FileSystem& files, const RecoveryRe
                                              const RecoveryProgress& progress) {
     CheckRequest(request);
     auto [set, ordered] = Describe(files, request);
-    std::vector<RecoveryFileSpec> specs;
+    std::vector<RecoveryFileLayout> layouts;
     std::vector<std::string> names{IndexFileName(request.base)};
     const auto recoveryNames = RecoveryFileNames(request.base, request.recoveryCount);
     for (std::uint32_t e = 0; e < request.recoveryCount; ++e) {
-        specs.push_back({recoveryNames[e], {e}});
+        layouts.push_back({recoveryNames[e], {e}});
         names.push_back(recoveryNames[e]);
     }
-    WriteFromInputs(files, set, request.folder, ordered, specs, progress, [&](RecoverySet& s) {
+    WriteFromInputs(files, set, request.folder, ordered, layouts, progress, [&](RecoverySet& s) {
         UnfinishedOutput index(files, request.folder, names.front());
         const std::string packets = IndexPackets(s);
         index.Write(packets.data(), packets.size());
@@ -249,7 +251,7 @@ std::vector<std::string> CreateRecoveryFiles(FileSystem& files, const RecoveryRe
 }
 
 void WriteRecoveryFiles(FileSystem& files, const RecoverySet& set, const std::string& folder,
-                        const std::vector<RecoveryFileSpec>& specs,
+                        const std::vector<RecoveryFileLayout>& layouts,
                         const RecoveryProgress& progress) {
     std::vector<RecoveryInput> ordered;
     for (const Par2FileInfo& file : set.files) {
@@ -260,7 +262,7 @@ void WriteRecoveryFiles(FileSystem& files, const RecoverySet& set, const std::st
         ordered.push_back({folder + file.name, file.name, file.size});
     }
     RecoverySet written = set;
-    WriteFromInputs(files, written, folder, ordered, specs, progress, [&](RecoverySet& now) {
+    WriteFromInputs(files, written, folder, ordered, layouts, progress, [&](RecoverySet& now) {
         for (std::size_t i = 0; i < now.files.size(); ++i) {
             if (now.files[i].md5 != set.files[i].md5 || now.files[i].slices != set.files[i].slices)
                 throw RecoveryError("Cannot mend the recovery files: " + set.files[i].name +

@@ -49,7 +49,7 @@ std::vector<std::string> CreateRecoveryFiles(FileSystem& files, const RecoveryRe
                                              const RecoveryProgress& progress);
 
 // A recovery file to (re)write: its name and the exponents of its slices.
-struct RecoveryFileSpec {
+struct RecoveryFileLayout {
     std::string name;
     std::vector<std::uint32_t> exponents;
 };
@@ -58,7 +58,7 @@ struct RecoveryFileSpec {
 // checksums (else RecoveryError naming the first that does not): how repair mends a damaged
 // recovery file.
 void WriteRecoveryFiles(FileSystem& files, const RecoverySet& set, const std::string& folder,
-                        const std::vector<RecoveryFileSpec>& specs,
+                        const std::vector<RecoveryFileLayout>& layouts,
                         const RecoveryProgress& progress);
 
 // The index packets of set (Main, File Description and IFSC of each file, Creator), as every

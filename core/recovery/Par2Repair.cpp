@@ -279,15 +279,15 @@ void Rebuild(FileSystem& files, const RecoveryCheck& check, RebuildPlan& plan,
 // Rewrites the damaged PAR 2.0 files of check, whose set's files are all whole now.
 std::vector<std::string> Mend(FileSystem& files, const RecoveryCheck& check,
                               const RecoveryProgress& progress) {
-    std::vector<RecoveryFileSpec> specs;
+    std::vector<RecoveryFileLayout> layouts;
     bool index = false;
     for (const std::string& name : check.damagedParFiles) {
         if (name == IndexFileName(check.base))
             index = true;
         else if (auto exponents = PromisedExponents(name, check.base))
-            specs.push_back({name, *exponents});
+            layouts.push_back({name, *exponents});
     }
-    if (!specs.empty()) WriteRecoveryFiles(files, check.set, check.folder, specs, progress);
+    if (!layouts.empty()) WriteRecoveryFiles(files, check.set, check.folder, layouts, progress);
     std::vector<std::string> mended;
     if (index) {
         UnfinishedOutput out(files, check.folder, IndexFileName(check.base));
@@ -296,7 +296,7 @@ std::vector<std::string> Mend(FileSystem& files, const RecoveryCheck& check,
         out.Finish();
         mended.push_back(IndexFileName(check.base));
     }
-    for (const RecoveryFileSpec& spec : specs) mended.push_back(spec.name);
+    for (const RecoveryFileLayout& layout : layouts) mended.push_back(layout.name);
     return mended;
 }
 
