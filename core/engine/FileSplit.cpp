@@ -469,12 +469,12 @@ std::optional<std::uint64_t> OwnEarlierSet(const SplitJob& job) {
                    : std::nullopt;
     try {
         const HashList list =
-            ReadHashList(ReadSmallFile(job.files, job.folder + job.hashName, 16 << 20));
+            ReadHashList(ReadHashFile(job.files, job.folder + job.hashName, job.hashName));
         if (list.fileName == job.fileName && list.fileSize == job.fileSize && list.modified &&
             list.modified->seconds == job.before->seconds &&
             list.modified->nanoseconds == job.before->nanoseconds)
             return list.pieces.size();
-    } catch (const FileError&) {  // no list, or one that cannot be read: nothing of ours
+    } catch (const EngineError&) {  // no list, or one that cannot be read whole: nothing of ours
     }
     return std::nullopt;
 }
