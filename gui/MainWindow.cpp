@@ -459,8 +459,9 @@ void MainWindow::BuildSplitSummary(QWidget* page, QGridLayout* grid) {
 // count, as the user last chose it.
 void MainWindow::BuildRecoveryRow(QWidget* page, QGridLayout* grid) {
     RowGap(grid, 5, 6);
+    // The box under the size or count field, as the method's own gap of 8 puts that.
     auto* row = new QHBoxLayout;
-    row->setSpacing(6);
+    row->setSpacing(8);
     auto* label = Named(new QLabel(QStringLiteral("&Recovery pieces:"), page), "lblRecoveryPieces");
     AddDesign(row, label, QSize(97, 21));
     m_ui->recoveryPiecesBox = Named(new QSpinBox(page), "recoveryPiecesBox");
