@@ -331,6 +331,8 @@ TEST_F(ActionTest, ALostPieceIsRebuiltThroughTheVerifyWindow) {
     const std::string piece = Out() + "/Holiday.s02";
     const std::string original = ReadFile(piece);
     fs::remove(piece);
+    // Two lost are more than one recovery piece rebuilds: no Repair.
+    fs::rename(Out() + "/Holiday.s03", dir / "s03");
 
     gui.fileAnswer = Out() + "/Holiday.avi.split";
     form.tabs->setCurrentWidget(form.restoreTab);
@@ -341,6 +343,12 @@ TEST_F(ActionTest, ALostPieceIsRebuiltThroughTheVerifyWindow) {
     ASSERT_NE(verify, nullptr);
     auto* repair = verify->findChild<QPushButton*>(QStringLiteral("repairButton"));
     auto* line = verify->findChild<QLabel*>(QStringLiteral("lblRecovery"));
+    EXPECT_EQ(line->text(), QStringLiteral("2 pieces are missing or damaged and 1 recovery piece "
+                                           "can rebuild at most 1!"));
+    EXPECT_FALSE(repair->isEnabled());
+    fs::rename(dir / "s03", Out() + "/Holiday.s03");
+    QTest::mouseClick(form.verifyButton, Qt::LeftButton);
+    WaitForOperation();
     EXPECT_EQ(line->text(), QStringLiteral("1 piece is missing or damaged; the 1 recovery piece "
                                            "can rebuild it."));
     ASSERT_TRUE(repair->isVisible() && repair->isEnabled());
