@@ -254,18 +254,9 @@ int RunVerify(const Tool& tool, const std::string& descriptorArg, bool quiet) {
     }
     for (const auto& problem : result.problems) std::printf("%s\n", problem.c_str());
     if (!result.message.empty()) return Failed(result.message);
-    if (result.recovery && result.recovery->lost > 0) {
-        const auto& recovery = *result.recovery;
-        if (recovery.canRebuild)
-            std::printf(
-                "%u %s missing or damaged; the %u recovery %s can rebuild %s: olvo-cli "
-                "repair %s\n",
-                recovery.lost, recovery.lost == 1 ? "piece is" : "pieces are", recovery.available,
-                recovery.available == 1 ? "piece" : "pieces", recovery.lost == 1 ? "it" : "them",
-                descriptorArg.c_str());
-        else
-            std::printf("%s\n", recovery.tooMuchLost.c_str());
-    }
+    if (result.recovery && result.recovery->lost > 0)
+        std::printf("%s\n",
+                    RecoveryLine(*result.recovery, ": olvo-cli repair " + descriptorArg).c_str());
     return kExitFailure;
 }
 

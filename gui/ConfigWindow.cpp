@@ -233,7 +233,7 @@ void ConfigWindow::OnShow() {
 }
 
 Settings ConfigWindow::ShownValues() const {
-    Settings values;
+    Settings values = m_loaded;
     values.SplitToFolder = splitToFolderBox->isChecked();
     values.SplitFolderName = Text(defaultSplitFolderEdit);
     values.RestoreToFolder = restoreToFolderBox->isChecked();
@@ -252,6 +252,7 @@ void ConfigWindow::LoadFromStore() {
     } catch (const SettingsError&) {
         failure = std::current_exception();
     }
+    m_loaded = values;
     // The folders go in before their switches, so a switch stored as on with an empty folder is
     // cleared by the folder rule. A switch the rule cleared while its folder was emptied is set
     // back here only to be cleared again: the end is the same as a load that set each control as

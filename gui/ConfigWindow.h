@@ -104,7 +104,8 @@ class ConfigWindow final : public QDialog {
     void BuildFolders();
     void BuildSplitSizes();
     void ConnectHandlers();
-    // The values the controls hold.
+    // The values the controls hold, and the last load's values of those the window does not
+    // show (the main window's recovery count), so that Apply keeps them.
     Settings ShownValues() const;
     // The folder rule on one side's controls.
     void FolderRule(QLineEdit* folder, QCheckBox* toFolder);
@@ -114,6 +115,7 @@ class ConfigWindow final : public QDialog {
     GuiService& m_gui;
     Registry& m_registry;
     Applied m_applied;
+    Settings m_loaded;
 };
 
 }  // namespace olvo

@@ -19,6 +19,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QSpinBox>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
@@ -33,6 +34,7 @@
 #include "core/engine/FileSplit.h"
 #include "core/engine/Format.h"
 #include "core/engine/SplitPlan.h"
+#include "core/engine/SplitSet.h"
 #include "core/version/ProductUrls.h"
 #include "gui/Application.h"
 #include "gui/FolderPicker.h"
@@ -188,6 +190,46 @@ Widget* KeepsPlace(Widget* widget) {
     return widget;
 }
 
+// What a verify found, for the Verify window; the window says the recovery line in its own words
+// and offers its Repair button instead of the terminal's command.
+void FillReport(VerifyReport& report, VerifyResult found) {
+    report.whole = found.ok;
+    report.problems = std::move(found.problems);
+    report.states = std::move(found.states);
+    report.failure = std::move(found.message);
+    report.warnings = std::move(found.warnings);
+    if (found.recovery && found.recovery->lost > 0) {
+        report.recovery = RecoveryLine(*found.recovery, ".");
+        report.canRepair = found.recovery->canRebuild;
+    }
+}
+
+// The pieces a repair rebuilt that the verify after it found whole, marked so on the map, and
+// what the repair did in a line: "Rebuilt 2 pieces from the recovery pieces: f.s02, f.s04."
+void MarkRepaired(VerifyReport& report, const RepairResult& repaired) {
+    const std::string base =
+        FileNamePart(WithoutDescriptorSuffix(report.descriptorPath), Extension::Drop);
+    for (std::size_t k = 1; k <= report.states.size(); ++k) {
+        const auto& rebuilt = repaired.rebuilt;
+        if (report.states[k - 1] == PieceState::Whole &&
+            std::find(rebuilt.begin(), rebuilt.end(), PieceName(base, k)) != rebuilt.end())
+            report.states[k - 1] = PieceState::Rebuilt;
+    }
+    std::string line;
+    const auto list = [](const std::vector<std::string>& names) {
+        std::string text;
+        for (const auto& name : names) text += (text.empty() ? "" : ", ") + name;
+        return text;
+    };
+    if (!repaired.rebuilt.empty())
+        line = "Rebuilt " + std::to_string(repaired.rebuilt.size()) +
+               (repaired.rebuilt.size() == 1 ? " piece" : " pieces") +
+               " from the recovery pieces: " + list(repaired.rebuilt) + ".";
+    if (!repaired.mended.empty())
+        line += (line.empty() ? "" : " ") + ("Rewrote damaged " + list(repaired.mended) + ".");
+    if (report.recovery.empty()) report.recovery = line;
+}
+
 }  // namespace
 
 // The window's controls. The object names given where they are made are what tests and the
@@ -209,6 +251,7 @@ struct MainWindow::Ui {
     QLineEdit* pieceCountEdit;
     UpDownButtons* pieceCountButtons;
     QLabel* pieceCountNoteLabel;
+    QSpinBox* recoveryPiecesBox;
     QLabel* fileSizeLabel;
     QLabel* splitDetailsLabel;
 
@@ -280,7 +323,7 @@ void MainWindow::BuildWindow() {
     BuildMenus();
 
     // The client area: an etched line under the menu bar, the m_ui->tabs, and the buttons at the
-    // bottom right; 448 x 219 with the default font.
+    // bottom right; 448 x 241 with the default font.
     auto* client = new QWidget(this);
     setCentralWidget(client);
     auto* clientLayout = new QVBoxLayout(client);
@@ -326,7 +369,8 @@ void MainWindow::BuildWindow() {
     setTabOrder(m_ui->browseSplitFolderButton, m_ui->splitMethodBox);
     setTabOrder(m_ui->splitMethodBox, m_ui->splitSizeBox);
     setTabOrder(m_ui->splitSizeBox, m_ui->pieceCountEdit);
-    setTabOrder(m_ui->pieceCountEdit, m_ui->descriptorEdit);
+    setTabOrder(m_ui->pieceCountEdit, m_ui->recoveryPiecesBox);
+    setTabOrder(m_ui->recoveryPiecesBox, m_ui->descriptorEdit);
     setTabOrder(m_ui->descriptorEdit, m_ui->browseDescriptorButton);
     setTabOrder(m_ui->browseDescriptorButton, m_ui->browseRestoreFolderButton);
     setTabOrder(m_ui->browseRestoreFolderButton, m_ui->deletePiecesBox);
@@ -365,6 +409,9 @@ void MainWindow::DescribeForScreenReaders() {
         {ui.splitMethodBox, "Split by", "Split by piece size or by number of pieces"},
         {ui.splitSizeBox, "Piece size in kilobytes", nullptr},
         {ui.pieceCountEdit, "Number of pieces", "Up and Down change it by one"},
+        {ui.recoveryPiecesBox, "Recovery pieces",
+         "Recovery files written after the pieces; each can rebuild any one lost or damaged "
+         "piece"},
         {ui.fileSizeLabel, "File size", nullptr},
         {ui.splitDetailsLabel, "Split summary", nullptr},
         {ui.descriptorEdit, "Split file to restore", nullptr},
@@ -389,13 +436,13 @@ void MainWindow::DescribeForScreenReaders() {
 // The summary at the foot of the Split tab, below an etched line: the file's size and what the
 // split makes of it.
 void MainWindow::BuildSplitSummary(QWidget* page, QGridLayout* grid) {
-    RowGap(grid, 5, 13);
+    RowGap(grid, 7, 13);
     auto* line = new QHBoxLayout;
     line->setContentsMargins(4, 0, 0, 0);
     line->addWidget(EtchedLine(page));
-    grid->addLayout(line, 6, 0, 1, kLastColumn + 1);
-    RowGap(grid, 7, 8);
-    AddCaption(grid, 8, "File size:", 17);
+    grid->addLayout(line, 8, 0, 1, kLastColumn + 1);
+    RowGap(grid, 9, 8);
+    AddCaption(grid, 10, "File size:", 17);
     auto* summary = new QHBoxLayout;
     summary->setSpacing(4);
     m_ui->fileSizeLabel = Named(new QLabel(QStringLiteral("-"), page), "lblFileSize");
@@ -405,7 +452,27 @@ void MainWindow::BuildSplitSummary(QWidget* page, QGridLayout* grid) {
     AddDesign(summary, m_ui->fileSizeLabel, QSize(110, 17));
     m_ui->splitDetailsLabel = Named(new QLabel(page), "lblSplitDetails");
     AddDesign(summary, m_ui->splitDetailsLabel, QSize(226, 17), Qt::Horizontal);
-    grid->addLayout(summary, 8, kFieldColumn, 1, kLastColumn - kFieldColumn + 1);
+    grid->addLayout(summary, 10, kFieldColumn, 1, kLastColumn - kFieldColumn + 1);
+}
+
+// Under the method: how many recovery files the split writes after the pieces, 0 to the piece
+// count, as the user last chose it.
+void MainWindow::BuildRecoveryRow(QWidget* page, QGridLayout* grid) {
+    RowGap(grid, 5, 6);
+    // The box under the size or count field, as the method's own gap of 8 puts that.
+    auto* row = new QHBoxLayout;
+    row->setSpacing(8);
+    auto* label = Named(new QLabel(QStringLiteral("&Recovery pieces:"), page), "lblRecoveryPieces");
+    AddDesign(row, label, QSize(97, 21));
+    m_ui->recoveryPiecesBox = Named(new QSpinBox(page), "recoveryPiecesBox");
+    m_ui->recoveryPiecesBox->setRange(0, 0);
+    m_ui->recoveryPiecesBox->setToolTip(
+        QStringLiteral("Recovery files to write after the pieces: each can rebuild any one lost "
+                       "or damaged piece"));
+    label->setBuddy(m_ui->recoveryPiecesBox);
+    AddDesign(row, m_ui->recoveryPiecesBox, QSize(64, 21), Qt::Vertical);
+    row->addStretch(1);
+    grid->addLayout(row, 6, kFieldColumn, 1, kLastColumn - kFieldColumn + 1);
 }
 
 void MainWindow::BuildSplitTab() {
@@ -471,8 +538,9 @@ void MainWindow::BuildSplitTab() {
         box->setCursor(Qt::PointingHandCursor);
     m_ui->splitSizeBox->lineEdit()->setCursor(Qt::IBeamCursor);
 
+    BuildRecoveryRow(page, grid);
     BuildSplitSummary(page, grid);
-    grid->setRowStretch(9, 1);
+    grid->setRowStretch(11, 1);
 }
 
 void MainWindow::BuildRestoreTab() {
@@ -566,6 +634,7 @@ void MainWindow::ConnectHandlers() {
     on(m_ui->splitMethodBox, &QComboBox::currentIndexChanged, &MainWindow::OnSplitMethodChanged);
     on(m_ui->splitSizeBox, &QComboBox::editTextChanged, &MainWindow::OnSplitSizeChanged);
     on(m_ui->pieceCountEdit, &QLineEdit::textChanged, &MainWindow::OnPieceCountChanged);
+    on(m_ui->recoveryPiecesBox, &QSpinBox::valueChanged, &MainWindow::OnRecoveryPiecesChanged);
     on(m_ui->descriptorEdit, &QLineEdit::textChanged, &MainWindow::OnDescriptorChanged);
     on(m_ui->configurationAction, &QAction::triggered, &MainWindow::OnConfiguration);
     on(m_ui->exitAction, &QAction::triggered, &MainWindow::OnExit);
@@ -707,21 +776,68 @@ void MainWindow::OnSourceFileChanged() {
         AddSplitFile(name, entry);
         return;
     }
+    UpdateRecoveryRange(std::nullopt);
     m_ui->fileSizeLabel->setText(QStringLiteral("-"));
     m_ui->splitDetailsLabel->clear();
 }
 
 unsigned MainWindow::ExtraFileCount() const {
-    // The descriptor and the batch file, and the .sha256 unless the settings leave it out.
-    return m_settings.WriteHashes ? 3 : 2;
+    // The descriptor and the batch file, the .sha256 unless the settings leave it out, and with
+    // recovery pieces the index NAME.EXT.par2 and one vol file each.
+    const auto recovery = static_cast<unsigned>(m_ui->recoveryPiecesBox->value());
+    return (m_settings.WriteHashes ? 3 : 2) + (recovery > 0 ? recovery + 1 : 0);
+}
+
+std::uint64_t MainWindow::PiecesShown(const std::optional<FileEntry>& entry) const {
+    if (!entry || entry->isFolder) return 0;
+    const auto number = [](const std::string& text) -> std::int64_t {
+        const auto value = ParseSignedNumber(
+            text, NumberRules{.bits = 32, .skipLeadingSpaces = true, .decimalOnly = true});
+        return value ? static_cast<std::int32_t>(static_cast<std::uint32_t>(*value)) : 0;
+    };
+    switch (m_ui->splitMethodBox->currentIndex()) {
+        case 0: {
+            const std::int64_t kb = number(FromQ(m_ui->splitSizeBox->currentText()));
+            return IsSplitSizeKB(kb) ? PieceCountFor(entry->size, std::uint64_t(kb) * 1024) : 0;
+        }
+        case 1: {
+            const std::int64_t count = number(Text(m_ui->pieceCountEdit));
+            if (!IsSplitCount(count)) return 0;
+            const auto pieceSize = PieceSizeForCount(entry->size, std::uint64_t(count));
+            // An empty file has no piece size, and nothing to split.
+            return pieceSize && *pieceSize > 0 ? PieceCountFor(entry->size, *pieceSize) : 0;
+        }
+        default:
+            return 0;
+    }
+}
+
+void MainWindow::UpdateRecoveryRange(const std::optional<FileEntry>& entry) {
+    // The box never offers more than the pieces; the choice the settings keep comes back as
+    // soon as there are pieces enough for it.
+    const auto pieces =
+        static_cast<int>(std::min<std::uint64_t>(PiecesShown(entry), kMaxSplitCount));
+    const QSignalBlocker blocker(m_ui->recoveryPiecesBox);
+    m_ui->recoveryPiecesBox->setMaximum(pieces);
+    m_ui->recoveryPiecesBox->setValue(
+        std::min(pieces, static_cast<int>(m_settings.RecoveryPieces)));
+}
+
+void MainWindow::OnRecoveryPiecesChanged() {
+    const auto count = static_cast<std::uint32_t>(m_ui->recoveryPiecesBox->value());
+    m_settings.RecoveryPieces = count;
+    UpdateLabels();
+    ChangeConfigValues(m_registry, [count](Settings& values) { values.RecoveryPieces = count; });
+    ShowSettingsNotices();
 }
 
 void MainWindow::UpdateLabels() {
-    m_ui->pieceCountNoteLabel->setText(QStringLiteral("files (+ %1)").arg(ExtraFileCount()));
     UpdateLabels(m_files.Find(Text(m_ui->sourceFileEdit)));
 }
 
 void MainWindow::UpdateLabels(const std::optional<FileEntry>& entry) {
+    UpdateRecoveryRange(entry);
+    m_ui->pieceCountNoteLabel->setText(QStringLiteral("files (+ %1)").arg(ExtraFileCount()));
     if (!entry || entry->isFolder) {
         m_ui->fileSizeLabel->setText(QStringLiteral("-"));
         m_ui->splitDetailsLabel->clear();
@@ -790,6 +906,8 @@ void MainWindow::EnableInputs(bool enabled) {
     m_ui->actionButton->setEnabled(enabled);
     m_ui->closeButton->setEnabled(enabled);
     menuBar()->setEnabled(enabled);
+    // Its Repair button starts an operation too.
+    if (m_ui->verifyWindow) m_ui->verifyWindow->setEnabled(enabled);
     for (QAction* item :
          {m_ui->configurationAction, m_ui->exitAction, m_ui->helpAction, m_ui->checkUpdatesAction,
           m_ui->donateAction, m_ui->homePageAction, m_ui->aboutAction})
@@ -821,9 +939,15 @@ void MainWindow::StartSplit() {
     const std::string folder = Text(m_ui->splitFolderEdit);
     const std::uint64_t fileSize = SourceFileSize(m_files, source);
     const std::uint64_t pieces = *pieceSize == 0 ? 0 : PieceCountFor(fileSize, *pieceSize);
-    const SplitOptions options{.writeHashes = m_settings.WriteHashes};
+    const auto recovery = static_cast<std::uint32_t>(std::min<std::uint64_t>(
+        pieces, static_cast<std::uint64_t>(m_ui->recoveryPiecesBox->value())));
+    const SplitOptions options{.writeHashes = m_settings.WriteHashes, .recoveryCount = recovery};
     outcome->folder = WithoutTrailingDelimiter(folder);
-    outcome->done = "Split into " + std::to_string(pieces) + " pieces in " + outcome->folder;
+    outcome->done = "Split into " + std::to_string(pieces) + " pieces" +
+                    (recovery == 0 ? std::string()
+                                   : " and " + std::to_string(recovery) +
+                                         (recovery == 1 ? " recovery piece" : " recovery pieces")) +
+                    " in " + outcome->folder;
     m_progress.SetSubject("Splitting " + FileNamePart(source, Extension::Keep));
     const auto started = std::chrono::steady_clock::now();
     m_runner->Start(
@@ -861,6 +985,7 @@ void MainWindow::StartRestore() {
     // can show which pieces are whole.
     auto report = std::make_shared<VerifyReport>();
     report->setName = FileNamePart(descriptor, Extension::Keep);
+    report->descriptorPath = descriptor;
     const auto started = std::chrono::steady_clock::now();
     m_runner->Start(
         m_files,
@@ -870,9 +995,7 @@ void MainWindow::StartRestore() {
             outcome->failure = std::move(result.message);
             outcome->warnings = std::move(result.warnings);
             if (outcome->succeeded || context.progress.CancelRequested()) return;
-            VerifyResult found = VerifySet(context, descriptor);
-            report->problems = std::move(found.problems);
-            report->states = std::move(found.states);
+            FillReport(*report, VerifySet(context, descriptor));
         },
         [=, this](std::exception_ptr error) {
             RunHandler(m_gui, [&] {
@@ -935,17 +1058,11 @@ void MainWindow::OnVerify() {
     const std::string descriptor = Text(m_ui->descriptorEdit);
     auto report = std::make_shared<VerifyReport>();
     report->setName = FileNamePart(descriptor, Extension::Keep);
+    report->descriptorPath = descriptor;
     m_progress.SetSubject("Verifying " + report->setName);
     m_runner->Start(
         m_files,
-        [=](EngineContext& context) {
-            VerifyResult found = VerifySet(context, descriptor);
-            report->whole = found.ok;
-            report->problems = std::move(found.problems);
-            report->states = std::move(found.states);
-            report->failure = std::move(found.message);
-            report->warnings = std::move(found.warnings);
-        },
+        [=](EngineContext& context) { FillReport(*report, VerifySet(context, descriptor)); },
         [this, report](std::exception_ptr error) {
             RunHandler(m_gui, [&] {
                 if (error) std::rethrow_exception(error);
@@ -958,13 +1075,52 @@ void MainWindow::OnVerify() {
         });
 }
 
+void MainWindow::OnRepair(const VerifyReport& before) {
+    m_ui->statusLine->Clear();
+    const std::string descriptor = before.descriptorPath;
+    auto report = std::make_shared<VerifyReport>();
+    report->setName = before.setName;
+    report->descriptorPath = descriptor;
+    auto repaired = std::make_shared<RepairResult>();
+    m_progress.SetSubject("Repairing " + report->setName);
+    m_runner->Start(
+        m_files,
+        [=](EngineContext& context) {
+            *repaired = RepairSet(context, descriptor);
+            // What the set is now, whatever the repair did; after a failure it wrote nothing.
+            if (repaired->ok) FillReport(*report, VerifySet(context, descriptor));
+        },
+        [this, report, repaired](std::exception_ptr error) {
+            RunHandler(m_gui, [&] {
+                if (error) std::rethrow_exception(error);
+                if (m_closeWhenDone) {
+                    close();
+                    return;
+                }
+                if (!repaired->ok) {
+                    m_gui.MessageBox("Error", repaired->message, BoxIcon::Error, BoxButtons::Ok);
+                    return;
+                }
+                MarkRepaired(*report, *repaired);
+                report->warnings.insert(report->warnings.begin(), repaired->warnings.begin(),
+                                        repaired->warnings.end());
+                ShowVerifyReport(*report);
+            });
+        });
+}
+
 void MainWindow::ShowVerifyReport(const VerifyReport& report) {
     // A set that cannot be checked at all has no map: the reason is all there is to say.
     if (report.states.empty() && !report.whole) {
         m_gui.MessageBox("Verify", report.failure, BoxIcon::Error, BoxButtons::Ok);
         return;
     }
-    if (!m_ui->verifyWindow) m_ui->verifyWindow = new VerifyWindow(this);
+    if (!m_ui->verifyWindow) {
+        m_ui->verifyWindow = new VerifyWindow(this);
+        m_ui->verifyWindow->onRepair = [this](const VerifyReport& shown) {
+            RunHandler(m_gui, [&] { OnRepair(shown); });
+        };
+    }
     m_ui->verifyWindow->ShowReport(report);
     std::string line = VerifySummary(report);
     for (const auto& warning : report.warnings) line += " " + warning;

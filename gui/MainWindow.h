@@ -107,6 +107,8 @@ class MainWindow final : public QMainWindow {
     void OnSplitMethodChanged();
     void OnSplitSizeChanged();
     void OnPieceCountChanged();
+    // Keeps the recovery count in the settings (this run's and the hive's) and the summary.
+    void OnRecoveryPiecesChanged();
     void OnSourceFileChanged();
     void UpdateLabels();
     // Starts the operation of the active tab.
@@ -116,6 +118,9 @@ class MainWindow final : public QMainWindow {
     // Checks the split set of the Restore tab without writing anything and shows the outcome.
     void OnVerify();
     void ShowVerifyReport(const struct VerifyReport& report);
+    // Rebuilds the lost pieces of the set the Verify window shows from its recovery files, then
+    // checks the set again and shows what it found, the rebuilt pieces marked.
+    void OnRepair(const VerifyReport& before);
     void OnTabChanged();
     void OnDescriptorChanged();
     void OnBrowseFile();
@@ -134,6 +139,7 @@ class MainWindow final : public QMainWindow {
     void BuildWindow();
     void BuildSplitTab();
     void BuildSplitSummary(QWidget* page, QGridLayout* grid);
+    void BuildRecoveryRow(QWidget* page, QGridLayout* grid);
     void BuildRestoreTab();
     void BuildMenus();
     void DescribeForScreenReaders();
@@ -142,8 +148,13 @@ class MainWindow final : public QMainWindow {
     // OpenFile for the Split tab with the directory search for fileName already made.
     void AddSplitFile(const std::string& fileName, const std::optional<FileEntry>& entry);
     void UpdateLabels(const std::optional<FileEntry>& entry);
-    // The files a split writes beside its pieces.
+    // The files a split writes beside its pieces: the small files and the recovery files.
     unsigned ExtraFileCount() const;
+    // The pieces a split of entry would make by the method, size and count shown; 0 when there
+    // is no file, no method, or a size or count the window cannot work with.
+    std::uint64_t PiecesShown(const std::optional<FileEntry>& entry) const;
+    // The recovery box's maximum set to PiecesShown, its value to the settings' count within it.
+    void UpdateRecoveryRange(const std::optional<FileEntry>& entry);
     // The piece size for the split action, or nothing: with failure set for the outcome's report,
     // or with failure empty when a size or count the window cannot work with was reported.
     std::optional<std::uint32_t> PieceSizeForSplit(std::string& failure);

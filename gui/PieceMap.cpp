@@ -25,6 +25,7 @@ constexpr std::array kLooks{
     StateLook{PieceState::Whole, "Whole", qRgb(0x2e, 0x9d, 0x45)},
     StateLook{PieceState::Missing, "Missing", qRgb(0x8c, 0x8c, 0x8c)},
     StateLook{PieceState::Damaged, "Damaged", qRgb(0xd3, 0x2f, 0x2f)},
+    StateLook{PieceState::Rebuilt, "Rebuilt", qRgb(0x1f, 0x6f, 0xc8)},
 };
 
 const StateLook& LookOf(PieceState state) {
@@ -96,7 +97,7 @@ std::string VerifySummary(const VerifyReport& report) {
     std::size_t bad = 0;
     std::string detail;
     for (const StateLook& look : kLooks) {
-        if (look.state == PieceState::Whole) continue;
+        if (look.state == PieceState::Whole || look.state == PieceState::Rebuilt) continue;
         const auto count = static_cast<std::size_t>(
             std::count(report.states.begin(), report.states.end(), look.state));
         if (count == 0) continue;
@@ -176,6 +177,12 @@ void PieceMap::PaintSquare(QPainter& painter, const QRect& rect, PieceState stat
         painter.drawLine(cross.topRight(), cross.bottomLeft());
         painter.restore();
     }
+    if (state == PieceState::Rebuilt) {
+        // A white dot in the middle: whole again, but not as it was sent.
+        const int dot = std::max(2, rect.width() / 3);
+        painter.fillRect(QRect(rect.center() - QPoint(dot / 2, dot / 2), QSize(dot, dot)),
+                         Qt::white);
+    }
 }
 
 void PieceMap::paintEvent(QPaintEvent*) {
@@ -204,6 +211,25 @@ VerifyWindow::VerifyWindow(QWidget* owner) : QDialog(owner) {
     m_pieceList->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
     m_pieceList->setFocusPolicy(Qt::StrongFocus);
     m_pieceList->setAccessibleName(QStringLiteral("Pieces by state"));
+    m_recoveryRow = new QWidget(this);
+    auto* recoveryRow = new QHBoxLayout(m_recoveryRow);
+    recoveryRow->setContentsMargins(0, 0, 0, 0);
+    m_recovery = new QLabel(m_recoveryRow);
+    m_recovery->setObjectName(QStringLiteral("lblRecovery"));
+    m_recovery->setWordWrap(true);
+    m_recovery->setTextFormat(Qt::PlainText);
+    m_recovery->setAccessibleName(QStringLiteral("Recovery pieces"));
+    m_repairButton = new QPushButton(QStringLiteral("&Repair"), m_recoveryRow);
+    m_repairButton->setObjectName(QStringLiteral("repairButton"));
+    m_repairButton->setAccessibleName(QStringLiteral("Repair"));
+    m_repairButton->setAccessibleDescription(
+        QStringLiteral("Rebuild the missing or damaged pieces from the recovery pieces"));
+    m_repairButton->setAutoDefault(false);
+    recoveryRow->addWidget(m_recovery, 1);
+    recoveryRow->addWidget(m_repairButton, 0, Qt::AlignTop);
+    connect(m_repairButton, &QPushButton::clicked, this, [this] {
+        if (onRepair) onRepair(m_report);
+    });
     m_warnings = new QLabel(this);
     m_warnings->setObjectName(QStringLiteral("lblVerifyWarnings"));
     m_warnings->setWordWrap(true);
@@ -219,15 +245,18 @@ VerifyWindow::VerifyWindow(QWidget* owner) : QDialog(owner) {
     const int width = fontMetrics().averageCharWidth() * 60;
     for (QLabel* label : {m_summary, m_pieceList, m_warnings}) label->setFixedWidth(width);
     m_map->setFixedWidth(width);
+    m_recoveryRow->setFixedWidth(width);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_summary);
     layout->addWidget(m_map);
     layout->addWidget(m_legend);
     layout->addWidget(m_pieceList);
+    layout->addWidget(m_recoveryRow);
     layout->addWidget(m_warnings);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    setTabOrder(m_pieceList, ok);
+    setTabOrder(m_pieceList, m_repairButton);
+    setTabOrder(m_repairButton, ok);
 }
 
 void VerifyWindow::ShowReport(const VerifyReport& report) {
@@ -238,6 +267,10 @@ void VerifyWindow::ShowReport(const VerifyReport& report) {
     m_map->SetStates(report.states);
     m_legend->setVisible(m_map->isVisibleTo(this));
     m_pieceList->setText(ToQ(PieceMapText(report.states)));
+    m_report = report;
+    m_recovery->setText(ToQ(report.recovery));
+    m_repairButton->setEnabled(report.canRepair);
+    m_recoveryRow->setVisible(!report.recovery.empty());
     std::string warnings;
     for (const std::string& warning : report.warnings)
         warnings += (warnings.empty() ? "" : "\n") + ("Warning: " + warning);

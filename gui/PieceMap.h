@@ -4,18 +4,21 @@
 // engine's warnings.
 //
 // The state of a piece is never told by colour alone: a whole piece is a filled square, a missing
-// one a hollow frame, a damaged one a filled square with a cross. The text form
+// one a hollow frame, a damaged one a filled square with a cross, a rebuilt one a filled square
+// with a dot. The text form
 // ("Whole: 1-40, 43-99; missing: 41; damaged: 42") is what a screen reader reads and what a set
 // too large to draw shows instead of the squares.
 
 #include <QDialog>
 #include <QWidget>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "core/engine/FileSplit.h"
 
 class QLabel;
+class QPushButton;
 
 namespace olvo {
 
@@ -28,6 +31,11 @@ struct VerifyReport {
     std::vector<std::string> problems;  // one line per bad piece, as the engine words it
     std::vector<PieceState> states;     // piece k at k - 1; empty when nothing could be checked
     std::vector<std::string> warnings;  // about a check that stands (a weak one)
+    std::string descriptorPath;         // the set, for a repair
+    // What the recovery files can do for the lost pieces (RecoveryLine), or what a repair did;
+    // empty when the set has none or there was nothing to do.
+    std::string recovery;
+    bool canRepair = false;  // the recovery files can rebuild every lost piece
 };
 
 // The pieces of each state as ranges, states in their order, empty states left out:
@@ -69,15 +77,24 @@ class PieceMap final : public QWidget {
 };
 
 // The Verify window: modeless, owned by the main window, reused for every report. Its parts'
-// object names (VerifyWindow, lblVerifySummary, PieceMap, lblPieceList, lblVerifyWarnings,
-// cmdVerifyOk) are what tests and the screenshot program find them by.
+// object names (VerifyWindow, lblVerifySummary, PieceMap, lblPieceList, lblRecovery,
+// repairButton, lblVerifyWarnings, cmdVerifyOk) are what tests and the screenshot program find
+// them by.
 class VerifyWindow final : public QDialog {
   public:
     explicit VerifyWindow(QWidget* owner);
-    // Fills the window with report, shows it and brings it in front.
+    // Fills the window with report, shows it and brings it in front. The recovery line shows
+    // when the report has one, with the Repair button beside it, enabled when canRepair.
     void ShowReport(const VerifyReport& report);
 
+    // What the Repair button starts, with the report it was pressed on.
+    std::function<void(const VerifyReport& report)> onRepair;
+
   private:
+    VerifyReport m_report;
+    QWidget* m_recoveryRow;
+    QLabel* m_recovery;
+    QPushButton* m_repairButton;
     QLabel* m_summary;
     PieceMap* m_map;
     QWidget* m_legend;

@@ -2,7 +2,8 @@
 // the program does and saves PNG pictures of them into OUTDIR: the main window's Split tab (fresh,
 // and with a file and a piece size chosen) and its Restore tab, and every further WINDOW named
 // ("progress": a split to a 5 MB/s medium a second after its start; "verify": the Verify window of
-// a set with a missing and a damaged piece; "about", "config", "help", "updates-newer",
+// a set with two recovery pieces, a missing and a damaged piece, and again after its Repair;
+// "about", "config", "help", "updates-newer",
 // "updates-latest", "done").
 // --font-size gives the application a font of that many points, as a desktop's font setting does;
 // --dark gives it the Fusion style with a dark palette.
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -225,6 +227,10 @@ void ShootMainWindow(Shots& shots) {
     shots.method->setCurrentIndex(1);
     Find<QLineEdit>(shots.form, "txtNoFiles")->setText(QStringLiteral("3"));
     shots.Take(shots.form, QStringLiteral("main-split-files"));
+    auto* recovery = Find<QSpinBox>(shots.form, "recoveryPiecesBox");
+    recovery->setValue(1);
+    shots.Take(shots.form, QStringLiteral("main-split-recovery"));
+    recovery->setValue(0);
     shots.tabs->setCurrentWidget(Find<QWidget>(shots.form, "tsRestore"));
     shots.Take(shots.form, QStringLiteral("main-restore"));
 }
@@ -248,12 +254,15 @@ void ShootProgress(Shots& shots) {
     shots.files.slow = false;
 }
 
-// A set of five pieces, the second lost and the fourth damaged.
+// A set of five pieces and two recovery pieces, the second lost and the fourth damaged; then
+// repaired.
 void ShootVerify(Shots& shots) {
     MainWindow* form = shots.form;
     form->OpenFile(MainWindow::Operation::Split, shots.file);
     shots.method->setCurrentIndex(1);
     Find<QLineEdit>(form, "txtNoFiles")->setText(QStringLiteral("5"));
+    auto* recovery = Find<QSpinBox>(form, "recoveryPiecesBox");
+    recovery->setValue(2);
     Find<QPushButton>(form, "cmdAction")->click();
     RunFor(10000, [form] { return !form->Busy(); });
     const std::string base = shots.sample.filePath(QStringLiteral("Holiday")).toStdString();
@@ -264,7 +273,13 @@ void ShootVerify(Shots& shots) {
     RunFor(10000, [form] { return !form->Busy(); });
     QWidget* verify = Find<QWidget>(form, "VerifyWindow");
     shots.Take(verify, QStringLiteral("verify"));
-    if (verify) verify->hide();
+    if (verify) {
+        Find<QPushButton>(verify, "repairButton")->click();
+        RunFor(10000, [form] { return !form->Busy(); });
+        shots.Take(verify, QStringLiteral("verify-repaired"));
+        verify->hide();
+    }
+    recovery->setValue(0);
 }
 
 // The update check against a file published here and now instead of on the web site.

@@ -1,5 +1,6 @@
 #include "gui/WindowParts.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QBoxLayout>
 #include <QCheckBox>
@@ -199,6 +200,11 @@ QSize TextNeed(const QWidget* widget, QSize design) {
             need.setWidth(edit->fontMetrics().horizontalAdvance(QString(edit->maxLength(), u'0')) +
                           edit->minimumSizeHint().width());
         return need;
+    }
+    if (const auto* spin = qobject_cast<const QAbstractSpinBox*>(widget)) {
+        // Five digits beside the arrows: the piece counts it takes; its own hint holds one.
+        const int digits = spin->fontMetrics().horizontalAdvance(QStringLiteral("0000"));
+        return {digits + spin->minimumSizeHint().width(), line + 7};
     }
     if (const auto* combo = qobject_cast<const QComboBox*>(widget)) {
         // The longest entry, or as many digits as an editable box takes, beside the arrow.

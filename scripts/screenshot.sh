@@ -2,7 +2,8 @@
 # scripts/screenshot.sh [--font-size PT] [--dark] [OUTDIR] [WINDOW...]: builds the desktop
 # program's windows and saves PNG pictures of them into OUTDIR (default build/screenshots): the
 # main window's Split tab (fresh, by size and by number of files) and its Restore tab, and each
-# WINDOW named ("progress", "about", "config", "help", "updates-newer", "updates-latest", "done").
+# WINDOW named ("progress", "verify" (before and after its Repair), "about", "config", "help",
+# "updates-newer", "updates-latest", "done").
 # --font-size PT shows them with an application font of PT points, as a desktop's font setting
 # does (the windows grow with it); --dark with the Fusion style and a dark palette.
 # Uses the offscreen platform, so no display is needed; settings come from an empty temporary

@@ -1341,4 +1341,13 @@ VerifyResult VerifySet(EngineContext& context, const std::string& descriptorPath
     return result;
 }
 
+std::string RecoveryLine(const VerifyResult::Recovery& recovery, const std::string& then) {
+    if (!recovery.canRebuild) return recovery.tooMuchLost;
+    const bool one = recovery.lost == 1;
+    return std::to_string(recovery.lost) + (one ? " piece is" : " pieces are") +
+           " missing or damaged; the " + std::to_string(recovery.available) + " recovery " +
+           (recovery.available == 1 ? "piece" : "pieces") + " can rebuild " +
+           (one ? "it" : "them") + then;
+}
+
 }  // namespace olvo

@@ -83,8 +83,9 @@ struct OperationResult {
     std::vector<std::string> warnings;
 };
 
-// What VerifySet found of one piece.
-enum class PieceState : std::uint8_t { Whole, Missing, Damaged };
+// What VerifySet found of one piece; Rebuilt is never its finding, but what a report after
+// RepairSet says of a piece that RepairSet rebuilt and that is whole now.
+enum class PieceState : std::uint8_t { Whole, Missing, Damaged, Rebuilt };
 
 // What VerifySet found: ok when the set is whole; message set only when the set could not be
 // checked at all.
@@ -103,6 +104,11 @@ struct VerifyResult : OperationResult {
     };
     std::optional<Recovery> recovery;
 };
+
+// What the recovery files can do for the lost pieces, in one line for both front ends: "2 pieces
+// are missing or damaged; the 3 recovery pieces can rebuild them" followed by then (": olvo-cli
+// repair f.bin.split" in the terminal, "." in the window), or the too-much-lost message as it is.
+std::string RecoveryLine(const VerifyResult::Recovery& recovery, const std::string& then);
 
 // What RepairSet did: the pieces rebuilt (by name, none when the set was whole) and the recovery
 // files rewritten.

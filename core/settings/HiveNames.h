@@ -9,6 +9,8 @@
 //   "Split Sizes"          "1420,663552,..." default DefaultSplitSizes (sizes in KB)
 //   "Write Hashes"         "1" or "0"        default yes: a split writes NAME.EXT.sha256
 //                                             (stored only once it was turned off)
+//   "Recovery Pieces"      "0" to "32767"    default 0: the recovery files a split writes
+//                                             (stored only once it was set)
 
 namespace olvo {
 
@@ -23,5 +25,6 @@ inline constexpr char kRestoreToFolderValue[] = "Restore To Folder";
 inline constexpr char kRestoreFolderNameValue[] = "Restore Folder Name";
 inline constexpr char kSplitSizesValue[] = "Split Sizes";
 inline constexpr char kWriteHashesValue[] = "Write Hashes";
+inline constexpr char kRecoveryPiecesValue[] = "Recovery Pieces";
 
 }  // namespace olvo

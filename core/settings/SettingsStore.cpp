@@ -30,6 +30,18 @@ std::optional<std::uint32_t> TextToNumber(std::string_view text) {
     return static_cast<std::uint32_t>(*number);
 }
 
+// "Recovery Pieces": a count in decimal, 0 for anything that is not one within the split limits.
+std::uint32_t ReadRecoveryPieces(SettingsStore& store) {
+    const std::string text = store.ReadString(kSettingsSection, kRecoveryPiecesValue, "0");
+    const auto number = ParseSignedNumber(
+        text, NumberRules{.bits = 32, .skipLeadingSpaces = true, .decimalOnly = true});
+    if (!number) return 0;
+    const auto value = static_cast<std::int32_t>(static_cast<std::uint32_t>(*number));
+    return value < 0 || value > static_cast<std::int32_t>(kMaxSplitCount)
+               ? 0
+               : static_cast<std::uint32_t>(value);
+}
+
 std::optional<RegistryKey> OpenSettingsKey(Registry& registry, bool forChange) {
     if (forChange) registry.BeginChanges();
     return registry.CreateKey(kCurrentUser, kSettingsKey);
@@ -153,6 +165,7 @@ void LoadStartupSettings(Registry& registry, Settings& settings,
     settings.RestoreToFolder = store.ReadBool(kSettingsSection, kRestoreToFolderValue, false);
     settings.RestoreFolderName = store.ReadString(kSettingsSection, kRestoreFolderNameValue, "");
     settings.WriteHashes = store.ReadBool(kSettingsSection, kWriteHashesValue, true);
+    settings.RecoveryPieces = ReadRecoveryPieces(store);
 }
 
 namespace {
@@ -164,6 +177,7 @@ void ReadConfig(SettingsStore& store, Settings& values) {
     values.RestoreToFolder = store.ReadBool(kSettingsSection, kRestoreToFolderValue, false);
     values.SplitSizes = store.ReadString(kSettingsSection, kSplitSizesValue, DefaultSplitSizes);
     values.WriteHashes = store.ReadBool(kSettingsSection, kWriteHashesValue, true);
+    values.RecoveryPieces = ReadRecoveryPieces(store);
 }
 
 void WriteConfig(SettingsStore& store, const Settings& values) {
@@ -176,6 +190,10 @@ void WriteConfig(SettingsStore& store, const Settings& values) {
     if (!values.WriteHashes ||
         store.ReadString(kSettingsSection, kWriteHashesValue, "\x01") != "\x01")
         store.WriteBool(kSettingsSection, kWriteHashesValue, values.WriteHashes);
+    if (values.RecoveryPieces != 0 ||
+        store.ReadString(kSettingsSection, kRecoveryPiecesValue, "\x01") != "\x01")
+        store.WriteString(kSettingsSection, kRecoveryPiecesValue,
+                          std::to_string(values.RecoveryPieces));
     store.Commit();
 }
 

@@ -6,6 +6,7 @@
 // at that value, and what was read before it stays in effect. A save is one write of the store:
 // one that fails, or that a kill stops, leaves the settings as they were.
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <stdexcept>
@@ -80,6 +81,10 @@ struct Settings {
     std::string RestoreFolderName;
     std::string SplitSizes;
     bool WriteHashes = true;
+    // The recovery files the window's split writes (SplitOptions::recoveryCount), as the user
+    // last chose it; the window offers no more than the piece count. A stored text that is not a
+    // whole number from 0 to kMaxSplitCount reads as 0.
+    std::uint32_t RecoveryPieces = 0;
 };
 
 // The entries of a split-size list text, as the size box lists them. Entries are separated by
@@ -94,18 +99,20 @@ std::vector<std::string> SplitSizeEntries(const std::string& listText);
 std::optional<std::string> SplitSizesInKB(const std::string& listText);
 
 // The start-up load: "Split Sizes" into splitSizes (its entries), then "Split To Folder",
-// "Split Folder Name", "Restore To Folder", "Restore Folder Name", "Write Hashes" into settings.
+// "Split Folder Name", "Restore To Folder", "Restore Folder Name", "Write Hashes", "Recovery
+// Pieces" into settings.
 // Raises SettingsError at a failing value; the values before it stay loaded, the later ones
 // untouched.
 void LoadStartupSettings(Registry& registry, Settings& settings,
                          std::vector<std::string>& splitSizes);
 // The configuration window's load: "Split Folder Name", "Restore Folder Name",
-// "Split To Folder", "Restore To Folder", "Split Sizes", "Write Hashes", each stored in values as
-// it is read.
+// "Split To Folder", "Restore To Folder", "Split Sizes", "Write Hashes", "Recovery Pieces", each
+// stored in values as it is read.
 void LoadConfigValues(Registry& registry, Settings& values);
 // The configuration window's save, as one write of the store: all five, changed or not, in the
 // order "Split To Folder", "Split Folder Name", "Restore To Folder", "Restore Folder Name",
-// "Split Sizes"; then "Write Hashes" when it is off or was stored before. Raises SettingsError
+// "Split Sizes"; then "Write Hashes" when it is off or was stored before, and "Recovery Pieces"
+// when it is not 0 or was stored before. Raises SettingsError
 // when a value cannot be written, and nothing is written then.
 void SaveConfigValues(Registry& registry, const Settings& values);
 // LoadConfigValues, change, and SaveConfigValues of the result, with the store held from the

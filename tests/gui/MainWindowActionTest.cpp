@@ -3,6 +3,7 @@
 
 #include <QElapsedTimer>
 #include <QProgressBar>
+#include <QSpinBox>
 #include <QThread>
 #include <QTimer>
 #include <QToolButton>
@@ -308,6 +309,62 @@ TEST_F(ActionTest, AWholeSplitAndRestoreThroughTheControls) {
     const auto difference =
         fs::last_write_time(source) - fs::last_write_time(restored + "/Holiday.avi");
     EXPECT_LE(std::chrono::abs(difference), std::chrono::seconds(2));
+}
+
+// A split with a recovery piece, a piece lost, and the Verify window's Repair bringing it back.
+TEST_F(ActionTest, ALostPieceIsRebuiltThroughTheVerifyWindow) {
+    const std::string file = MakeFile("Holiday.avi", 50000);
+    MainForm form = Create({file});
+    auto* recoveryBox = form.Get<QSpinBox>("recoveryPiecesBox");
+    gui.folderAnswer = Out();
+    QTest::mouseClick(form.browseSplitFolderButton, Qt::LeftButton);
+    form.splitMethodBox->setCurrentIndex(1);
+    Retype(form.pieceCountEdit, "4");
+    EXPECT_EQ(recoveryBox->maximum(), 4);
+    recoveryBox->setValue(1);
+    EXPECT_EQ(Text(form.pieceCountNoteLabel), "files (+ 5)");  // .split, .bat, .sha256, 2 .par2
+    QTest::mouseClick(form.actionButton, Qt::LeftButton);
+    WaitForOperation();
+    ASSERT_TRUE(gui.boxes.empty()) << gui.boxes[0].text;
+    EXPECT_EQ(OutFiles().size(), 9u);  // and the 4 pieces
+    EXPECT_EQ(form.statusLine->Message(), "Split into 4 pieces and 1 recovery piece in " + Out());
+    const std::string piece = Out() + "/Holiday.s02";
+    const std::string original = ReadFile(piece);
+    fs::remove(piece);
+    // Two lost are more than one recovery piece rebuilds: no Repair.
+    fs::rename(Out() + "/Holiday.s03", dir / "s03");
+
+    gui.fileAnswer = Out() + "/Holiday.avi.split";
+    form.tabs->setCurrentWidget(form.restoreTab);
+    QTest::mouseClick(form.browseDescriptorButton, Qt::LeftButton);
+    QTest::mouseClick(form.verifyButton, Qt::LeftButton);
+    WaitForOperation();
+    auto* verify = form.Get<QWidget>("VerifyWindow");
+    ASSERT_NE(verify, nullptr);
+    auto* repair = verify->findChild<QPushButton*>(QStringLiteral("repairButton"));
+    auto* line = verify->findChild<QLabel*>(QStringLiteral("lblRecovery"));
+    EXPECT_EQ(line->text(), QStringLiteral("2 pieces are missing or damaged and 1 recovery piece "
+                                           "can rebuild at most 1!"));
+    EXPECT_FALSE(repair->isEnabled());
+    fs::rename(dir / "s03", Out() + "/Holiday.s03");
+    QTest::mouseClick(form.verifyButton, Qt::LeftButton);
+    WaitForOperation();
+    EXPECT_EQ(line->text(), QStringLiteral("1 piece is missing or damaged; the 1 recovery piece "
+                                           "can rebuild it."));
+    ASSERT_TRUE(repair->isVisible() && repair->isEnabled());
+    QTest::mouseClick(repair, Qt::LeftButton);
+    WaitForOperation();
+    EXPECT_TRUE(gui.boxes.empty());
+    EXPECT_EQ(ReadFile(piece), original);
+    EXPECT_EQ(line->text(),
+              QStringLiteral("Rebuilt 1 piece from the recovery pieces: Holiday.s02."));
+    EXPECT_EQ(verify->findChild<QLabel*>(QStringLiteral("lblPieceList"))->text(),
+              QStringLiteral("Whole: 1, 3-4; rebuilt: 2"));
+    EXPECT_FALSE(repair->isEnabled());
+    // The choice is kept for the next run.
+    Settings stored;
+    LoadConfigValues(*registry, stored);
+    EXPECT_EQ(stored.RecoveryPieces, 1u);
 }
 
 TEST_F(ActionTest, CancelInTheProgressWindowEndsASplitAsCancelAtAPromptDoes) {

@@ -44,7 +44,7 @@ TEST_F(StartUpTest, WithoutAFileBothTabsAreEmptyAndTheDefaultsApply) {
 
 TEST_F(StartUpTest, TheWindowHasItsFixedClientAreaAndMenus) {
     MainForm form = Create();
-    EXPECT_EQ(form->centralWidget()->size(), QSize(448, 219));
+    EXPECT_EQ(form->centralWidget()->size(), QSize(448, 241));
     EXPECT_EQ(form->size(), form->minimumSize());
     EXPECT_EQ(form->size(), form->maximumSize());
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Kestrava File Splitter"));

@@ -150,6 +150,24 @@ TEST_F(SettingsStoreTest, ASaveWritesAllFiveInOrderAsStrings) {
     EXPECT_EQ(Section().Find("Split Sizes")->data, std::string("1420,663552,714752\0", 19));
 }
 
+// The recovery count reads as a count within the split limits, and is stored only once set.
+TEST_F(SettingsStoreTest, RecoveryPiecesReadAsACountAndAreStoredOnceSet) {
+    Settings values;
+    SaveConfigValues(m_registry, values);
+    EXPECT_EQ(Section().Find("Recovery Pieces"), nullptr);
+    const std::vector<std::pair<std::string, std::uint32_t>> counts = {
+        {"2", 2}, {" 7", 7}, {"32767", 32767}, {"32768", 0}, {"-1", 0}, {"$10", 0}, {"two", 0},
+    };
+    for (const auto& [text, expected] : counts) {
+        PutText("Recovery Pieces", text);
+        LoadConfigValues(m_registry, values);
+        EXPECT_EQ(values.RecoveryPieces, expected) << text;
+    }
+    values.RecoveryPieces = 0;  // once stored, a 0 is stored too
+    SaveConfigValues(m_registry, values);
+    EXPECT_EQ(Section().Find("Recovery Pieces")->data, std::string("0\0", 2));
+}
+
 TEST_F(SettingsStoreTest, RefusedChangesRaiseTheirTexts) {
     m_registry.RefuseChanges(true);
     // Without the key nothing can be created below it, and nothing is put anywhere else.
