@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <deque>
+#include <functional>
 #include <limits>
 #include <thread>
 #include <vector>
@@ -933,12 +934,16 @@ void RemoveStaleUnfinished(FileSystem& files, const std::string& folder, const s
 // piece that changes meanwhile fails rather than slip through.
 class PieceCopy {
   public:
-    PieceCopy(EngineContext& context, const SetFiles& set, UnfinishedFile& out)
+    // rebuild, when given, is called when a piece is missing or bad, before the user is asked:
+    // true once the set's pieces were rebuilt and the piece may be read again.
+    PieceCopy(EngineContext& context, const SetFiles& set, UnfinishedFile& out,
+              std::function<bool()> rebuild = {})
         : m_context(context),
           m_set(set),
           m_out(out),
           m_sizes(set.descriptor.pieceCount, set.descriptor.fileSize),
-          m_removable(context.files.IsRemovable(set.pieceFolder)) {
+          m_removable(context.files.IsRemovable(set.pieceFolder)),
+          m_rebuild(std::move(rebuild)) {
         if (set.hashes)
             m_hasher = std::make_unique<WrittenHasher>(OpenShared(context.files, out.Path()));
     }
@@ -958,6 +963,11 @@ class PieceCopy {
             }
             if (wrong.empty()) {
                 ++k;
+                continue;
+            }
+            if (m_rebuild && m_rebuild()) {
+                CutBack(bad.start);
+                k = bad.k;
                 continue;
             }
             // From removable media a good copy may be at hand: the piece is tried again.
@@ -985,6 +995,7 @@ class PieceCopy {
     void WaitForPiece(std::uint64_t k) {
         const std::string path = m_set.PiecePath(k);
         if (m_context.files.FileExists(path)) return;
+        if (m_rebuild && m_rebuild() && m_context.files.FileExists(path)) return;
         if (k > 1) ++m_source;
         m_out.File().Flush();
         while (!m_context.files.FileExists(path)) {
@@ -1043,6 +1054,7 @@ class PieceCopy {
     UnfinishedFile& m_out;
     PieceSizes m_sizes;
     bool m_removable;
+    std::function<bool()> m_rebuild;
     std::unique_ptr<WrittenHasher> m_hasher;
     std::deque<Pending> m_pending;
     std::uint64_t m_restored = 0;  // bytes in the file, whole pieces
@@ -1092,10 +1104,11 @@ struct RestoreJob {
     std::optional<FileStamp> time = {};  // to give the output, found before anything is written
     std::unique_ptr<UnfinishedFile> out = {};
     OperationResult result = {};
+    bool rebuildTried = false;  // the recovery files are asked once a restore
 };
 
 // Everything that can be known before a byte is written: the set, the space, the output's name,
-// the pieces at hand, a file in the way, the time to give the file.
+// a file in the way, the time to give the file.
 void CheckRestore(RestoreJob& job, const std::string& destinationFolder) {
     job.folder =
         destinationFolder.empty() ? std::string() : WithTrailingDelimiter(destinationFolder);
@@ -1109,9 +1122,65 @@ void CheckRestore(RestoreJob& job, const std::string& destinationFolder) {
     if (!CheckRestoreSpace(job.context, job.folder, job.set.descriptor.fileSize, noSpace))
         throw EngineError::Whole(noSpace);
     CheckOutputName(job.files, job.set, job.descriptorPath, job.outputPath);
-    CheckPiecesAtHand(job.files, job.set);
     ConfirmReplace(job.context, job.outputPath, job.options.overwrite);
     if (job.options.restoreTime) job.time = OriginalTime(job.context, job.set, job.result.warnings);
+}
+
+std::string IndexPath(const SetFiles& set);
+RecoveryProgress ProgressOf(Progress& progress);
+RebuiltFileCheck RebuiltAgainstList(FileSystem& files, const SetFiles& set);
+
+// Rebuilds, once a restore, the pieces that the set's recovery files find missing or damaged,
+// each held against the set's list before it takes its place, and says which. False when they
+// rebuild nothing: the set has none, they find nothing lost, cannot be used (said as a notice),
+// or more is lost than they can rebuild on removable media, where the rest may come on other
+// media; on other media that fails with TooMuchLostText. The media prompt then does as before.
+bool RebuildFromRecovery(RestoreJob& job) {
+    if (job.rebuildTried || !job.files.FileExists(IndexPath(job.set))) return false;
+    job.rebuildTried = true;
+    Progress& progress = job.context.progress;
+    std::optional<RecoveryCheck> check;
+    std::optional<RepairOutcome> outcome;
+    auto error = Attempt(
+        [&] { check = CheckRecoveryFiles(job.files, IndexPath(job.set), ProgressOf(progress)); });
+    ThrowIfCancelled(progress);
+    if (!error) {
+        if (check->lostSlices == 0) return false;
+        if (!check->CanRebuild()) {
+            if (job.files.IsRemovable(job.set.pieceFolder)) return false;
+            throw EngineError(TooMuchLostText(*check));
+        }
+        // A restore mends the pieces only; damaged recovery files are left to a repair.
+        check->damagedParFiles.clear();
+        error = Attempt([&] {
+            outcome = RepairFromRecovery(job.files, *check, ProgressOf(progress),
+                                         RebuiltAgainstList(job.files, job.set));
+        });
+        ThrowIfCancelled(progress);
+    }
+    if (error) {
+        progress.Notice("Cannot rebuild from the recovery pieces: " + error->Message());
+        return false;
+    }
+    for (const std::string& name : outcome->rebuilt)
+        progress.Notice("Rebuilt piece " + name + " from the recovery pieces");
+    return true;
+}
+
+// Pieces at hand that are missing or of the wrong size are rebuilt from the recovery files
+// before a byte is written, when the set has them; then the pieces at hand are checked. Only
+// their presence and sizes are looked at here: a set that is whole is not read twice.
+void RepairLostPieces(RestoreJob& job) {
+    const SetFiles& set = job.set;
+    PieceSizes sizes(set.descriptor.pieceCount, set.descriptor.fileSize);
+    bool lost = false;
+    for (std::uint64_t k = 1; k <= set.descriptor.pieceCount && !lost; ++k) {
+        const auto piece = job.files.FileExists(set.PiecePath(k)) ? job.files.Find(set.PiecePath(k))
+                                                                  : std::nullopt;
+        lost = !piece || !sizes.Check(set.PieceName(k), k, piece->size).empty();
+    }
+    if (lost) RebuildFromRecovery(job);
+    CheckPiecesAtHand(job.files, set);
 }
 
 // The pieces copied into an unfinished file and hashed on the way, then the whole file held
@@ -1119,7 +1188,7 @@ void CheckRestore(RestoreJob& job, const std::string& destinationFolder) {
 void CopyAndHash(RestoreJob& job) {
     RemoveStaleUnfinished(job.files, job.outputFolder, job.set.fileName);
     job.out = std::make_unique<UnfinishedFile>(job.files, job.outputFolder, job.set.fileName);
-    PieceCopy(job.context, job.set, *job.out).Run();
+    PieceCopy(job.context, job.set, *job.out, [&job] { return RebuildFromRecovery(job); }).Run();
     // The checksum, and the deletion it allows, must see what is on the medium.
     job.out->File().Flush();
     if (FileChecksum(job.files, job.out->Path()) != job.set.descriptor.checksum)
@@ -1146,6 +1215,7 @@ OperationResult RestoreFile(EngineContext& context, const std::string& descripto
     ProgressWindow window(context.progress, "Restoring File...", 0);
     const auto error = Attempt([&] {
         CheckRestore(job, destinationFolder);
+        RepairLostPieces(job);
         CopyAndHash(job);
         PutInPlace(job);
     });
@@ -1273,17 +1343,20 @@ std::optional<VerifyResult::Recovery> RecoveryOutlook(EngineContext& context, co
     return outlook;
 }
 
-// Each rebuilt piece held against the set's list, when it has one: the recovery files vouch for
-// the bytes they were made from, the list for the file that was split.
-void CheckRebuilt(FileSystem& files, const SetFiles& set, const std::vector<std::string>& rebuilt) {
-    for (std::uint64_t k = 1; k <= set.descriptor.pieceCount && set.hashes; ++k) {
-        if (std::find(rebuilt.begin(), rebuilt.end(), set.PieceName(k)) == rebuilt.end()) continue;
-        auto piece = OpenShared(files, set.PiecePath(k));
-        const auto hashed = HashFile(*piece, piece->Stamp().size);
-        if (hashed.digest != *set.HashOf(k))
-            throw EngineError("Piece " + set.PieceName(k) +
-                              " was rebuilt but its SHA-256 does not match " + set.hashName);
-    }
+// A rebuilt piece, still under its temporary name, held against the set's list when it has one:
+// the recovery files vouch for the bytes they were made from, the list for the file that was
+// split.
+RebuiltFileCheck RebuiltAgainstList(FileSystem& files, const SetFiles& set) {
+    return [&files, &set](const std::string& temporaryPath, const std::string& name) {
+        for (std::uint64_t k = 1; k <= set.descriptor.pieceCount && set.hashes; ++k) {
+            if (set.PieceName(k) != name) continue;
+            auto piece = OpenShared(files, temporaryPath);
+            const auto hashed = HashFile(*piece, piece->Stamp().size);
+            if (hashed.digest != *set.HashOf(k))
+                throw EngineError("Piece " + name + " was rebuilt but its SHA-256 does not match " +
+                                  set.hashName + "; nothing was replaced");
+        }
+    };
 }
 
 }  // namespace
@@ -1321,10 +1394,10 @@ RepairResult RepairSet(EngineContext& context, const std::string& descriptorPath
         if (check.AllWhole()) return;
         if (!check.CanRebuild()) throw EngineError(TooMuchLostText(check));
         const RepairOutcome outcome =
-            RepairFromRecovery(context.files, check, ProgressOf(context.progress));
+            RepairFromRecovery(context.files, check, ProgressOf(context.progress),
+                               RebuiltAgainstList(context.files, set));
         result.rebuilt = outcome.rebuilt;
         result.mended = outcome.mended;
-        CheckRebuilt(context.files, set, outcome.rebuilt);
     });
     return result;
 }

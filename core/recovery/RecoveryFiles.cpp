@@ -56,6 +56,14 @@ void UnfinishedOutput::Write(const void* data, std::size_t size) {
     }
 }
 
+void UnfinishedOutput::Flush() {
+    try {
+        m_file->Flush();
+    } catch (const FileError& error) {
+        throw RecoveryError("Cannot write file " + m_final + ": " + error.what(), error.Code());
+    }
+}
+
 void UnfinishedOutput::Finish() {
     try {
         m_file->Flush();

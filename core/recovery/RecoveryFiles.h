@@ -48,6 +48,9 @@ class UnfinishedOutput {
     void Write(const void* data, std::size_t size);
     OutputFile& File() { return *m_file; }
     const std::string& Path() const { return m_path; }
+    // Written through to the file, so that it can be read back by its path; raises
+    // RecoveryError as Write does.
+    void Flush();
     // Flushed, closed and renamed over folder + name.
     void Finish();
 
