@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 #include "core/recovery/Gf16.h"
 #include "core/recovery/Par2Create.h"
@@ -158,6 +159,24 @@ TEST(RecoveryFiles, AFreshSetOfOddSizesAndNamesIsCorrectForPar2) {
     for (std::size_t i : {0, 3}) set.files->Delete(set.dir / set.names[i]);
     EXPECT_EQ(set.Par2({"repair", "-q", "f.bin.par2"}).exitCode, 0);
     set.ExpectPiecesWhole();
+}
+
+// par2 widens the exponent to the digits of the count ("x.vol000+1.par2" ... "x.vol119+1.par2"
+// for -c120 -n120 -u); ours keep two digits at least in both numbers.
+TEST(RecoveryFiles, NamesWidenAsPar2WidensThem) {
+    const std::vector<std::tuple<std::uint32_t, std::string, std::string>> cases = {
+        {1, "f.vol00+01.par2", "f.vol00+01.par2"},
+        {99, "f.vol00+01.par2", "f.vol98+01.par2"},
+        {100, "f.vol000+01.par2", "f.vol099+01.par2"},
+        {120, "f.vol000+01.par2", "f.vol119+01.par2"},
+        {1000, "f.vol0000+01.par2", "f.vol0999+01.par2"},
+    };
+    for (const auto& [count, first, last] : cases) {
+        const auto names = RecoveryFileNames("f", count);
+        ASSERT_EQ(names.size(), count);
+        EXPECT_EQ(names.front(), first);
+        EXPECT_EQ(names.back(), last);
+    }
 }
 
 TEST(RecoveryFiles, WhatPar2CreatedWeRepair) {
