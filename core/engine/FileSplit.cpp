@@ -507,10 +507,22 @@ std::optional<std::string> FirstInTheWay(SplitJob& job, std::uint64_t from) {
     return std::nullopt;
 }
 
+// The recovery files of the set being replaced that the split does not write again
+// (vol files past the new count, the index when it writes none): they protect pieces that are
+// about to change, and a repair would take them for damaged files of the new set.
+void AddEarlierRecoveryFiles(const SplitJob& job, std::vector<std::string>& stale) {
+    for (const std::string& name : job.files.List(job.folder.empty() ? "." : job.folder)) {
+        if (IsRecoveryFileOf(name, job.fileName) && job.files.FileExists(job.folder + name) &&
+            std::find(stale.begin(), stale.end(), name) == stale.end())
+            stale.push_back(name);
+    }
+}
+
 // Claims every name the split writes on the medium at hand, from piece from on: files of an
 // earlier split of this same file make way; any other file is asked about (Yes/No) unless
 // options.overwrite. Then the earlier set goes: its descriptor must not outlive it, nor its
-// pieces past the new count stay beside the new set.
+// pieces past the new count or its recovery files that are not written again stay beside the
+// new set.
 void ClaimMedium(SplitJob& job, std::uint64_t from) {
     const auto earlier = OwnEarlierSet(job);
     job.ownCount = earlier.value_or(0);
@@ -536,6 +548,8 @@ void ClaimMedium(SplitJob& job, std::uint64_t from) {
     job.replacing = 0;
     std::vector<std::string> stale = {job.descriptorName, job.hashName};
     stale.insert(stale.end(), job.recoveryNames.begin(), job.recoveryNames.end());
+    // Whoever's set it was, this one's descriptor replaces it now.
+    if (replaced > 0) AddEarlierRecoveryFiles(job, stale);
     for (const std::string& name : stale) {
         if (job.files.Occupied(job.folder + name) && !job.files.Delete(job.folder + name))
             throw EngineError("Cannot delete file " + job.folder + name);
@@ -1065,13 +1079,8 @@ class PieceCopy {
 // NAME.EXT.vol*.par2, whatever their count.
 std::vector<std::string> RecoveryFilesOf(FileSystem& files, const SetFiles& set) {
     std::vector<std::string> names;
-    const std::string index = IndexFileName(set.fileName);
-    const std::string volPrefix = set.fileName + ".vol";
-    for (const auto& name : files.List(set.pieceFolder)) {
-        const bool vol = name.size() > volPrefix.size() + 5 && name.rfind(volPrefix, 0) == 0 &&
-                         name.compare(name.size() - 5, 5, ".par2") == 0;
-        if (vol || name == index) names.push_back(name);
-    }
+    for (const auto& name : files.List(set.pieceFolder))
+        if (IsRecoveryFileOf(name, set.fileName)) names.push_back(name);
     return names;
 }
 

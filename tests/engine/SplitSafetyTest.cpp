@@ -11,9 +11,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <system_error>
 #include <functional>
 #include <map>
+#include <system_error>
 
 #include "core/engine/FileFunctions.h"
 #include "core/engine/FileSplit.h"
@@ -130,6 +130,36 @@ TEST(SplitSafety, PiecesInTheWay) {
     }
 }
 
+// A re-split of the same file with fewer recovery pieces takes the earlier set's others away,
+// and its index with none; another file's set is asked about and stays on No.
+TEST(SplitSafety, RecoveryFilesOfTheEarlierSetGoWithIt) {
+    TempDir dir;
+    WriteFile(dir / "f.bin", PatternBytes(4800));
+    auto par2Files = [&] {
+        std::vector<std::string> names;
+        for (const auto& name : Names(dir))
+            if (name.find(".par2") != std::string::npos) names.push_back(name.substr(6));
+        return names;
+    };
+    const std::vector<std::pair<std::uint32_t, std::vector<std::string>>> cases = {
+        {3, {"par2", "vol00+01.par2", "vol01+01.par2", "vol02+01.par2"}},
+        {1, {"par2", "vol00+01.par2"}},
+        {0, {}},
+        {2, {"par2", "vol00+01.par2", "vol01+01.par2"}},
+    };
+    for (const auto& [count, left] : cases) {
+        EngineHarness h;
+        h.splitOptions.recoveryCount = count;
+        ASSERT_TRUE(h.Split(dir / "f.bin", dir.Path(), 1000)) << h.message;
+        EXPECT_EQ(par2Files(), left) << count;
+    }
+    ASSERT_EQ(::truncate((dir / "f.bin").c_str(), 4700), 0);  // another file now
+    EngineHarness h;
+    EXPECT_FALSE(h.Split(dir / "f.bin", dir.Path(), 1000));
+    EXPECT_EQ(h.prompt.askedYesNo.size(), 1u);
+    EXPECT_EQ(par2Files(), cases.back().second);
+}
+
 TEST(SplitSafety, AFullMediumNeverLeavesAnEmptyOrPartialSmallFile) {
     const std::string bytes = PatternBytes(3000);
     for (std::uint64_t room = 3000; room < 3800; room += 7) {
@@ -141,7 +171,8 @@ TEST(SplitSafety, AFullMediumNeverLeavesAnEmptyOrPartialSmallFile) {
         h.files.failWritesAfter = room;
         const bool ok = h.Split(dir / "f.bin", dir.Path(), 1000);
         if (!ok) {
-            EXPECT_EQ(h.message, "Disk full: " + std::generic_category().message(ENOSPC) + "!") << room;
+            EXPECT_EQ(h.message, "Disk full: " + std::generic_category().message(ENOSPC) + "!")
+                << room;
             EXPECT_FALSE(Exists(dir / "f.bin.split")) << room;
         } else {
             EXPECT_EQ(Restored(dir / "f.bin.split"), bytes);
