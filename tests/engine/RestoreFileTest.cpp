@@ -4,9 +4,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -580,6 +580,91 @@ TEST(RestoreFile, LeftoversOfKilledRestoresGoThoseInUseStay) {
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"f.bin", "f.bin.unfinished-inuse1",
                                                "g.bin.unfinished-stale2"}));
+}
+
+// A set of five pieces with two recovery files, the source gone.
+void MakeRecoverableSet(const TempDir& dir, const std::string& bytes, EngineHarness& h) {
+    WriteFile(dir / "f.bin", bytes);
+    h.splitOptions.recoveryCount = 2;
+    ASSERT_TRUE(h.Split(dir / "f.bin", dir.Path(), 1000)) << h.message;
+    ::unlink((dir / "f.bin").c_str());
+}
+
+// What the recovery files can rebuild is rebuilt in place without a prompt; more fails at once
+// with nothing written; a set without them asks for the medium as before.
+TEST(RestoreFile, RebuildsFromTheRecoveryFilesBeforeAsking) {
+    const std::string bytes = PatternBytes(4800);
+    auto flip = [](const std::string& path) {
+        std::string piece = ReadFile(path);
+        piece[7] ^= 1;
+        WriteFile(path, piece);
+    };
+    auto rm = [](const TempDir& d, std::vector<std::string> names) {
+        for (const auto& name : names) ::unlink((d / name).c_str());
+    };
+    struct Case {
+        const char* what;
+        std::function<void(const TempDir&)> spoil;
+        std::string message;
+        std::vector<std::string> notices;
+    };
+    const std::string rebuilt = " from the recovery pieces";
+    const std::vector<Case> cases = {
+        {"missing, short",
+         [&](const TempDir& d) { rm(d, {"f.s02"}), ::truncate((d / "f.s05").c_str(), 3); },
+         "",
+         {"Rebuilt piece f.s02" + rebuilt, "Rebuilt piece f.s05" + rebuilt}},
+        {"damaged",
+         [&](const TempDir& d) { flip(d / "f.s03"); },
+         "",
+         {"Rebuilt piece f.s03" + rebuilt}},
+        {"too much lost",
+         [&](const TempDir& d) {
+             rm(d, {"f.s01", "f.s02"}), flip(d / "f.s04");
+         },
+         "3 pieces are missing or damaged and 2 recovery pieces can rebuild at most 2!",
+         {}},
+        {"no recovery files",
+         [&](const TempDir& d) {
+             rm(d, {"f.s02", "f.bin.par2", "f.bin.vol00+01.par2", "f.bin.vol01+01.par2"});
+         },
+         "Operation aborted!",
+         {}},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        EngineHarness h;
+        MakeRecoverableSet(dir, bytes, h);
+        c.spoil(dir);
+        const bool ok = h.Restore(dir / "f.bin.split", dir.Path());
+        EXPECT_EQ(h.message, c.message) << c.what;
+        EXPECT_EQ(h.progress.notices, c.notices) << c.what;
+        EXPECT_EQ(h.prompt.asked.size(), c.message == "Operation aborted!" ? 1u : 0u) << c.what;
+        EXPECT_EQ(ok ? ReadFile(dir / "f.bin") : std::to_string(Exists(dir / "f.bin")),
+                  ok ? bytes : "0")
+            << c.what;
+        if (ok) {
+            EXPECT_EQ(Joined(Pieces(dir.Path(), "f")), bytes) << c.what;
+        }
+        EXPECT_TRUE(Unfinished(dir.Path()).empty()) << c.what;
+    }
+}
+
+// A rebuilt piece that the recovery files vouch for but the set's list does not never takes the
+// place of what is there.
+TEST(RepairSet, ARebuiltPieceFailingItsSha256IsNeverRenamedIntoPlace) {
+    TempDir dir;
+    EngineHarness h;
+    MakeRecoverableSet(dir, PatternBytes(4800), h);
+    std::string list = ReadFile(dir / "f.bin.sha256");
+    list.replace(list.find("  f.s02") - 64, 64, std::string(64, '0'));
+    WriteFile(dir / "f.bin.sha256", list);
+    WriteFile(dir / "f.s02", "damaged");
+    EXPECT_EQ(RepairSet(h.context, dir / "f.bin.split").message,
+              "Piece f.s02 was rebuilt but its SHA-256 does not match f.bin.sha256; nothing was "
+              "replaced!");
+    EXPECT_EQ(ReadFile(dir / "f.s02"), "damaged");
+    EXPECT_TRUE(Unfinished(dir.Path()).empty());
 }
 
 TEST(VerifySet, NamesEveryBadOrMissingPieceAndWritesNothing) {
