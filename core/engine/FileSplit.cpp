@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <limits>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -1171,8 +1172,11 @@ bool RebuildFromRecovery(RestoreJob& job) {
         progress.Notice("Cannot rebuild from the recovery pieces: " + error->Message());
         return false;
     }
-    for (const std::string& name : outcome->rebuilt)
-        progress.Notice("Rebuilt piece " + name + " from the recovery pieces");
+    // Said in the set's order, not the recovery files' own.
+    const std::set<std::string> rebuilt(outcome->rebuilt.begin(), outcome->rebuilt.end());
+    for (std::uint64_t k = 1; k <= job.set.descriptor.pieceCount; ++k)
+        if (rebuilt.count(job.set.PieceName(k)))
+            progress.Notice("Rebuilt piece " + job.set.PieceName(k) + " from the recovery pieces");
     return true;
 }
 
