@@ -1117,8 +1117,13 @@ struct RestoreJob {
     bool rebuildTried = false;  // the recovery files are asked once a restore
 };
 
+// Defined with verify and repair.
+std::string IndexPath(const SetFiles& set);
+RecoveryProgress ProgressOf(Progress& progress);
+RebuiltFileCheck RebuiltAgainstList(FileSystem& files, const SetFiles& set);
+
 // Everything that can be known before a byte is written: the set, the space, the output's name,
-// a file in the way, the time to give the file.
+// the pieces at hand, a file in the way, the time to give the file.
 void CheckRestore(RestoreJob& job, const std::string& destinationFolder) {
     job.folder =
         destinationFolder.empty() ? std::string() : WithTrailingDelimiter(destinationFolder);
@@ -1132,13 +1137,11 @@ void CheckRestore(RestoreJob& job, const std::string& destinationFolder) {
     if (!CheckRestoreSpace(job.context, job.folder, job.set.descriptor.fileSize, noSpace))
         throw EngineError::Whole(noSpace);
     CheckOutputName(job.files, job.set, job.descriptorPath, job.outputPath);
+    // With recovery files a piece of the wrong size may still be rebuilt (RepairLostPieces).
+    if (!job.files.FileExists(IndexPath(job.set))) CheckPiecesAtHand(job.files, job.set);
     ConfirmReplace(job.context, job.outputPath, job.options.overwrite);
     if (job.options.restoreTime) job.time = OriginalTime(job.context, job.set, job.result.warnings);
 }
-
-std::string IndexPath(const SetFiles& set);
-RecoveryProgress ProgressOf(Progress& progress);
-RebuiltFileCheck RebuiltAgainstList(FileSystem& files, const SetFiles& set);
 
 // Rebuilds, once a restore, the pieces that the set's recovery files find missing or damaged,
 // each held against the set's list before it takes its place, and says which. False when they
@@ -1185,6 +1188,7 @@ bool RebuildFromRecovery(RestoreJob& job) {
 // their presence and sizes are looked at here: a set that is whole is not read twice.
 void RepairLostPieces(RestoreJob& job) {
     const SetFiles& set = job.set;
+    if (!job.files.FileExists(IndexPath(set))) return;  // checked by CheckRestore
     PieceSizes sizes(set.descriptor.pieceCount, set.descriptor.fileSize);
     bool lost = false;
     for (std::uint64_t k = 1; k <= set.descriptor.pieceCount && !lost; ++k) {
