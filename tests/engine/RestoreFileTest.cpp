@@ -10,6 +10,7 @@
 #include <chrono>
 #include <functional>
 #include <thread>
+#include <tuple>
 
 #include "core/engine/FileSplit.h"
 #include "platform/Sha256.h"
@@ -582,89 +583,47 @@ TEST(RestoreFile, LeftoversOfKilledRestoresGoThoseInUseStay) {
                                                "g.bin.unfinished-stale2"}));
 }
 
-// A set of five pieces with two recovery files, the source gone.
-void MakeRecoverableSet(const TempDir& dir, const std::string& bytes, EngineHarness& h) {
-    WriteFile(dir / "f.bin", bytes);
-    h.splitOptions.recoveryCount = 2;
-    ASSERT_TRUE(h.Split(dir / "f.bin", dir.Path(), 1000)) << h.message;
-    ::unlink((dir / "f.bin").c_str());
-}
-
-// What the recovery files can rebuild is rebuilt in place without a prompt; more fails at once
-// with nothing written; a set without them asks for the medium as before.
+// Rebuilt in place without a prompt, or at once refused, or asked for without recovery files; a
+// rebuilt piece its .sha256 line refuses replaces nothing. Spoils: NAME gone, NAME=TEXT, f.s02's
+// sum.
 TEST(RestoreFile, RebuildsFromTheRecoveryFilesBeforeAsking) {
-    const std::string bytes = PatternBytes(4800);
-    auto flip = [](const std::string& path) {
-        std::string piece = ReadFile(path);
-        piece[7] ^= 1;
-        WriteFile(path, piece);
-    };
-    auto rm = [](const TempDir& d, std::vector<std::string> names) {
-        for (const auto& name : names) ::unlink((d / name).c_str());
-    };
-    struct Case {
-        const char* what;
-        std::function<void(const TempDir&)> spoil;
-        std::string message;
-        std::vector<std::string> notices;
-    };
-    const std::string rebuilt = " from the recovery pieces";
-    const std::vector<Case> cases = {
-        {"missing, short",
-         [&](const TempDir& d) { rm(d, {"f.s02"}), ::truncate((d / "f.s05").c_str(), 3); },
-         "",
-         {"Rebuilt piece f.s02" + rebuilt, "Rebuilt piece f.s05" + rebuilt}},
-        {"damaged",
-         [&](const TempDir& d) { flip(d / "f.s03"); },
-         "",
-         {"Rebuilt piece f.s03" + rebuilt}},
-        {"too much lost",
-         [&](const TempDir& d) {
-             rm(d, {"f.s01", "f.s02"}), flip(d / "f.s04");
-         },
+    const std::string x(1000, 'x'), r = "Rebuilt piece f.s0", t = " from the recovery pieces";
+    const std::vector<std::tuple<std::vector<std::string>, std::string, std::string>> cases = {
+        {{"f.s02", "f.s05=abc"}, "", r + "2" + t + r + "5" + t},
+        {{"f.s03=" + x}, "", r + "3" + t},
+        {{"f.s01", "f.s02", "f.s04=" + x},
          "3 pieces are missing or damaged and 2 recovery pieces can rebuild at most 2!",
-         {}},
-        {"no recovery files",
-         [&](const TempDir& d) {
-             rm(d, {"f.s02", "f.bin.par2", "f.bin.vol00+01.par2", "f.bin.vol01+01.par2"});
-         },
-         "Operation aborted!",
-         {}},
+         ""},
+        {{"f.s02", "f.bin.par2"}, "Operation aborted!", ""},
+        {{"f.bin.sha256", "f.s02=bad"},
+         "Piece f.s02 has 3 bytes, 1,000 expected!",
+         "Cannot rebuild from the recovery pieces: Piece f.s02 was rebuilt but its SHA-256 does "
+         "not match f.bin.sha256; nothing was replaced!"},
     };
-    for (const Case& c : cases) {
+    for (const auto& [spoils, message, notices] : cases) {
         TempDir dir;
         EngineHarness h;
-        MakeRecoverableSet(dir, bytes, h);
-        c.spoil(dir);
-        const bool ok = h.Restore(dir / "f.bin.split", dir.Path());
-        EXPECT_EQ(h.message, c.message) << c.what;
-        EXPECT_EQ(h.progress.notices, c.notices) << c.what;
-        EXPECT_EQ(h.prompt.asked.size(), c.message == "Operation aborted!" ? 1u : 0u) << c.what;
-        EXPECT_EQ(ok ? ReadFile(dir / "f.bin") : std::to_string(Exists(dir / "f.bin")),
-                  ok ? bytes : "0")
-            << c.what;
-        if (ok) {
-            EXPECT_EQ(Joined(Pieces(dir.Path(), "f")), bytes) << c.what;
+        WriteFile(dir / "f.bin", PatternBytes(4800));
+        h.splitOptions.recoveryCount = 2;
+        ASSERT_TRUE(h.Split(dir / "f.bin", dir.Path(), 1000)) << h.message;
+        ::unlink((dir / "f.bin").c_str());
+        for (const std::string& spoil : spoils) {
+            std::string list = ReadFile(dir / "f.bin.sha256");
+            list.replace(list.find("  f.s02") - 64, 64, std::string(64, '0'));
+            const auto eq = spoil.find('=');
+            if (spoil == "f.bin.sha256")
+                WriteFile(dir / spoil, list);
+            else if (eq == std::string::npos)
+                ::unlink((dir / spoil).c_str());
+            else
+                WriteFile(dir / spoil.substr(0, eq), spoil.substr(eq + 1));
         }
-        EXPECT_TRUE(Unfinished(dir.Path()).empty()) << c.what;
+        EXPECT_EQ(h.Restore(dir / "f.bin.split", dir.Path()) ? ReadFile(dir / "f.bin") : h.message,
+                  message.empty() ? PatternBytes(4800) : message);
+        EXPECT_EQ(Joined(h.progress.notices), notices) << message;
+        EXPECT_EQ(h.prompt.asked.size(), message == "Operation aborted!" ? 1u : 0u) << message;
+        EXPECT_EQ(Exists(dir / "f.bin") || !Unfinished(dir.Path()).empty(), message.empty());
     }
-}
-
-// A rebuilt piece that the recovery files vouch for but the set's list does not never takes the
-// place of what is there.
-TEST(RepairSet, ARebuiltPieceFailingItsSha256IsNeverRenamedIntoPlace) {
-    TempDir dir;
-    EngineHarness h;
-    MakeRecoverableSet(dir, PatternBytes(4800), h);
-    std::string list = ReadFile(dir / "f.bin.sha256");
-    list.replace(list.find("  f.s02") - 64, 64, std::string(64, '0'));
-    WriteFile(dir / "f.bin.sha256", list);
-    WriteFile(dir / "f.s02", "damaged");
-    EXPECT_EQ(RepairSet(h.context, dir / "f.bin.split").message,
-              "Piece f.s02 was rebuilt but its SHA-256 does not match f.bin.sha256; nothing was "
-              "replaced!");
-    EXPECT_EQ(ReadFile(dir / "f.s02"), "damaged");
-    EXPECT_TRUE(Unfinished(dir.Path()).empty());
 }
 
 TEST(VerifySet, NamesEveryBadOrMissingPieceAndWritesNothing) {

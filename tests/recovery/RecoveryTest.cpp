@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <random>
-#include <tuple>
 
 #include "core/recovery/Gf16.h"
 #include "core/recovery/Par2Create.h"
@@ -164,19 +163,13 @@ TEST(RecoveryFiles, AFreshSetOfOddSizesAndNamesIsCorrectForPar2) {
 // par2 widens the exponent to the digits of the count ("x.vol000+1.par2" ... "x.vol119+1.par2"
 // for -c120 -n120 -u); ours keep two digits at least in both numbers.
 TEST(RecoveryFiles, NamesWidenAsPar2WidensThem) {
-    const std::vector<std::tuple<std::uint32_t, std::string, std::string>> cases = {
-        {1, "f.vol00+01.par2", "f.vol00+01.par2"},
-        {99, "f.vol00+01.par2", "f.vol98+01.par2"},
-        {100, "f.vol000+01.par2", "f.vol099+01.par2"},
-        {120, "f.vol000+01.par2", "f.vol119+01.par2"},
-        {1000, "f.vol0000+01.par2", "f.vol0999+01.par2"},
-    };
-    for (const auto& [count, first, last] : cases) {
-        const auto names = RecoveryFileNames("f", count);
-        ASSERT_EQ(names.size(), count);
-        EXPECT_EQ(names.front(), first);
-        EXPECT_EQ(names.back(), last);
-    }
+    for (const auto& [count, last] :
+         std::vector<std::pair<std::uint32_t, std::string>>{{1, "f.vol00+01.par2"},
+                                                            {99, "f.vol98+01.par2"},
+                                                            {100, "f.vol099+01.par2"},
+                                                            {120, "f.vol119+01.par2"},
+                                                            {1000, "f.vol0999+01.par2"}})
+        EXPECT_EQ(RecoveryFileNames("f", count).back(), last);
 }
 
 TEST(RecoveryFiles, WhatPar2CreatedWeRepair) {
