@@ -52,7 +52,8 @@
 // A set with recovery files beside its descriptor (NAME.EXT.par2) is repaired on the way, once a
 // restore, as RepairSet repairs it: pieces missing or of the wrong size before the first byte is
 // written (their presence and sizes only are looked at, so a whole set is read once); a piece
-// that fails its SHA-256 during the copy, then the copy goes on from it. Only what the recovery
+// that fails its SHA-256 during the copy, then the copy goes on from it (without a .sha256, a
+// checksum error at the end: the file is then made again). Only what the recovery
 // files cannot rebuild is asked for through the media prompt (a set without them, or more lost
 // than they cover on removable media, where pieces may be on other media); recovery files that
 // cannot be used are said through Progress::Notice and the restore goes on as without them.

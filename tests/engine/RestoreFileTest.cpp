@@ -585,7 +585,7 @@ TEST(RestoreFile, LeftoversOfKilledRestoresGoThoseInUseStay) {
 
 // Rebuilt in place without a prompt, or at once refused, or asked for without recovery files; a
 // rebuilt piece its .sha256 line refuses replaces nothing. Spoils: NAME gone, NAME=TEXT, f.s02's
-// sum.
+// "sum".
 TEST(RestoreFile, RebuildsFromTheRecoveryFilesBeforeAsking) {
     const std::string x(1000, 'x'), r = "Rebuilt piece f.s0", t = " from the recovery pieces";
     const std::vector<std::tuple<std::vector<std::string>, std::string, std::string>> cases = {
@@ -595,7 +595,8 @@ TEST(RestoreFile, RebuildsFromTheRecoveryFilesBeforeAsking) {
          "3 pieces are missing or damaged and 2 recovery pieces can rebuild at most 2!",
          ""},
         {{"f.s02", "f.bin.par2"}, "Operation aborted!", ""},
-        {{"f.bin.sha256", "f.s02=bad"},
+        {{"f.bin.sha256", "f.s03=" + x}, "", r + "3" + t},
+        {{"sum", "f.s02=bad"},
          "Piece f.s02 has 3 bytes, 1,000 expected!",
          "Cannot rebuild from the recovery pieces: Piece f.s02 was rebuilt but its SHA-256 does "
          "not match f.bin.sha256; nothing was replaced!"},
@@ -607,12 +608,12 @@ TEST(RestoreFile, RebuildsFromTheRecoveryFilesBeforeAsking) {
         h.splitOptions.recoveryCount = 2;
         ASSERT_TRUE(h.Split(dir / "f.bin", dir.Path(), 1000)) << h.message;
         ::unlink((dir / "f.bin").c_str());
+        std::string list = ReadFile(dir / "f.bin.sha256");
+        list.replace(list.find("  f.s02") - 64, 64, std::string(64, '0'));
         for (const std::string& spoil : spoils) {
-            std::string list = ReadFile(dir / "f.bin.sha256");
-            list.replace(list.find("  f.s02") - 64, 64, std::string(64, '0'));
             const auto eq = spoil.find('=');
-            if (spoil == "f.bin.sha256")
-                WriteFile(dir / spoil, list);
+            if (spoil == "sum")
+                WriteFile(dir / "f.bin.sha256", list);
             else if (eq == std::string::npos)
                 ::unlink((dir / spoil).c_str());
             else
