@@ -377,6 +377,9 @@ constexpr const char* kRestoreFooter = R"(Examples:
   olvo-cli restore /media/usb/backup.tar.split -d ~/restored --delete-pieces
                                           rebuild into ~/restored, then remove the set
 
+Pieces missing or damaged are rebuilt from the set's recovery pieces (NAME.EXT.par2) when
+it has them, instead of being asked for.
+
 Exit status: 0 the file is rebuilt and its checksum matches; 1 the restore failed (the
 reason is on stderr); 2 usage error; 130 (143) stopped by Ctrl-C (SIGINT) or SIGTERM.)";
 constexpr const char* kVerifyFooter = R"(Examples:

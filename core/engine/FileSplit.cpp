@@ -4,7 +4,9 @@
 #include <cerrno>
 #include <chrono>
 #include <deque>
+#include <functional>
 #include <limits>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -506,10 +508,22 @@ std::optional<std::string> FirstInTheWay(SplitJob& job, std::uint64_t from) {
     return std::nullopt;
 }
 
+// The recovery files of the set being replaced that the split does not write again
+// (vol files past the new count, the index when it writes none): they protect pieces that are
+// about to change, and a repair would take them for damaged files of the new set.
+void AddEarlierRecoveryFiles(const SplitJob& job, std::vector<std::string>& stale) {
+    for (const std::string& name : job.files.List(job.folder.empty() ? "." : job.folder)) {
+        if (IsRecoveryFileOf(name, job.fileName) && job.files.FileExists(job.folder + name) &&
+            std::find(stale.begin(), stale.end(), name) == stale.end())
+            stale.push_back(name);
+    }
+}
+
 // Claims every name the split writes on the medium at hand, from piece from on: files of an
 // earlier split of this same file make way; any other file is asked about (Yes/No) unless
 // options.overwrite. Then the earlier set goes: its descriptor must not outlive it, nor its
-// pieces past the new count stay beside the new set.
+// pieces past the new count or its recovery files that are not written again stay beside the
+// new set.
 void ClaimMedium(SplitJob& job, std::uint64_t from) {
     const auto earlier = OwnEarlierSet(job);
     job.ownCount = earlier.value_or(0);
@@ -535,6 +549,8 @@ void ClaimMedium(SplitJob& job, std::uint64_t from) {
     job.replacing = 0;
     std::vector<std::string> stale = {job.descriptorName, job.hashName};
     stale.insert(stale.end(), job.recoveryNames.begin(), job.recoveryNames.end());
+    // Whoever's set it was, this one's descriptor replaces it now.
+    if (replaced > 0) AddEarlierRecoveryFiles(job, stale);
     for (const std::string& name : stale) {
         if (job.files.Occupied(job.folder + name) && !job.files.Delete(job.folder + name))
             throw EngineError("Cannot delete file " + job.folder + name);
@@ -933,12 +949,16 @@ void RemoveStaleUnfinished(FileSystem& files, const std::string& folder, const s
 // piece that changes meanwhile fails rather than slip through.
 class PieceCopy {
   public:
-    PieceCopy(EngineContext& context, const SetFiles& set, UnfinishedFile& out)
+    // rebuild, when given, is called when a piece is missing or bad, before the user is asked:
+    // true once the set's pieces were rebuilt and the piece may be read again.
+    PieceCopy(EngineContext& context, const SetFiles& set, UnfinishedFile& out,
+              std::function<bool()> rebuild = {})
         : m_context(context),
           m_set(set),
           m_out(out),
           m_sizes(set.descriptor.pieceCount, set.descriptor.fileSize),
-          m_removable(context.files.IsRemovable(set.pieceFolder)) {
+          m_removable(context.files.IsRemovable(set.pieceFolder)),
+          m_rebuild(std::move(rebuild)) {
         if (set.hashes)
             m_hasher = std::make_unique<WrittenHasher>(OpenShared(context.files, out.Path()));
     }
@@ -958,6 +978,11 @@ class PieceCopy {
             }
             if (wrong.empty()) {
                 ++k;
+                continue;
+            }
+            if (m_rebuild && m_rebuild()) {
+                CutBack(bad.start);
+                k = bad.k;
                 continue;
             }
             // From removable media a good copy may be at hand: the piece is tried again.
@@ -985,6 +1010,7 @@ class PieceCopy {
     void WaitForPiece(std::uint64_t k) {
         const std::string path = m_set.PiecePath(k);
         if (m_context.files.FileExists(path)) return;
+        if (m_rebuild && m_rebuild() && m_context.files.FileExists(path)) return;
         if (k > 1) ++m_source;
         m_out.File().Flush();
         while (!m_context.files.FileExists(path)) {
@@ -1043,6 +1069,7 @@ class PieceCopy {
     UnfinishedFile& m_out;
     PieceSizes m_sizes;
     bool m_removable;
+    std::function<bool()> m_rebuild;
     std::unique_ptr<WrittenHasher> m_hasher;
     std::deque<Pending> m_pending;
     std::uint64_t m_restored = 0;  // bytes in the file, whole pieces
@@ -1053,13 +1080,8 @@ class PieceCopy {
 // NAME.EXT.vol*.par2, whatever their count.
 std::vector<std::string> RecoveryFilesOf(FileSystem& files, const SetFiles& set) {
     std::vector<std::string> names;
-    const std::string index = IndexFileName(set.fileName);
-    const std::string volPrefix = set.fileName + ".vol";
-    for (const auto& name : files.List(set.pieceFolder)) {
-        const bool vol = name.size() > volPrefix.size() + 5 && name.rfind(volPrefix, 0) == 0 &&
-                         name.compare(name.size() - 5, 5, ".par2") == 0;
-        if (vol || name == index) names.push_back(name);
-    }
+    for (const auto& name : files.List(set.pieceFolder))
+        if (IsRecoveryFileOf(name, set.fileName)) names.push_back(name);
     return names;
 }
 
@@ -1092,7 +1114,13 @@ struct RestoreJob {
     std::optional<FileStamp> time = {};  // to give the output, found before anything is written
     std::unique_ptr<UnfinishedFile> out = {};
     OperationResult result = {};
+    bool rebuildTried = false;  // the recovery files are asked once a restore
 };
+
+// Defined with verify and repair.
+std::string IndexPath(const SetFiles& set);
+RecoveryProgress ProgressOf(Progress& progress);
+RebuiltFileCheck RebuiltAgainstList(FileSystem& files, const SetFiles& set);
 
 // Everything that can be known before a byte is written: the set, the space, the output's name,
 // the pieces at hand, a file in the way, the time to give the file.
@@ -1109,9 +1137,67 @@ void CheckRestore(RestoreJob& job, const std::string& destinationFolder) {
     if (!CheckRestoreSpace(job.context, job.folder, job.set.descriptor.fileSize, noSpace))
         throw EngineError::Whole(noSpace);
     CheckOutputName(job.files, job.set, job.descriptorPath, job.outputPath);
-    CheckPiecesAtHand(job.files, job.set);
+    // With recovery files a piece of the wrong size may still be rebuilt (RepairLostPieces).
+    if (!job.files.FileExists(IndexPath(job.set))) CheckPiecesAtHand(job.files, job.set);
     ConfirmReplace(job.context, job.outputPath, job.options.overwrite);
     if (job.options.restoreTime) job.time = OriginalTime(job.context, job.set, job.result.warnings);
+}
+
+// Rebuilds, once a restore, the pieces that the set's recovery files find missing or damaged,
+// each held against the set's list before it takes its place, and says which. False when they
+// rebuild nothing: the set has none, they find nothing lost, cannot be used (said as a notice),
+// or more is lost than they can rebuild on removable media, where the rest may come on other
+// media; on other media that fails with TooMuchLostText. The media prompt then does as before.
+bool RebuildFromRecovery(RestoreJob& job) {
+    if (job.rebuildTried || !job.files.FileExists(IndexPath(job.set))) return false;
+    job.rebuildTried = true;
+    Progress& progress = job.context.progress;
+    std::optional<RecoveryCheck> check;
+    std::optional<RepairOutcome> outcome;
+    auto error = Attempt(
+        [&] { check = CheckRecoveryFiles(job.files, IndexPath(job.set), ProgressOf(progress)); });
+    ThrowIfCancelled(progress);
+    if (!error) {
+        if (check->lostSlices == 0) return false;
+        if (!check->CanRebuild()) {
+            if (job.files.IsRemovable(job.set.pieceFolder)) return false;
+            throw EngineError(TooMuchLostText(*check));
+        }
+        // A restore mends the pieces only; damaged recovery files are left to a repair.
+        check->damagedParFiles.clear();
+        error = Attempt([&] {
+            outcome = RepairFromRecovery(job.files, *check, ProgressOf(progress),
+                                         RebuiltAgainstList(job.files, job.set));
+        });
+        ThrowIfCancelled(progress);
+    }
+    if (error) {
+        progress.Notice("Cannot rebuild from the recovery pieces: " + error->Message());
+        return false;
+    }
+    // Said in the set's order, not the recovery files' own.
+    const std::set<std::string> rebuilt(outcome->rebuilt.begin(), outcome->rebuilt.end());
+    for (std::uint64_t k = 1; k <= job.set.descriptor.pieceCount; ++k)
+        if (rebuilt.count(job.set.PieceName(k)))
+            progress.Notice("Rebuilt piece " + job.set.PieceName(k) + " from the recovery pieces");
+    return true;
+}
+
+// Pieces at hand that are missing or of the wrong size are rebuilt from the recovery files
+// before a byte is written, when the set has them; then the pieces at hand are checked. Only
+// their presence and sizes are looked at here: a set that is whole is not read twice.
+void RepairLostPieces(RestoreJob& job) {
+    const SetFiles& set = job.set;
+    if (!job.files.FileExists(IndexPath(set))) return;  // checked by CheckRestore
+    PieceSizes sizes(set.descriptor.pieceCount, set.descriptor.fileSize);
+    bool lost = false;
+    for (std::uint64_t k = 1; k <= set.descriptor.pieceCount && !lost; ++k) {
+        const auto piece = job.files.FileExists(set.PiecePath(k)) ? job.files.Find(set.PiecePath(k))
+                                                                  : std::nullopt;
+        lost = !piece || !sizes.Check(set.PieceName(k), k, piece->size).empty();
+    }
+    if (lost) RebuildFromRecovery(job);
+    CheckPiecesAtHand(job.files, set);
 }
 
 // The pieces copied into an unfinished file and hashed on the way, then the whole file held
@@ -1119,11 +1205,17 @@ void CheckRestore(RestoreJob& job, const std::string& destinationFolder) {
 void CopyAndHash(RestoreJob& job) {
     RemoveStaleUnfinished(job.files, job.outputFolder, job.set.fileName);
     job.out = std::make_unique<UnfinishedFile>(job.files, job.outputFolder, job.set.fileName);
-    PieceCopy(job.context, job.set, *job.out).Run();
+    PieceCopy(job.context, job.set, *job.out, [&job] { return RebuildFromRecovery(job); }).Run();
     // The checksum, and the deletion it allows, must see what is on the medium.
     job.out->File().Flush();
-    if (FileChecksum(job.files, job.out->Path()) != job.set.descriptor.checksum)
-        throw EngineError::Whole(kChecksumError);
+    if (FileChecksum(job.files, job.out->Path()) == job.set.descriptor.checksum) return;
+    // Without a .sha256 a damaged piece shows only here; the recovery files can still find it by
+    // its MD5, and the file is then made again, once.
+    if (!job.set.hashes && RebuildFromRecovery(job)) {
+        job.out.reset();
+        return CopyAndHash(job);
+    }
+    throw EngineError::Whole(kChecksumError);
 }
 
 // The file given its time and its name; the set deleted when asked.
@@ -1146,6 +1238,7 @@ OperationResult RestoreFile(EngineContext& context, const std::string& descripto
     ProgressWindow window(context.progress, "Restoring File...", 0);
     const auto error = Attempt([&] {
         CheckRestore(job, destinationFolder);
+        RepairLostPieces(job);
         CopyAndHash(job);
         PutInPlace(job);
     });
@@ -1273,17 +1366,20 @@ std::optional<VerifyResult::Recovery> RecoveryOutlook(EngineContext& context, co
     return outlook;
 }
 
-// Each rebuilt piece held against the set's list, when it has one: the recovery files vouch for
-// the bytes they were made from, the list for the file that was split.
-void CheckRebuilt(FileSystem& files, const SetFiles& set, const std::vector<std::string>& rebuilt) {
-    for (std::uint64_t k = 1; k <= set.descriptor.pieceCount && set.hashes; ++k) {
-        if (std::find(rebuilt.begin(), rebuilt.end(), set.PieceName(k)) == rebuilt.end()) continue;
-        auto piece = OpenShared(files, set.PiecePath(k));
-        const auto hashed = HashFile(*piece, piece->Stamp().size);
-        if (hashed.digest != *set.HashOf(k))
-            throw EngineError("Piece " + set.PieceName(k) +
-                              " was rebuilt but its SHA-256 does not match " + set.hashName);
-    }
+// A rebuilt piece, still under its temporary name, held against the set's list when it has one:
+// the recovery files vouch for the bytes they were made from, the list for the file that was
+// split.
+RebuiltFileCheck RebuiltAgainstList(FileSystem& files, const SetFiles& set) {
+    return [&files, &set](const std::string& temporaryPath, const std::string& name) {
+        for (std::uint64_t k = 1; k <= set.descriptor.pieceCount && set.hashes; ++k) {
+            if (set.PieceName(k) != name) continue;
+            auto piece = OpenShared(files, temporaryPath);
+            const auto hashed = HashFile(*piece, piece->Stamp().size);
+            if (hashed.digest != *set.HashOf(k))
+                throw EngineError("Piece " + name + " was rebuilt but its SHA-256 does not match " +
+                                  set.hashName + "; nothing was replaced");
+        }
+    };
 }
 
 }  // namespace
@@ -1321,10 +1417,10 @@ RepairResult RepairSet(EngineContext& context, const std::string& descriptorPath
         if (check.AllWhole()) return;
         if (!check.CanRebuild()) throw EngineError(TooMuchLostText(check));
         const RepairOutcome outcome =
-            RepairFromRecovery(context.files, check, ProgressOf(context.progress));
+            RepairFromRecovery(context.files, check, ProgressOf(context.progress),
+                               RebuiltAgainstList(context.files, set));
         result.rebuilt = outcome.rebuilt;
         result.mended = outcome.mended;
-        CheckRebuilt(context.files, set, outcome.rebuilt);
     });
     return result;
 }

@@ -27,19 +27,36 @@
 // file when its descriptor gives the source's size and date text, or its .sha256 comment line the
 // source's size and exact time, or when the note in the lock file names it (the leftovers of a
 // killed split). Its descriptor, and its pieces past the new count, are removed before the first
-// piece is written, so a descriptor never claims pieces that are not all there. Small files are
-// written to a temporary name and renamed; no file of a set is ever written through a symbolic
-// link.
+// piece is written, so a descriptor never claims pieces that are not all there; so are its
+// recovery files (NAME.EXT.par2, NAME.EXT.vol*.par2) that this split does not write again. Small
+// files are written to a temporary name and renamed; no file of a set is ever written through a
+// symbolic link.
 //
 //  RestoreFile ends with                | on disk
 //  -------------------------------------+-----------------------------------------------------
 //  any failure, Cancel, a bad piece     | nothing under the output's name changed, no
-//                                       | temporary file; the set untouched
+//                                       | temporary file; the set untouched, but for pieces
+//                                       | rebuilt from its recovery files (whole, checked)
+//  more lost than the recovery files    | the same; fails at once with "3 pieces are missing
+//  can rebuild (not removable media)    | or damaged and 2 recovery pieces can rebuild at
+//                                       | most 2!", before anything is written
 //  a kill                               | the same, but for a file NAME.unfinished-XXXXXX,
 //                                       | which the next restore of NAME there removes
-//  success                              | the output, flushed, renamed into place; the set
-//                                       | deleted when asked (a file that cannot be deleted is
-//                                       | a warning)
+//  success                              | the output, flushed, renamed into place; pieces that
+//                                       | were missing, of the wrong size or damaged rebuilt
+//                                       | in place when the recovery files could (each said
+//                                       | through Progress::Notice, "Rebuilt piece f.s02 from
+//                                       | the recovery pieces"); the set deleted when asked (a
+//                                       | file that cannot be deleted is a warning)
+//
+// A set with recovery files beside its descriptor (NAME.EXT.par2) is repaired on the way, once a
+// restore, as RepairSet repairs it: pieces missing or of the wrong size before the first byte is
+// written (their presence and sizes only are looked at, so a whole set is read once); a piece
+// that fails its SHA-256 during the copy, then the copy goes on from it (without a .sha256, a
+// checksum error at the end: the file is then made again). Only what the recovery
+// files cannot rebuild is asked for through the media prompt (a set without them, or more lost
+// than they cover on removable media, where pieces may be on other media); recovery files that
+// cannot be used are said through Progress::Notice and the restore goes on as without them.
 //
 // The output is written to NAME.unfinished-XXXXXX in the destination folder (locked while it is
 // written) and renamed over NAME only once every check passed: piece sizes, the SHA-256 of each
@@ -180,7 +197,9 @@ VerifyResult VerifySet(EngineContext& context, const std::string& descriptorPath
 
 // Rebuilds in place the pieces of the set that are missing or damaged, from the recovery files
 // NAME.EXT.par2 (and its vol files) beside the descriptor: each rebuilt piece is checked against
-// the index's MD5, renamed into place, then checked against the set's .sha256 when there. Fails
+// the index's MD5 and the set's .sha256 (when there) under its temporary name, and only then
+// renamed into place; one that fails replaces nothing ("Piece f.s02 was rebuilt but its SHA-256
+// does not match f.bin.sha256; nothing was replaced!"). Fails
 // with "No recovery pieces: NAME.EXT.par2 is not there!", or with nothing written when more is
 // lost than the recovery files can rebuild ("3 pieces are missing or damaged and 2 recovery
 // pieces can rebuild at most 2!"). A whole set is ok with nothing rebuilt.

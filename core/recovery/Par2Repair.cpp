@@ -303,12 +303,20 @@ std::vector<std::string> Mend(FileSystem& files, const RecoveryCheck& check,
 }  // namespace
 
 RepairOutcome RepairFromRecovery(FileSystem& files, const RecoveryCheck& check,
-                                 const RecoveryProgress& progress) {
+                                 const RecoveryProgress& progress,
+                                 const RebuiltFileCheck& extraCheck) {
     if (!check.CanRebuild()) throw RecoveryError(TooMuchLostText(check));
     RepairOutcome outcome;
     if (check.lostSlices > 0) {
         RebuildPlan plan = PlanRebuild(files, check);
         Rebuild(files, check, plan, progress);
+        // All are checked before any is renamed: a set is never left with a rebuilt file that
+        // fails, nor half mended because a later one does.
+        for (RebuiltFile& out : plan.outputs) {
+            if (!extraCheck) break;
+            out.output->Flush();
+            extraCheck(out.output->Path(), out.info->name);
+        }
         for (RebuiltFile& out : plan.outputs) {
             out.output->Finish();
             outcome.rebuilt.push_back(out.info->name);

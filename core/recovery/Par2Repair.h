@@ -10,6 +10,7 @@
 // the set never becomes anything but its original bytes.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,12 +54,21 @@ struct RepairOutcome {
     std::vector<std::string> mended;   // PAR 2.0 files rewritten
 };
 
+// A further check of a rebuilt file, given the path it is written under (flushed, not yet renamed)
+// and its name in the set; raises RecoveryError (or EngineError) when the file must not take its
+// place.
+using RebuiltFileCheck =
+    std::function<void(const std::string& temporaryPath, const std::string& name)>;
+
 // Rebuilds every file check found missing or damaged, then rewrites the damaged PAR 2.0 files
-// (those named as we name them, and the index). Raises RecoveryError, with nothing of the set
-// changed, when too much is lost (TooMuchLostText), when a rebuilt file does not match its MD5
-// (the files it was rebuilt from changed since the check), on a read or write failure, or on a
-// stop asked by progress; files already renamed into place stay (they are whole).
+// (those named as we name them, and the index). Every rebuilt file is checked against the index's
+// MD5, and by extraCheck when given, before any of them is renamed into place. Raises
+// RecoveryError, with nothing of the set changed, when too much is lost (TooMuchLostText), when a
+// rebuilt file does not match its MD5 (the files it was rebuilt from changed since the check) or
+// fails extraCheck, on a read or write failure, or on a stop asked by progress; a failure of a
+// rename leaves the files already renamed into place (they are whole).
 RepairOutcome RepairFromRecovery(FileSystem& files, const RecoveryCheck& check,
-                                 const RecoveryProgress& progress);
+                                 const RecoveryProgress& progress,
+                                 const RebuiltFileCheck& extraCheck = {});
 
 }  // namespace olvo

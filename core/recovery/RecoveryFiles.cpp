@@ -17,11 +17,20 @@ std::string IndexFileName(const std::string& base) {
 }
 
 std::vector<std::string> RecoveryFileNames(const std::string& base, std::uint32_t count) {
+    // par2 gives each number the width of the largest of its kind: the exponents end at count,
+    // the slice counts are all 1; two digits at least, as the names of a small set show.
     const std::size_t width = std::max<std::size_t>(2, std::to_string(count).size());
     std::vector<std::string> names;
     for (std::uint32_t e = 0; e < count; ++e)
-        names.push_back(base + ".vol" + Padded(e, width) + "+" + Padded(1, width) + ".par2");
+        names.push_back(base + ".vol" + Padded(e, width) + "+" + Padded(1, 2) + ".par2");
     return names;
+}
+
+bool IsRecoveryFileOf(const std::string& name, const std::string& base) {
+    const std::string volPrefix = base + ".vol";
+    const bool vol = name.size() > volPrefix.size() + 5 && name.rfind(volPrefix, 0) == 0 &&
+                     name.compare(name.size() - 5, 5, ".par2") == 0;
+    return vol || name == IndexFileName(base);
 }
 
 std::string CreatorText() {
@@ -51,6 +60,14 @@ UnfinishedOutput::~UnfinishedOutput() {
 void UnfinishedOutput::Write(const void* data, std::size_t size) {
     try {
         m_file->Write(data, size);
+    } catch (const FileError& error) {
+        throw RecoveryError("Cannot write file " + m_final + ": " + error.what(), error.Code());
+    }
+}
+
+void UnfinishedOutput::Flush() {
+    try {
+        m_file->Flush();
     } catch (const FileError& error) {
         throw RecoveryError("Cannot write file " + m_final + ": " + error.what(), error.Code());
     }

@@ -26,8 +26,14 @@ using RecoveryProgress = std::function<bool(std::uint64_t done, std::uint64_t to
 // "BASE.par2": the index.
 std::string IndexFileName(const std::string& base);
 // The names of count recovery files of one slice each, as PAR 2.0 programs name them:
-// "BASE.vol00+01.par2", "BASE.vol01+01.par2", ... with the numbers zero-padded to one width.
+// "BASE.vol00+01.par2", "BASE.vol01+01.par2", ...; the exponent is zero-padded to the width of
+// count, as par2 pads it ("BASE.vol000+01.par2" ... "BASE.vol119+01.par2" for 120), the slice
+// count to two digits; both to two digits at least.
 std::vector<std::string> RecoveryFileNames(const std::string& base, std::uint32_t count);
+
+// Whether name is one of the PAR 2.0 files of base: the index or a recovery file
+// "BASE.vol*.par2", however its numbers are written.
+bool IsRecoveryFileOf(const std::string& name, const std::string& base);
 
 // The text of the Creator packet of the files we write.
 std::string CreatorText();
@@ -48,6 +54,9 @@ class UnfinishedOutput {
     void Write(const void* data, std::size_t size);
     OutputFile& File() { return *m_file; }
     const std::string& Path() const { return m_path; }
+    // Written through to the file, so that it can be read back by its path; raises
+    // RecoveryError as Write does.
+    void Flush();
     // Flushed, closed and renamed over folder + name.
     void Finish();
 

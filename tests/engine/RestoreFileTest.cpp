@@ -4,12 +4,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <functional>
 #include <thread>
+#include <tuple>
 
 #include "core/engine/FileSplit.h"
 #include "platform/Sha256.h"
@@ -580,6 +581,50 @@ TEST(RestoreFile, LeftoversOfKilledRestoresGoThoseInUseStay) {
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"f.bin", "f.bin.unfinished-inuse1",
                                                "g.bin.unfinished-stale2"}));
+}
+
+// Rebuilt in place without a prompt, or at once refused, or asked for without recovery files; a
+// rebuilt piece its .sha256 line refuses replaces nothing. Spoils: NAME gone, NAME=TEXT, f.s02's
+// "sum".
+TEST(RestoreFile, RebuildsFromTheRecoveryFilesBeforeAsking) {
+    const std::string x(1000, 'x'), r = "Rebuilt piece f.s0", t = " from the recovery pieces";
+    const std::vector<std::tuple<std::vector<std::string>, std::string, std::string>> cases = {
+        {{"f.s02", "f.s05=abc"}, "", r + "2" + t + r + "5" + t},
+        {{"f.s03=" + x}, "", r + "3" + t},
+        {{"f.s01", "f.s02", "f.s04=" + x},
+         "3 pieces are missing or damaged and 2 recovery pieces can rebuild at most 2!",
+         ""},
+        {{"f.s02", "f.bin.par2"}, "Operation aborted!", ""},
+        {{"f.bin.sha256", "f.s03=" + x}, "", r + "3" + t},
+        {{"sum", "f.s02=bad"},
+         "Piece f.s02 has 3 bytes, 1,000 expected!",
+         "Cannot rebuild from the recovery pieces: Piece f.s02 was rebuilt but its SHA-256 does "
+         "not match f.bin.sha256; nothing was replaced!"},
+    };
+    for (const auto& [spoils, message, notices] : cases) {
+        TempDir dir;
+        EngineHarness h;
+        WriteFile(dir / "f.bin", PatternBytes(4800));
+        h.splitOptions.recoveryCount = 2;
+        ASSERT_TRUE(h.Split(dir / "f.bin", dir.Path(), 1000)) << h.message;
+        ::unlink((dir / "f.bin").c_str());
+        std::string list = ReadFile(dir / "f.bin.sha256");
+        list.replace(list.find("  f.s02") - 64, 64, std::string(64, '0'));
+        for (const std::string& spoil : spoils) {
+            const auto eq = spoil.find('=');
+            if (spoil == "sum")
+                WriteFile(dir / "f.bin.sha256", list);
+            else if (eq == std::string::npos)
+                ::unlink((dir / spoil).c_str());
+            else
+                WriteFile(dir / spoil.substr(0, eq), spoil.substr(eq + 1));
+        }
+        EXPECT_EQ(h.Restore(dir / "f.bin.split", dir.Path()) ? ReadFile(dir / "f.bin") : h.message,
+                  message.empty() ? PatternBytes(4800) : message);
+        EXPECT_EQ(Joined(h.progress.notices), notices) << message;
+        EXPECT_EQ(h.prompt.asked.size(), message == "Operation aborted!" ? 1u : 0u) << message;
+        EXPECT_EQ(Exists(dir / "f.bin") || !Unfinished(dir.Path()).empty(), message.empty());
+    }
 }
 
 TEST(VerifySet, NamesEveryBadOrMissingPieceAndWritesNothing) {

@@ -11,12 +11,13 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <system_error>
 #include <functional>
 #include <map>
+#include <system_error>
 
 #include "core/engine/FileFunctions.h"
 #include "core/engine/FileSplit.h"
+#include "core/recovery/RecoveryFiles.h"
 #include "support/EngineHarness.h"
 
 namespace olvo {
@@ -130,6 +131,23 @@ TEST(SplitSafety, PiecesInTheWay) {
     }
 }
 
+// A re-split of the same file with fewer recovery pieces, whatever the width of their names,
+// takes the earlier set's others away, and its index with none.
+TEST(SplitSafety, RecoveryFilesOfTheEarlierSetGoWithIt) {
+    TempDir dir;
+    WriteFile(dir / "f.bin", PatternBytes(4800));
+    for (const std::uint32_t count : {120u, 3u, 0u, 1u}) {
+        EngineHarness h;
+        h.splitOptions.recoveryCount = count;
+        ASSERT_TRUE(h.Split(dir / "f.bin", dir.Path(), 40)) << h.message;
+        std::vector<std::string> left = RecoveryFileNames("f.bin", count), names;
+        if (count > 0) left.insert(left.begin(), "f.bin.par2");
+        for (const auto& name : Names(dir))
+            if (name.find(".par2") < 99) names.push_back(name);
+        EXPECT_EQ(names, left) << count;
+    }
+}
+
 TEST(SplitSafety, AFullMediumNeverLeavesAnEmptyOrPartialSmallFile) {
     const std::string bytes = PatternBytes(3000);
     for (std::uint64_t room = 3000; room < 3800; room += 7) {
@@ -141,7 +159,8 @@ TEST(SplitSafety, AFullMediumNeverLeavesAnEmptyOrPartialSmallFile) {
         h.files.failWritesAfter = room;
         const bool ok = h.Split(dir / "f.bin", dir.Path(), 1000);
         if (!ok) {
-            EXPECT_EQ(h.message, "Disk full: " + std::generic_category().message(ENOSPC) + "!") << room;
+            EXPECT_EQ(h.message, "Disk full: " + std::generic_category().message(ENOSPC) + "!")
+                << room;
             EXPECT_FALSE(Exists(dir / "f.bin.split")) << room;
         } else {
             EXPECT_EQ(Restored(dir / "f.bin.split"), bytes);

@@ -160,6 +160,18 @@ TEST(RecoveryFiles, AFreshSetOfOddSizesAndNamesIsCorrectForPar2) {
     set.ExpectPiecesWhole();
 }
 
+// par2 widens the exponent to the digits of the count ("x.vol000+1.par2" ... "x.vol119+1.par2"
+// for -c120 -n120 -u); ours keep two digits at least in both numbers.
+TEST(RecoveryFiles, NamesWidenAsPar2WidensThem) {
+    for (const auto& [count, last] :
+         std::vector<std::pair<std::uint32_t, std::string>>{{1, "f.vol00+01.par2"},
+                                                            {99, "f.vol98+01.par2"},
+                                                            {100, "f.vol099+01.par2"},
+                                                            {120, "f.vol119+01.par2"},
+                                                            {1000, "f.vol0999+01.par2"}})
+        EXPECT_EQ(RecoveryFileNames("f", count).back(), last);
+}
+
 TEST(RecoveryFiles, WhatPar2CreatedWeRepair) {
     if (!HavePar2()) GTEST_SKIP() << "no par2";
     PieceSet set({24000, 24000, 24000, 5000});

@@ -110,8 +110,10 @@ class RecordingProgress : public Progress {
     void SetPosition(std::uint32_t position) override { positions.push_back(position); }
     void ProcessMessages() override { ++pumps; }
     void End() override { --shown; }
+    void Notice(const std::string& text) override { notices.push_back(text); }
 
     std::vector<std::string> captions;
+    std::vector<std::string> notices;
     std::vector<std::uint32_t> positions;
     std::uint32_t maximum = 0;
     int shown = 0;
