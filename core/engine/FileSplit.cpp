@@ -368,7 +368,8 @@ struct SplitJob {
     std::string sourcePath, folder, fileName, baseName, descriptorName, batchName, hashName;
     std::vector<std::string> recoveryNames;  // the index first, then the vol files; or none
     std::uint64_t fileSize = 0;
-    std::uint32_t pieceSize = 0, pieceCount = 0;
+    std::uint64_t pieceSize = 0;
+    std::uint32_t pieceCount = 0;
     std::unique_ptr<InputFile> input;
     std::optional<FileStamp> before;  // the source as the split found it
     std::string dateText;             // its time as the descriptor gives it
@@ -550,6 +551,15 @@ std::uint64_t OnMedium(std::uint64_t bytes) {
     return (bytes + kBlock - 1) / kBlock * kBlock;
 }
 
+// Refuses pieces of bytes that the file system of the folder cannot hold (FAT's 4 GiB - 1),
+// before the first byte of one is written there.
+void CheckLargestFile(const SplitJob& job, std::uint64_t bytes) {
+    const std::optional<std::uint64_t> largest = job.files.LargestFile(job.folder);
+    if (largest && bytes > *largest)
+        throw EngineError(PieceTooLargeText(bytes, WithoutTrailingDelimiter(job.folder), *largest,
+                                            CurrentThousandsSeparator()));
+}
+
 // Refuses a split that cannot be made before anything is opened.
 void PlanSplit(SplitJob& job, const std::string& destinationFolder) {
     FileSystem& files = job.files;
@@ -590,6 +600,7 @@ void PlanSplit(SplitJob& job, const std::string& destinationFolder) {
             throw EngineError("The file name is too long for the destination folder: " + longest +
                               " has " + std::to_string(longest.size()) + " bytes, at most " +
                               std::to_string(limit) + " fit");
+        CheckLargestFile(job, job.pieceSize);
     }
 
     // Writing a piece over the source would destroy it before it is read.
@@ -666,6 +677,8 @@ void CopyPieces(SplitJob& job, const SplitDescriptor& descriptor, HashList& hash
             throw EngineError::Whole(message);
         if (newMedium) {
             job.firstOnMedium = k;
+            // Another medium may hold another file system: a FAT stick after an NTFS disk.
+            CheckLargestFile(job, bytes);
             ClaimMedium(job, k);
         }
         ThrowIfCancelled(context.progress);
@@ -809,7 +822,7 @@ void RunSplit(SplitJob& job) {
 }  // namespace
 
 OperationResult SplitFile(EngineContext& context, const std::string& sourcePath,
-                          const std::string& destinationFolder, std::uint32_t pieceSize,
+                          const std::string& destinationFolder, std::uint64_t pieceSize,
                           const SplitOptions& options) {
     OperationResult result;
     SplitJob job(context, options);

@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "core/engine/FileSplit.h"
+#include "platform/Sha256.h"
 #include "support/EngineHarness.h"
 
 namespace olvo {
@@ -320,22 +321,34 @@ TEST(SplitFile, NamesWithPercentSpacesAndLettersBeyondAscii) {
 #endif
 }
 
-#ifndef _WIN32  // tmpfs and sparse files
-// A source of more than 4 GiB, sparse, on tmpfs: sizes are 64-bit from end to end.
-TEST(SplitFile, SourcesAbove4GiBAreSplitWhole) {
-    struct statvfs vfs {};
-    const std::uint64_t size = (4ull << 30) + 3;
-    if (::statvfs("/dev/shm", &vfs) != 0 || vfs.f_bavail * vfs.f_frsize < 2 * size + (1ull << 30))
-        GTEST_SKIP() << "not enough room in /dev/shm";
-    setenv("TMPDIR", "/dev/shm", 1);
+#ifndef _WIN32  // sparse files
+// The SHA-256 of the file at path, read whole.
+std::string FileDigest(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    Sha256 sha;
+    std::string buffer(1 << 20, '\0');
+    for (ssize_t got; fd >= 0 && (got = ::read(fd, buffer.data(), buffer.size())) > 0;)
+        sha.Update(buffer.data(), static_cast<std::size_t>(got));
+    if (fd >= 0) ::close(fd);
+    return HexDigest(sha.Finish());
+}
+
+// A sparse source past 4 GiB on disk, cut into the largest pieces FAT takes: sizes are 64-bit
+// from the plan through the copy, the hashes and the restore.
+TEST(SplitFile, SourcesAbove4GiBAreSplitIntoFatSizedPiecesAndBack) {
     TempDir dir;
-    unsetenv("TMPDIR");
+    struct statvfs vfs {};
+    const std::uint64_t size = kFatLargestFile + (1 << 20) + 3;
+    if (::statvfs(dir.Path().c_str(), &vfs) != 0 ||
+        vfs.f_bavail * vfs.f_frsize < 2 * size + (1ull << 30))
+        GTEST_SKIP() << "not enough room in " << dir.Path();
     const std::string source = dir / "big.img";
     const int fd = ::open(source.c_str(), O_CREAT | O_WRONLY, 0600);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(size)), 0);
-    const std::uint64_t marks[] = {0, 2147483646, 2147483647, (4ull << 30) + 1, size - 1};
-    for (const auto at : marks) ASSERT_EQ(::pwrite(fd, "M", 1, static_cast<off_t>(at)), 1);
+    for (const std::uint64_t at :
+         {std::uint64_t{0}, kFatLargestFile - 1, kFatLargestFile, size - 1})
+        ASSERT_EQ(::pwrite(fd, "M", 1, static_cast<off_t>(at)), 1);
     ::close(fd);
 
     // The system's own files, so that the copies go through the kernel as in real use.
@@ -343,34 +356,54 @@ TEST(SplitFile, SourcesAbove4GiBAreSplitWhole) {
     CancelPrompt prompt;
     const auto files = MakeSystemFileSystem();
     EngineContext context{*files, progress, prompt, DateTimeFormat(DateTimeConventions{})};
-    const auto split = SplitFile(context, source, dir.Path(), kMaxPieceSize);
+    const auto split = SplitFile(context, source, dir.Path(), kFatLargestFile);
     ASSERT_TRUE(split.ok) << split.message;
-    const auto d = ReadDescriptor(ReadFile(dir / "big.img.split"));
-    EXPECT_EQ(d.pieceCount, 3u);
-    EXPECT_EQ(d.fileSize, size);
+    EXPECT_EQ(ReadDescriptor(ReadFile(dir / "big.img.split")).fileSize, size);
     struct stat st {};
-    ASSERT_EQ(::stat((dir / "big.s03").c_str(), &st), 0);
-    EXPECT_EQ(static_cast<std::uint64_t>(st.st_size), size - 2ull * kMaxPieceSize);
-    auto byteAt = [&](std::uint64_t at) {
-        const std::uint64_t k = at / kMaxPieceSize + 1;
-        const int piece = ::open((dir / PieceName("big", k)).c_str(), O_RDONLY);
-        char c = 0;
-        EXPECT_EQ(::pread(piece, &c, 1, static_cast<off_t>(at % kMaxPieceSize)), 1);
-        ::close(piece);
-        return c;
-    };
-    for (const auto at : marks) EXPECT_EQ(byteAt(at), 'M') << at;
-    EXPECT_EQ(byteAt(2147483645), '\0');
+    ASSERT_EQ(::stat((dir / "big.s01").c_str(), &st), 0);
+    EXPECT_EQ(static_cast<std::uint64_t>(st.st_size), kFatLargestFile);
+    ASSERT_EQ(::stat((dir / "big.s02").c_str(), &st), 0);
+    EXPECT_EQ(static_cast<std::uint64_t>(st.st_size), size - kFatLargestFile);
 
-    // And back, with the full size checked.
-    ::unlink(source.c_str());
     MakeFolder(dir / "out");
-    const auto restore =
-        RestoreFile(context, dir / "big.img.split", dir / "out", {.deletePieces = true});
+    const auto restore = RestoreFile(context, dir / "big.img.split", dir / "out", {});
     ASSERT_TRUE(restore.ok) << restore.message;
     ASSERT_EQ(::stat((dir / "out/big.img").c_str(), &st), 0);
     EXPECT_EQ(static_cast<std::uint64_t>(st.st_size), size);
+    EXPECT_EQ(FileDigest(dir / "out/big.img"), FileDigest(source));
+}
+
+// A file system whose largest file is smaller than a piece (FAT's 4 GiB - 1) refuses the split
+// before a byte of a piece goes there: the destination's at the start, a new medium's at the
+// swap, whose earlier pieces stay.
+TEST(SplitFile, PiecesLargerThanTheFileSystemTakesAreRefused) {
+    TempDir dir;
+    const std::string big = dir / "big.img";
+    WriteFile(big, "");
+    std::filesystem::resize_file(big, (4ull << 30) + 1);
+    EngineHarness h;
+    h.files.largestFile = [](const std::string&) { return kFatLargestFile; };
+    EXPECT_FALSE(h.Split(big, dir.Path(), 4ull << 30));
+    EXPECT_EQ(h.message, "Pieces of 4,096 MiB do not fit on " + dir.Path() +
+                             ": its file system takes files of at most 4 GiB \u2212 1 byte!");
     EXPECT_FALSE(Exists(dir / "big.s01"));
+
+    WriteFile(dir / "data.bin", PatternBytes(5000));
+    bool swapped = false;
+    int calls = 0;  // room for two pieces, then a medium whose files stop at 999 bytes
+    h.files.freeSpace = [&](const std::string&) -> std::int64_t {
+        return swapped || ++calls <= 2 ? 1 << 20 : 999;
+    };
+    h.files.largestFile = [&](const std::string&) -> std::optional<std::uint64_t> {
+        if (swapped) return 999;
+        return std::nullopt;
+    };
+    h.prompt.steps.push_back({PromptAnswer::Retry, [&] { swapped = true; }});
+    EXPECT_FALSE(h.Split(dir / "data.bin", dir.Path(), 1000));
+    EXPECT_EQ(h.message, "Pieces of 1,000 bytes do not fit on " + dir.Path() +
+                             ": its file system takes files of at most 999 bytes! Pieces 1 to 2 "
+                             "stay on earlier media.");
+    EXPECT_FALSE(Exists(dir / "data.s03"));
 }
 #endif
 
