@@ -28,14 +28,15 @@ std::string SplitCountRangeMessage(const std::string& separator) {
     return "No. of split files must be between 1 and " + GroupThousands(kMaxSplitCount, separator);
 }
 
-std::string PieceTooLargeText(std::uint64_t pieceSize, const std::string& folder,
-                              std::uint64_t largest, const std::string& separator) {
+std::string TooLargeForFileSystemText(const std::string& what, std::uint64_t size,
+                                      const std::string& folder, std::uint64_t largest,
+                                      const std::string& separator) {
     constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;
     const std::string limit =
         (largest + 1) % kGiB == 0
             ? GroupThousands((largest + 1) / kGiB, separator) + " GiB \u2212 1 byte"
             : ExactSizeText(largest, separator);
-    return "Pieces of " + ExactSizeText(pieceSize, separator) + " do not fit on " + folder +
+    return what + " of " + ExactSizeText(size, separator) + " do not fit on " + folder +
            ": its file system takes files of at most " + limit;
 }
 

@@ -40,11 +40,12 @@ inline constexpr char kPieceSizeTooLarge[] =
     "Split file size is too large! Increase the number of split files to be created.";
 
 // What a split says when the file system of folder takes files of at most largest bytes and
-// pieces of pieceSize bytes do not fit: "Pieces of 4,096 MiB do not fit on /media/usb: its
-// file system takes files of at most 4 GiB − 1 byte" (U+2212; sizes as ExactSizeText gives
-// them, a limit one short of whole GiB as here).
-std::string PieceTooLargeText(std::uint64_t pieceSize, const std::string& folder,
-                              std::uint64_t largest, const std::string& separator);
+// files (what: "Pieces", "Recovery files") of size bytes do not fit: "Pieces of 4,096 MiB do not
+// fit on /media/usb: its file system takes files of at most 4 GiB − 1 byte" (U+2212; sizes as
+// ExactSizeText gives them, a limit one short of whole GiB as here).
+std::string TooLargeForFileSystemText(const std::string& what, std::uint64_t size,
+                                      const std::string& folder, std::uint64_t largest,
+                                      const std::string& separator);
 
 // The size in bytes of the source at path; 0 when it is missing or a folder.
 std::uint64_t SourceFileSize(FileSystem& files, const std::string& path);

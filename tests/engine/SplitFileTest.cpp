@@ -361,7 +361,7 @@ TEST(SplitFile, SourcesAbove4GiBAreSplitIntoFatSizedPiecesAndBack) {
 // piece goes there: the destination's at the start, a new medium's at the swap (whose earlier
 // pieces stay).
 TEST(SplitFile, PiecesLargerThanTheFileSystemTakesAreRefused) {
-    EXPECT_EQ(PieceTooLargeText(4ull << 30, "/media/usb", kFatLargestFile, ","),
+    EXPECT_EQ(TooLargeForFileSystemText("Pieces", 4ull << 30, "/media/usb", kFatLargestFile, ","),
               "Pieces of 4,096 MiB do not fit on /media/usb: its file system takes files of at "
               "most 4 GiB \u2212 1 byte");
     for (const bool atStart : {true, false}) {
@@ -384,6 +384,14 @@ TEST(SplitFile, PiecesLargerThanTheFileSystemTakesAreRefused) {
         EXPECT_EQ(Exists(dir / "data.s02"), !atStart);
         EXPECT_FALSE(Exists(dir / "data.s03"));
     }
+    // A recovery file holds a slice the size of a piece and the index beside it.
+    TempDir dir;
+    WriteFile(dir / "data.bin", PatternBytes(5000));
+    EngineHarness h;
+    h.splitOptions.recoveryCount = 1;
+    h.files.largestFile = [](const std::string&) { return std::optional<std::uint64_t>(1000); };
+    EXPECT_FALSE(h.Split(dir / "data.bin", dir.Path(), 1000));
+    EXPECT_EQ(h.message.substr(0, 29), "Recovery files of 12 KiB do n") << h.message;
 }
 
 }  // namespace
