@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "core/engine/FileFunctions.h"
+#include "core/engine/Format.h"
 #include "core/engine/SplitPlan.h"
 #include "platform/Text.h"
 
@@ -124,10 +125,7 @@ std::optional<std::string> CheckOutputFolder(FileSystem& files, const std::strin
 bool IsSizeText(const std::string& text) {
     std::size_t at = 0;
     while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;
-    if (at == 0) return false;
-    const std::string suffix = ToLowerAscii(text.substr(at));
-    return suffix.empty() || suffix == "k" || suffix == "m" || suffix == "g" || suffix == "kb" ||
-           suffix == "mb" || suffix == "gb";
+    return at > 0 && ParseSize("1" + text.substr(at)).has_value();
 }
 
 }  // namespace olvo::cli

@@ -25,8 +25,8 @@ std::optional<std::string> CheckDescriptor(FileSystem& files, const std::string&
 std::optional<std::string> CheckOutputFolder(FileSystem& files, const std::string& shown,
                                              const std::string& path);
 
-// Whether text is a size as olvo-cli takes it: digits, optionally followed by K, M or G and then
-// an optional B (in either case). Says nothing about its range.
+// Whether text has the form of a size as ParseSize reads it (digits, then an optional unit),
+// though it may be too large for 64 bits. Says nothing about its range.
 bool IsSizeText(const std::string& text);
 
 }  // namespace olvo::cli

@@ -37,6 +37,10 @@ namespace {
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 constexpr std::chrono::seconds kLockWaitWithoutTerminal{10};
+// How a size is given, as the messages about a size that is none say it.
+const std::string kSizeSpellings =
+    "whole kilobytes of 1024 bytes, or a whole number followed by K, M, G or T (or KiB, MiB, GiB, "
+    "TiB: powers of 1024) or KB, MB, GB, TB (powers of 1000)";
 
 #ifdef _WIN32
 // The path as the system resolves it against the current folder of its drive: "." and ".."
@@ -176,14 +180,13 @@ int RunSplit(const Tool& tool, const std::string& sourceArg, const std::string& 
 
     std::uint64_t pieceSize = 0;
     if (sizeText) {
-        if (!IsSizeText(*sizeText))
-            return UsageError("'" + *sizeText +
-                              "' is not a size: give whole kilobytes, or a whole number followed "
-                              "by K, M or G (1420, 700M, 2G)");
-        const auto kb = ParseSizeKB(*sizeText);
-        if (!kb || !IsSplitSizeKB(static_cast<std::int64_t>(*kb)))
+        const auto bytes = ParseSize(*sizeText);
+        if (!bytes && !IsSizeText(*sizeText))
+            return UsageError("'" + *sizeText + "' is not a size: give " + kSizeSpellings +
+                              ", as in 1420, 700M, 2G, 25MB");
+        if (!bytes || !IsSplitSize(*bytes))
             return UsageError(SplitSizeRangeMessage(CurrentThousandsSeparator()));
-        pieceSize = *kb * 1024;
+        pieceSize = *bytes;
     } else if (!IsSplitCount(static_cast<std::int64_t>(*count))) {
         return UsageError(SplitCountRangeMessage(CurrentThousandsSeparator()));
     }
@@ -212,8 +215,7 @@ int RunSplit(const Tool& tool, const std::string& sourceArg, const std::string& 
     SplitOptions splitOptions = options;
     if (!::isatty(STDIN_FILENO)) splitOptions.lockWait = kLockWaitWithoutTerminal;
     const auto split = [&](EngineContext& context) {
-        return SplitFile(context, source, *folder, static_cast<std::uint32_t>(pieceSize),
-                         splitOptions);
+        return SplitFile(context, source, *folder, pieceSize, splitOptions);
     };
     if (!RunOperation(tool, quiet, split, failure)) return failure;
     std::printf("Split %s into %llu pieces in %s\n", source.c_str(),
@@ -322,10 +324,10 @@ int RunConfig(const Tool& tool, const ConfigChanges& changes) {
     const std::optional<std::string> sizes =
         changes.sizes ? SplitSizesInKB(*changes.sizes) : std::nullopt;
     if (changes.sizes && !sizes)
-        return UsageError(
-            "--sizes takes split sizes between 1 and " +
-            GroupThousands(kMaxSplitSizeKB, CurrentThousandsSeparator()) +
-            "KB, separated by commas, each with an optional suffix K, M or G: " + *changes.sizes);
+        return UsageError("--sizes takes split sizes between 1 and " +
+                          GroupThousands(kMaxSplitSizeKB, CurrentThousandsSeparator()) +
+                          "KB, separated by commas, each given as " + kSizeSpellings + ": " +
+                          *changes.sizes);
     // Every option is applied to what is stored in one change of the store, so that a kill
     // leaves the old settings or the new ones and another writer's change is kept.
     const auto apply = [&](Settings& values) {
@@ -362,7 +364,9 @@ int RunConfig(const Tool& tool, const ConfigChanges& changes) {
 
 // The end of each subcommand's --help.
 constexpr const char* kSplitFooter = R"(Examples:
-  olvo-cli split movie.avi -s 700M        pieces of 700 MB beside movie.avi
+  olvo-cli split movie.avi -s 700M        pieces of 700 MiB (734,003,200 bytes) beside movie.avi
+  olvo-cli split big.iso -s 2G            pieces of 2 GiB
+  olvo-cli split video.mp4 -s 25MB        pieces of 25,000,000 bytes, as an upload limit counts
   olvo-cli split backup.tar -n 5 -d /media/usb
                                           five pieces, written to /media/usb
   olvo-cli split disk.img -s 1420 -q      pieces of 1,420 KB, without a progress bar
@@ -522,8 +526,8 @@ void AddSplitCommand(CLI::App& app, CommandLine& line) {
         line.source, &line.splitFolder);
     auto* sizeOption =
         split->add_option("-s,--size", line.sizeText,
-                          "Piece size in KB of 1024 bytes, or with a suffix K, M or G (1 to " +
-                              std::to_string(kMaxSplitSizeKB) + " KB)");
+                          "Piece size in KB of 1024 bytes, or with a unit: K, M, G, T (or KiB, "
+                          "MiB, GiB, TiB) count in 1024s, KB, MB, GB, TB in 1000s; 1KB to 4TiB");
     auto* countOption = split->add_option(
         "-n,--count", line.count, "Number of pieces (1 to " + std::to_string(kMaxSplitCount) + ")");
     sizeOption->excludes(countOption);

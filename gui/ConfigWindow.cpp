@@ -16,6 +16,7 @@
 #include <tuple>
 #include <utility>
 
+#include "core/engine/Format.h"
 #include "core/settings/SettingsStore.h"
 #include "gui/Application.h"
 #include "gui/FolderPicker.h"
@@ -175,7 +176,8 @@ void ConfigWindow::BuildSplitSizes() {
 
     splitSizesEdit = Named(new QPlainTextEdit(splitSizesGroup), "mmoSplitSizes");
     splitSizesEdit->setToolTip(
-        QStringLiteral("Add or remove split sizes (in kb), separated by commas (,)"));
+        QStringLiteral("Add or remove split sizes (in kb, or with a unit: 700M, 2G, 25MB), "
+                       "separated by commas (,)"));
     splitSizesEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     splitSizesEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // A list of sizes holds no blanks to break at; it wraps wherever the line is full.
@@ -267,7 +269,9 @@ void ConfigWindow::LoadFromStore() {
 }
 
 void ConfigWindow::OnApply() {
-    const Settings settings = ShownValues();
+    Settings settings = ShownValues();
+    // Whole kilobytes in the form every version reads, however they were typed.
+    settings.SplitSizes = StoredSplitSizes(settings.SplitSizes);
     SaveConfigValues(m_registry, settings);
     if (m_applied) m_applied(settings, SplitSizeEntries(settings.SplitSizes));
     applyButton->setEnabled(false);
@@ -330,7 +334,7 @@ void ConfigWindow::OnBrowseDefaultRestoreFolder() {
 }
 
 void ConfigWindow::FilterSizeKey(char& key) {
-    if (key != '\b' && key != ',' && (key < '0' || key > '9')) key = 0;
+    if (key != '\b' && key != ',' && (key < '0' || key > '9') && !IsSizeUnitLetter(key)) key = 0;
 }
 
 void ConfigWindow::OnEdited() {

@@ -71,7 +71,7 @@ int ParseInteger(const std::string& text) {
 
 // The text a size or count field is corrected to when it is out of range: empty and values below
 // 1 become "1", values above maximum become maximum. Text that is not a number becomes "1".
-std::string CorrectedNumber(const std::string& text, int maximum) {
+std::string CorrectedNumber(const std::string& text, std::uint64_t maximum) {
     if (!text.empty() && text.find_first_not_of("0123456789") == std::string::npos) {
         const auto first = text.find_first_not_of('0');
         if (first == std::string::npos) return "1";
@@ -83,9 +83,29 @@ std::string CorrectedNumber(const std::string& text, int maximum) {
     return "1";
 }
 
-// The piece size the size box names, in bytes; raises when its text is not an integer.
-long long PieceSizeBytes(const QComboBox* sizeBox) {
-    return static_cast<long long>(ParseInteger(FromQ(sizeBox->currentText()))) * 1024;
+// The piece size a size box text names, in bytes: a size as ParseSize reads it ("1420", "700M",
+// "25MB"), else the whole kilobytes the field has always taken (blanks before them, a sign), a
+// negative number as 0. Raises when the text is neither.
+std::uint64_t SizeBoxBytes(const std::string& text) {
+    if (const auto bytes = ParseSize(text)) return *bytes;
+    const int kb = ParseInteger(text);
+    return kb < 0 ? 0 : static_cast<std::uint64_t>(kb) * 1024;
+}
+
+// The text the size box is corrected to when its size is out of range: a size above the largest
+// becomes the largest, in kilobytes; one below the smallest becomes "1"; a text that is no size
+// follows CorrectedNumber.
+std::string CorrectedSize(const std::string& text) {
+    const auto bytes = ParseSize(text);
+    if (!bytes) return CorrectedNumber(text, kMaxSplitSizeKB);
+    if (*bytes > kMaxPieceSize) return std::to_string(kMaxSplitSizeKB);
+    if (*bytes < kMinSplitSize) return "1";
+    return text;
+}
+
+// The piece size the size box names, in bytes; raises when its text is no size (SizeBoxBytes).
+std::uint64_t PieceSizeBytes(const QComboBox* sizeBox) {
+    return SizeBoxBytes(FromQ(sizeBox->currentText()));
 }
 
 // What the window says of a count below 1, which no piece size can be worked out for.
@@ -113,10 +133,15 @@ MainWindow::Operation OperationFor(const std::string& file) {
                                      : MainWindow::Operation::Split;
 }
 
-// The key filter of the size box and the count field: backspace and digits pass, anything else
-// becomes 0 (discarded).
+// The key filter of the count field: backspace and digits pass, anything else becomes 0
+// (discarded).
 void FilterNumberKey(char& key) {
     if (key != '\b' && (key < '0' || key > '9')) key = 0;
+}
+
+// The key filter of the size box: the count field's, and the letters of a size's units.
+void FilterSizeKey(char& key) {
+    if (!IsSizeUnitLetter(key)) FilterNumberKey(key);
 }
 
 // The name of the file a descriptor restores: its own name without ".split".
@@ -407,7 +432,7 @@ void MainWindow::DescribeForScreenReaders() {
         {ui.splitFolderEdit, "Split to folder", "Chosen with the button after it"},
         {ui.browseSplitFolderButton, "Choose the folder for the pieces", nullptr},
         {ui.splitMethodBox, "Split by", "Split by piece size or by number of pieces"},
-        {ui.splitSizeBox, "Piece size in kilobytes", nullptr},
+        {ui.splitSizeBox, "Piece size in kilobytes, or with a unit: 700M, 2G, 25MB", nullptr},
         {ui.pieceCountEdit, "Number of pieces", "Up and Down change it by one"},
         {ui.recoveryPiecesBox, "Recovery pieces",
          "Recovery files written after the pieces; each can rebuild any one lost or damaged "
@@ -506,8 +531,10 @@ void MainWindow::BuildSplitTab() {
     m_ui->splitSizeBox->setEditable(true);
     m_ui->splitSizeBox->setInsertPolicy(QComboBox::NoInsert);
     m_ui->splitSizeBox->setCompleter(nullptr);
-    m_ui->splitSizeBox->lineEdit()->setMaxLength(7);
-    m_ui->splitSizeBox->setToolTip(QStringLiteral("Select or enter split size in kilobytes"));
+    // "4294967296", the largest size in kilobytes, or a size with its unit ("4096GiB").
+    m_ui->splitSizeBox->lineEdit()->setMaxLength(10);
+    m_ui->splitSizeBox->setToolTip(
+        QStringLiteral("Select or enter split size in kilobytes, or with a unit (700M, 2G, 25MB)"));
     m_ui->splitSizeBox->setVisible(false);
     AddDesign(method, m_ui->splitSizeBox, QSize(89, 21), 0, 2, 1, 1, Qt::Vertical);
     m_ui->splitSizeUnitLabel =
@@ -710,7 +737,7 @@ void MainWindow::SetSplitSizes(const std::vector<std::string>& sizes) {
         // The first size is never validated by its change handler here; a wrong one would
         // otherwise fail the summary and the action until the user picked another.
         const std::string shown = FromQ(m_ui->splitSizeBox->currentText());
-        const std::string corrected = CorrectedNumber(shown, kMaxSplitSizeKB);
+        const std::string corrected = CorrectedSize(shown);
         if (corrected != shown) m_ui->splitSizeBox->setEditText(ToQ(corrected));
     }
     if (m_ui->splitMethodBox->currentIndex() == 0) UpdateLabels();
@@ -728,7 +755,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
                    [&] { m_ui->pieceCountButtons->Step(press->key() == Qt::Key_Up ? +1 : -1); });
         return true;
     }
-    return KeyDiscarded(*press, FilterNumberKey);
+    return KeyDiscarded(*press, watched == m_ui->pieceCountEdit ? FilterNumberKey : FilterSizeKey);
 }
 
 void MainWindow::OnSplitMethodChanged() {
@@ -743,14 +770,13 @@ void MainWindow::OnSplitMethodChanged() {
 
 void MainWindow::OnSplitSizeChanged() {
     const std::string text = FromQ(m_ui->splitSizeBox->currentText());
-    int value = 0;
-    if (InRange(text, IsSplitSizeKB, value)) {
+    if (!text.empty() && IsSplitSize(SizeBoxBytes(text))) {
         UpdateLabels();
         return;
     }
     m_gui.MessageBox("Error", SplitSizeRangeMessage(CurrentThousandsSeparator()), BoxIcon::Error,
                      BoxButtons::Ok);
-    m_ui->splitSizeBox->setEditText(ToQ(CorrectedNumber(text, kMaxSplitSizeKB)));
+    m_ui->splitSizeBox->setEditText(ToQ(CorrectedSize(text)));
     UpdateLabels();
 }
 
@@ -847,13 +873,11 @@ void MainWindow::UpdateLabels(const std::optional<FileEntry>& entry) {
     m_ui->fileSizeLabel->setText(ToQ(FormatKB(fileSize)));
     switch (m_ui->splitMethodBox->currentIndex()) {
         case 0: {
-            const long long pieceSize = PieceSizeBytes(m_ui->splitSizeBox);
-            if (pieceSize < 0 || pieceSize > std::numeric_limits<std::int32_t>::max())
-                return ReportError(m_gui, "Integer overflow");
+            const std::uint64_t pieceSize = PieceSizeBytes(m_ui->splitSizeBox);
+            if (pieceSize > kMaxPieceSize) return ReportError(m_gui, "Integer overflow");
             m_ui->splitDetailsLabel->setText(
                 ToQ("Split files created:  " +
-                    FormatPieceCount(fileSize, static_cast<std::uint32_t>(pieceSize),
-                                     ExtraFileCount())));
+                    FormatPieceCount(fileSize, pieceSize, ExtraFileCount())));
             break;
         }
         case 1: {
@@ -871,12 +895,11 @@ void MainWindow::UpdateLabels(const std::optional<FileEntry>& entry) {
 // ---------------------------------------------------------------------------------------------
 // Actions and file selection
 
-std::optional<std::uint32_t> MainWindow::PieceSizeForSplit(std::string& failure) {
+std::optional<std::uint64_t> MainWindow::PieceSizeForSplit(std::string& failure) {
     switch (m_ui->splitMethodBox->currentIndex()) {
         case 0: {
-            const long long bytes = PieceSizeBytes(m_ui->splitSizeBox);
-            if (bytes >= 0 && bytes <= std::numeric_limits<std::uint32_t>::max())
-                return static_cast<std::uint32_t>(bytes);
+            const std::uint64_t bytes = PieceSizeBytes(m_ui->splitSizeBox);
+            if (bytes <= kMaxPieceSize) return bytes;
             ReportError(m_gui, "Range check error");
             return std::nullopt;
         }
@@ -929,7 +952,7 @@ void MainWindow::StartSplit() {
     m_ui->statusLine->Clear();
     auto outcome = std::make_shared<Outcome>();
     outcome->split = true;
-    const std::optional<std::uint32_t> pieceSize = PieceSizeForSplit(outcome->failure);
+    const std::optional<std::uint64_t> pieceSize = PieceSizeForSplit(outcome->failure);
     if (!pieceSize) {
         // A size the window cannot work with was reported already, and ends the action.
         if (!outcome->failure.empty()) ReportOutcome(*outcome);

@@ -157,7 +157,7 @@ class MainWindow final : public QMainWindow {
     void UpdateRecoveryRange(const std::optional<FileEntry>& entry);
     // The piece size for the split action, or nothing: with failure set for the outcome's report,
     // or with failure empty when a size or count the window cannot work with was reported.
-    std::optional<std::uint32_t> PieceSizeForSplit(std::string& failure);
+    std::optional<std::uint64_t> PieceSizeForSplit(std::string& failure);
     // While an operation runs: the inputs, the action and close buttons and the menus disabled.
     void EnableInputs(bool enabled);
     // After an operation: the status line, the fields that name files it deleted, the sound or

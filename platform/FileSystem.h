@@ -181,6 +181,9 @@ class FileSystem {
     virtual std::size_t MaxNameLength(const std::string& folder) = 0;
     // True when folder lies on a medium that can be taken out (a USB stick, a card, a disc).
     virtual bool IsRemovable(const std::string& folder) = 0;
+    // The largest file, in bytes, that the file system holding folder takes, when it has a limit
+    // a file can reach (FAT: kFatLargestFile); nothing when it has none or cannot tell.
+    virtual std::optional<std::uint64_t> LargestFile(const std::string& folder) = 0;
     // Takes the lock file at path without waiting: nothing when another process holds it. Raises
     // when the lock file cannot be made (a read-only medium). A symbolic link at path is never
     // followed: it makes way for the lock file.
@@ -205,6 +208,9 @@ class FileSystem {
     // True when anything is at path, a symbolic link (even a broken one) included.
     bool Occupied(const std::string& path);
 };
+
+// The largest file FAT12, FAT16 and FAT32 take: its size is a 32-bit field.
+inline constexpr std::uint64_t kFatLargestFile = 0xFFFFFFFFu;
 
 // Forwards every call to another file system, which outlives it: a double derived from it
 // overrides only what it changes.
@@ -243,6 +249,9 @@ class FileSystemWrapper : public FileSystem {
         return m_target.MaxNameLength(folder);
     }
     bool IsRemovable(const std::string& folder) override { return m_target.IsRemovable(folder); }
+    std::optional<std::uint64_t> LargestFile(const std::string& folder) override {
+        return m_target.LargestFile(folder);
+    }
     std::unique_ptr<FileLock> TryLock(const std::string& path) override {
         return m_target.TryLock(path);
     }

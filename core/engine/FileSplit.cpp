@@ -370,7 +370,8 @@ struct SplitJob {
     std::string sourcePath, folder, fileName, baseName, descriptorName, batchName, hashName;
     std::vector<std::string> recoveryNames;  // the index first, then the vol files; or none
     std::uint64_t fileSize = 0;
-    std::uint32_t pieceSize = 0, pieceCount = 0;
+    std::uint64_t pieceSize = 0;
+    std::uint32_t pieceCount = 0;
     std::unique_ptr<InputFile> input;
     std::optional<FileStamp> before;  // the source as the split found it
     std::string dateText;             // its time as the descriptor gives it
@@ -566,6 +567,28 @@ std::uint64_t OnMedium(std::uint64_t bytes) {
     return (bytes + kBlock - 1) / kBlock * kBlock;
 }
 
+// Refuses files (what: "Pieces", "Recovery files") of bytes that the file system of the folder
+// cannot hold (FAT's 4 GiB - 1), before the first byte of one is written there.
+void CheckLargestFile(const SplitJob& job, const std::string& what, std::uint64_t bytes) {
+    const std::optional<std::uint64_t> largest = job.files.LargestFile(job.folder);
+    if (largest && bytes > *largest)
+        throw EngineError(TooLargeForFileSystemText(what, bytes,
+                                                    WithoutTrailingDelimiter(job.folder), *largest,
+                                                    CurrentThousandsSeparator()));
+}
+
+// What the index of the recovery files takes on the medium: its packets take about 140 bytes a
+// piece beside the names.
+std::uint64_t RecoveryIndexSize(const SplitJob& job) {
+    return OnMedium(4096 + static_cast<std::uint64_t>(job.pieceCount) *
+                               (160 + PieceName(job.baseName, job.pieceCount).size()));
+}
+
+// What one recovery file takes: one slice, the size of a piece, and the index it repeats.
+std::uint64_t RecoveryFileSize(const SplitJob& job) {
+    return RecoveryIndexSize(job) + OnMedium(SliceSizeForPieces(job.pieceSize) + 128);
+}
+
 // Refuses a split that cannot be made before anything is opened.
 void PlanSplit(SplitJob& job, const std::string& destinationFolder) {
     FileSystem& files = job.files;
@@ -606,6 +629,10 @@ void PlanSplit(SplitJob& job, const std::string& destinationFolder) {
             throw EngineError("The file name is too long for the destination folder: " + longest +
                               " has " + std::to_string(longest.size()) + " bytes, at most " +
                               std::to_string(limit) + " fit");
+        CheckLargestFile(job, "Pieces", job.pieceSize);
+        // Recovery files need every piece in this folder, so only its file system counts.
+        if (!job.recoveryNames.empty())
+            CheckLargestFile(job, "Recovery files", RecoveryFileSize(job));
     }
 
     // Writing a piece over the source would destroy it before it is read.
@@ -649,14 +676,9 @@ std::uint64_t SmallFilesSize(const SplitJob& job, const SplitDescriptor& descrip
         size += OnMedium(job.fileName.size() + 100 +
                          static_cast<std::uint64_t>(job.pieceCount) *
                              (70 + PieceName(job.baseName, job.pieceCount).size()));
-    // Each recovery file holds one slice and repeats the index, whose packets take about 140
-    // bytes a piece beside the names.
-    const std::uint64_t index =
-        OnMedium(4096 + static_cast<std::uint64_t>(job.pieceCount) *
-                            (160 + PieceName(job.baseName, job.pieceCount).size()));
+    // The index file, then the recovery files, each a slice and the index again.
     if (!job.recoveryNames.empty())
-        size += index + (job.recoveryNames.size() - 1) *
-                            (index + OnMedium(SliceSizeForPieces(job.pieceSize) + 128));
+        size += RecoveryIndexSize(job) + (job.recoveryNames.size() - 1) * RecoveryFileSize(job);
     return size;
 }
 
@@ -682,6 +704,8 @@ void CopyPieces(SplitJob& job, const SplitDescriptor& descriptor, HashList& hash
             throw EngineError::Whole(message);
         if (newMedium) {
             job.firstOnMedium = k;
+            // Another medium may hold another file system: a FAT stick after an NTFS disk.
+            CheckLargestFile(job, "Pieces", bytes);
             ClaimMedium(job, k);
         }
         ThrowIfCancelled(context.progress);
@@ -825,7 +849,7 @@ void RunSplit(SplitJob& job) {
 }  // namespace
 
 OperationResult SplitFile(EngineContext& context, const std::string& sourcePath,
-                          const std::string& destinationFolder, std::uint32_t pieceSize,
+                          const std::string& destinationFolder, std::uint64_t pieceSize,
                           const SplitOptions& options) {
     OperationResult result;
     SplitJob job(context, options);

@@ -163,7 +163,7 @@ std::uint32_t FileChecksum(FileSystem& files, const std::string& path);
 // overwritten!" for another set's. Two splits of one set name into one folder take turns: the
 // second says "waiting for another split of NAME into DIR..." through Progress::Notice.
 OperationResult SplitFile(EngineContext& context, const std::string& sourcePath,
-                          const std::string& destinationFolder, std::uint32_t pieceSize,
+                          const std::string& destinationFolder, std::uint64_t pieceSize,
                           const SplitOptions& options = {});
 
 // True once the destination volume has bytesNeeded bytes free, after as many "Insert new media"

@@ -1,6 +1,7 @@
 #include "core/engine/Format.h"
 
 #include <cstdio>
+#include <limits>
 
 #include "platform/Clock.h"
 #include "platform/Text.h"
@@ -26,7 +27,7 @@ std::string FormatKB(std::uint64_t bytes) {
     return FormatKB(bytes, CurrentThousandsSeparator());
 }
 
-std::string FormatPieceCount(std::uint64_t fileSize, std::uint32_t pieceSize,
+std::string FormatPieceCount(std::uint64_t fileSize, std::uint64_t pieceSize,
                              const std::string& separator, unsigned extraFiles) {
     // A piece size of 0 only arises from a size text the change handler has not yet corrected;
     // it splits nothing rather than dividing by zero.
@@ -38,25 +39,45 @@ std::string FormatPieceCount(std::uint64_t fileSize, std::uint32_t pieceSize,
     return GroupThousands(count, separator) + " (+ " + std::to_string(extraFiles) + ")";
 }
 
-std::string FormatPieceCount(std::uint64_t fileSize, std::uint32_t pieceSize, unsigned extraFiles) {
+std::string FormatPieceCount(std::uint64_t fileSize, std::uint64_t pieceSize, unsigned extraFiles) {
     return FormatPieceCount(fileSize, pieceSize, CurrentThousandsSeparator(), extraFiles);
 }
 
-std::optional<std::uint64_t> ParseSizeKB(const std::string& text) {
-    std::size_t digits = 0;
+std::optional<std::uint64_t> ParseSize(std::string_view text) {
+    std::size_t at = 0;
     std::uint64_t value = 0;
-    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') {
-        if (digits == 12) return std::nullopt;
-        value = value * 10 + static_cast<std::uint64_t>(text[digits] - '0');
-        ++digits;
+    constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+        const auto digit = static_cast<std::uint64_t>(text[at] - '0');
+        if (value > (kMax - digit) / 10) return std::nullopt;
+        value = value * 10 + digit;
     }
-    if (digits == 0) return std::nullopt;
-    std::string suffix = ToLowerAscii(text.substr(digits));
-    if (suffix.size() == 2 && suffix[1] == 'b') suffix.pop_back();
-    if (suffix.empty() || suffix == "k") return value;
-    if (suffix == "m") return value * 1024;
-    if (suffix == "g") return value * 1024 * 1024;
-    return std::nullopt;
+    if (at == 0) return std::nullopt;
+    const std::string suffix = ToLowerAscii(text.substr(at));
+    std::uint64_t unit = 1024;
+    if (!suffix.empty()) {
+        const std::size_t power = std::string_view("kmgt").find(suffix[0]);
+        const std::string_view rest = std::string_view(suffix).substr(1);
+        const bool decimal = rest == "b";
+        if (power == std::string_view::npos ||
+            !(decimal || rest.empty() || rest == "i" || rest == "ib"))
+            return std::nullopt;
+        unit = 1;
+        for (std::size_t k = 0; k <= power; ++k) unit *= decimal ? 1000 : 1024;
+    }
+    if (value > kMax / unit) return std::nullopt;
+    return value * unit;
+}
+
+bool IsSizeUnitLetter(char c) {
+    return c != 0 && std::string_view("KMGTIBkmgtib").find(c) != std::string_view::npos;
+}
+
+std::string ExactSizeText(std::uint64_t bytes, const std::string& separator) {
+    constexpr std::uint64_t kMiB = 1024 * 1024;
+    if (bytes != 0 && bytes % kMiB == 0) return GroupThousands(bytes / kMiB, separator) + " MiB";
+    if (bytes != 0 && bytes % 1024 == 0) return GroupThousands(bytes / 1024, separator) + " KiB";
+    return GroupThousands(bytes, separator) + (bytes == 1 ? " byte" : " bytes");
 }
 
 std::string HumanBytes(double bytes) {

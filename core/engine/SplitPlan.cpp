@@ -12,8 +12,8 @@ std::uint64_t DivideRoundingUp(std::uint64_t total, std::uint64_t part) {
 
 }  // namespace
 
-bool IsSplitSizeKB(std::int64_t kb) {
-    return kb >= 1 && kb <= kMaxSplitSizeKB;
+bool IsSplitSize(std::uint64_t bytes) {
+    return bytes >= kMinSplitSize && bytes <= kMaxPieceSize;
 }
 
 bool IsSplitCount(std::int64_t count) {
@@ -28,15 +28,27 @@ std::string SplitCountRangeMessage(const std::string& separator) {
     return "No. of split files must be between 1 and " + GroupThousands(kMaxSplitCount, separator);
 }
 
+std::string TooLargeForFileSystemText(const std::string& what, std::uint64_t size,
+                                      const std::string& folder, std::uint64_t largest,
+                                      const std::string& separator) {
+    constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;
+    const std::string limit =
+        (largest + 1) % kGiB == 0
+            ? GroupThousands((largest + 1) / kGiB, separator) + " GiB \u2212 1 byte"
+            : ExactSizeText(largest, separator);
+    return what + " of " + ExactSizeText(size, separator) + " do not fit on " + folder +
+           ": its file system takes files of at most " + limit;
+}
+
 std::uint64_t SourceFileSize(FileSystem& files, const std::string& path) {
     const auto entry = files.Find(path);
     return entry && !entry->isFolder ? entry->size : 0;
 }
 
-std::optional<std::uint32_t> PieceSizeForCount(std::uint64_t fileSize, std::uint64_t count) {
+std::optional<std::uint64_t> PieceSizeForCount(std::uint64_t fileSize, std::uint64_t count) {
     const std::uint64_t pieceSize = DivideRoundingUp(fileSize, count);
     if (pieceSize > kMaxPieceSize) return std::nullopt;
-    return static_cast<std::uint32_t>(pieceSize);
+    return pieceSize;
 }
 
 std::uint64_t PieceCountFor(std::uint64_t fileSize, std::uint64_t pieceSize) {

@@ -147,12 +147,16 @@ std::optional<std::string> SplitSizesInKB(const std::string& listText) {
     if (entries.empty()) return std::nullopt;
     std::string stored;
     for (const std::string& entry : entries) {
-        const std::optional<std::uint64_t> kb = ParseSizeKB(entry);
-        if (!kb || *kb < 1 || *kb > kMaxSplitSizeKB) return std::nullopt;
+        const std::optional<std::uint64_t> bytes = ParseSize(entry);
+        if (!bytes || !IsSplitSize(*bytes)) return std::nullopt;
         if (!stored.empty()) stored += ',';
-        stored += std::to_string(*kb);
+        stored += *bytes % 1024 == 0 ? std::to_string(*bytes / 1024) : entry;
     }
     return stored;
+}
+
+std::string StoredSplitSizes(const std::string& listText) {
+    return SplitSizesInKB(listText).value_or(listText);
 }
 
 void LoadStartupSettings(Registry& registry, Settings& settings,

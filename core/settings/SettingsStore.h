@@ -93,10 +93,17 @@ struct Settings {
 // does a leading comma; a trailing comma adds nothing. A zero byte ends the text.
 std::vector<std::string> SplitSizeEntries(const std::string& listText);
 
-// A split-size list as people type it ("1420, 700M,2G") in the stored form, kilobytes
-// ("1420,716800,2097152"): every entry must be what ParseSizeKB reads, 1 to kMaxSplitSizeKB.
-// Nothing when an entry is not, or when there is none.
+// A split-size list as people type it ("1420, 700M,2G,25MB") in the stored form: every entry
+// must be what ParseSize reads, within IsSplitSize. A whole number of kilobytes is stored as
+// that number ("1420,716800,2097152,25MB"), the form every version of the program reads; any
+// other size keeps its spelling, which earlier versions refuse as "not a valid integer value"
+// rather than misread (they took "25MB" as 25 MiB). Nothing when an entry is not a split size,
+// or when there is none.
 std::optional<std::string> SplitSizesInKB(const std::string& listText);
+// The list the configuration window stores: SplitSizesInKB's form when the whole list is
+// valid, else listText unchanged, whose wrong entries the main window corrects when it shows
+// them.
+std::string StoredSplitSizes(const std::string& listText);
 
 // The start-up load: "Split Sizes" into splitSizes (its entries), then "Split To Folder",
 // "Split Folder Name", "Restore To Folder", "Restore Folder Name", "Write Hashes", "Recovery

@@ -3,8 +3,10 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -307,6 +309,17 @@ class PosixFileSystem final : public FileSystem {
         errno = 0;
         const long limit = ::pathconf(NearestExisting(folder).c_str(), _PC_NAME_MAX);
         return limit > 0 ? static_cast<std::size_t>(limit) : NAME_MAX;
+    }
+
+    std::optional<std::uint64_t> LargestFile(const std::string& folder) override {
+        // The file system's type, not pathconf(_PC_FILESIZEBITS): the C library answers 32 bits
+        // for every type it does not know (overlays, FUSE, new ones), which would refuse pieces
+        // past 2 GiB where any size fits; FAT's own limit is 4 GiB - 1, not 2 GiB - 1.
+        struct statfs volume {};
+        if (::statfs(NearestExisting(folder).c_str(), &volume) == 0 &&
+            volume.f_type == MSDOS_SUPER_MAGIC)
+            return kFatLargestFile;
+        return std::nullopt;
     }
 
     bool IsRemovable(const std::string& folder) override {

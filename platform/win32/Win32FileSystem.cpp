@@ -359,6 +359,19 @@ class Win32FileSystem final : public FileSystem {
 
     bool IsRemovable(const std::string&) override { return false; }
 
+    std::optional<std::uint64_t> LargestFile(const std::string& folder) override {
+        if (folder.empty() || !IsDriveLetter(folder[0])) return std::nullopt;
+        const std::string root = std::string(1, folder[0]) + ":\\";
+        QuietCriticalErrors quiet;
+        char name[MAX_PATH + 1] = {};
+        if (!::GetVolumeInformationA(root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, name,
+                                     sizeof name))
+            return std::nullopt;
+        // FAT, FAT12, FAT16 and FAT32 alike; exFAT, NTFS and ReFS take files far past a piece.
+        if (std::string(name).rfind("FAT", 0) == 0) return kFatLargestFile;
+        return std::nullopt;
+    }
+
     std::uint64_t Copy(InputFile& from, OutputFile& to, std::uint64_t limit,
                        const std::function<void(std::uint64_t)>& progress) override {
         return BufferedCopy(from, to, limit, progress);

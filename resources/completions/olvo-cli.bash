@@ -20,7 +20,12 @@ _olvo_cli() {
             _filedir -d
             return
             ;;
-        -s | --size | -n | --count | --sizes | --recovery)
+        -s | --size)
+            # The spellings a size takes: K M G T count in 1024s, KB MB GB TB in 1000s.
+            COMPREPLY=($(compgen -W "1420 700M 2G 4G 4GB 4T 25MB 100MiB" -- "$cur"))
+            return
+            ;;
+        -n | --count | --sizes | --recovery)
             return
             ;;
     esac

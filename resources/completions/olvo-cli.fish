@@ -26,7 +26,7 @@ complete -c olvo-cli -n "not __fish_seen_subcommand_from $commands" -a config -d
 
 # split FILE
 complete -c olvo-cli -n "__fish_seen_subcommand_from split" -F
-complete -c olvo-cli -n "__fish_seen_subcommand_from split" -s s -l size -x -d 'Piece size in KB, or with K, M or G'
+complete -c olvo-cli -n "__fish_seen_subcommand_from split" -s s -l size -x -d 'Piece size in KB, or with K M G T (1024s) or KB MB GB TB (1000s)'
 complete -c olvo-cli -n "__fish_seen_subcommand_from split" -s n -l count -x -d 'Number of pieces'
 complete -c olvo-cli -n "__fish_seen_subcommand_from split" -s d -l destination -x -a '(__fish_complete_directories)' -d 'Folder for the pieces'
 complete -c olvo-cli -n "__fish_seen_subcommand_from split" -l no-hash -d 'Write no .sha256 file'

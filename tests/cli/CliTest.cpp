@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -218,6 +219,15 @@ TEST(Cli, SizesWithSuffixesAndCounts) {
     r = Cli({"split", dir / "h.bin", "-n", "40"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(ReadDescriptor(ReadFile(dir / "h.bin.split")).pieceCount, 34u);
+
+    // MB counts in 1000s, as upload limits do; sha256sum reads such pieces back.
+    WriteFile(dir / "g.bin", "g");
+    std::filesystem::resize_file(dir / "g.bin", 60000000);
+    ASSERT_EQ(Cli({"split", dir / "g.bin", "-s", "25MB", "-q"}).exitCode, 0);
+    EXPECT_EQ(std::filesystem::file_size(dir / "g.s02"), 25000000u);
+#ifndef _WIN32
+    EXPECT_EQ(RunProgram("/usr/bin/sha256sum", {"-c", "g.bin.sha256"}, "", dir.Path()).exitCode, 0);
+#endif
 }
 
 // What the terminal tool says about what it was given, as the user typed it. A usage error is
@@ -233,9 +243,10 @@ TEST(Cli, Messages) {
     ASSERT_EQ(Cli({"split", "big.bin", "-s", "1"}, dir.Path()).exitCode, 0);
     const std::string tryHelp = "Try 'olvo-cli --help'.\n";
     const std::string sizeFormat =
-        "' is not a size: give whole kilobytes, or a whole number followed by K, M or G "
-        "(1420, 700M, 2G)\n";
-    const std::string sizeRange = "olvo-cli: Split size must be between 1 and 2,097,151KB!\n";
+        "' is not a size: give whole kilobytes of 1024 bytes, or a whole number followed by K, M, "
+        "G or T (or KiB, MiB, GiB, TiB: powers of 1024) or KB, MB, GB, TB (powers of 1000), as in "
+        "1420, 700M, 2G, 25MB\n";
+    const std::string sizeRange = "olvo-cli: Split size must be between 1 and 4,294,967,296KB!\n";
     struct Case {
         std::vector<std::string> args;
         int exitCode;
@@ -272,9 +283,10 @@ TEST(Cli, Messages) {
          1,
          "olvo-cli: cannot open 'nosuch': " + std::string(kNoFileReason) + "\n"},
         {{"split", "big.bin", "-s", "1.5M"}, 2, "olvo-cli: '1.5M" + sizeFormat + tryHelp},
-        {{"split", "big.bin", "-s", "5T"}, 2, "olvo-cli: '5T" + sizeFormat + tryHelp},
+        {{"split", "big.bin", "-s", "5P"}, 2, "olvo-cli: '5P" + sizeFormat + tryHelp},
         {{"split", "big.bin", "-s", "0"}, 2, sizeRange + tryHelp},
-        {{"split", "big.bin", "-s", "2G"}, 2, sizeRange + tryHelp},
+        {{"split", "big.bin", "-s", "4097G"}, 2, sizeRange + tryHelp},
+        {{"split", "big.bin", "-s", "2G"}, 1, "olvo-cli: File does not need splitting!\n"},
         {{"split", "big.bin", "-n", "32768"},
          2,
          "olvo-cli: No. of split files must be between 1 and 32,767\n" + tryHelp},
@@ -483,17 +495,21 @@ TEST(Cli, TheSettingsStoreIsOnlyWrittenWhenAskedTo) {
     EXPECT_FALSE(Exists(folder)) << "a command that only reads created the settings";
 
     const std::string refused =
-        "olvo-cli: --sizes takes split sizes between 1 and 2,097,151KB, separated by commas, "
-        "each with an optional suffix K, M or G: ";
-    for (const std::string bad : {"1420,abc,-5", "0", "2G", "10,,20", ""}) {
+        "olvo-cli: --sizes takes split sizes between 1 and 4,294,967,296KB, separated by commas, "
+        "each given as whole kilobytes of 1024 bytes, or a whole number followed by K, M, G or T "
+        "(or KiB, MiB, GiB, TiB: powers of 1024) or KB, MB, GB, TB (powers of 1000): ";
+    for (const std::string bad : {"1420,abc,-5", "0", "5T", "10,,20", ""}) {
         const auto r = run({"config", "--sizes", bad});
         EXPECT_EQ(r.exitCode, 2) << bad;
         EXPECT_EQ(r.err, refused + bad + "\nTry 'olvo-cli --help'.\n");
     }
     EXPECT_FALSE(Exists(folder));
-    auto r = run({"config", "--sizes", "1420, 700M,1G,64kb"});
+    // Whole kilobytes are stored as such, which every version reads; other sizes as spelt.
+    auto r = run({"config", "--sizes", "1420, 700M,1G,64kib,4T,25MB"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("Split Sizes: 1420,716800,1048576,64\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Split Sizes: 1420,716800,1048576,64,4294967296,25MB\n"),
+              std::string::npos)
+        << r.out;
 
     // Not a hive, as a file of its own: read as defaults (said so), kept aside by the next save.
     WriteFile(hive, "not a hive\n");

@@ -134,16 +134,16 @@ TEST_F(ConfigTest, ClearEmptiesBothFoldersAndLeavesTheSizes) {
     EXPECT_TRUE(config.applyButton->isEnabled());
 }
 
-TEST_F(ConfigTest, TheSizeListTakesOnlyDigitsCommasAndBackspace) {
+TEST_F(ConfigTest, TheSizeListTakesOnlyDigitsUnitsCommasAndBackspace) {
     StoreSettings({false, false, "", "", ""});
     ConfigWindow& config = CreateBoth();
     Open();
-    QTest::keyClicks(config.splitSizesEdit, QStringLiteral("a 1.-2,x3\t"));
-    EXPECT_EQ(Text(config.splitSizesEdit), "12,3");
+    QTest::keyClicks(config.splitSizesEdit, QStringLiteral("a 1.-2M,x3\t"));
+    EXPECT_EQ(Text(config.splitSizesEdit), "12M,3");
     EXPECT_TRUE(config.applyButton->isEnabled());
     QTest::keyClick(config.splitSizesEdit, Qt::Key_Backspace);
     QTest::keyClick(config.splitSizesEdit, Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(Text(config.splitSizesEdit), "12,");
+    EXPECT_EQ(Text(config.splitSizesEdit), "12M,");
     EXPECT_TRUE(config.isVisible());
 }
 
@@ -247,12 +247,13 @@ TEST_F(ConfigTest, EnterInTheSizeListPressesOK) {
     ConfigWindow& config = CreateBoth();
     Open();
     config.splitSizesEdit->moveCursor(QTextCursor::End);
-    QTest::keyClicks(config.splitSizesEdit, QStringLiteral(",2048"));
+    QTest::keyClicks(config.splitSizesEdit, QStringLiteral(",2G,25MB"));
     QTest::keyClick(config.splitSizesEdit, Qt::Key_Return);
     EXPECT_FALSE(config.isVisible());
-    EXPECT_EQ(Text(config.splitSizesEdit), "1420,663552,714752,2048");
-    EXPECT_EQ(Stored().SplitSizes, "1420,663552,714752,2048");
-    EXPECT_EQ(Form()->SplitSizes().back(), "2048");
+    EXPECT_EQ(Text(config.splitSizesEdit), "1420,663552,714752,2G,25MB");
+    // Whole kilobytes are stored as such, which earlier versions read too.
+    EXPECT_EQ(Stored().SplitSizes, "1420,663552,714752,2097152,25MB");
+    EXPECT_EQ(Form()->SplitSizes().back(), "25MB");
 }
 
 TEST_F(ConfigTest, AFailedSaveIsReportedAndKeepsTheWindowOpenWithNothingHandedOver) {

@@ -80,15 +80,15 @@ TEST_F(ActionTest, NumberOfFilesGivesTheRoundedUpPieceSize) {
     EXPECT_EQ(Text(Form().splitFolderEdit), dir / "out");
 }
 
-TEST_F(ActionTest, APieceAbove2GiBIsRefusedBeforeTheEngineRuns) {
-    SplitBy(1, "1", MakeFile("big.iso", 3000000000ull));
+TEST_F(ActionTest, APieceAbove4TiBIsRefusedBeforeTheEngineRuns) {
+    SplitBy(1, "1", MakeFile("big.iso", (4ull << 40) + 1));
     ASSERT_EQ(gui.boxes.size(), 1u);
     EXPECT_EQ(gui.boxes[0].text,
               "Split file size is too large! Increase the number of split files to be created.");
     EXPECT_TRUE(OutFiles().empty());
 
     gui.boxes.clear();
-    SplitBy(1, "2", MakeFile("odd.iso", 4294967295ull));
+    SplitBy(1, "2", MakeFile("odd.iso", (8ull << 40) + 1));
     ASSERT_EQ(gui.boxes.size(), 1u);
     EXPECT_EQ(gui.boxes[0].text,
               "Split file size is too large! Increase the number of split files to be created.");

@@ -189,8 +189,10 @@ TEST_F(StartUpTest, StoredSettingsAreLoadedAndAWrongFirstSizeIsCorrectedSilently
     EXPECT_EQ(Text(form.splitSizeBox), "1");
     EXPECT_TRUE(gui.boxes.empty());
 
-    form->SetSplitSizes({"99999999", "5"});
-    EXPECT_EQ(Text(form.splitSizeBox), "2097151");
+    form->SetSplitSizes({"99999999999", "5"});
+    EXPECT_EQ(Text(form.splitSizeBox), "4294967296");
+    form->SetSplitSizes({"25MB"});
+    EXPECT_EQ(Text(form.splitSizeBox), "25MB");
     form->SetSplitSizes({"abc"});
     EXPECT_EQ(Text(form.splitSizeBox), "1");
     form->SetSplitSizes({});
@@ -294,23 +296,26 @@ TEST_F(NumericFieldTest, SizeOutOfRangeIsReportedAndCorrected) {
 
     Retype(size, "0");
     EXPECT_EQ(gui.TakeBoxTexts(),
-              std::vector<std::string>{"Split size must be between 1 and 2,097,151KB!"});
+              std::vector<std::string>{"Split size must be between 1 and 4,294,967,296KB!"});
     EXPECT_EQ(Text(form.splitSizeBox), "1");
     EXPECT_EQ(Text(form.splitDetailsLabel), "Split files created:  5 (+ 3)");
 
-    Retype(size, "3000000");
+    Retype(size, "5T");
     EXPECT_EQ(gui.TakeBoxTexts(),
-              std::vector<std::string>{"Split size must be between 1 and 2,097,151KB!"});
-    EXPECT_EQ(Text(form.splitSizeBox), "2097151");
+              std::vector<std::string>{"Split size must be between 1 and 4,294,967,296KB!"});
+    EXPECT_EQ(Text(form.splitSizeBox), "4294967296");
 
     Retype(size, "");
     EXPECT_EQ(gui.TakeBoxTexts(),
-              std::vector<std::string>{"Split size must be between 1 and 2,097,151KB!"});
+              std::vector<std::string>{"Split size must be between 1 and 4,294,967,296KB!"});
     EXPECT_EQ(Text(form.splitSizeBox), "1");
 
     Retype(size, "2");
     EXPECT_TRUE(gui.boxes.empty());
     EXPECT_EQ(Text(form.splitDetailsLabel), "Split files created:  3 (+ 3)");
+    Retype(size, "1KB");  // 1,000 bytes, as the terminal tool reads it
+    EXPECT_EQ(Text(form.splitDetailsLabel), "Split files created:  5 (+ 3)");
+    EXPECT_TRUE(gui.boxes.empty());
 }
 
 TEST_F(NumericFieldTest, PickingAListedSizeRunsTheCheck) {
@@ -318,11 +323,11 @@ TEST_F(NumericFieldTest, PickingAListedSizeRunsTheCheck) {
     form.splitMethodBox->setCurrentIndex(0);
     form.splitSizeBox->setCurrentIndex(1);
     EXPECT_EQ(Text(form.splitDetailsLabel), "Split files created:  0");
-    form->SetSplitSizes({"1", "9999999"});
+    form->SetSplitSizes({"1", "4097G"});
     form.splitSizeBox->setCurrentIndex(1);
     EXPECT_EQ(gui.TakeBoxTexts(),
-              std::vector<std::string>{"Split size must be between 1 and 2,097,151KB!"});
-    EXPECT_EQ(Text(form.splitSizeBox), "2097151");
+              std::vector<std::string>{"Split size must be between 1 and 4,294,967,296KB!"});
+    EXPECT_EQ(Text(form.splitSizeBox), "4294967296");
 }
 
 TEST_F(NumericFieldTest, NumberOfFilesOutOfRangeIsReportedAndCorrected) {
@@ -347,15 +352,18 @@ TEST_F(NumericFieldTest, NumberOfFilesOutOfRangeIsReportedAndCorrected) {
     EXPECT_EQ(Text(form.splitDetailsLabel), "Split file size:  98KB");
 }
 
-TEST_F(NumericFieldTest, OnlyDigitsAndBackspaceCanBeTyped) {
+TEST_F(NumericFieldTest, OnlyDigitsBackspaceAndUnitsCanBeTyped) {
     MainForm form = Create();
     form.splitMethodBox->setCurrentIndex(0);
     QTest::keyClicks(form.splitSizeBox, "x-1.");
     EXPECT_EQ(Text(form.splitSizeBox), "14201");
     form.splitSizeBox->lineEdit()->selectAll();
-    QTest::keyClicks(form.splitSizeBox->lineEdit(), "ab");
+    QTest::keyClicks(form.splitSizeBox->lineEdit(), "ax");
     EXPECT_EQ(Text(form.splitSizeBox), "14201");
-    QTest::keyClicks(form.pieceCountEdit, "q");
+    form.splitSizeBox->lineEdit()->end(false);
+    QTest::keyClicks(form.splitSizeBox->lineEdit(), "M");
+    EXPECT_EQ(Text(form.splitSizeBox), "14201M");
+    QTest::keyClicks(form.pieceCountEdit, "qM");
     EXPECT_EQ(Text(form.pieceCountEdit), "1");
     QTest::keyClick(form.pieceCountEdit, Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(Text(form.pieceCountEdit), "1");

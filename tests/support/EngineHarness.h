@@ -22,7 +22,7 @@ struct EngineHarness {
     ScriptedPrompt prompt;
     EngineContext context{files, progress, prompt, DateTimeFormat(DateTimeConventions{})};
 
-    bool Split(const std::string& source, const std::string& folder, std::uint32_t pieceSize) {
+    bool Split(const std::string& source, const std::string& folder, std::uint64_t pieceSize) {
         return Took(SplitFile(context, source, folder, pieceSize, splitOptions));
     }
     bool Restore(const std::string& descriptor, const std::string& folder,

@@ -199,6 +199,10 @@ bool FakeFileSystem::IsRemovable(const std::string&) {
     return removable;
 }
 
+std::optional<std::uint64_t> FakeFileSystem::LargestFile(const std::string& folder) {
+    return largestFile ? largestFile(folder) : Target().LargestFile(folder);
+}
+
 std::unique_ptr<FileLock> FakeFileSystem::TryLock(const std::string& path) {
     CountCall();
     return Target().TryLock(path);

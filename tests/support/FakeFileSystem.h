@@ -53,6 +53,8 @@ class FakeFileSystem : private OwnedFileSystem, public FileSystemWrapper {
     int failCallError = EIO;
     // What IsRemovable answers.
     bool removable = false;
+    // What LargestFile answers for a folder; unset: the real volume's.
+    std::function<std::optional<std::uint64_t>(const std::string&)> largestFile;
 
     int syncCount = 0;
     std::atomic<int> openFiles = 0;
@@ -79,6 +81,7 @@ class FakeFileSystem : private OwnedFileSystem, public FileSystemWrapper {
     std::vector<std::string> List(const std::string& folder) override;
     std::size_t MaxNameLength(const std::string& folder) override;
     bool IsRemovable(const std::string& folder) override;
+    std::optional<std::uint64_t> LargestFile(const std::string& folder) override;
     std::unique_ptr<FileLock> TryLock(const std::string& path) override;
     // The real system's copy: in the kernel when both files hand out their descriptors, through
     // their Read and Write (and so their faults) otherwise. What the kernel moved counts as
