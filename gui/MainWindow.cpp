@@ -823,8 +823,9 @@ std::uint64_t MainWindow::PiecesShown(const std::optional<FileEntry>& entry) con
     };
     switch (m_ui->splitMethodBox->currentIndex()) {
         case 0: {
-            const std::int64_t kb = number(FromQ(m_ui->splitSizeBox->currentText()));
-            return IsSplitSizeKB(kb) ? PieceCountFor(entry->size, std::uint64_t(kb) * 1024) : 0;
+            const std::optional<std::uint64_t> bytes =
+                ParseSize(FromQ(m_ui->splitSizeBox->currentText()));
+            return bytes && IsSplitSize(*bytes) ? PieceCountFor(entry->size, *bytes) : 0;
         }
         case 1: {
             const std::int64_t count = number(Text(m_ui->pieceCountEdit));
