@@ -184,7 +184,7 @@ struct RestoreOptions {
     bool overwrite = false;
     // The restored file's name in the destination folder; empty for the name the file was split
     // from. A name, not a path.
-    std::string outputName;
+    std::string outputName = {};
 };
 
 // Rebuilds the file of a split set from its descriptor into destinationFolder, with what options

@@ -277,6 +277,24 @@ TEST(Cli, Messages) {
          2,
          "olvo-cli: --size excludes --count\n" + tryHelp},
         {{"config", "--split-to", "nowhere"}, 2, "olvo-cli: 'nowhere' is not a folder\n" + tryHelp},
+        {{"split", "-", "--name", "d.tar", "-n", "3"},
+         2,
+         "olvo-cli: -n needs the size of the file, which standard input does not have: split - "
+         "takes --size\n" +
+             tryHelp},
+        {{"split", "-", "-s", "1M"},
+         2,
+         "olvo-cli: split - needs --name NAME, the name of the file it makes\n" + tryHelp},
+        {{"split", "big.bin", "--name", "d.tar", "-s", "1"},
+         2,
+         "olvo-cli: --name is only for standard input: split - --name NAME\n" + tryHelp},
+        {{"restore", "big.bin.split", "-o", "x", "-d", "src"},
+         2,
+         "olvo-cli: -o and -d cannot be given together: -o names the file, folder and all\n" +
+             tryHelp},
+        {{"restore", "big.bin.split", "-o", "src"},
+         1,
+         "olvo-cli: 'src' is a folder: -o names the restored file; -d names a folder for it\n"},
     };
     for (const auto& c : cases) {
         const auto r = Cli(c.args, dir.Path());
@@ -339,6 +357,44 @@ TEST(Cli, Messages) {
     r = Cli({"checksum", dir / "24"});
     EXPECT_EQ(r.out, "1\n");
 }
+
+#ifndef _WIN32
+// A stream through real pipes, as a user types it: tar into split -, restore -o - into tar. A
+// damaged piece stops the stream with only the whole pieces before it written.
+TEST(Cli, StreamsThroughRealPipes) {
+    TempDir dir;
+    MakeFolder(dir / "d");
+    MakeFolder(dir / "out");
+    WriteFile(dir / "d/a.bin", PatternBytes(2500000));
+    WriteFile(dir / "d/b.txt", "hello\n");
+    const auto sh = [&](const std::string& command) {
+        return RunProgram("/bin/sh", {"-c", command}, "", dir.Path(),
+                          {"XDG_CONFIG_HOME=" + ConfigHome().Path(), "CLI=" OLVO_CLI_PATH});
+    };
+    const std::string tar = sh("tar c d").out;
+    auto r = sh("tar c d | \"$CLI\" split - --name d.tar -s 1M -d out");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "Split standard input (" + GroupThousands(tar.size(), ",") +
+                         " bytes) into 3 pieces of d.tar in " + (dir / "out") + "\n");
+    EXPECT_EQ(Joined(Pieces(dir / "out", "d")), tar);
+    r = sh("\"$CLI\" restore out/d.tar.split -o - | tar t");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "d/\nd/a.bin\nd/b.txt\n");
+    r = Cli({"restore", "out/d.tar.split", "-o", "-"}, dir.Path());
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(r.out == tar);
+    EXPECT_EQ(r.err, "");
+
+    std::string piece = ReadFile(dir / "out/d.s02");
+    piece[7] ^= 1;
+    WriteFile(dir / "out/d.s02", piece);
+    r = Cli({"restore", "out/d.tar.split", "-o", "-"}, dir.Path());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.out == ReadFile(dir / "out/d.s01"));
+    EXPECT_EQ(r.err,
+              "olvo-cli: Piece d.s02 is damaged: its SHA-256 does not match d.tar.sha256!\n");
+}
+#endif
 
 TEST(Cli, WithoutATerminalAMissingPieceIsCancelled) {
     TempDir dir;
