@@ -479,6 +479,9 @@ constexpr const char* kSplitFooter = R"(Examples:
   olvo-cli split photos.tar -s 700M --recovery 2
                                           and two recovery pieces: any two pieces lost
                                           or damaged can be rebuilt (olvo-cli repair, par2)
+  tar c photos | olvo-cli split - --name photos.tar -s 700M -d /media/usb
+                                          split standard input, read to its end (-n is
+                                          refused: a stream has no size until it ends)
 
 Exit status: 0 the set is written; 1 the split failed (the reason is on stderr);
 2 usage error; 130 (143) stopped by Ctrl-C (SIGINT) or SIGTERM, as Cancel stops it.)";
@@ -486,6 +489,11 @@ constexpr const char* kRestoreFooter = R"(Examples:
   olvo-cli restore movie.avi.split        rebuild movie.avi beside its pieces
   olvo-cli restore /media/usb/backup.tar.split -d ~/restored --delete-pieces
                                           rebuild into ~/restored, then remove the set
+  olvo-cli restore photos.tar.split -o ~/old-photos.tar
+                                          rebuild under another name, in any folder
+  olvo-cli restore photos.tar.split -o - | tar x
+                                          write the file to standard output, each piece
+                                          checked before a byte of it goes out
 
 Exit status: 0 the file is rebuilt and its checksum matches; 1 the restore failed (the
 reason is on stderr); 2 usage error; 130 (143) stopped by Ctrl-C (SIGINT) or SIGTERM.)";
@@ -637,9 +645,11 @@ void AddSplitCommand(CLI::App& app, CommandLine& line) {
     auto* countOption = split->add_option(
         "-n,--count", line.count, "Number of pieces (1 to " + std::to_string(kMaxSplitCount) + ")");
     sizeOption->excludes(countOption);
-    split->add_option("--name", line.streamName,
-                      "With SOURCE -: the name of the file the pieces make (d.tar gives d.s01... "
-                      "and d.tar.split)");
+    split
+        ->add_option("--name", line.streamName,
+                     "With SOURCE -: the name of the file the pieces make (d.tar gives d.s01... "
+                     "and d.tar.split)")
+        ->type_name("NAME");
     split->add_flag("-q,--quiet", line.splitQuiet, "No progress bar");
     split->add_flag_callback(
         "--no-hash", [&line] { line.splitOptions.writeHashes = false; },
@@ -662,8 +672,10 @@ void AddRestoreAndVerifyCommands(CLI::App& app, CommandLine& line) {
                         "DESCRIPTOR", "The .split file of the set", kRestoreFooter,
                         "Folder for the rebuilt file (default: the descriptor's folder)"},
                        line.descriptor, &line.restoreFolder);
-    restore->add_option("-o,--output", line.output,
-                        "Rebuild into FILE (any folder, any name), or - for standard output");
+    restore
+        ->add_option("-o,--output", line.output,
+                     "Rebuild into FILE (any folder, any name), or - for standard output")
+        ->type_name("FILE");
     restore->add_flag("--delete-pieces", line.restoreOptions.deletePieces,
                       "Delete the split set, its recovery pieces too, after a successful restore");
     restore->add_flag("--restore-time", line.restoreOptions.restoreTime,

@@ -20,7 +20,11 @@ _olvo_cli() {
             _filedir -d
             return
             ;;
-        -s | --size | -n | --count | --sizes | --recovery)
+        -s | --size | -n | --count | --sizes | --recovery | --name)
+            return
+            ;;
+        -o | --output)
+            _filedir
             return
             ;;
     esac
@@ -35,8 +39,8 @@ _olvo_cli() {
             fi
             return
             ;;
-        split) options="--size --count --destination --no-hash --recovery --overwrite --quiet --help" ;;
-        restore) options="--destination --delete-pieces --restore-time --overwrite --quiet --help" ;;
+        split) options="--size --count --destination --name --no-hash --recovery --overwrite --quiet --help" ;;
+        restore) options="--destination --output --delete-pieces --restore-time --overwrite --quiet --help" ;;
         verify | repair) options="--quiet --help" ;;
         checksum) options="--help" ;;
         config) options="--split-to --no-split-to --restore-to --no-restore-to --sizes --help" ;;
