@@ -163,11 +163,13 @@ void TerminalProgress::Draw(bool force) {
 
     const double seconds = std::chrono::duration<double>(now - m_start).count();
     const double rate = seconds > 0.2 ? static_cast<double>(m_counts.done) / seconds : 0.0;
-    std::string line =
-        m_caption + " [" + bar + "] " + HumanBytes(static_cast<double>(m_counts.done));
+    // A stream's size comes only at its end: no bar, and no count of pieces to come.
+    const bool sizeUnknown = m_counts.maximum == 0 && m_counts.total == 0 && m_counts.position > 0;
+    std::string line = m_caption + (sizeUnknown ? " " : " [" + bar + "] ") +
+                       HumanBytes(static_cast<double>(m_counts.done));
     if (m_counts.total > 0) line += " / " + HumanBytes(static_cast<double>(m_counts.total));
-    line +=
-        "  piece " + std::to_string(m_counts.position) + " of " + std::to_string(m_counts.maximum);
+    line += "  piece " + std::to_string(m_counts.position);
+    if (!sizeUnknown) line += " of " + std::to_string(m_counts.maximum);
     if (rate > 0) {
         line += "  " + HumanBytes(rate) + "/s";
         if (m_counts.BytesLeft() > 0) {

@@ -915,7 +915,6 @@ void CopyStream(SplitJob& job, StreamReader& stream, const SplitDescriptor& desc
             job.firstOnMedium = k;
             ClaimMedium(job, k);
         }
-        context.progress.SetMaximum(static_cast<std::uint32_t>(k));
         StartPiece(context.progress, k);
         Sha256 hash;
         auto piece = CreateNew(job.files, job.PiecePath(k));
