@@ -384,6 +384,10 @@ TEST(Cli, StreamsThroughRealPipes) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(r.out == tar);
     EXPECT_EQ(r.err, "");
+    // -o names the file, in any folder.
+    r = Cli({"restore", "out/d.tar.split", "-o", "d/copy.tar"}, dir.Path());
+    EXPECT_EQ(r.out, "Restored " + (dir / "d/copy.tar") + "\n") << r.err;
+    EXPECT_TRUE(ReadFile(dir / "d/copy.tar") == tar);
 
     std::string piece = ReadFile(dir / "out/d.s02");
     piece[7] ^= 1;
