@@ -221,7 +221,7 @@ int RunSplitStream(const Tool& tool, const std::string& name, const std::string&
     SplitOptions splitOptions = options;
     if (!interactive) splitOptions.lockWait = kLockWaitWithoutTerminal;
     const auto split = [&](EngineContext& context) {
-        const auto input = tool.files.OpenStandardInput();
+        const auto input = tool.files.OpenStandardInput([] { return InterruptSignal() != 0; });
         return SplitStream(context, *input, name, *folder, pieceSize, splitOptions);
     };
     if (!RunOperation(tool, quiet, split, failure, interactive)) return failure;

@@ -820,7 +820,8 @@ void RunSplit(SplitJob& job) {
 // A stream, read ahead by one step, so that its end is known before another piece is begun.
 class StreamReader {
   public:
-    explicit StreamReader(InputFile& source) : m_source(source), m_buffer(kCopyBufferSize) {}
+    StreamReader(InputFile& source, Progress& progress)
+        : m_source(source), m_progress(progress), m_buffer(kCopyBufferSize) {}
 
     bool AtEnd() {
         Fill();
@@ -842,11 +843,14 @@ class StreamReader {
         try {
             m_size = m_source.Read(m_buffer.data(), m_buffer.size());
         } catch (const FileError& error) {
+            // A wait cut short by a request to stop is that request.
+            ThrowIfCancelled(m_progress);
             throw EngineError(WithReason("Stream read error", error.Reason()), error.Code());
         }
     }
 
     InputFile& m_source;
+    Progress& m_progress;
     std::vector<char> m_buffer;
     std::size_t m_at = 0, m_size = 0;
 };
@@ -1020,7 +1024,7 @@ void RunStreamSplit(SplitJob& job, InputFile& source) {
     SplitDescriptor descriptor;
     HashList hashes;
     std::vector<std::string> order;
-    StreamReader stream(source);
+    StreamReader stream(source, job.context.progress);
     CopyStream(job, stream, descriptor, hashes, order);
     EndStream(job, descriptor, hashes);
     WriteRecovery(job);

@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -105,10 +106,13 @@ class PosixOutputFile final : public OutputFile {
 // Standard input, read to its end; the descriptor stays open for the process.
 class StandardInput final : public InputFile {
   public:
+    explicit StandardInput(std::function<bool()> stopWaiting)
+        : m_stopWaiting(std::move(stopWaiting)) {}
     std::size_t Read(void* buffer, std::size_t size) override {
         std::size_t total = 0;
         auto* out = static_cast<char*>(buffer);
         while (total < size) {
+            WaitForData();
             const ssize_t n = ::read(STDIN_FILENO, out + total, size - total);
             if (n < 0) {
                 if (errno == EINTR) continue;
@@ -121,6 +125,21 @@ class StandardInput final : public InputFile {
     }
     FileStamp Stamp() override { return {}; }
     void Seek(std::uint64_t) override { ThrowSystemError(ESPIPE); }
+
+  private:
+    // A writer that stalls must not keep a request to stop waiting: interrupts restart read().
+    void WaitForData() {
+        if (!m_stopWaiting) return;
+        for (;;) {
+            pollfd fd{STDIN_FILENO, POLLIN, 0};
+            const int ready = ::poll(&fd, 1, 250);
+            // Data, the end, or a failure that read() reports; an interrupt is asked about.
+            if (ready > 0 || (ready < 0 && errno != EINTR)) return;
+            if (m_stopWaiting()) ThrowSystemError(EINTR);
+        }
+    }
+
+    std::function<bool()> m_stopWaiting;
 };
 
 // Standard output, written in order; the descriptor stays open for the process.
@@ -408,8 +427,8 @@ class PosixFileSystem final : public FileSystem {
         if (::syncfs(fd) != 0) ThrowSystemError(errno);
     }
 
-    std::unique_ptr<InputFile> OpenStandardInput() override {
-        return std::make_unique<StandardInput>();
+    std::unique_ptr<InputFile> OpenStandardInput(std::function<bool()> stopWaiting) override {
+        return std::make_unique<StandardInput>(std::move(stopWaiting));
     }
 
     std::unique_ptr<OutputFile> OpenStandardOutput() override {

@@ -404,7 +404,7 @@ class Win32FileSystem final : public FileSystem {
 
     bool IsRemovable(const std::string&) override { return false; }
 
-    std::unique_ptr<InputFile> OpenStandardInput() override {
+    std::unique_ptr<InputFile> OpenStandardInput(std::function<bool()>) override {
         return std::make_unique<StandardInput>();
     }
 

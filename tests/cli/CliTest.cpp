@@ -615,12 +615,12 @@ TEST(Cli, TheReadmesRecipeRebuildsALargeSet) {
 }
 
 // Starts olvo-cli with args, without a terminal and its stderr into errPath.
-pid_t StartCli(const std::vector<std::string>& args, const std::string& errPath) {
+pid_t StartCli(const std::vector<std::string>& args, const std::string& errPath, int input = -1) {
     const pid_t child = ::fork();
     if (child != 0) return child;
     const int null = ::open("/dev/null", O_RDWR);
     const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ::dup2(null, 0);
+    ::dup2(input >= 0 ? input : null, 0);
     ::dup2(null, 1);
     ::dup2(err, 2);
     ::setenv("XDG_CONFIG_HOME", ConfigHome().Path().c_str(), 1);
@@ -640,6 +640,33 @@ int Status(pid_t child) {
 
 void WaitFor(const std::function<bool()>& done) {
     for (int i = 0; i < 20000 && !done(); ++i) ::usleep(500);
+}
+
+// A stream whose writer stalls, stopped by a signal: the wait for data ends at once, and what
+// the split wrote goes.
+TEST(Cli, AStreamWhoseWriterStallsStopsOnASignal) {
+    TempDir dir;
+    MakeFolder(dir / "out");
+    int pipe[2];
+    ASSERT_EQ(::pipe2(pipe, O_CLOEXEC), 0);
+    const pid_t child = StartCli({"split", "-", "--name", "s.bin", "-s", "64", "-d", dir / "out"},
+                                 dir / "err", pipe[0]);
+    // More than a few steps of the copy, so that pieces are written before the writer stalls.
+    const std::string bytes = PatternBytes(200000);
+    ASSERT_EQ(::write(pipe[1], bytes.data(), bytes.size()), 200000);
+    WaitFor([&] { return Exists(dir / "out/s.s03"); });
+    ::usleep(300000);  // the bytes at hand written, it waits for more
+    ::kill(child, SIGTERM);
+    int status = 0;
+    bool ended = false;
+    WaitFor([&] { return ended = ::waitpid(child, &status, WNOHANG) == child; });
+    ::close(pipe[0]);
+    ::close(pipe[1]);  // a split still waiting for data sees its end now
+    if (!ended) ::waitpid(child, &status, 0);
+    EXPECT_TRUE(ended) << "the wait for data outlived the signal";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM) << status;
+    EXPECT_EQ(ReadFile(dir / "err"), "olvo-cli: Operation aborted!\n");
+    EXPECT_EQ(MakeSystemFileSystem()->List(dir / "out"), std::vector<std::string>{});
 }
 
 // A split of 32 pieces stopped after its first: what it wrote goes, and the same split runs again.
