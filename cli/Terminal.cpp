@@ -1,6 +1,7 @@
 #include "cli/Terminal.h"
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
@@ -27,13 +28,15 @@ volatile std::sig_atomic_t g_signal = 0;
 // when a second signal ends the program.
 struct termios g_savedMode;
 volatile std::sig_atomic_t g_modeSaved = 0;
+// Where the keys of a question come from: standard input, or the terminal when that is data.
+volatile std::sig_atomic_t g_keyFd = STDIN_FILENO;
 
 void OnInterrupt(int signal) {
     if (g_signal != 0) {
         // Each write to a pipe nobody reads brings another; only a person asks twice.
         if (signal == SIGPIPE) return;
         // The second one: end now, as the default action would, with the terminal as it was.
-        if (g_modeSaved) ::tcsetattr(STDIN_FILENO, TCSANOW, &g_savedMode);
+        if (g_modeSaved) ::tcsetattr(g_keyFd, TCSANOW, &g_savedMode);
         std::signal(signal, SIG_DFL);
         ::raise(signal);
         return;
@@ -160,11 +163,13 @@ void TerminalProgress::Draw(bool force) {
 
     const double seconds = std::chrono::duration<double>(now - m_start).count();
     const double rate = seconds > 0.2 ? static_cast<double>(m_counts.done) / seconds : 0.0;
-    std::string line =
-        m_caption + " [" + bar + "] " + HumanBytes(static_cast<double>(m_counts.done));
+    // A stream's size comes only at its end: no bar, and no count of pieces to come.
+    const bool sizeUnknown = m_counts.maximum == 0 && m_counts.total == 0 && m_counts.position > 0;
+    std::string line = m_caption + (sizeUnknown ? " " : " [" + bar + "] ") +
+                       HumanBytes(static_cast<double>(m_counts.done));
     if (m_counts.total > 0) line += " / " + HumanBytes(static_cast<double>(m_counts.total));
-    line +=
-        "  piece " + std::to_string(m_counts.position) + " of " + std::to_string(m_counts.maximum);
+    line += "  piece " + std::to_string(m_counts.position);
+    if (!sizeUnknown) line += " of " + std::to_string(m_counts.maximum);
     if (rate > 0) {
         line += "  " + HumanBytes(rate) + "/s";
         if (m_counts.BytesLeft() > 0) {
@@ -188,17 +193,17 @@ namespace {
 class SingleKeyMode {
   public:
     SingleKeyMode() {
-        if (::tcgetattr(STDIN_FILENO, &g_savedMode) != 0) return;
+        if (::tcgetattr(g_keyFd, &g_savedMode) != 0) return;
         struct termios raw = g_savedMode;
         raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
         raw.c_cc[VMIN] = 1;
         raw.c_cc[VTIME] = 0;
         g_modeSaved = 1;
-        ::tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+        ::tcsetattr(g_keyFd, TCSANOW, &raw);
     }
     ~SingleKeyMode() {
         if (!g_modeSaved) return;
-        ::tcsetattr(STDIN_FILENO, TCSANOW, &g_savedMode);
+        ::tcsetattr(g_keyFd, TCSANOW, &g_savedMode);
         g_modeSaved = 0;
     }
     SingleKeyMode(const SingleKeyMode&) = delete;
@@ -208,12 +213,12 @@ class SingleKeyMode {
 // The next key, or -1 at the end of input or when a signal asked to stop.
 int ReadKey() {
     while (g_signal == 0) {
-        pollfd fd{STDIN_FILENO, POLLIN, 0};
+        pollfd fd{g_keyFd, POLLIN, 0};
         const int ready = ::poll(&fd, 1, -1);
         if (ready < 0 && errno == EINTR) continue;
         if (ready < 0) return -1;
         unsigned char key = 0;
-        const ssize_t n = ::read(STDIN_FILENO, &key, 1);
+        const ssize_t n = ::read(g_keyFd, &key, 1);
         if (n < 0 && errno == EINTR) continue;
         return n == 1 ? key : -1;
     }
@@ -221,6 +226,19 @@ int ReadKey() {
 }
 
 }  // namespace
+#endif
+
+#ifndef _WIN32
+bool UseTerminalForKeys() {
+    const int fd = ::open("/dev/tty", O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return false;
+    g_keyFd = fd;  // open for the rest of the program
+    return true;
+}
+#else
+bool UseTerminalForKeys() {
+    return false;
+}
 #endif
 
 PromptAnswer TerminalPrompt::AskRetryCancel(const std::string& caption, const std::string& text) {

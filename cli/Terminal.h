@@ -62,6 +62,11 @@ class TerminalPrompt final : public Prompt {
     std::string m_overwriteHint;
 };
 
+// From now on the questions read their keys from the terminal (/dev/tty), not from standard
+// input, which carries data (split -): true when there is one. On Windows there is none, and a
+// question is then answered Cancel.
+bool UseTerminalForKeys();
+
 // A message as olvo-cli writes it on stderr, whether that is a terminal or a log: each carriage
 // return becomes a line end, every line begins with "olvo-cli: ", and lines without text (two
 // line ends in a row, one at the end) are left out. Ends with a line end, unless it is empty

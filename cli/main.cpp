@@ -24,6 +24,7 @@
 #include "core/engine/FileSplit.h"
 #include "core/engine/Format.h"
 #include "core/engine/SplitPlan.h"
+#include "core/engine/SplitSet.h"
 #include "core/settings/HiveNames.h"
 #include "core/settings/SettingsStore.h"
 #include "platform/Clock.h"
@@ -102,10 +103,12 @@ struct Tool {
     Registry& hive;
 };
 
+// interactive: whether questions can be asked (a terminal on standard input, or /dev/tty while
+// standard input carries data).
 struct Session {
-    Session(FileSystem& files, bool quiet)
+    Session(FileSystem& files, bool quiet, bool interactive)
         : progress(!quiet && ::isatty(STDERR_FILENO)),
-          prompt(progress, ::isatty(STDIN_FILENO)),
+          prompt(progress, interactive),
           context{files, progress, prompt, DateTimeFormat(CurrentDateTimeConventions())} {}
     TerminalProgress progress;
     TerminalPrompt prompt;
@@ -161,9 +164,10 @@ void PrintWarnings(const OperationResult& result) {
 // Runs an engine operation that writes, with Ctrl-C caught, and prints its warnings. False,
 // with the failure's exit status, when the operation returns false with its message.
 template <typename Operation>
-bool RunOperation(const Tool& tool, bool quiet, Operation operation, int& failure) {
+bool RunOperation(const Tool& tool, bool quiet, Operation operation, int& failure,
+                  bool interactive = ::isatty(STDIN_FILENO)) {
     CatchInterrupts();
-    Session session(tool.files, quiet);
+    Session session(tool.files, quiet, interactive);
     const OperationResult result = operation(session.context);
     if (!result.ok) {
         failure = Failed(result.message + session.prompt.OverwriteHint());
@@ -173,6 +177,66 @@ bool RunOperation(const Tool& tool, bool quiet, Operation operation, int& failur
     return true;
 }
 
+// The piece size that text gives; the usage error's exit status when it gives none.
+std::optional<int> PieceSizeFrom(const std::string& text, std::uint64_t& pieceSize) {
+    const auto bytes = ParseSize(text);
+    if (!bytes && !IsSizeText(text))
+        return UsageError("'" + text + "' is not a size: give " + kSizeSpellings +
+                          ", as in 1420, 700M, 2G, 25MB");
+    if (!bytes || !IsSplitSize(*bytes))
+        return UsageError(SplitSizeRangeMessage(CurrentThousandsSeparator()));
+    pieceSize = *bytes;
+    return std::nullopt;
+}
+
+// What the set of descriptorPath says of itself, for the closing line; nothing when it cannot be
+// read.
+std::optional<SplitDescriptor> WrittenSet(FileSystem& files, const std::string& descriptorPath) {
+    try {
+        auto in = files.OpenRead(descriptorPath);
+        std::string text(1 << 12, '\0');
+        text.resize(in->Read(text.data(), text.size()));
+        return ReadDescriptor(text);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+// Splits standard input, to its end, into the set of a file named name. The questions read the
+// terminal's keys, as standard input is the data.
+int RunSplitStream(const Tool& tool, const std::string& name, const std::string& folderArg,
+                   const std::string& sizeText, bool quiet, const SplitOptions& options) {
+    std::uint64_t pieceSize = 0;
+    if (const auto wrong = PieceSizeFrom(sizeText, pieceSize)) return *wrong;
+    if (name.empty() || name == "." || name == ".." ||
+        name.find_first_of(kPathDelimiter == '/' ? "/" : "/\\:") != std::string::npos)
+        return UsageError("--name takes a file name, without a folder: '" + name + "'");
+    if (::isatty(STDIN_FILENO))
+        return UsageError(
+            "standard input is a terminal: pipe the data in (tar c DIR | olvo-cli split - --name "
+            "DIR.tar -s 1M)");
+    int failure = 0;
+    const auto folder = OutputFolder(tool, folderArg, Absolute(name), &Settings::SplitToFolder,
+                                     &Settings::SplitFolderName, failure);
+    if (!folder) return failure;
+    const bool interactive = UseTerminalForKeys();
+    // A script must never hang on another split's lock; a user ends the wait with Ctrl-C.
+    SplitOptions splitOptions = options;
+    if (!interactive) splitOptions.lockWait = kLockWaitWithoutTerminal;
+    const auto split = [&](EngineContext& context) {
+        const auto input = tool.files.OpenStandardInput([] { return InterruptSignal() != 0; });
+        return SplitStream(context, *input, name, *folder, pieceSize, splitOptions);
+    };
+    if (!RunOperation(tool, quiet, split, failure, interactive)) return failure;
+    const auto set = WrittenSet(tool.files, WithTrailingDelimiter(*folder) + DescriptorName(name));
+    if (set)
+        std::printf("Split standard input (%s bytes) into %u %s of %s in %s\n",
+                    GroupThousands(set->fileSize, CurrentThousandsSeparator()).c_str(),
+                    set->pieceCount, set->pieceCount == 1 ? "piece" : "pieces", name.c_str(),
+                    folder->c_str());
+    return 0;
+}
+
 int RunSplit(const Tool& tool, const std::string& sourceArg, const std::string& folderArg,
              const std::optional<std::string>& sizeText, const std::optional<std::uint64_t>& count,
              bool quiet, const SplitOptions& options) {
@@ -180,13 +244,7 @@ int RunSplit(const Tool& tool, const std::string& sourceArg, const std::string& 
 
     std::uint64_t pieceSize = 0;
     if (sizeText) {
-        const auto bytes = ParseSize(*sizeText);
-        if (!bytes && !IsSizeText(*sizeText))
-            return UsageError("'" + *sizeText + "' is not a size: give " + kSizeSpellings +
-                              ", as in 1420, 700M, 2G, 25MB");
-        if (!bytes || !IsSplitSize(*bytes))
-            return UsageError(SplitSizeRangeMessage(CurrentThousandsSeparator()));
-        pieceSize = *bytes;
+        if (const auto wrong = PieceSizeFrom(*sizeText, pieceSize)) return *wrong;
     } else if (!IsSplitCount(static_cast<std::int64_t>(*count))) {
         return UsageError(SplitCountRangeMessage(CurrentThousandsSeparator()));
     }
@@ -241,13 +299,56 @@ int RunRestore(const Tool& tool, const std::string& descriptorArg, const std::st
     return 0;
 }
 
+// Restores into standard output, where nothing but the file's bytes goes: progress, questions
+// and messages take stderr and the terminal.
+int RunRestoreToStdout(const Tool& tool, const std::string& descriptorArg, bool quiet) {
+    if (::isatty(STDOUT_FILENO))
+        return UsageError(
+            "standard output is a terminal: pipe it into a program (olvo-cli restore F.split -o - "
+            "| tar x) or give -o FILE");
+    const std::string descriptor = Absolute(descriptorArg);
+    if (auto problem = CheckDescriptor(tool.files, "restore", descriptorArg, descriptor))
+        return Failed(*problem);
+    const auto restore = [&](EngineContext& context) {
+        const auto out = tool.files.OpenStandardOutput();
+        return RestoreToStream(context, descriptor, *out);
+    };
+    int failure = 0;
+    if (!RunOperation(tool, quiet, restore, failure)) return failure;
+    return 0;
+}
+
+// Restores into the file outputArg names (its folder and its name).
+int RunRestoreAs(const Tool& tool, const std::string& descriptorArg, const std::string& outputArg,
+                 RestoreOptions options, bool quiet) {
+    const std::string output = Absolute(outputArg);
+    const auto entry = tool.files.Find(output);
+    options.outputName = FileNamePart(output, Extension::Keep);
+    if ((entry && entry->isFolder) || options.outputName.empty())
+        return Failed("'" + outputArg +
+                      "' is a folder: -o names the restored file; -d names a folder for it");
+    const std::string descriptor = Absolute(descriptorArg);
+    if (auto problem = CheckDescriptor(tool.files, "restore", descriptorArg, descriptor))
+        return Failed(*problem);
+    const std::string folder = FolderOrRoot(output);
+    if (auto problem = CheckOutputFolder(tool.files, FolderOrRoot(outputArg), folder))
+        return Failed(*problem);
+    const auto restore = [&](EngineContext& context) {
+        return RestoreFile(context, descriptor, folder, options);
+    };
+    int failure = 0;
+    if (!RunOperation(tool, quiet, restore, failure)) return failure;
+    std::printf("Restored %s\n", output.c_str());
+    return 0;
+}
+
 // One line per bad or missing piece on stdout; exit 0 only for a whole set.
 int RunVerify(const Tool& tool, const std::string& descriptorArg, bool quiet) {
     const std::string descriptor = Absolute(descriptorArg);
     if (auto problem = CheckDescriptor(tool.files, "verify", descriptorArg, descriptor))
         return Failed(*problem);
     CatchInterrupts();
-    Session session(tool.files, quiet);
+    Session session(tool.files, quiet, ::isatty(STDIN_FILENO));
     const VerifyResult result = VerifySet(session.context, descriptor);
     PrintWarnings(result);
     if (result.ok) {
@@ -373,6 +474,9 @@ constexpr const char* kSplitFooter = R"(Examples:
   olvo-cli split photos.tar -s 700M --recovery 2
                                           and two recovery pieces: any two pieces lost
                                           or damaged can be rebuilt (olvo-cli repair, par2)
+  tar c photos | olvo-cli split - --name photos.tar -s 700M -d /media/usb
+                                          split standard input, read to its end (-n is
+                                          refused: a stream has no size until it ends)
 
 Exit status: 0 the set is written; 1 the split failed (the reason is on stderr);
 2 usage error; 130 (143) stopped by Ctrl-C (SIGINT) or SIGTERM, as Cancel stops it.)";
@@ -380,6 +484,11 @@ constexpr const char* kRestoreFooter = R"(Examples:
   olvo-cli restore movie.avi.split        rebuild movie.avi beside its pieces
   olvo-cli restore /media/usb/backup.tar.split -d ~/restored --delete-pieces
                                           rebuild into ~/restored, then remove the set
+  olvo-cli restore photos.tar.split -o ~/old-photos.tar
+                                          rebuild under another name, in any folder
+  olvo-cli restore photos.tar.split -o - | tar x
+                                          write the file to standard output, each piece
+                                          checked before a byte of it goes out
 
 Pieces missing or damaged are rebuilt from the set's recovery pieces (NAME.EXT.par2) when
 it has them, instead of being asked for.
@@ -494,6 +603,7 @@ struct CommandLine {
 
     CLI::App* split = nullptr;
     std::string source, splitFolder;
+    std::optional<std::string> streamName;
     std::optional<std::string> sizeText;
     std::optional<std::uint64_t> count;
     bool splitQuiet = false;
@@ -501,6 +611,7 @@ struct CommandLine {
 
     CLI::App* restore = nullptr;
     std::string descriptor, restoreFolder;
+    std::optional<std::string> output;
     RestoreOptions restoreOptions;
     bool restoreQuiet = false;
 
@@ -519,11 +630,12 @@ struct CommandLine {
 };
 
 void AddSplitCommand(CLI::App& app, CommandLine& line) {
-    auto* split = AddFileCommand(
-        app,
-        {"split", "Cut SOURCE into pieces of SIZE or into COUNT pieces", "SOURCE",
-         "The file to split", kSplitFooter, "Folder for the pieces (default: the source's folder)"},
-        line.source, &line.splitFolder);
+    auto* split =
+        AddFileCommand(app,
+                       {"split", "Cut SOURCE into pieces of SIZE or into COUNT pieces", "SOURCE",
+                        "The file to split, or - for standard input (with --name and --size)",
+                        kSplitFooter, "Folder for the pieces (default: the source's folder)"},
+                       line.source, &line.splitFolder);
     auto* sizeOption =
         split->add_option("-s,--size", line.sizeText,
                           "Piece size in KB of 1024 bytes, or with a unit: K, M, G, T (or KiB, "
@@ -531,6 +643,11 @@ void AddSplitCommand(CLI::App& app, CommandLine& line) {
     auto* countOption = split->add_option(
         "-n,--count", line.count, "Number of pieces (1 to " + std::to_string(kMaxSplitCount) + ")");
     sizeOption->excludes(countOption);
+    split
+        ->add_option("--name", line.streamName,
+                     "With SOURCE -: the name of the file the pieces make (d.tar gives d.s01... "
+                     "and d.tar.split)")
+        ->type_name("NAME");
     split->add_flag("-q,--quiet", line.splitQuiet, "No progress bar");
     split->add_flag_callback(
         "--no-hash", [&line] { line.splitOptions.writeHashes = false; },
@@ -553,6 +670,10 @@ void AddRestoreAndVerifyCommands(CLI::App& app, CommandLine& line) {
                         "DESCRIPTOR", "The .split file of the set", kRestoreFooter,
                         "Folder for the rebuilt file (default: the descriptor's folder)"},
                        line.descriptor, &line.restoreFolder);
+    restore
+        ->add_option("-o,--output", line.output,
+                     "Rebuild into FILE (any folder, any name), or - for standard output")
+        ->type_name("FILE");
     restore->add_flag("--delete-pieces", line.restoreOptions.deletePieces,
                       "Delete the split set, its recovery pieces too, after a successful restore");
     restore->add_flag("--restore-time", line.restoreOptions.restoreTime,
@@ -606,11 +727,34 @@ void AddChecksumAndConfigCommands(CLI::App& app, CommandLine& line) {
     line.config = config;
 }
 
+// What is wrong with the options of a stream (split -, restore -o), or nothing.
+std::optional<std::string> StreamUsage(const CommandLine& line) {
+    if (line.split->parsed() && line.source == "-") {
+        if (line.count)
+            return "-n needs the size of the file, which standard input does not have: split - "
+                   "takes --size";
+        if (!line.streamName) return "split - needs --name NAME, the name of the file it makes";
+        if (!line.sizeText) return "split - needs --size";
+    } else if (line.split->parsed() && line.streamName) {
+        return "--name is only for standard input: split - --name NAME";
+    }
+    if (!line.restore->parsed() || !line.output) return std::nullopt;
+    if (!line.restoreFolder.empty())
+        return "-o and -d cannot be given together: -o names the file, folder and all";
+    if (*line.output == "-" && line.restoreOptions.deletePieces)
+        return "--delete-pieces cannot be used with -o -: whether the program reading standard "
+               "output kept the file is not known here; delete the set once it has";
+    if (*line.output == "-" && line.restoreOptions.restoreTime)
+        return "--restore-time cannot be used with -o -: standard output has no time to give";
+    return std::nullopt;
+}
+
 // Parses the command line into line; the exit status when the program ends here (help, version,
 // a usage error).
 std::optional<int> Parse(CLI::App& app, CommandLine& line, int argc, char** argv) {
     try {
         app.parse(argc, argv);
+        if (const auto wrong = StreamUsage(line)) return UsageError(*wrong);
         if (line.split->parsed() && !line.sizeText && !line.count)
             return UsageError("split needs --size or --count");
     } catch (const CLI::CallForHelp& e) {
@@ -631,6 +775,14 @@ int RunCommand(const CommandLine& line) {
     const std::unique_ptr<Registry> hive = OpenUserRegistry();
     const Tool tool{*files, *hive};
 
+    if (line.split->parsed() && line.source == "-")
+        return RunSplitStream(tool, *line.streamName, line.splitFolder, *line.sizeText,
+                              line.splitQuiet, line.splitOptions);
+    if (line.restore->parsed() && line.output == "-")
+        return RunRestoreToStdout(tool, line.descriptor, line.restoreQuiet);
+    if (line.restore->parsed() && line.output)
+        return RunRestoreAs(tool, line.descriptor, *line.output, line.restoreOptions,
+                            line.restoreQuiet);
     if (line.split->parsed())
         return RunSplit(tool, line.source, line.splitFolder, line.sizeText, line.count,
                         line.splitQuiet, line.splitOptions);

@@ -196,6 +196,18 @@ class FileSystem {
     // paces its larger steps with CopyPace.
     virtual std::uint64_t Copy(InputFile& from, OutputFile& to, std::uint64_t limit,
                                const std::function<void(std::uint64_t)>& progress) = 0;
+    // The process's standard input, read once from where it stands to its end (a pipe, a
+    // redirected file): Read waits for data and gives fewer bytes only at the end; Seek raises;
+    // Stamp gives size 0 and no time; no kernel copy. Opened once, by the program, never by the
+    // engine. While Read waits for a writer that sends nothing, stopWaiting (when given) is asked
+    // about four times a second; once it says true, Read raises FileError with EINTR. (On
+    // Windows the wait is not cut short.)
+    virtual std::unique_ptr<InputFile> OpenStandardInput(
+        std::function<bool()> stopWaiting = {}) = 0;
+    // The process's standard output, written in order and raw (no line-end translation): Flush
+    // passes on what was written, Truncate and the times are refused. A reader that went away is
+    // a write that fails (a broken pipe).
+    virtual std::unique_ptr<OutputFile> OpenStandardOutput() = 0;
 
     // The questions Lookup answers, one look-up each.
 
@@ -258,6 +270,12 @@ class FileSystemWrapper : public FileSystem {
     std::uint64_t Copy(InputFile& from, OutputFile& to, std::uint64_t limit,
                        const std::function<void(std::uint64_t)>& progress) override {
         return m_target.Copy(from, to, limit, progress);
+    }
+    std::unique_ptr<InputFile> OpenStandardInput(std::function<bool()> stopWaiting) override {
+        return m_target.OpenStandardInput(std::move(stopWaiting));
+    }
+    std::unique_ptr<OutputFile> OpenStandardOutput() override {
+        return m_target.OpenStandardOutput();
     }
 
   private:

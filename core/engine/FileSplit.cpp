@@ -1,6 +1,7 @@
 #include "core/engine/FileSplit.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <chrono>
 #include <deque>
@@ -579,15 +580,16 @@ void CheckLargestFile(const SplitJob& job, const std::string& what, std::uint64_
 
 // What the index of the recovery files takes on the medium: its packets take about 140 bytes a
 // piece beside the names.
-std::uint64_t RecoveryIndexSize(const SplitJob& job) {
-    return OnMedium(4096 + static_cast<std::uint64_t>(job.pieceCount) *
-                               (160 + PieceName(job.baseName, job.pieceCount).size()));
+std::uint64_t RecoveryIndexSize(const SplitJob& job, std::uint64_t pieceCount) {
+    return OnMedium(4096 + pieceCount * (160 + PieceName(job.baseName, pieceCount).size()));
 }
 
 // What one recovery file takes: one slice, the size of a piece, and the index it repeats.
-std::uint64_t RecoveryFileSize(const SplitJob& job) {
-    return RecoveryIndexSize(job) + OnMedium(SliceSizeForPieces(job.pieceSize) + 128);
+std::uint64_t RecoveryFileSize(const SplitJob& job, std::uint64_t pieceCount) {
+    return RecoveryIndexSize(job, pieceCount) + OnMedium(SliceSizeForPieces(job.pieceSize) + 128);
 }
+
+void NameSet(SplitJob& job, const std::string& destinationFolder);
 
 // Refuses a split that cannot be made before anything is opened.
 void PlanSplit(SplitJob& job, const std::string& destinationFolder) {
@@ -599,17 +601,35 @@ void PlanSplit(SplitJob& job, const std::string& destinationFolder) {
     const std::uint64_t count = PieceCountFor(job.fileSize, job.pieceSize);
     if (count > kMaxSplitCount) throw EngineError("Too many split files");
     job.pieceCount = static_cast<std::uint32_t>(count);
+    if (job.options.recoveryCount > job.pieceCount)
+        throw EngineError("Recovery pieces: at most " + std::to_string(job.pieceCount) +
+                          ", one per piece");
     job.fileName = FileNamePart(job.sourcePath, Extension::Keep);
     job.baseName = FileNamePart(job.sourcePath, Extension::Drop);
+    NameSet(job, destinationFolder);
+
+    // Writing a piece over the source would destroy it before it is read.
+    const auto source = files.Identity(job.sourcePath);
+    bool overwrites = false;
+    for (const std::string* name : {&job.descriptorName, &job.batchName, &job.hashName})
+        overwrites = overwrites || SameFile(files, source, job.folder + *name);
+    for (const auto& name : job.recoveryNames)
+        overwrites = overwrites || SameFile(files, source, job.folder + name);
+    for (std::uint64_t k = 1; k <= job.pieceCount && !overwrites; ++k)
+        overwrites = SameFile(files, source, job.PiecePath(k));
+    if (overwrites) throw EngineError("A split file would overwrite the source file");
+}
+
+// The names of the set in its folder, from the file's name and the piece count; every one must
+// fit the folder before the first byte is written.
+void NameSet(SplitJob& job, const std::string& destinationFolder) {
+    FileSystem& files = job.files;
     // An empty folder names no volume; the space check then refuses before anything is made.
     job.folder =
         destinationFolder.empty() ? std::string() : WithTrailingDelimiter(destinationFolder);
     job.descriptorName = DescriptorName(job.fileName);
     job.batchName = job.fileName + ".bat";
     job.hashName = job.fileName + ".sha256";
-    if (job.options.recoveryCount > job.pieceCount)
-        throw EngineError("Recovery pieces: at most " + std::to_string(job.pieceCount) +
-                          ", one per piece");
     if (job.options.recoveryCount > 0) {
         job.recoveryNames = RecoveryFileNames(job.fileName, job.options.recoveryCount);
         job.recoveryNames.insert(job.recoveryNames.begin(), IndexFileName(job.fileName));
@@ -632,19 +652,8 @@ void PlanSplit(SplitJob& job, const std::string& destinationFolder) {
         CheckLargestFile(job, "Pieces", job.pieceSize);
         // Recovery files need every piece in this folder, so only its file system counts.
         if (!job.recoveryNames.empty())
-            CheckLargestFile(job, "Recovery files", RecoveryFileSize(job));
+            CheckLargestFile(job, "Recovery files", RecoveryFileSize(job, job.pieceCount));
     }
-
-    // Writing a piece over the source would destroy it before it is read.
-    const auto source = files.Identity(job.sourcePath);
-    bool overwrites = false;
-    for (const std::string* name : {&job.descriptorName, &job.batchName, &job.hashName})
-        overwrites = overwrites || SameFile(files, source, job.folder + *name);
-    for (const auto& name : job.recoveryNames)
-        overwrites = overwrites || SameFile(files, source, job.folder + name);
-    for (std::uint64_t k = 1; k <= job.pieceCount && !overwrites; ++k)
-        overwrites = SameFile(files, source, job.PiecePath(k));
-    if (overwrites) throw EngineError("A split file would overwrite the source file");
 }
 
 void OpenSource(SplitJob& job, SplitDescriptor& descriptor) {
@@ -665,20 +674,22 @@ void OpenSource(SplitJob& job, SplitDescriptor& descriptor) {
     }
 }
 
-// What the small files take on the medium of the last piece.
-std::uint64_t SmallFilesSize(const SplitJob& job, const SplitDescriptor& descriptor) {
+// What the small files take on the medium of the last piece, for a set of pieceCount pieces.
+std::uint64_t SmallFilesSize(const SplitJob& job, const SplitDescriptor& descriptor,
+                             std::uint64_t pieceCount) {
     std::uint64_t size = OnMedium(DescriptorHead(descriptor).size() + 12);
     std::uint64_t batchSize = 0;
-    WriteBatchFile(job.fileName, job.baseName, job.pieceCount,
+    WriteBatchFile(job.fileName, job.baseName, static_cast<std::uint32_t>(pieceCount),
                    [&](std::string_view part) { batchSize += part.size(); });
     size += OnMedium(batchSize);
     if (job.options.writeHashes)
         size += OnMedium(job.fileName.size() + 100 +
-                         static_cast<std::uint64_t>(job.pieceCount) *
-                             (70 + PieceName(job.baseName, job.pieceCount).size()));
+                         static_cast<std::uint64_t>(pieceCount) *
+                             (70 + PieceName(job.baseName, pieceCount).size()));
     // The index file, then the recovery files, each a slice and the index again.
     if (!job.recoveryNames.empty())
-        size += RecoveryIndexSize(job) + (job.recoveryNames.size() - 1) * RecoveryFileSize(job);
+        size += RecoveryIndexSize(job, pieceCount) +
+                (job.recoveryNames.size() - 1) * RecoveryFileSize(job, pieceCount);
     return size;
 }
 
@@ -687,7 +698,7 @@ std::uint64_t SmallFilesSize(const SplitJob& job, const SplitDescriptor& descrip
 void CopyPieces(SplitJob& job, const SplitDescriptor& descriptor, HashList& hashes,
                 std::vector<std::string>& order) {
     EngineContext& context = job.context;
-    const std::uint64_t smallFiles = SmallFilesSize(job, descriptor);
+    const std::uint64_t smallFiles = SmallFilesSize(job, descriptor, job.pieceCount);
     std::shared_ptr<InputFile> hashInput;
     PieceHasher hasher;
     if (job.options.writeHashes) hashInput = OpenShared(job.files, job.sourcePath);
@@ -846,6 +857,222 @@ void RunSplit(SplitJob& job) {
     ClearNote(job);
 }
 
+// A stream, read ahead by one step, so that its end is known before another piece is begun.
+class StreamReader {
+  public:
+    StreamReader(InputFile& source, Progress& progress)
+        : m_source(source), m_progress(progress), m_buffer(kCopyBufferSize) {}
+
+    bool AtEnd() {
+        Fill();
+        return m_at == m_size;
+    }
+    // The next at most limit bytes; empty only at the end.
+    std::string_view Next(std::uint64_t limit) {
+        Fill();
+        const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(limit, m_size - m_at));
+        const std::string_view part(m_buffer.data() + m_at, size);
+        m_at += size;
+        return part;
+    }
+
+  private:
+    void Fill() {
+        if (m_at < m_size) return;
+        m_at = 0;
+        try {
+            m_size = m_source.Read(m_buffer.data(), m_buffer.size());
+        } catch (const FileError& error) {
+            // A wait cut short by a request to stop is that request.
+            ThrowIfCancelled(m_progress);
+            throw EngineError(WithReason("Stream read error", error.Reason()), error.Code());
+        }
+    }
+
+    InputFile& m_source;
+    Progress& m_progress;
+    std::vector<char> m_buffer;
+    std::size_t m_at = 0, m_size = 0;
+};
+
+// Refuses a split of a stream that cannot be made before anything is read. The count is not
+// known until the stream ends: every piece name it may come to is claimed, and must fit.
+void PlanStream(SplitJob& job, const std::string& name, const std::string& destinationFolder,
+                std::uint64_t pieceSize) {
+    if (name.empty() || name == "." || name == ".." ||
+        name.find(kPathDelimiter) != std::string::npos)
+        throw EngineError("'" + name + "' is no file name for the stream");
+    if (pieceSize == 0 || pieceSize > kMaxPieceSize) throw EngineError("Invalid split size");
+    job.pieceSize = pieceSize;
+    job.pieceCount = kMaxSplitCount;
+    job.fileName = name;
+    const std::string asPath = std::string(1, kPathDelimiter) + name;
+    job.baseName = FileNamePart(asPath, Extension::Drop);
+    job.sourcePath = asPath;
+    // No source time until the stream ends: the lock file's note names the stream by its name.
+    job.before = FileStamp{};
+    NameSet(job, destinationFolder);
+}
+
+// Up to limit bytes of the stream into piece, hashed on the way; the bytes copied. done is what
+// earlier pieces took, for the progress.
+std::uint64_t CopyStreamPiece(SplitJob& job, StreamReader& stream, OutputFile& piece, Sha256& hash,
+                              std::uint64_t done) {
+    std::uint64_t copied = 0;
+    while (copied < job.pieceSize) {
+        const std::string_view part = stream.Next(job.pieceSize - copied);
+        if (part.empty()) break;
+        hash.Update(part.data(), part.size());
+        try {
+            piece.Write(part.data(), part.size());
+        } catch (const FileError& error) {
+            throw CopyError(CopyError::Side::Write, error.Code());
+        }
+        copied += part.size();
+        job.context.progress.Bytes(done + copied, 0);
+        ThrowIfCancelled(job.context.progress);
+    }
+    return copied;
+}
+
+// Writes the pieces as the stream brings them. Any piece may be the last, so each needs room for
+// the small files too; their size is reckoned for the next power of two of the count, so that a
+// long stream does not reckon it again for every piece.
+void CopyStream(SplitJob& job, StreamReader& stream, const SplitDescriptor& descriptor,
+                HashList& hashes, std::vector<std::string>& order) {
+    EngineContext& context = job.context;
+    if (stream.AtEnd()) throw EngineError("The stream is empty: there is nothing to split");
+    std::uint64_t done = 0, reckonedFor = 0, smallFiles = 0;
+    for (std::uint64_t k = 1; !stream.AtEnd(); ++k) {
+        if (k > kMaxSplitCount) throw EngineError("Too many split files");
+        if (k > reckonedFor) {
+            reckonedFor = std::min<std::uint64_t>(std::bit_ceil(k), kMaxSplitCount);
+            smallFiles = SmallFilesSize(job, descriptor, reckonedFor);
+        }
+        std::string message;
+        bool newMedium = false;
+        if (!CheckPieceSpace(context, job.folder, job.pieceSize + smallFiles, message, &newMedium))
+            throw EngineError::Whole(message);
+        if (newMedium) {
+            if (!job.recoveryNames.empty())
+                throw EngineError("Recovery pieces need every piece in one folder");
+            job.firstOnMedium = k;
+            ClaimMedium(job, k);
+        }
+        StartPiece(context.progress, k);
+        Sha256 hash;
+        auto piece = CreateNew(job.files, job.PiecePath(k));
+        job.piecesMade = k;
+        done += CopyStreamPiece(job, stream, *piece, hash, done);
+        hashes.pieces[PieceName(job.baseName, k)] = hash.Finish();
+        order.push_back(PieceName(job.baseName, k));
+    }
+    job.pieceCount = static_cast<std::uint32_t>(job.piecesMade);
+    job.fileSize = done;
+}
+
+// Whether the piece at path is the one the stream wrote: its size and its SHA-256.
+bool IsPieceAt(FileSystem& files, const std::string& path, std::uint64_t size,
+               const Sha256Digest& digest) {
+    try {
+        if (!files.FileExists(path)) return false;
+        auto piece = files.OpenRead(path);
+        if (piece->Stamp().size != size) return false;
+        const auto hashed = HashFile(*piece, size);
+        return hashed.bytes == size && hashed.digest == digest;
+    } catch (const FileError&) {
+        return false;
+    } catch (const CopyError&) {
+        return false;
+    }
+}
+
+// Piece k of the stream, asked for until its medium is in the drive.
+void AwaitPiece(SplitJob& job, const HashList& hashes, std::uint64_t k, const std::string& why) {
+    const std::string name = PieceName(job.baseName, k);
+    const std::uint64_t size =
+        k < job.pieceCount ? job.pieceSize : job.fileSize - (k - 1) * job.pieceSize;
+    bool synced = false;
+    while (!IsPieceAt(job.files, job.PiecePath(k), size, hashes.pieces.at(name))) {
+        // The medium at hand is about to be taken out: what is written must be on it.
+        if (!synced) job.files.SyncVolume(job.folder);
+        synced = true;
+        const auto answer = job.context.prompt.AskRetryCancel(
+            "Split", "Please insert the medium that holds piece " + name + ".\r\r" + why);
+        if (answer != PromptAnswer::Retry) throw Aborted();
+    }
+}
+
+// The descriptor's checksum of a stream, read back from the pieces that hold the middle of it,
+// which is known only now: a piece on an earlier medium is asked for, and then the medium of the
+// last piece again, where the set's other files go.
+std::uint32_t StreamChecksum(SplitJob& job, const HashList& hashes) {
+    const ChecksumWindow window = WindowOf(job.fileSize);
+    std::vector<unsigned char> bytes;
+    bool away = false;  // the medium in the drive is not the last piece's
+    for (std::uint64_t k = 1; k <= job.pieceCount && bytes.size() < window.length; ++k) {
+        const std::uint64_t start = (k - 1) * job.pieceSize;
+        const std::uint64_t from = std::max(start, window.offset);
+        const std::uint64_t to =
+            std::min<std::uint64_t>(start + job.pieceSize, window.offset + window.length);
+        if (from >= to) continue;
+        if (k < job.firstOnMedium || away) {
+            AwaitPiece(job, hashes, k,
+                       "The descriptor's checksum is taken from the middle of the stream, "
+                       "which that piece holds.");
+            away = k < job.firstOnMedium;
+        }
+        auto piece = OpenShared(job.files, job.PiecePath(k));
+        std::vector<unsigned char> part(static_cast<std::size_t>(to - from));
+        piece->Seek(from - start);
+        if (piece->Read(part.data(), part.size()) < part.size())
+            throw EngineError("Stream read error");
+        bytes.insert(bytes.end(), part.begin(), part.end());
+    }
+    if (away)
+        AwaitPiece(job, hashes, job.pieceCount,
+                   "The set's descriptor, batch file and .sha256 go beside its last piece.");
+    return SumWords(bytes.data(), bytes.size());
+}
+
+// The stream has ended: the pieces of a set it replaces past its count go, and the descriptor
+// takes the time it ended (the last piece's own time) and its checksum.
+void EndStream(SplitJob& job, SplitDescriptor& descriptor, const HashList& hashes) {
+    // An interrupt ends the program at the other end of the pipe too: its end is not the data's.
+    ThrowIfCancelled(job.context.progress);
+    if (job.options.recoveryCount > job.pieceCount)
+        throw EngineError("Recovery pieces: at most " + std::to_string(job.pieceCount) +
+                          ", one per piece");
+    for (std::uint64_t k = job.pieceCount + 1; k <= job.replacing; ++k) {
+        if (job.files.Occupied(job.PiecePath(k)) && !job.files.Delete(job.PiecePath(k)))
+            throw EngineError("Cannot delete file " + job.PiecePath(k));
+    }
+    const FileStamp ended = OpenShared(job.files, job.PiecePath(job.pieceCount))->Stamp();
+    job.before = FileStamp{job.fileSize, ended.seconds, ended.nanoseconds};
+    job.dateText = FileDateText(ended.seconds, job.context.dateFormat);
+    descriptor.pieceCount = job.pieceCount;
+    descriptor.fileSize = job.fileSize;
+    descriptor.dateText = job.dateText;
+    descriptor.checksum = StreamChecksum(job, hashes);
+}
+
+// Writes the set of a stream: the set name locked and every name it may take claimed, the pieces
+// written as the stream comes, then the recovery files and the small files.
+void RunStreamSplit(SplitJob& job, InputFile& source) {
+    LockSetName(job);
+    ClaimMedium(job, 1);
+    SplitDescriptor descriptor;
+    HashList hashes;
+    std::vector<std::string> order;
+    StreamReader stream(source, job.context.progress);
+    CopyStream(job, stream, descriptor, hashes, order);
+    EndStream(job, descriptor, hashes);
+    WriteRecovery(job);
+    WriteSmallFiles(job, descriptor, hashes, order);
+    job.files.SyncVolume(job.folder);
+    ClearNote(job);
+}
+
 }  // namespace
 
 OperationResult SplitFile(EngineContext& context, const std::string& sourcePath,
@@ -861,6 +1088,25 @@ OperationResult SplitFile(EngineContext& context, const std::string& sourcePath,
     }
     ProgressWindow window(context.progress, "Splitting File...", job.pieceCount);
     if (const auto error = Attempt([&] { RunSplit(job); })) {
+        result.message = FailureText(job, *error) + CleanUp(job);
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+OperationResult SplitStream(EngineContext& context, InputFile& source, const std::string& name,
+                            const std::string& destinationFolder, std::uint64_t pieceSize,
+                            const SplitOptions& options) {
+    OperationResult result;
+    SplitJob job(context, options);
+    if (const auto refused =
+            Attempt([&] { PlanStream(job, name, destinationFolder, pieceSize); })) {
+        result.message = refused->Message();
+        return result;
+    }
+    ProgressWindow window(context.progress, "Splitting Stream...", 0);
+    if (const auto error = Attempt([&] { RunStreamSplit(job, source); })) {
         result.message = FailureText(job, *error) + CleanUp(job);
         return result;
     }
@@ -1133,7 +1379,7 @@ struct RestoreJob {
     FileSystem& files;
     const RestoreOptions& options;
     const std::string& descriptorPath;
-    std::string folder = {}, outputFolder = {}, outputPath = {};
+    std::string folder = {}, outputFolder = {}, outputName = {}, outputPath = {};
     SetFiles set = {};
     std::optional<FileStamp> time = {};  // to give the output, found before anything is written
     std::unique_ptr<UnfinishedFile> out = {};
@@ -1154,7 +1400,8 @@ void CheckRestore(RestoreJob& job, const std::string& destinationFolder) {
     job.set = ReadSet(job.files, job.descriptorPath);
     if (!job.set.hashes) job.result.warnings.push_back(WeakCheckWarning(job.set));
     job.outputFolder = job.folder.empty() ? std::string(1, kPathDelimiter) : job.folder;
-    job.outputPath = job.outputFolder + job.set.fileName;
+    job.outputName = job.options.outputName.empty() ? job.set.fileName : job.options.outputName;
+    job.outputPath = job.outputFolder + job.outputName;
     job.context.progress.SetMaximum(job.set.descriptor.pieceCount);
 
     std::string noSpace;
@@ -1227,8 +1474,8 @@ void RepairLostPieces(RestoreJob& job) {
 // The pieces copied into an unfinished file and hashed on the way, then the whole file held
 // against the descriptor's checksum.
 void CopyAndHash(RestoreJob& job) {
-    RemoveStaleUnfinished(job.files, job.outputFolder, job.set.fileName);
-    job.out = std::make_unique<UnfinishedFile>(job.files, job.outputFolder, job.set.fileName);
+    RemoveStaleUnfinished(job.files, job.outputFolder, job.outputName);
+    job.out = std::make_unique<UnfinishedFile>(job.files, job.outputFolder, job.outputName);
     PieceCopy(job.context, job.set, *job.out, [&job] { return RebuildFromRecovery(job); }).Run();
     // The checksum, and the deletion it allows, must see what is on the medium.
     job.out->File().Flush();
@@ -1468,6 +1715,127 @@ std::string RecoveryLine(const VerifyResult::Recovery& recovery, const std::stri
            " missing or damaged; the " + std::to_string(recovery.available) + " recovery " +
            (recovery.available == 1 ? "piece" : "pieces") + " can rebuild " +
            (one ? "it" : "them") + then;
+}
+
+namespace {
+
+// The part of bytes at offset of the file that lies in window, added to gathered.
+void GatherWindow(const ChecksumWindow& window, std::uint64_t offset, const char* bytes,
+                  std::size_t size, std::vector<unsigned char>& gathered) {
+    const std::uint64_t from = std::max(offset, window.offset);
+    const std::uint64_t to = std::min(offset + size, window.offset + window.length);
+    if (from < to) gathered.insert(gathered.end(), bytes + (from - offset), bytes + (to - offset));
+}
+
+// A restore into a stream: each piece hashed whole before a byte of it goes out, then read again
+// into the stream and hashed again, so that a piece changed between the two reads stops it.
+class StreamOut {
+  public:
+    StreamOut(EngineContext& context, const SetFiles& set, OutputFile& out)
+        : m_context(context),
+          m_set(set),
+          m_out(out),
+          m_sizes(set.descriptor.pieceCount, set.descriptor.fileSize),
+          m_window(WindowOf(set.descriptor.fileSize)),
+          m_removable(context.files.IsRemovable(set.pieceFolder)) {}
+
+    void Run() {
+        m_context.progress.SetMaximum(m_set.descriptor.pieceCount);
+        for (std::uint64_t k = 1; k <= m_set.descriptor.pieceCount; ++k) {
+            StartPiece(m_context.progress, k);
+            auto piece = CheckedPiece(k);
+            Send(k, *piece);
+        }
+        m_out.Flush();
+        if (m_windowBytes.size() == m_window.length &&
+            SumWords(m_windowBytes.data(), m_windowBytes.size()) != m_set.descriptor.checksum)
+            throw EngineError::Whole(kChecksumError);
+    }
+
+  private:
+    // Piece k, there, of its size and matching the list; a bad one from removable media is
+    // asked for again, as nothing of it has gone out.
+    std::unique_ptr<InputFile> CheckedPiece(std::uint64_t k) {
+        for (;;) {
+            WaitForPiece(k);
+            auto piece = OpenShared(m_context.files, m_set.PiecePath(k));
+            const std::uint64_t size = piece->Stamp().size;
+            std::string wrong = m_sizes.Check(m_set.PieceName(k), k, size);
+            if (wrong.empty() && m_set.HashOf(k)) {
+                const auto hashed = HashFile(*piece, size);
+                if (hashed.bytes < size) throw EngineError("Stream read error");
+                if (hashed.digest != *m_set.HashOf(k)) wrong = DamagedText(m_set, k);
+                piece->Seek(0);
+            }
+            if (wrong.empty()) return piece;
+            if (!m_removable) throw EngineError(wrong);
+            const auto answer = m_context.prompt.AskRetryCancel(
+                "Restore", EngineError(wrong).Message() +
+                               "\r\rPlease insert a source with a good copy of it.");
+            if (answer != PromptAnswer::Retry) throw EngineError("Operation aborted");
+        }
+    }
+
+    void WaitForPiece(std::uint64_t k) {
+        const std::string path = m_set.PiecePath(k);
+        if (m_context.files.FileExists(path)) return;
+        if (k > 1) ++m_source;
+        while (!m_context.files.FileExists(path)) {
+            const auto answer = m_context.prompt.AskRetryCancel(
+                "Restore", "Please insert source #" + std::to_string(m_source) + "\r\rThe piece " +
+                               m_set.PieceName(k) + " is looked for in " + FolderPart(path) + ".");
+            if (answer != PromptAnswer::Retry) throw EngineError("Operation aborted");
+        }
+    }
+
+    void Send(std::uint64_t k, InputFile& piece) {
+        const std::uint64_t size = piece.Stamp().size;
+        std::vector<char> buffer(kCopyBufferSize);
+        Sha256 again;
+        for (std::uint64_t done = 0; done < size;) {
+            const auto want =
+                static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), size - done));
+            const std::size_t got = piece.Read(buffer.data(), want);
+            if (got < want) throw EngineError("Stream read error");
+            again.Update(buffer.data(), got);
+            GatherWindow(m_window, m_sent + done, buffer.data(), got, m_windowBytes);
+            try {
+                m_out.Write(buffer.data(), got);
+            } catch (const FileError& error) {
+                throw CopyError(CopyError::Side::Write, error.Code());
+            }
+            done += got;
+            m_context.progress.Bytes(m_sent + done, m_set.descriptor.fileSize);
+            ThrowIfCancelled(m_context.progress);
+        }
+        if (m_set.HashOf(k) && again.Finish() != *m_set.HashOf(k))
+            throw EngineError("Piece " + m_set.PieceName(k) + " changed while it was restored");
+        m_sent += size;
+    }
+
+    EngineContext& m_context;
+    const SetFiles& m_set;
+    OutputFile& m_out;
+    PieceSizes m_sizes;
+    ChecksumWindow m_window;
+    bool m_removable;
+    std::vector<unsigned char> m_windowBytes;
+    std::uint64_t m_sent = 0;  // bytes gone out, whole pieces
+    std::uint64_t m_source = 1;
+};
+
+}  // namespace
+
+OperationResult RestoreToStream(EngineContext& context, const std::string& descriptorPath,
+                                OutputFile& out) {
+    OperationResult result;
+    result.ok = RunOnSet(context, descriptorPath, "Restoring File...", result, [&] {
+        const SetFiles set = ReadSet(context.files, descriptorPath);
+        if (!set.hashes) result.warnings.push_back(WeakCheckWarning(set));
+        CheckPiecesAtHand(context.files, set);
+        StreamOut(context, set, out).Run();
+    });
+    return result;
 }
 
 }  // namespace olvo

@@ -166,6 +166,30 @@ OperationResult SplitFile(EngineContext& context, const std::string& sourcePath,
                           const std::string& destinationFolder, std::uint64_t pieceSize,
                           const SplitOptions& options = {});
 
+// Cuts what source gives, to its end, into pieces of pieceSize bytes of a set named name (the
+// file the set will restore) in destinationFolder: the split of a pipe, whose size is known only
+// at its end. As SplitFile does, with these differences:
+// - Each piece is written as the stream brings it and hashed on the way; every piece name the
+//   stream may come to is claimed before the first byte, and each piece's space check counts
+//   the small files too, since any piece may be the last.
+// - The descriptor's date and the .sha256 file's time are the time the stream ended: the
+//   last-write time of its last piece, as the file system stamped it.
+// - The descriptor's checksum needs bytes from the middle of the stream, known only at its end:
+//   they are read back from the pieces that hold them (at most two thousand bytes; nothing of
+//   the stream is held in memory, as a ring would have to hold half of it), and a piece left on
+//   an earlier medium is asked for ("Please insert the medium that holds piece f.s03."), checked
+//   by its size and SHA-256, then the last piece's medium again.
+// - Recovery files need every piece in one folder: a medium change fails at once ("Recovery
+//   pieces need every piece in one folder!"), and more recovery files than pieces fail at the
+//   end.
+// - An empty stream fails ("The stream is empty: there is nothing to split!"); one that fits in
+//   one piece makes a set of one piece. A Cancel or an interrupt, even one that arrives as the
+//   stream ends, leaves what a failed split leaves (the table above). The engine cannot tell a
+//   stream cut short by its writer's failure from a whole one: the pipe's end is its end.
+OperationResult SplitStream(EngineContext& context, InputFile& source, const std::string& name,
+                            const std::string& destinationFolder, std::uint64_t pieceSize,
+                            const SplitOptions& options = {});
+
 // True once the destination volume has bytesNeeded bytes free, after as many "Insert new media"
 // prompts as it takes (mediaChanged, when given, is then set); false with message set on a
 // volume that cannot tell or on Cancel. Everything written to the volume is flushed before a
@@ -181,6 +205,9 @@ struct RestoreOptions {
     // Replace a file under the output's name without asking. Otherwise the prompt asks (Yes/No)
     // and No fails with "NAME already exists!" before anything is written.
     bool overwrite = false;
+    // The restored file's name in the destination folder; empty for the name the file was split
+    // from. A name, not a path.
+    std::string outputName = {};
 };
 
 // Rebuilds the file of a split set from its descriptor into destinationFolder, with what options
@@ -188,6 +215,17 @@ struct RestoreOptions {
 // RestoreOptions::overwrite says.
 OperationResult RestoreFile(EngineContext& context, const std::string& descriptorPath,
                             const std::string& destinationFolder, const RestoreOptions& options);
+
+// Writes the file of a split set into out (standard output), piece by piece, with nothing
+// unchecked ever written: each piece is read whole and held against its SHA-256 in the set's
+// .sha256 first, and only then read again into out (and hashed again: a piece that changed
+// between the two reads stops the stream). A damaged piece stops the stream before a byte of it
+// goes out ("Piece f.s02 is damaged: its SHA-256 does not match f.bin.sha256!"); out then holds
+// exactly the whole pieces before it. A missing piece is asked for as RestoreFile asks. Without a
+// .sha256 the warning says so, and the descriptor's checksum, known only at the end, is all that
+// stands between a wrong piece and out. Deletes nothing and gives no time.
+OperationResult RestoreToStream(EngineContext& context, const std::string& descriptorPath,
+                                OutputFile& out);
 
 // Checks a split set without writing anything: the descriptor, each piece present and of its
 // size, its SHA-256 when the set has a .sha256 file, and the descriptor's checksum; its memory

@@ -17,7 +17,8 @@ class Progress {
     // Lets the windows repaint and handle pending input.
     virtual void ProcessMessages() = 0;
     // Finer progress within and across pieces, for displays that show bytes; total may be a
-    // claim of outside data and smaller than done.
+    // claim of outside data and smaller than done. A stream, whose size and piece count are
+    // known only at its end, gives a total of 0 and leaves the maximum at 0.
     virtual void Bytes(std::uint64_t /*done*/, std::uint64_t /*total*/) {}
     virtual void End() = 0;
     // True once the user asked to stop (a Cancel button, an interrupt). The engine asks between

@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -102,6 +103,68 @@ class PosixOutputFile final : public OutputFile {
 
   private:
     FileDescriptor m_fd;
+};
+
+// Standard input, read to its end; the descriptor stays open for the process.
+class StandardInput final : public InputFile {
+  public:
+    explicit StandardInput(std::function<bool()> stopWaiting)
+        : m_stopWaiting(std::move(stopWaiting)) {}
+    std::size_t Read(void* buffer, std::size_t size) override {
+        std::size_t total = 0;
+        auto* out = static_cast<char*>(buffer);
+        while (total < size) {
+            WaitForData();
+            const ssize_t n = ::read(STDIN_FILENO, out + total, size - total);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                ThrowSystemError(errno);
+            }
+            if (n == 0) break;
+            total += static_cast<std::size_t>(n);
+        }
+        return total;
+    }
+    FileStamp Stamp() override { return {}; }
+    void Seek(std::uint64_t) override { ThrowSystemError(ESPIPE); }
+
+  private:
+    // A writer that stalls must not keep a request to stop waiting: interrupts restart read().
+    void WaitForData() {
+        if (!m_stopWaiting) return;
+        for (;;) {
+            pollfd fd{STDIN_FILENO, POLLIN, 0};
+            const int ready = ::poll(&fd, 1, 250);
+            // Data, the end, or a failure that read() reports; an interrupt is asked about.
+            if (ready > 0 || (ready < 0 && errno != EINTR)) return;
+            if (m_stopWaiting()) ThrowSystemError(EINTR);
+        }
+    }
+
+    std::function<bool()> m_stopWaiting;
+};
+
+// Standard output, written in order; the descriptor stays open for the process.
+class StandardOutput final : public OutputFile {
+  public:
+    void Write(const void* data, std::size_t size) override {
+        const auto* in = static_cast<const char*>(data);
+        while (size > 0) {
+            const ssize_t n = ::write(STDOUT_FILENO, in, size);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                ThrowSystemError(errno);
+            }
+            in += n;
+            size -= static_cast<std::size_t>(n);
+        }
+    }
+    // Into a file, what was written goes on its medium; a pipe has nothing more to pass on.
+    void Flush() override {
+        if (::fsync(STDOUT_FILENO) != 0 && errno != EINVAL && errno != EROFS && errno != ENOTSUP)
+            ThrowSystemError(errno);
+    }
+    bool SetLastWriteTime(FileTime) override { return false; }
 };
 
 // The last name of path, as it stands in its folder (the path names it that way on POSIX).
@@ -375,6 +438,14 @@ class PosixFileSystem final : public FileSystem {
         if (fd < 0) ThrowSystemError(errno);
         FileDescriptor guard(fd);
         if (::syncfs(fd) != 0) ThrowSystemError(errno);
+    }
+
+    std::unique_ptr<InputFile> OpenStandardInput(std::function<bool()> stopWaiting) override {
+        return std::make_unique<StandardInput>(std::move(stopWaiting));
+    }
+
+    std::unique_ptr<OutputFile> OpenStandardOutput() override {
+        return std::make_unique<StandardOutput>();
     }
 
     std::uint64_t Copy(InputFile& from, OutputFile& to, std::uint64_t limit,

@@ -111,6 +111,51 @@ class Win32OutputFile final : public OutputFile {
     Handle m_handle;
 };
 
+// Standard input through its handle, which the process keeps: a pipe whose writer closed its end
+// (ERROR_BROKEN_PIPE) is the end of the stream, as ReadFile's 0 bytes are for a file.
+class StandardInput final : public InputFile {
+  public:
+    std::size_t Read(void* buffer, std::size_t size) override {
+        const HANDLE handle = ::GetStdHandle(STD_INPUT_HANDLE);
+        std::size_t total = 0;
+        auto* out = static_cast<char*>(buffer);
+        while (total < size) {
+            const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size - total, 1u << 30));
+            DWORD got = 0;
+            if (!::ReadFile(handle, out + total, want, &got, nullptr)) {
+                const DWORD code = ::GetLastError();
+                if (code == ERROR_BROKEN_PIPE) break;
+                ThrowWin32Error(code);
+            }
+            if (got == 0) break;
+            total += got;
+        }
+        return total;
+    }
+    FileStamp Stamp() override { return {}; }
+    void Seek(std::uint64_t) override { ThrowWin32Error(ERROR_SEEK_ON_DEVICE); }
+};
+
+// Standard output through its handle, which the process keeps; bytes go out as they are.
+class StandardOutput final : public OutputFile {
+  public:
+    void Write(const void* data, std::size_t size) override {
+        const HANDLE handle = ::GetStdHandle(STD_OUTPUT_HANDLE);
+        const auto* in = static_cast<const char*>(data);
+        while (size > 0) {
+            const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+            DWORD done = 0;
+            if (!::WriteFile(handle, in, want, &done, nullptr)) ThrowWin32Error(::GetLastError());
+            if (done == 0) ThrowWin32Error(ERROR_DISK_FULL);
+            in += done;
+            size -= done;
+        }
+    }
+    // A file takes the flush; a pipe or a console has nothing more to pass on.
+    void Flush() override { ::FlushFileBuffers(::GetStdHandle(STD_OUTPUT_HANDLE)); }
+    bool SetLastWriteTime(FileTime) override { return false; }
+};
+
 // Held as long as its handle is open: the lock file is opened without sharing writes, so a second
 // opener is refused. Released without a note, it is deleted on close; a note (and a killed
 // holder's file) stays.
@@ -370,6 +415,14 @@ class Win32FileSystem final : public FileSystem {
         // FAT, FAT12, FAT16 and FAT32 alike; exFAT, NTFS and ReFS take files far past a piece.
         if (std::string(name).rfind("FAT", 0) == 0) return kFatLargestFile;
         return std::nullopt;
+    }
+
+    std::unique_ptr<InputFile> OpenStandardInput(std::function<bool()>) override {
+        return std::make_unique<StandardInput>();
+    }
+
+    std::unique_ptr<OutputFile> OpenStandardOutput() override {
+        return std::make_unique<StandardOutput>();
     }
 
     std::uint64_t Copy(InputFile& from, OutputFile& to, std::uint64_t limit,

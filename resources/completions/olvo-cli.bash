@@ -25,7 +25,11 @@ _olvo_cli() {
             COMPREPLY=($(compgen -W "1420 700M 2G 4G 4GB 4T 25MB 100MiB" -- "$cur"))
             return
             ;;
-        -n | --count | --sizes | --recovery)
+        -n | --count | --sizes | --recovery | --name)
+            return
+            ;;
+        -o | --output)
+            _filedir
             return
             ;;
     esac
@@ -40,8 +44,8 @@ _olvo_cli() {
             fi
             return
             ;;
-        split) options="--size --count --destination --no-hash --recovery --overwrite --quiet --help" ;;
-        restore) options="--destination --delete-pieces --restore-time --overwrite --quiet --help" ;;
+        split) options="--size --count --destination --name --no-hash --recovery --overwrite --quiet --help" ;;
+        restore) options="--destination --output --delete-pieces --restore-time --overwrite --quiet --help" ;;
         verify | repair) options="--quiet --help" ;;
         checksum) options="--help" ;;
         config) options="--split-to --no-split-to --restore-to --no-restore-to --sizes --help" ;;

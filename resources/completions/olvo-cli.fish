@@ -29,6 +29,7 @@ complete -c olvo-cli -n "__fish_seen_subcommand_from split" -F
 complete -c olvo-cli -n "__fish_seen_subcommand_from split" -s s -l size -x -d 'Piece size in KB, or with K M G T (1024s) or KB MB GB TB (1000s)'
 complete -c olvo-cli -n "__fish_seen_subcommand_from split" -s n -l count -x -d 'Number of pieces'
 complete -c olvo-cli -n "__fish_seen_subcommand_from split" -s d -l destination -x -a '(__fish_complete_directories)' -d 'Folder for the pieces'
+complete -c olvo-cli -n "__fish_seen_subcommand_from split" -l name -x -d 'With SOURCE -, the name of the file the pieces make'
 complete -c olvo-cli -n "__fish_seen_subcommand_from split" -l no-hash -d 'Write no .sha256 file'
 complete -c olvo-cli -n "__fish_seen_subcommand_from split" -l recovery -x -d 'Recovery pieces to write (PAR 2.0)'
 complete -c olvo-cli -n "__fish_seen_subcommand_from split" -l overwrite -d 'Replace the pieces of another set'
@@ -37,6 +38,7 @@ complete -c olvo-cli -n "__fish_seen_subcommand_from split" -s q -l quiet -d 'No
 # restore, verify and repair DESCRIPTOR: .split files (and folders on the way to them)
 complete -c olvo-cli -n "__fish_seen_subcommand_from restore verify repair" -a '(__olvo_cli_descriptors)'
 complete -c olvo-cli -n "__fish_seen_subcommand_from restore" -s d -l destination -x -a '(__fish_complete_directories)' -d 'Folder for the rebuilt file'
+complete -c olvo-cli -n "__fish_seen_subcommand_from restore" -s o -l output -r -F -d 'The rebuilt file, or - for standard output'
 complete -c olvo-cli -n "__fish_seen_subcommand_from restore" -l delete-pieces -d 'Delete the set and its recovery pieces after a successful restore'
 complete -c olvo-cli -n "__fish_seen_subcommand_from restore" -l restore-time -d 'Give the file its original time'
 complete -c olvo-cli -n "__fish_seen_subcommand_from restore" -l overwrite -d 'Replace a file of the same name'

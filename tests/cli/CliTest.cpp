@@ -295,6 +295,24 @@ TEST(Cli, Messages) {
          2,
          "olvo-cli: --size excludes --count\n" + tryHelp},
         {{"config", "--split-to", "nowhere"}, 2, "olvo-cli: 'nowhere' is not a folder\n" + tryHelp},
+        {{"split", "-", "--name", "d.tar", "-n", "3"},
+         2,
+         "olvo-cli: -n needs the size of the file, which standard input does not have: split - "
+         "takes --size\n" +
+             tryHelp},
+        {{"split", "-", "-s", "1M"},
+         2,
+         "olvo-cli: split - needs --name NAME, the name of the file it makes\n" + tryHelp},
+        {{"split", "big.bin", "--name", "d.tar", "-s", "1"},
+         2,
+         "olvo-cli: --name is only for standard input: split - --name NAME\n" + tryHelp},
+        {{"restore", "big.bin.split", "-o", "x", "-d", "src"},
+         2,
+         "olvo-cli: -o and -d cannot be given together: -o names the file, folder and all\n" +
+             tryHelp},
+        {{"restore", "big.bin.split", "-o", "src"},
+         1,
+         "olvo-cli: 'src' is a folder: -o names the restored file; -d names a folder for it\n"},
     };
     for (const auto& c : cases) {
         const auto r = Cli(c.args, dir.Path());
@@ -357,6 +375,48 @@ TEST(Cli, Messages) {
     r = Cli({"checksum", dir / "24"});
     EXPECT_EQ(r.out, "1\n");
 }
+
+#ifndef _WIN32
+// A stream through real pipes, as a user types it: tar into split -, restore -o - into tar. A
+// damaged piece stops the stream with only the whole pieces before it written.
+TEST(Cli, StreamsThroughRealPipes) {
+    TempDir dir;
+    MakeFolder(dir / "d");
+    MakeFolder(dir / "out");
+    WriteFile(dir / "d/a.bin", PatternBytes(2500000));
+    WriteFile(dir / "d/b.txt", "hello\n");
+    const auto sh = [&](const std::string& command) {
+        return RunProgram("/bin/sh", {"-c", command}, "", dir.Path(),
+                          {"XDG_CONFIG_HOME=" + ConfigHome().Path(), "CLI=" OLVO_CLI_PATH});
+    };
+    const std::string tar = sh("tar c d").out;
+    auto r = sh("tar c d | \"$CLI\" split - --name d.tar -s 1M -d out");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "Split standard input (" + GroupThousands(tar.size(), ",") +
+                         " bytes) into 3 pieces of d.tar in " + (dir / "out") + "\n");
+    EXPECT_EQ(Joined(Pieces(dir / "out", "d")), tar);
+    r = sh("\"$CLI\" restore out/d.tar.split -o - | tar t");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "d/\nd/a.bin\nd/b.txt\n");
+    r = Cli({"restore", "out/d.tar.split", "-o", "-"}, dir.Path());
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(r.out == tar);
+    EXPECT_EQ(r.err, "");
+    // -o names the file, in any folder.
+    r = Cli({"restore", "out/d.tar.split", "-o", "d/copy.tar"}, dir.Path());
+    EXPECT_EQ(r.out, "Restored " + (dir / "d/copy.tar") + "\n") << r.err;
+    EXPECT_TRUE(ReadFile(dir / "d/copy.tar") == tar);
+
+    std::string piece = ReadFile(dir / "out/d.s02");
+    piece[7] ^= 1;
+    WriteFile(dir / "out/d.s02", piece);
+    r = Cli({"restore", "out/d.tar.split", "-o", "-"}, dir.Path());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.out == ReadFile(dir / "out/d.s01"));
+    EXPECT_EQ(r.err,
+              "olvo-cli: Piece d.s02 is damaged: its SHA-256 does not match d.tar.sha256!\n");
+}
+#endif
 
 TEST(Cli, WithoutATerminalAMissingPieceIsCancelled) {
     TempDir dir;
@@ -577,12 +637,12 @@ TEST(Cli, TheReadmesRecipeRebuildsALargeSet) {
 }
 
 // Starts olvo-cli with args, without a terminal and its stderr into errPath.
-pid_t StartCli(const std::vector<std::string>& args, const std::string& errPath) {
+pid_t StartCli(const std::vector<std::string>& args, const std::string& errPath, int input = -1) {
     const pid_t child = ::fork();
     if (child != 0) return child;
     const int null = ::open("/dev/null", O_RDWR);
     const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ::dup2(null, 0);
+    ::dup2(input >= 0 ? input : null, 0);
     ::dup2(null, 1);
     ::dup2(err, 2);
     ::setenv("XDG_CONFIG_HOME", ConfigHome().Path().c_str(), 1);
@@ -602,6 +662,33 @@ int Status(pid_t child) {
 
 void WaitFor(const std::function<bool()>& done) {
     for (int i = 0; i < 20000 && !done(); ++i) ::usleep(500);
+}
+
+// A stream whose writer stalls, stopped by a signal: the wait for data ends at once, and what
+// the split wrote goes.
+TEST(Cli, AStreamWhoseWriterStallsStopsOnASignal) {
+    TempDir dir;
+    MakeFolder(dir / "out");
+    int pipe[2];
+    ASSERT_EQ(::pipe2(pipe, O_CLOEXEC), 0);
+    const pid_t child = StartCli({"split", "-", "--name", "s.bin", "-s", "64", "-d", dir / "out"},
+                                 dir / "err", pipe[0]);
+    // More than a few steps of the copy, so that pieces are written before the writer stalls.
+    const std::string bytes = PatternBytes(200000);
+    ASSERT_EQ(::write(pipe[1], bytes.data(), bytes.size()), 200000);
+    WaitFor([&] { return Exists(dir / "out/s.s03"); });
+    ::usleep(300000);  // the bytes at hand written, it waits for more
+    ::kill(child, SIGTERM);
+    int status = 0;
+    bool ended = false;
+    WaitFor([&] { return ended = ::waitpid(child, &status, WNOHANG) == child; });
+    ::close(pipe[0]);
+    ::close(pipe[1]);  // a split still waiting for data sees its end now
+    if (!ended) ::waitpid(child, &status, 0);
+    EXPECT_TRUE(ended) << "the wait for data outlived the signal";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM) << status;
+    EXPECT_EQ(ReadFile(dir / "err"), "olvo-cli: Operation aborted!\n");
+    EXPECT_EQ(MakeSystemFileSystem()->List(dir / "out"), std::vector<std::string>{});
 }
 
 // A split of 32 pieces stopped after its first: what it wrote goes, and the same split runs again.

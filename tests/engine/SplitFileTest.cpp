@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -392,6 +393,73 @@ TEST(SplitFile, PiecesLargerThanTheFileSystemTakesAreRefused) {
     h.files.largestFile = [](const std::string&) { return std::optional<std::uint64_t>(1000); };
     EXPECT_FALSE(h.Split(dir / "data.bin", dir.Path(), 1000));
     EXPECT_EQ(h.message.substr(0, 29), "Recovery files of 12 KiB do n") << h.message;
+}
+
+// What a pipe gives: its bytes once, from the start, and no size.
+class StringStream final : public InputFile {
+  public:
+    explicit StringStream(std::string bytes) : m_bytes(std::move(bytes)) {}
+    std::size_t Read(void* buffer, std::size_t size) override {
+        const std::size_t n = std::min(size, m_bytes.size() - m_at);
+        std::memcpy(buffer, m_bytes.data() + m_at, n);
+        m_at += n;
+        return n;
+    }
+    FileStamp Stamp() override { return {}; }
+    void Seek(std::uint64_t) override { throw FileError("Illegal seek", ESPIPE); }
+
+  private:
+    std::string m_bytes;
+    std::size_t m_at = 0;
+};
+
+// A stream's descriptor checksum comes from the middle of the stream, read back at its end from
+// the pieces that hold it: from a medium taken out, asked for (and the last piece's medium after
+// it). Every medium is a folder here: swapping one moves the pieces between dir and a shelf.
+TEST(SplitFile, AStreamsChecksumIsReadBackFromItsPiecesOnWhicheverMedium) {
+    const std::string mediaPrompt =
+        "Split|The split file being copied is too large for the destination drive.\r\rInsert new "
+        "media to continue.";
+    const std::string why =
+        ".\r\rThe descriptor's checksum is taken from the middle of the stream, which that piece "
+        "holds.";
+    for (const bool acrossMedia : {false, true}) {
+        TempDir dir, first, second;
+        const std::string bytes = PatternBytes(5000);
+        WriteFile(first / "whole.bin", bytes);
+        EngineHarness h;
+        int checks = 0;  // room for three pieces, then for the rest on a second medium
+        h.files.freeSpace = [&](const std::string&) -> std::int64_t {
+            return !acrossMedia || ++checks <= 3 || checks > 4 ? 1 << 20 : 10;
+        };
+        auto move = [&](const std::string& from, const std::string& to, int a, int b) {
+            for (int k = a; k <= b; ++k)
+                std::filesystem::rename(from + "/" + PieceName("data", k),
+                                        to + "/" + PieceName("data", k));
+        };
+        h.prompt.steps = {{PromptAnswer::Retry, [&] { move(dir.Path(), first.Path(), 1, 3); }},
+                          {PromptAnswer::Retry,
+                           [&] {
+                               move(dir.Path(), second.Path(), 4, 5);
+                               move(first.Path(), dir.Path(), 3, 3);
+                           }},
+                          {PromptAnswer::Retry, [&] {
+                               move(dir.Path(), first.Path(), 3, 3);
+                               move(second.Path(), dir.Path(), 4, 5);
+                           }}};
+        StringStream stream(bytes);
+        ASSERT_TRUE(h.Took(SplitStream(h.context, stream, "data.bin", dir.Path(), 1000)))
+            << h.message;
+        const std::vector<std::string> asked = {
+            mediaPrompt, "Split|Please insert the medium that holds piece data.s03" + why,
+            "Split|Please insert the medium that holds piece data.s04" + why};
+        EXPECT_EQ(h.prompt.asked, acrossMedia ? asked : std::vector<std::string>{});
+        const auto descriptor = ReadDescriptor(ReadFile(dir / "data.bin.split"));
+        EXPECT_EQ(descriptor.pieceCount, 5u);
+        EXPECT_EQ(descriptor.checksum, FileChecksum(h.files, first / "whole.bin"));
+        move(first.Path(), dir.Path(), 1, acrossMedia ? 3 : 0);
+        EXPECT_EQ(Joined(Pieces(dir.Path(), "data")), bytes);
+    }
 }
 
 }  // namespace
