@@ -1731,10 +1731,14 @@ void GatherWindow(const ChecksumWindow& window, std::uint64_t offset, const char
 // into the stream and hashed again, so that a piece changed between the two reads stops it.
 class StreamOut {
   public:
-    StreamOut(EngineContext& context, const SetFiles& set, OutputFile& out)
+    // rebuild, when given, is asked before a damaged piece stops the stream: true once it rebuilt
+    // what the set lacks, and the piece is then checked again.
+    StreamOut(EngineContext& context, const SetFiles& set, OutputFile& out,
+              std::function<bool()> rebuild)
         : m_context(context),
           m_set(set),
           m_out(out),
+          m_rebuild(std::move(rebuild)),
           m_sizes(set.descriptor.pieceCount, set.descriptor.fileSize),
           m_window(WindowOf(set.descriptor.fileSize)),
           m_removable(context.files.IsRemovable(set.pieceFolder)) {}
@@ -1768,6 +1772,8 @@ class StreamOut {
                 piece->Seek(0);
             }
             if (wrong.empty()) return piece;
+            piece.reset();  // a rebuilt piece is renamed over it
+            if (m_rebuild && m_rebuild()) continue;
             if (!m_removable) throw EngineError(wrong);
             const auto answer = m_context.prompt.AskRetryCancel(
                 "Restore", EngineError(wrong).Message() +
@@ -1816,6 +1822,7 @@ class StreamOut {
     EngineContext& m_context;
     const SetFiles& m_set;
     OutputFile& m_out;
+    std::function<bool()> m_rebuild;
     PieceSizes m_sizes;
     ChecksumWindow m_window;
     bool m_removable;
@@ -1828,14 +1835,16 @@ class StreamOut {
 
 OperationResult RestoreToStream(EngineContext& context, const std::string& descriptorPath,
                                 OutputFile& out) {
-    OperationResult result;
-    result.ok = RunOnSet(context, descriptorPath, "Restoring File...", result, [&] {
-        const SetFiles set = ReadSet(context.files, descriptorPath);
-        if (!set.hashes) result.warnings.push_back(WeakCheckWarning(set));
-        CheckPiecesAtHand(context.files, set);
-        StreamOut(context, set, out).Run();
+    const RestoreOptions options;
+    RestoreJob job{context, context.files, options, descriptorPath};
+    job.result.ok = RunOnSet(context, descriptorPath, "Restoring File...", job.result, [&] {
+        job.set = ReadSet(context.files, descriptorPath);
+        if (!job.set.hashes) job.result.warnings.push_back(WeakCheckWarning(job.set));
+        if (!context.files.FileExists(IndexPath(job.set))) CheckPiecesAtHand(context.files, job.set);
+        RepairLostPieces(job);
+        StreamOut(context, job.set, out, [&job] { return RebuildFromRecovery(job); }).Run();
     });
-    return result;
+    return job.result;
 }
 
 }  // namespace olvo

@@ -221,7 +221,9 @@ OperationResult RestoreFile(EngineContext& context, const std::string& descripto
 // .sha256 first, and only then read again into out (and hashed again: a piece that changed
 // between the two reads stops the stream). A damaged piece stops the stream before a byte of it
 // goes out ("Piece f.s02 is damaged: its SHA-256 does not match f.bin.sha256!"); out then holds
-// exactly the whole pieces before it. A missing piece is asked for as RestoreFile asks. Without a
+// exactly the whole pieces before it. With recovery files beside the set, a piece missing or
+// damaged is first rebuilt from them, as RestoreFile rebuilds it, before a byte of it goes out.
+// Otherwise a missing piece is asked for as RestoreFile asks. Without a
 // .sha256 the warning says so, and the descriptor's checksum, known only at the end, is all that
 // stands between a wrong piece and out. Deletes nothing and gives no time.
 OperationResult RestoreToStream(EngineContext& context, const std::string& descriptorPath,

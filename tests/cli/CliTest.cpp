@@ -415,6 +415,16 @@ TEST(Cli, StreamsThroughRealPipes) {
     EXPECT_TRUE(r.out == ReadFile(dir / "out/d.s01"));
     EXPECT_EQ(r.err,
               "olvo-cli: Piece d.s02 is damaged: its SHA-256 does not match d.tar.sha256!\n");
+    // With a recovery piece the damaged piece is rebuilt before a byte of it goes out.
+    MakeFolder(dir / "rec");
+    const std::string tarWithCopy = sh("tar c d").out;
+    r = sh("tar c d | \"$CLI\" split - --name d.tar -s 1M -d rec --recovery 1");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    WriteFile(dir / "rec/d.s02", piece);
+    r = Cli({"restore", "rec/d.tar.split", "-o", "-"}, dir.Path());
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(r.out == tarWithCopy);
+    EXPECT_EQ(r.err, "olvo-cli: Rebuilt piece d.s02 from the recovery pieces\n");
 }
 #endif
 
