@@ -59,18 +59,17 @@ void EncodePass(FileSystem& files, std::vector<InputState>& inputs, std::uint64_
                       StripeBytesFor(inputs.size() + outputs.size(), sliceSize));
     const std::size_t stripe = coder.StripeBytes();
     const std::uint64_t total = sliceSize * (inputs.size() + outputs.size());
-    for (std::uint64_t offset = 0; offset < sliceSize; offset += stripe) {
-        const auto bytes =
-            static_cast<std::size_t>(std::min<std::uint64_t>(stripe, sliceSize - offset));
-        coder.Compute([&](std::size_t i) {
+    coder.Code(
+        sliceSize,
+        [&](std::size_t i, std::uint64_t offset, std::size_t bytes) {
             FillStripe(files, inputs[i], offset, coder.Input(i), stripe, bytes);
-        });
-        coder.Pool().Run(outputs.size(), [&](std::size_t r) {
+        },
+        [&](std::size_t r, std::uint64_t, std::size_t bytes) {
+            if (r >= outputs.size()) return;  // the stand-in output of a set without any
             outputs[r].data->Write(coder.Output(r), bytes);
             outputs[r].packetMd5.Update(coder.Output(r), bytes);
-        });
-        CheckStop(progress, (offset + bytes) * inputs.size(), total);
-    }
+        },
+        [&](std::uint64_t end) { CheckStop(progress, end * inputs.size(), total); });
 }
 
 std::vector<InputState> OpenInputs(FileSystem& files, const std::vector<RecoveryInput>& inputs) {

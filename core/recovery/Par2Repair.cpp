@@ -254,21 +254,20 @@ void Rebuild(FileSystem& files, const RecoveryCheck& check, RebuildPlan& plan,
     StripeCoder coder(std::move(plan.factors),
                       StripeBytesFor(plan.sources.size() + plan.outputs.size(), sliceSize));
     const std::size_t stripe = coder.StripeBytes();
-    for (std::uint64_t at = 0; at < sliceSize; at += stripe) {
-        const auto bytes =
-            static_cast<std::size_t>(std::min<std::uint64_t>(stripe, sliceSize - at));
-        coder.Compute(
-            [&](std::size_t i) { plan.sources[i].Fill(files, at, coder.Input(i), stripe, bytes); });
-        coder.Pool().Run(plan.outputs.size(), [&](std::size_t j) {
+    coder.Code(
+        sliceSize,
+        [&](std::size_t i, std::uint64_t at, std::size_t bytes) {
+            plan.sources[i].Fill(files, at, coder.Input(i), stripe, bytes);
+        },
+        [&](std::size_t j, std::uint64_t at, std::size_t bytes) {
             RebuiltFile& out = plan.outputs[j];
             const std::uint64_t left = out.info->size - std::min(out.info->size, at);
             const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(left, bytes));
             out.output->Write(coder.Output(j), part);
             out.md5.Update(coder.Output(j), part);
             out.written += part;
-        });
-        CheckStop(progress, at + bytes, sliceSize);
-    }
+        },
+        [&](std::uint64_t end) { CheckStop(progress, end, sliceSize); });
     for (RebuiltFile& out : plan.outputs) {
         if (out.written != out.info->size || out.md5.Finish() != out.info->md5)
             throw RecoveryError("The rebuilt piece " + out.info->name + " does not match its " +

@@ -88,8 +88,27 @@ StripeCoder::StripeCoder(std::vector<std::vector<GfWord>> factors, std::size_t s
       m_inputs(m_inputCount * stripeBytes),
       m_outputs(m_factors.size() * stripeBytes) {}
 
-void StripeCoder::Compute(const std::function<void(std::size_t)>& fill) {
-    m_pool.Run(m_inputCount, fill);
+void StripeCoder::Code(std::uint64_t length, const Fill& fill, const Fill& flush,
+                       const std::function<void(std::uint64_t)>& done) {
+    const std::size_t outputs = m_factors.size();
+    std::uint64_t flushAt = 0;
+    std::size_t pending = 0;  // bytes of the outputs' stripe at flushAt not yet flushed
+    for (std::uint64_t offset = 0; offset < length; offset += m_stripe) {
+        const auto bytes =
+            static_cast<std::size_t>(std::min<std::uint64_t>(m_stripe, length - offset));
+        m_pool.Run(m_inputCount + (pending ? outputs : 0), [&](std::size_t task) {
+            if (task < m_inputCount) return fill(task, offset, bytes);
+            flush(task - m_inputCount, flushAt, pending);
+        });
+        done(offset + bytes);
+        Multiply();
+        flushAt = offset;
+        pending = bytes;
+    }
+    if (pending) m_pool.Run(outputs, [&](std::size_t o) { flush(o, flushAt, pending); });
+}
+
+void StripeCoder::Multiply() {
     const std::size_t parts = (m_stripe + kPart - 1) / kPart;
     m_pool.Run(m_factors.size() * parts, [&](std::size_t task) {
         const std::size_t o = task / parts;

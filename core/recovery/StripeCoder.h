@@ -71,13 +71,20 @@ class StripeCoder {
     std::uint8_t* Input(std::size_t i) { return m_inputs.Data() + i * m_stripe; }
     const std::uint8_t* Output(std::size_t o) const { return m_outputs.Data() + o * m_stripe; }
 
-    // Calls fill(i) for every input (each fills all StripeBytes of its stripe), then computes
-    // every output's stripe.
-    void Compute(const std::function<void(std::size_t)>& fill);
-    // The two threads, for the caller's own work on the outputs between stripes.
-    WorkPool& Pool() { return m_pool; }
+    // Codes length bytes of every input a stripe at a time. fill(i, offset, bytes) fills all
+    // StripeBytes of Input(i) with the input's bytes from offset (bytes of them, zeros after);
+    // then every output's stripe is computed. flush(o, offset, bytes) takes Output(o) away: it
+    // runs beside the next stripe's filling, while the outputs still hold their stripe, so
+    // neither thread waits on the other's hashing. done(end) follows each stripe's filling
+    // (to raise a stop); the last flush comes after the last stripe.
+    using Fill = std::function<void(std::size_t, std::uint64_t, std::size_t)>;
+    void Code(std::uint64_t length, const Fill& fill, const Fill& flush,
+              const std::function<void(std::uint64_t)>& done);
 
   private:
+    // Every output's stripe from the inputs' stripes, both threads on every output.
+    void Multiply();
+
     std::vector<std::vector<GfWord>> m_factors;
     std::size_t m_inputCount = 0;
     std::size_t m_stripe = 0;
