@@ -91,8 +91,13 @@ int UsageError(const std::string& message) {
 
 // The end of an operation that failed: stopped by a signal, its exit status tells which.
 int Failed(const std::string& message) {
-    PrintFailure(message);
     const int signal = InterruptSignal();
+#ifndef _WIN32
+    // A reader that went away (head, a closed pager) ends the tool as it ends cat: by SIGPIPE,
+    // with nothing said on the way out.
+    if (signal == SIGPIPE) return 128 + SIGPIPE;
+#endif
+    PrintFailure(message);
     return signal != 0 ? 128 + signal : kExitFailure;
 }
 

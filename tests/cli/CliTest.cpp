@@ -406,6 +406,9 @@ TEST(Cli, StreamsThroughRealPipes) {
     r = Cli({"restore", "out/d.tar.split", "-o", "d/copy.tar"}, dir.Path());
     EXPECT_EQ(r.out, "Restored " + (dir / "d/copy.tar") + "\n") << r.err;
     EXPECT_TRUE(ReadFile(dir / "d/copy.tar") == tar);
+    // A reader that stops early ends the stream as it ends cat: SIGPIPE, nothing said.
+    r = sh("{ \"$CLI\" restore out/d.tar.split -o -; echo $? >&2; } | head -c 10 >/dev/null");
+    EXPECT_EQ(r.err, "141\n");
 
     std::string piece = ReadFile(dir / "out/d.s02");
     piece[7] ^= 1;
