@@ -1075,19 +1075,19 @@ void RunStreamSplit(SplitJob& job, InputFile& source) {
 
 }  // namespace
 
-OperationResult SplitFile(EngineContext& context, const std::string& sourcePath,
-                          const std::string& destinationFolder, std::uint64_t pieceSize,
-                          const SplitOptions& options) {
+namespace {
+
+// Plans a split, then runs it in its progress window (steps: the pieces, when known). A refused
+// plan has written nothing; a failed run is cleaned up.
+OperationResult RunPlanned(SplitJob& job, const std::function<void()>& plan, const char* caption,
+                           bool countKnown, const std::function<void()>& run) {
     OperationResult result;
-    SplitJob job(context, options);
-    job.sourcePath = sourcePath;
-    job.pieceSize = pieceSize;
-    if (const auto refused = Attempt([&] { PlanSplit(job, destinationFolder); })) {
+    if (const auto refused = Attempt(plan)) {
         result.message = refused->Message();
         return result;
     }
-    ProgressWindow window(context.progress, "Splitting File...", job.pieceCount);
-    if (const auto error = Attempt([&] { RunSplit(job); })) {
+    ProgressWindow window(job.context.progress, caption, countKnown ? job.pieceCount : 0);
+    if (const auto error = Attempt(run)) {
         result.message = FailureText(job, *error) + CleanUp(job);
         return result;
     }
@@ -1095,23 +1095,26 @@ OperationResult SplitFile(EngineContext& context, const std::string& sourcePath,
     return result;
 }
 
+}  // namespace
+
+OperationResult SplitFile(EngineContext& context, const std::string& sourcePath,
+                          const std::string& destinationFolder, std::uint64_t pieceSize,
+                          const SplitOptions& options) {
+    SplitJob job(context, options);
+    job.sourcePath = sourcePath;
+    job.pieceSize = pieceSize;
+    return RunPlanned(
+        job, [&] { PlanSplit(job, destinationFolder); }, "Splitting File...", true,
+        [&] { RunSplit(job); });
+}
+
 OperationResult SplitStream(EngineContext& context, InputFile& source, const std::string& name,
                             const std::string& destinationFolder, std::uint64_t pieceSize,
                             const SplitOptions& options) {
-    OperationResult result;
     SplitJob job(context, options);
-    if (const auto refused =
-            Attempt([&] { PlanStream(job, name, destinationFolder, pieceSize); })) {
-        result.message = refused->Message();
-        return result;
-    }
-    ProgressWindow window(context.progress, "Splitting Stream...", 0);
-    if (const auto error = Attempt([&] { RunStreamSplit(job, source); })) {
-        result.message = FailureText(job, *error) + CleanUp(job);
-        return result;
-    }
-    result.ok = true;
-    return result;
+    return RunPlanned(
+        job, [&] { PlanStream(job, name, destinationFolder, pieceSize); }, "Splitting Stream...",
+        false, [&] { RunStreamSplit(job, source); });
 }
 
 bool CheckRestoreSpace(EngineContext& context, const std::string& destinationFolder,
@@ -1840,7 +1843,8 @@ OperationResult RestoreToStream(EngineContext& context, const std::string& descr
     job.result.ok = RunOnSet(context, descriptorPath, "Restoring File...", job.result, [&] {
         job.set = ReadSet(context.files, descriptorPath);
         if (!job.set.hashes) job.result.warnings.push_back(WeakCheckWarning(job.set));
-        if (!context.files.FileExists(IndexPath(job.set))) CheckPiecesAtHand(context.files, job.set);
+        if (!context.files.FileExists(IndexPath(job.set)))
+            CheckPiecesAtHand(context.files, job.set);
         RepairLostPieces(job);
         StreamOut(context, job.set, out, [&job] { return RebuildFromRecovery(job); }).Run();
     });

@@ -56,21 +56,24 @@ class PosixInputFile final : public InputFile {
     FileDescriptor m_fd;
 };
 
+// Writes all size bytes of data to fd, through short writes and interrupts.
+void WriteAll(int fd, const void* data, std::size_t size) {
+    const auto* in = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, in, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ThrowSystemError(errno);
+        }
+        in += n;
+        size -= static_cast<std::size_t>(n);
+    }
+}
+
 class PosixOutputFile final : public OutputFile {
   public:
     explicit PosixOutputFile(int fd) : m_fd(fd) {}
-    void Write(const void* data, std::size_t size) override {
-        const auto* in = static_cast<const char*>(data);
-        while (size > 0) {
-            const ssize_t n = ::write(m_fd.Get(), in, size);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                ThrowSystemError(errno);
-            }
-            in += n;
-            size -= static_cast<std::size_t>(n);
-        }
-    }
+    void Write(const void* data, std::size_t size) override { WriteAll(m_fd.Get(), data, size); }
     void Flush() override {
         if (::fsync(m_fd.Get()) != 0 && errno != EINVAL && errno != EROFS) ThrowSystemError(errno);
     }
@@ -147,18 +150,7 @@ class StandardInput final : public InputFile {
 // Standard output, written in order; the descriptor stays open for the process.
 class StandardOutput final : public OutputFile {
   public:
-    void Write(const void* data, std::size_t size) override {
-        const auto* in = static_cast<const char*>(data);
-        while (size > 0) {
-            const ssize_t n = ::write(STDOUT_FILENO, in, size);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                ThrowSystemError(errno);
-            }
-            in += n;
-            size -= static_cast<std::size_t>(n);
-        }
-    }
+    void Write(const void* data, std::size_t size) override { WriteAll(STDOUT_FILENO, data, size); }
     // Into a file, what was written goes on its medium; a pipe has nothing more to pass on.
     void Flush() override {
         if (::fsync(STDOUT_FILENO) != 0 && errno != EINVAL && errno != EROFS && errno != ENOTSUP)
